@@ -1,0 +1,90 @@
+// VT_HIDA.dll, emulated family-0 chip: 128 bytes of EEPROM addressed as 64 words, word i being
+// bytes 2i and 2i+1, little-endian.
+#include "CallLogWriter.h"
+#include "DeviceSession.h"
+#include "DriverExports.h"
+#include "EmulatedChip.h"
+#include "EmulatorSettings.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <type_traits>
+
+namespace {
+
+constexpr char LibraryName[] = "VT_HIDA";
+constexpr DWORD ChipWords = 64;
+constexpr std::size_t ChipBytes = ChipWords * 2;
+
+emulator::DeviceSession openDevice(LibraryName);
+
+bool WriteWord(DWORD wordIndex, DWORD word) {
+    if (!openDevice.IsOpen() || wordIndex >= ChipWords) return false;
+    const emulator::EmulatorSettings settings(LibraryName);
+    if (settings.FailsWriteOfWord(wordIndex)) return false;
+    // Only the low half of the argument reaches the chip.
+    const BYTE bytes[2] = {LOBYTE(word), HIBYTE(word)};
+    const emulator::EmulatedChip chip(settings, LibraryName, openDevice.DeviceKey(), ChipBytes);
+    return chip.Write(wordIndex * 2, bytes, sizeof bytes);
+}
+
+bool ReadWord(DWORD wordIndex, WORD* slot) {
+    if (!openDevice.IsOpen() || slot == nullptr || wordIndex >= ChipWords) return false;
+    const emulator::EmulatorSettings settings(LibraryName);
+    if (settings.FailsReadOfWord(wordIndex)) return false;
+    BYTE bytes[2];
+    const emulator::EmulatedChip chip(settings, LibraryName, openDevice.DeviceKey(), ChipBytes);
+    if (!chip.Read(wordIndex * 2, bytes, sizeof bytes)) return false;
+    const WORD word = MAKEWORD(bytes[0], bytes[1]);
+    // The slot may sit at any byte of the caller's buffer.
+    std::memcpy(slot, &word, sizeof word);
+    return true;
+}
+
+}  // namespace
+
+using emulator::Decimal;
+using emulator::Hex;
+
+extern "C" {
+
+int StartDeviceDetection(HWND window, DWORD zero1, DWORD zero2, DWORD zero3, DWORD zero4,
+                         DWORD zero5, DWORD zero6, DWORD zero7, DWORD zero8, DWORD zero9,
+                         DWORD vendorId, DWORD deviceKey) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "StartDeviceDetection"};
+    return emulator::LoggedCall(
+        site,
+        {Hex(window), Decimal(zero1), Decimal(zero2), Decimal(zero3), Decimal(zero4),
+         Decimal(zero5), Decimal(zero6), Decimal(zero7), Decimal(zero8), Decimal(zero9),
+         Hex(vendorId), Hex(deviceKey)},
+        [&] {
+            const DWORD reserved =
+                zero1 | zero2 | zero3 | zero4 | zero5 | zero6 | zero7 | zero8 | zero9;
+            return openDevice.Open(vendorId, deviceKey, reserved == 0) ? 1 : 0;
+        });
+}
+
+int WriteEEPROM(DWORD wordIndex, DWORD word) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "WriteEEPROM"};
+    return emulator::LoggedCall(site, {Decimal(wordIndex), Hex(word)},
+                                [&] { return WriteWord(wordIndex, word) ? 1 : 0; });
+}
+
+int ReadEEPROM(DWORD wordIndex, WORD* slot) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "ReadEEPROM"};
+    return emulator::LoggedCall(site, {Decimal(wordIndex), Hex(slot)},
+                                [&] { return ReadWord(wordIndex, slot) ? 1 : 0; });
+}
+
+int CloseDevice(void) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "CloseDevice"};
+    return emulator::LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
+}
+
+}  // extern "C"
+
+static_assert(std::is_same_v<decltype(&StartDeviceDetection), StartDeviceDetectionFunction>);
+static_assert(std::is_same_v<decltype(&WriteEEPROM), WriteEEPROMFunction>);
+static_assert(std::is_same_v<decltype(&ReadEEPROM), ReadEEPROMFunction>);
+static_assert(std::is_same_v<decltype(&CloseDevice), CloseDeviceFunction>);

@@ -1,0 +1,57 @@
+// VT_HIDB.dll, emulated family-1 chip: 256 bytes of EEPROM moved in one rmBurnEEPROM call.
+#include "BurnTransfer.h"
+#include "CallLogWriter.h"
+#include "DeviceSession.h"
+#include "DriverExports.h"
+#include "EmulatorSettings.h"
+
+#include <windows.h>
+
+#include <type_traits>
+
+namespace {
+
+constexpr char LibraryName[] = "VT_HIDB";
+constexpr std::size_t ChipBytes = 256;
+
+emulator::DeviceSession openDevice(LibraryName);
+
+bool Burn(const emulator::BurnRequest& request) {
+    const emulator::EmulatorSettings settings(LibraryName);
+    return emulator::BurnTransfer(settings, openDevice, ChipBytes, ChipBytes, request);
+}
+
+}  // namespace
+
+using emulator::Decimal;
+using emulator::Hex;
+
+extern "C" {
+
+int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
+                  DWORD zero3) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
+    return emulator::LoggedCall(
+        site,
+        {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2),
+         Decimal(zero3)},
+        [&] { return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0; });
+}
+
+int rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
+    return emulator::LoggedCall(
+        site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
+        [&] { return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0; });
+}
+
+int rmDeviceClose(void) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
+    return emulator::LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
+}
+
+}  // extern "C"
+
+static_assert(std::is_same_v<decltype(&rmDeviceStart), rmDeviceStartFunction>);
+static_assert(std::is_same_v<decltype(&rmBurnEEPROM), rmBurnEEPROMFunction>);
+static_assert(std::is_same_v<decltype(&rmDeviceClose), rmDeviceCloseFunction>);

@@ -1,0 +1,90 @@
+// VT_HIDC.dll, emulated family-2 chip: EEPROM of a configurable size (ChipSize, 2048 bytes by
+// default) moved in one rmBurnEEPROM call, after rmSetEEPROMSize has told the chip its size.
+#include "BurnTransfer.h"
+#include "CallLogWriter.h"
+#include "DeviceSession.h"
+#include "DriverExports.h"
+#include "EmulatorSettings.h"
+
+#include <windows.h>
+
+#include <type_traits>
+
+namespace {
+
+constexpr char LibraryName[] = "VT_HIDC";
+constexpr std::size_t DefaultChipBytes = 2048;
+constexpr DWORD SizeModeBytes = 1;
+
+emulator::DeviceSession openDevice(LibraryName);
+// The size accepted by the last rmSetEEPROMSize of this open; 0 while none was. A burn larger
+// than it fails, as a chip told a smaller size would stop there; without any, only the chip's
+// own size limits a burn.
+DWORD configuredSize = 0;
+
+std::size_t ChipBytes(const emulator::EmulatorSettings& settings) {
+    return settings.ChipSize(DefaultChipBytes);
+}
+
+bool SetSize(DWORD mode, DWORD sizeInBytes) {
+    if (!openDevice.IsOpen() || mode != SizeModeBytes) return false;
+    const emulator::EmulatorSettings settings(LibraryName);
+    if (sizeInBytes == 0 || sizeInBytes > ChipBytes(settings)) return false;
+    configuredSize = sizeInBytes;
+    return true;
+}
+
+bool Burn(const emulator::BurnRequest& request) {
+    const emulator::EmulatorSettings settings(LibraryName);
+    const std::size_t chipBytes = ChipBytes(settings);
+    const std::size_t sizeLimit = configuredSize != 0 ? configuredSize : chipBytes;
+    return emulator::BurnTransfer(settings, openDevice, chipBytes, sizeLimit, request);
+}
+
+}  // namespace
+
+using emulator::Decimal;
+using emulator::Hex;
+
+extern "C" {
+
+int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
+                  DWORD zero3) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
+    return emulator::LoggedCall(
+        site,
+        {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2),
+         Decimal(zero3)},
+        [&] {
+            configuredSize = 0;
+            return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0;
+        });
+}
+
+int rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmSetEEPROMSize"};
+    return emulator::LoggedCall(site, {Decimal(mode), Decimal(sizeInBytes)},
+                                [&] { return SetSize(mode, sizeInBytes) ? 1 : 0; });
+}
+
+int rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
+    return emulator::LoggedCall(
+        site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
+        [&] { return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0; });
+}
+
+int rmDeviceClose(void) {
+    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
+    return emulator::LoggedCall(site, {}, [] {
+        configuredSize = 0;
+        return openDevice.Close() ? 1 : 0;
+    });
+}
+
+}  // extern "C"
+
+static_assert(std::is_same_v<decltype(&rmDeviceStart), rmDeviceStartFunction>);
+static_assert(std::is_same_v<decltype(&rmSetEEPROMSize), rmSetEEPROMSizeFunction>);
+static_assert(std::is_same_v<decltype(&rmBurnEEPROM), rmBurnEEPROMFunction>);
+static_assert(std::is_same_v<decltype(&rmDeviceClose), rmDeviceCloseFunction>);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "DeviceSession.h"
+#include "EmulatorSettings.h"
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace emulator {
+
+constexpr DWORD BurnDirectionToBuffer = 0;
+constexpr DWORD BurnDirectionToEeprom = 1;
+
+struct BurnRequest {
+    DWORD direction;
+    DWORD reserved;
+    BYTE* buffer;
+    DWORD sizeInBytes;
+};
+
+// One rmBurnEEPROM of families 1 and 2: moves the first sizeInBytes bytes between the buffer and
+// the open device's EEPROM. Fails without touching either for a closed device, a reserved
+// argument other than 0, an unknown direction, no buffer, a size of 0 or above sizeLimit (never
+// above the chip), or a FailBurn setting.
+bool BurnTransfer(const EmulatorSettings& settings, const DeviceSession& device,
+                  std::size_t chipSize, std::size_t sizeLimit, const BurnRequest& request);
+
+}  // namespace emulator

@@ -1,0 +1,7 @@
+// The program's entry point: the application object already exists.
+#include "afxwin.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+{
+    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
+}

@@ -1,0 +1,61 @@
+# Sourced by the run, test and bench scripts: a Wine prefix of the project's
+# own and an Xvfb display of its own, both cleaned up on exit. Every wait is
+# bounded.
+
+KELVRA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEDEBUG=-all
+export WINEPREFIX="${KELVRA_WINEPREFIX:-$KELVRA_ROOT/build/wineprefix}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+kelvra_xvfb_pid=""
+
+# Starts Xvfb on a free display and exports DISPLAY.
+start_private_display() {
+  local display
+  for display in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    kelvra_xvfb_pid=$!
+    for _ in $(seq 1 100); do
+      if [ -e "/tmp/.X11-unix/X$display" ]; then
+        export DISPLAY=":$display"
+        return 0
+      fi
+      kill -0 "$kelvra_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$kelvra_xvfb_pid" 2>/dev/null || true
+    kelvra_xvfb_pid=""
+  done
+  echo "cannot start Xvfb" >&2
+  return 1
+}
+
+# Ends Wine's processes in our prefix and our Xvfb.
+end_wine_session() {
+  timeout 20 wineserver -k >/dev/null 2>&1 || true
+  timeout 20 wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$kelvra_xvfb_pid" ]; then
+    kill "$kelvra_xvfb_pid" 2>/dev/null || true
+    wait "$kelvra_xvfb_pid" 2>/dev/null || true
+    kelvra_xvfb_pid=""
+  fi
+}
+
+# Creates the prefix on first use. Without a window manager Wine would wait
+# for one on every window it destroys, so windows are left unmanaged.
+prepare_wine_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
+    timeout 180 wineboot -i >/dev/null 2>&1 || true
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 60 wineserver -w >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.kelvra-ready"
+  fi
+}
+
+# Sets up both; the caller's EXIT trap should call end_wine_session.
+begin_wine_session() {
+  start_private_display
+  prepare_wine_prefix
+}

@@ -1,0 +1,271 @@
+// The dialog as a person meets it: its controls after start, the chip
+// family and size choices, the file dialog, and the keys that end it.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "DialogHarness.h"
+#include "WorkingFolder.h"
+
+namespace
+{
+const char* const SizeTexts[] = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
+                                 "24C16 ->  2048 bytes"};
+
+class DialogTest : public testing::Test
+{
+protected:
+    WorkingFolder folder;
+    CKelvraDlg dialog;
+};
+
+TEST_F(DialogTest, StartsWithFamilyAHiddenSizeControlsAndFocusOnExit)
+{
+    DialogHarness harness(dialog);
+
+    EXPECT_TRUE(harness.IsChecked(IDC_CHIP_A));
+    EXPECT_FALSE(harness.IsChecked(IDC_CHIP_B));
+    EXPECT_FALSE(harness.IsChecked(IDC_CHIP_C));
+    EXPECT_EQ(0, dialog.ChipFamily);
+    EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE));
+    EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
+    EXPECT_EQ(256u, dialog.EepromSize);
+    EXPECT_EQ(std::vector<std::string>(std::begin(SizeTexts), std::end(SizeTexts)),
+              ComboBoxEntries(harness.Control(IDC_EEPROM_SIZE)));
+    EXPECT_EQ(0, harness.CurrentSelection(IDC_EEPROM_SIZE));
+    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+    EXPECT_TRUE(harness.Messages().empty());
+    EXPECT_EQ(harness.Control(IDCANCEL), GetFocus());
+    EXPECT_EQ(nullptr, dialog.DriverLibrary);
+    EXPECT_FALSE(dialog.BusyFlag);
+    for (BYTE value : dialog.ImageBuffer)
+        ASSERT_EQ(0, value);
+}
+
+TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
+{
+    DialogHarness harness(dialog);
+
+    struct Expected
+    {
+        int id;
+        const char* className;
+        LONG style;
+    };
+    const Expected controls[] = {
+        {IDCANCEL, "Button", BS_PUSHBUTTON | WS_TABSTOP},
+        {IDC_WRITE, "Button", BS_PUSHBUTTON | WS_TABSTOP},
+        {IDC_DEVICE_LIST, "ComboBox", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP},
+        {IDC_CHIP_A, "Button", BS_AUTORADIOBUTTON | WS_GROUP},
+        {IDC_CHIP_B, "Button", BS_AUTORADIOBUTTON},
+        {IDC_CHIP_C, "Button", BS_AUTORADIOBUTTON},
+        {-1, "Button", BS_GROUPBOX},
+        {IDC_IMAGE_PATH, "Edit", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_DISABLED},
+        {IDC_BROWSE, "Button", BS_PUSHBUTTON | WS_TABSTOP},
+        {IDC_MESSAGES, "ListBox", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
+        {IDC_EEPROM_SIZE, "ComboBox", CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
+        {IDC_EEPROM_SIZE_LABEL, "Static", SS_LEFT | WS_GROUP},
+        {IDC_VERIFY, "Button", BS_PUSHBUTTON | WS_TABSTOP},
+    };
+    HWND child = GetWindow(harness.Window(), GW_CHILD);
+    for (const Expected& expected : controls)
+    {
+        ASSERT_NE(nullptr, child);
+        // Combo boxes create an edit child of their own, which is not a sibling.
+        char className[32] = {};
+        GetClassNameA(child, className, sizeof className);
+        EXPECT_EQ(expected.id, GetDlgCtrlID(child) == 0xFFFF ? -1 : static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
+        EXPECT_STREQ(expected.className, className) << expected.id;
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        // The focused Exit button is the default one; that is Windows' doing, not the template's.
+        if (expected.id == IDCANCEL && (style & 0xF) == BS_DEFPUSHBUTTON)
+            style = (style & ~0xF) | BS_PUSHBUTTON;
+        // The initial hide of the size controls clears WS_VISIBLE; everything else is as the template.
+        const LONG templateStyle = expected.style | WS_CHILD |
+                                   ((expected.id == IDC_EEPROM_SIZE || expected.id == IDC_EEPROM_SIZE_LABEL) ? 0 : WS_VISIBLE);
+        // Controls turn their own border and scroll bar bits on and off, and a
+        // checked radio button becomes a tab stop, so those bits are not compared.
+        const bool isRadio = expected.style == BS_AUTORADIOBUTTON || expected.style == (BS_AUTORADIOBUTTON | WS_GROUP);
+        const LONG compared = 0xFFFF | WS_CHILD | WS_VISIBLE | WS_GROUP | WS_DISABLED | (isRadio ? 0 : WS_TABSTOP);
+        EXPECT_EQ(templateStyle & compared, style & compared) << "control " << expected.id;
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(nullptr, child);
+
+    char caption[32] = {};
+    GetWindowTextA(harness.Window(), caption, sizeof caption);
+    EXPECT_STREQ("Kelvra", caption);
+    EXPECT_TRUE(GetWindowLongA(harness.Window(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_NE(nullptr, dialog.AppIcon);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.AppIcon), SendMessageA(harness.Window(), WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.AppIcon), SendMessageA(harness.Window(), WM_QUERYDRAGICON, 0, 0));
+}
+
+TEST_F(DialogTest, FamilyButtonsShowSizeControlsOnlyForFamilyCAndAlwaysEmptyThePath)
+{
+    DialogHarness harness(dialog);
+
+    const auto setPath = [&] {
+        dialog.ImagePath = "C:\\images\\a.hex";
+        dialog.UpdateData(FALSE);
+    };
+
+    setPath();
+    harness.Click(IDC_CHIP_C);
+    EXPECT_EQ(2, dialog.ChipFamily);
+    EXPECT_TRUE(harness.IsChecked(IDC_CHIP_C));
+    EXPECT_TRUE(harness.IsVisible(IDC_EEPROM_SIZE));
+    EXPECT_TRUE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
+    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+
+    setPath();
+    harness.Click(IDC_CHIP_B);
+    EXPECT_EQ(1, dialog.ChipFamily);
+    EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE));
+    EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
+    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+
+    // Clicking the button that is already checked still empties the path.
+    setPath();
+    harness.Click(IDC_CHIP_B);
+    EXPECT_EQ(1, dialog.ChipFamily);
+    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+    EXPECT_TRUE(dialog.ImagePath.IsEmpty());
+
+    setPath();
+    harness.Click(IDC_CHIP_A);
+    EXPECT_EQ(0, dialog.ChipFamily);
+    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+}
+
+TEST_F(DialogTest, SizeSelectionSurvivesARoundTripThroughOtherFamilies)
+{
+    DialogHarness harness(dialog);
+
+    harness.Click(IDC_CHIP_C);
+    harness.SelectSize(2);
+    EXPECT_EQ(1024u, dialog.EepromSize);
+
+    harness.Click(IDC_CHIP_A);
+    harness.Click(IDC_CHIP_C);
+    EXPECT_EQ(2, harness.CurrentSelection(IDC_EEPROM_SIZE));
+    EXPECT_EQ("24C08 ->  1024 bytes", harness.Text(IDC_EEPROM_SIZE));
+    EXPECT_EQ(1024u, dialog.EepromSize);
+
+    for (int index = 0; index < 4; ++index)
+    {
+        harness.SelectSize(index);
+        EXPECT_EQ(CKelvraDlg::EepromSizeTable[index], dialog.EepromSize);
+    }
+}
+
+TEST_F(DialogTest, NoSelectionOrTypedSizeTextLeavesTheSizeAlone)
+{
+    DialogHarness harness(dialog);
+    harness.Click(IDC_CHIP_C);
+    harness.SelectSize(3);
+
+    harness.SelectSize(-1);
+    EXPECT_EQ(2048u, dialog.EepromSize);
+
+    // Typing into the combo box's edit field notifies an edit change, not a selection.
+    HWND combo = harness.Control(IDC_EEPROM_SIZE);
+    SetWindowTextA(combo, "24C02 ->  256 bytes");
+    SendMessageA(harness.Window(), WM_COMMAND, MAKEWPARAM(IDC_EEPROM_SIZE, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+    harness.Pump();
+    EXPECT_EQ(2048u, dialog.EepromSize);
+}
+
+TEST_F(DialogTest, ImagePathCannotBeTyped)
+{
+    DialogHarness harness(dialog);
+    EXPECT_FALSE(harness.IsEnabled(IDC_IMAGE_PATH));
+}
+
+TEST(MinimisedIcon, IsCentredRoundingTowardZero)
+{
+    EXPECT_EQ(34, CKelvraDlg::CentredIconPosition(100, 100, 32, 32).x);
+    EXPECT_EQ(34, CKelvraDlg::CentredIconPosition(100, 100, 32, 32).y);
+    EXPECT_EQ(-15, CKelvraDlg::CentredIconPosition(0, 0, 32, 32).x);
+    EXPECT_EQ(-15, CKelvraDlg::CentredIconPosition(0, 0, 32, 32).y);
+    EXPECT_EQ(0, CKelvraDlg::CentredIconPosition(31, 33, 32, 32).x);
+    EXPECT_EQ(1, CKelvraDlg::CentredIconPosition(31, 33, 32, 32).y);
+}
+
+TEST_F(DialogTest, MinimisedDialogPaintsWithoutTrouble)
+{
+    DialogHarness harness(dialog);
+    ShowWindow(harness.Window(), SW_MINIMIZE);
+    InvalidateRect(harness.Window(), nullptr, TRUE);
+    UpdateWindow(harness.Window());
+    harness.Pump();
+    EXPECT_TRUE(IsIconic(harness.Window()));
+    ShowWindow(harness.Window(), SW_RESTORE);
+    harness.Pump();
+    EXPECT_FALSE(IsIconic(harness.Window()));
+}
+
+TEST_F(DialogTest, EnterRightAfterStartClicksExit)
+{
+    const INT_PTR result = RunModalWhile(dialog, [](HWND, DWORD thread) { PressKeyInThread(thread, VK_RETURN); });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(nullptr, dialog.m_hWnd);
+}
+
+TEST_F(DialogTest, EscapeEndsTheDialog)
+{
+    const INT_PTR result = RunModalWhile(dialog, [](HWND, DWORD thread) { PressKeyInThread(thread, VK_ESCAPE); });
+    EXPECT_EQ(IDCANCEL, result);
+}
+
+TEST_F(DialogTest, EnterWithoutAFocusedPushButtonEndsThroughOk)
+{
+    const INT_PTR result = RunModalWhile(dialog, [](HWND window, DWORD thread) {
+        // Give the focus to the message list, as a click into it would.
+        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MESSAGES)), TRUE);
+        PressKeyInThread(thread, VK_RETURN);
+    });
+    EXPECT_EQ(IDOK, result);
+    // OnOK moved the controls into the fields before the dialog ended.
+    EXPECT_EQ(0, dialog.ChipFamily);
+}
+
+TEST_F(DialogTest, CancelledFileDialogKeepsTheEarlierPath)
+{
+    DialogHarness harness(dialog);
+    dialog.ImagePath = "C:\\earlier.hex";
+    dialog.UpdateData(FALSE);
+
+    std::thread user([] {
+        HWND openDialog = WaitForProcessDialog("Open", 15000);
+        if (openDialog != nullptr)
+            PostMessageA(openDialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    harness.Click(IDC_BROWSE);
+    user.join();
+
+    EXPECT_EQ("C:\\earlier.hex", harness.Text(IDC_IMAGE_PATH));
+    EXPECT_EQ("C:\\earlier.hex", std::string(dialog.ImagePath));
+}
+
+TEST_F(DialogTest, ConfirmedFileDialogShowsTheFullPath)
+{
+    DialogHarness harness(dialog);
+    folder.WriteFile("chosen.hex", std::string(128, '\x5A'));
+
+    std::thread user([&] {
+        HWND openDialog = WaitForProcessDialog("Open", 15000);
+        if (openDialog == nullptr)
+            return;
+        const std::string path = folder.PathOf("chosen.hex");
+        SendMessageA(GetDlgItem(openDialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        PostMessageA(openDialog, WM_COMMAND, IDOK, 0);
+    });
+    harness.Click(IDC_BROWSE);
+    user.join();
+
+    EXPECT_EQ(folder.PathOf("chosen.hex"), harness.Text(IDC_IMAGE_PATH));
+    EXPECT_EQ(folder.PathOf("chosen.hex"), std::string(dialog.ImagePath));
+}
+}  // namespace

@@ -1,0 +1,137 @@
+#include "EmulatorTestSupport.h"
+
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+constexpr char StateFolderVariable[] = "KELVRA_EMULATOR_DIR";
+
+std::string TemporaryFolder() {
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof buffer, buffer);
+    return std::string(buffer, length <= MAX_PATH ? length : 0);
+}
+
+}  // namespace
+
+std::string UniqueTemporaryFolderPath() {
+    static unsigned counter = 0;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return TemporaryFolder() + "kelvra-emulator-test-" + std::to_string(GetCurrentProcessId()) +
+           "-" + std::to_string(now.QuadPart) + "-" + std::to_string(++counter);
+}
+
+void RemoveFolderWithFiles(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolderWithFiles(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+ScratchStateFolder::ScratchStateFolder() : path_(UniqueTemporaryFolderPath()) {
+    if (!CreateDirectoryA(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path_;
+    SetEnvironmentVariableA(StateFolderVariable, path_.c_str());
+}
+
+ScratchStateFolder::~ScratchStateFolder() {
+    SetEnvironmentVariableA(StateFolderVariable, nullptr);
+    RemoveFolderWithFiles(path_);
+}
+
+std::string ScratchStateFolder::FilePath(const std::string& fileName) const {
+    return path_ + "\\" + fileName;
+}
+
+bool ScratchStateFolder::HasFile(const std::string& fileName) const {
+    return GetFileAttributesA(FilePath(fileName).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<BYTE> ScratchStateFolder::FileBytes(const std::string& fileName) const {
+    std::ifstream file(FilePath(fileName), std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(file),
+                             std::istreambuf_iterator<char>());
+}
+
+void ScratchStateFolder::SetSetting(const char* section, const char* key,
+                                    const std::string& value) const {
+    if (!WritePrivateProfileStringA(section, key, value.c_str(), FilePath("emulator.ini").c_str()))
+        ADD_FAILURE() << "cannot write setting " << key;
+}
+
+LoadedLibrary::LoadedLibrary(std::string path)
+    : path_(std::move(path)), module_(LoadLibraryA(path_.c_str())) {}
+
+LoadedLibrary::~LoadedLibrary() {
+    if (module_ != nullptr) FreeLibrary(module_);
+}
+
+bool LoadedLibrary::Exports(const char* name) const {
+    return module_ != nullptr && GetProcAddress(module_, name) != nullptr;
+}
+
+void LoadedLibrary::Reload() {
+    if (module_ != nullptr) FreeLibrary(module_);
+    module_ = LoadLibraryA(path_.c_str());
+}
+
+std::string LibraryPath(const std::string& folder, const std::string& library) {
+    return folder + "\\" + library + ".dll";
+}
+
+Family0Driver::Family0Driver() : library_(LibraryPath(EmulatedDriversFolder, "VT_HIDA")) {}
+
+int Family0Driver::Open(DWORD deviceKey) const {
+    return library_.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul,
+                                                       0ul, 0ul, 0ul, 0ul, 0ul, 0ul, 0ul, 0ul,
+                                                       DWORD{HIWORD(deviceKey)}, deviceKey);
+}
+
+int Family0Driver::Write(DWORD wordIndex, DWORD word) const {
+    return library_.Call<WriteEEPROMFunction>("WriteEEPROM", wordIndex, word);
+}
+
+int Family0Driver::Read(DWORD wordIndex, WORD* slot) const {
+    return library_.Call<ReadEEPROMFunction>("ReadEEPROM", wordIndex, slot);
+}
+
+int Family0Driver::Close() const { return library_.Call<CloseDeviceFunction>("CloseDevice"); }
+
+BurnDriver::BurnDriver(const std::string& library)
+    : library_(LibraryPath(EmulatedDriversFolder, library)) {}
+
+int BurnDriver::Open(DWORD deviceKey) const {
+    return library_.Call<rmDeviceStartFunction>("rmDeviceStart", DWORD{HIWORD(deviceKey)},
+                                                deviceKey, TestWindow(), 0ul, 0ul, 0ul);
+}
+
+int BurnDriver::SetSize(DWORD sizeInBytes, DWORD mode) const {
+    return library_.Call<rmSetEEPROMSizeFunction>("rmSetEEPROMSize", mode, sizeInBytes);
+}
+
+int BurnDriver::Burn(DWORD direction, BYTE* buffer, DWORD sizeInBytes) const {
+    return library_.Call<rmBurnEEPROMFunction>("rmBurnEEPROM", direction, 0ul, buffer,
+                                               sizeInBytes);
+}
+
+int BurnDriver::Close() const { return library_.Call<rmDeviceCloseFunction>("rmDeviceClose"); }
+
+std::vector<BYTE> PatternBytes(std::size_t count, BYTE seed) {
+    std::vector<BYTE> bytes(count);
+    for (std::size_t index = 0; index < count; ++index)
+        bytes[index] = static_cast<BYTE>((index + seed) % 251);
+    return bytes;
+}

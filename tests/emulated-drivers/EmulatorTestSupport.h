@@ -1,0 +1,103 @@
+#pragma once
+
+#include "DriverExports.h"
+#include "EmulatedDriverFolders.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Wine's virtual mouse and keyboard: HID devices present under every Wine.
+constexpr DWORD WineMouseKey = 0x845E0001;
+constexpr DWORD WineKeyboardKey = 0x845E0002;
+// Identifiers no attached device has.
+constexpr DWORD AbsentDeviceKey = 0x12345678;
+
+// Never dereferenced by the libraries; only logged.
+inline HWND TestWindow() { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1234)); }
+
+// A fresh state folder named by KELVRA_EMULATOR_DIR while it lives; removed with its files.
+class ScratchStateFolder {
+public:
+    ScratchStateFolder();
+    ~ScratchStateFolder();
+    ScratchStateFolder(const ScratchStateFolder&) = delete;
+    ScratchStateFolder& operator=(const ScratchStateFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string FilePath(const std::string& fileName) const;
+    bool HasFile(const std::string& fileName) const;
+    std::vector<BYTE> FileBytes(const std::string& fileName) const;
+    void SetSetting(const char* section, const char* key, const std::string& value) const;
+
+private:
+    std::string path_;
+};
+
+std::string UniqueTemporaryFolderPath();
+void RemoveFolderWithFiles(const std::string& folder);
+
+// A library loaded by full path, unloaded when destroyed.
+class LoadedLibrary {
+public:
+    explicit LoadedLibrary(std::string path);
+    ~LoadedLibrary();
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+
+    bool IsLoaded() const { return module_ != nullptr; }
+    bool Exports(const char* name) const;
+    // Unloads and loads again: the library starts over with nothing open.
+    void Reload();
+
+    template <typename Function, typename... Arguments>
+    int Call(const char* name, Arguments... arguments) const {
+        // Through void (*)() so the cast from FARPROC raises no function-type warning.
+        const auto function = reinterpret_cast<Function>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+        if (function == nullptr) {
+            ADD_FAILURE() << path_ << " has no export " << name;
+            return -1;
+        }
+        return function(arguments...);
+    }
+
+private:
+    std::string path_;
+    HMODULE module_;
+};
+
+std::string LibraryPath(const std::string& folder, const std::string& library);
+
+// VT_HIDA called as Kelvra calls it.
+class Family0Driver {
+public:
+    Family0Driver();
+    LoadedLibrary& Library() { return library_; }
+    int Open(DWORD deviceKey) const;
+    int Write(DWORD wordIndex, DWORD word) const;
+    int Read(DWORD wordIndex, WORD* slot) const;
+    int Close() const;
+
+private:
+    LoadedLibrary library_;
+};
+
+// VT_HIDB or VT_HIDC called as Kelvra calls them.
+class BurnDriver {
+public:
+    explicit BurnDriver(const std::string& library);
+    LoadedLibrary& Library() { return library_; }
+    int Open(DWORD deviceKey) const;
+    int SetSize(DWORD sizeInBytes, DWORD mode = 1) const;
+    int Burn(DWORD direction, BYTE* buffer, DWORD sizeInBytes) const;
+    int Close() const;
+
+private:
+    LoadedLibrary library_;
+};
+
+// Bytes 0, 1, 2, ... wrapping at 251 so no two chip pages look alike.
+std::vector<BYTE> PatternBytes(std::size_t count, BYTE seed = 0);

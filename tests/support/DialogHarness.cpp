@@ -1,0 +1,194 @@
+#include "DialogHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+std::vector<std::string> ListBoxLines(HWND listBox)
+{
+    std::vector<std::string> lines;
+    const LRESULT count = SendMessageA(listBox, LB_GETCOUNT, 0, 0);
+    for (LRESULT index = 0; index < count; ++index)
+    {
+        const LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+        std::string line(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(listBox, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&line[0]));
+        line.resize(static_cast<size_t>(length));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> ComboBoxEntries(HWND comboBox)
+{
+    std::vector<std::string> entries;
+    const LRESULT count = SendMessageA(comboBox, CB_GETCOUNT, 0, 0);
+    for (LRESULT index = 0; index < count; ++index)
+    {
+        const LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+        std::string entry(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(comboBox, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&entry[0]));
+        entry.resize(static_cast<size_t>(length));
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+bool PumpMessagesUntil(HWND dialog, const std::function<bool()>& condition, DWORD timeoutMilliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
+    for (;;)
+    {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            if (dialog == nullptr || !IsWindow(dialog) || !IsDialogMessageA(dialog, &message))
+            {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+        }
+        if (condition())
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+DialogHarness::DialogHarness(CKelvraDlg& dialog) : m_dialog(dialog)
+{
+    if (!m_dialog.Create(CKelvraDlg::IDD))
+        ADD_FAILURE() << "the dialog could not be created";
+    Pump();
+}
+
+DialogHarness::~DialogHarness()
+{
+    if (m_dialog.m_hWnd != nullptr)
+        m_dialog.DestroyWindow();
+    PumpMessagesUntil(nullptr, [] { return true; }, 0);
+}
+
+void DialogHarness::Click(int id)
+{
+    SendMessageA(Control(id), BM_CLICK, 0, 0);
+    Pump();
+}
+
+void DialogHarness::SelectSize(int index)
+{
+    HWND combo = Control(IDC_EEPROM_SIZE);
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(Window(), WM_COMMAND, MAKEWPARAM(IDC_EEPROM_SIZE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    Pump();
+}
+
+void DialogHarness::Pump()
+{
+    PumpMessagesUntil(Window(), [] { return true; }, 0);
+}
+
+bool DialogHarness::PumpUntil(const std::function<bool()>& condition, DWORD timeoutMilliseconds)
+{
+    return PumpMessagesUntil(Window(), condition, timeoutMilliseconds);
+}
+
+void DialogHarness::Close()
+{
+    Click(IDCANCEL);
+    m_dialog.DestroyWindow();
+    Pump();
+}
+
+std::string DialogHarness::Text(int id) const
+{
+    char text[1024] = {};
+    GetWindowTextA(Control(id), text, sizeof text);
+    return text;
+}
+
+bool DialogHarness::IsChecked(int id) const
+{
+    return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+int DialogHarness::CurrentSelection(int comboId) const
+{
+    return static_cast<int>(SendMessageA(Control(comboId), CB_GETCURSEL, 0, 0));
+}
+
+namespace
+{
+struct ProcessDialogSearch
+{
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchProcessDialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<ProcessDialogSearch*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char className[64] = {};
+    char caption[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (processId == GetCurrentProcessId() && IsWindowVisible(window) && std::string(className) == "#32770" &&
+        std::string(caption) == search->caption)
+    {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND WaitForProcessDialog(const char* caption, DWORD timeoutMilliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
+    do
+    {
+        ProcessDialogSearch search{caption, nullptr};
+        EnumWindows(&MatchProcessDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
+        Sleep(20);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+void PressKeyInThread(DWORD threadId, UINT virtualKey)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(threadId, &info) || info.hwndFocus == nullptr)
+        return;
+    const UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    PostMessageA(info.hwndFocus, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scanCode) << 16));
+    PostMessageA(info.hwndFocus, WM_KEYUP, virtualKey,
+                 1 | (static_cast<LPARAM>(scanCode) << 16) | (static_cast<LPARAM>(3) << 30));
+}
+
+INT_PTR RunModalWhile(CKelvraDlg& dialog, const std::function<void(HWND, DWORD)>& action)
+{
+    const DWORD dialogThread = GetCurrentThreadId();
+    std::atomic<bool> ended{false};
+    std::thread user([&] {
+        HWND window = WaitForProcessDialog("Kelvra", 20000);
+        if (window == nullptr)
+            return;
+        action(window, dialogThread);
+        const ULONGLONG deadline = GetTickCount64() + 20000;
+        while (!ended && GetTickCount64() < deadline)
+            Sleep(20);
+        if (!ended)
+            PostMessageA(window, WM_CLOSE, 0, 0);
+    });
+    const INT_PTR result = dialog.DoModal();
+    ended = true;
+    user.join();
+    return result;
+}
