@@ -1,6 +1,6 @@
 #include "KelvraDlg.h"
 
-#include "HidHeaders.h"
+#include "HidNotification.h"
 
 #include <cstring>
 
@@ -19,7 +19,9 @@ BEGIN_MESSAGE_MAP(CKelvraDlg, CDialog)
     ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CKelvraDlg::CKelvraDlg(CWnd* pParent) : CDialog(CKelvraDlg::IDD, pParent)
+CKelvraDlg::CKelvraDlg(CWnd* pParent)
+    : CDialog(CKelvraDlg::IDD, pParent), DeviceNotifyHandle(nullptr), HidClassGuid(),
+      DevicePlatform(&WindowsHidPlatform::Instance())
 {
     ImagePath = "";
     ChipFamily = -1;
@@ -51,9 +53,11 @@ BOOL CKelvraDlg::OnInitDialog()
     VidText = "";
     PidText = "";
     AutoVerify = 0;
-    HidD_GetHidGuid(&HidClassGuid);
+    DevicePlatform->GetHidGuid(&HidClassGuid);
     ReadSettings();
     InitializeCriticalSection(&OperationLock);
+    RegisterHidNotification(1, m_hWnd, &DeviceNotifyHandle, HidClassGuid, *DevicePlatform);
+    RefreshDeviceList();
 
     EepromSize = 256;
     ChipFamily = 0;
@@ -134,5 +138,6 @@ void CKelvraDlg::OnSelchangeEepromSize()
 void CKelvraDlg::OnDestroy()
 {
     CWnd::OnDestroy();
+    RegisterHidNotification(0, m_hWnd, &DeviceNotifyHandle, HidClassGuid, *DevicePlatform);
     DeleteCriticalSection(&OperationLock);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "afxwin.h"
+#include "HidPlatform.h"
 #include "resource.h"
 
 class CKelvraDlg : public CDialog
@@ -43,10 +44,16 @@ public:
     // Where the minimised icon goes: centred, rounding toward zero.
     static POINT CentredIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
 
+    // Where the device list and the hot-plug registration reach the
+    // platform; the real functions unless a test puts in its own.
+    HidPlatform* DevicePlatform;
+
     void ReadSettings();
+    void RefreshDeviceList();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 
     afx_msg void OnPaint();

@@ -1,0 +1,17 @@
+// Finding the attached HID devices and reading the configured identifiers.
+#pragma once
+
+#include "HidPlatform.h"
+
+// A device's (VendorID << 16) | ProductID.
+typedef DWORD DeviceKey;
+
+// With capacity 0: counts the present HID interfaces whose attributes can be
+// read, and leaves keys alone. Otherwise stores up to capacity DeviceKeys
+// from keys[0] on and returns how many it stored; it stops at the first
+// device that does not fit.
+LONG EnumerateHidDevices(DWORD capacity, DeviceKey* keys, HidPlatform& platform = WindowsHidPlatform::Instance());
+
+// The first four characters of text as hexadecimal digits, case ignored;
+// any other character adds nothing but keeps its place.
+WORD ParseHexId(const char* text);

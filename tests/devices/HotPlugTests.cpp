@@ -1,0 +1,141 @@
+// Arrival and removal notifications, sent to the real dialog window as
+// Windows sends them, rebuild the device list exactly when they should.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "DialogHarness.h"
+#include "FakeHidPlatform.h"
+#include "WorkingFolder.h"
+
+namespace
+{
+FakeInterface Device(WORD vendor, WORD product)
+{
+    FakeInterface device;
+    device.vendor = vendor;
+    device.product = product;
+    return device;
+}
+
+DEV_BROADCAST_DEVICEINTERFACE_A InterfaceRecord(const GUID& classGuid)
+{
+    DEV_BROADCAST_DEVICEINTERFACE_A record;
+    std::memset(&record, 0, sizeof record);
+    record.dbcc_size = sizeof record;
+    record.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    record.dbcc_classguid = classGuid;
+    return record;
+}
+
+class HotPlugTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini", "[KELVRA]\nVID=a1b2\nPID=0c3d\n");
+        platform.interfaces = {Device(0xA1B2, 0x0C3D), Device(0xA1B2, 0x0C3D), Device(0xA1B2, 0x0C3D)};
+        dialog.DevicePlatform = &platform;
+    }
+
+    // Sends the notification; true when it rebuilt the list (each rebuild is two passes).
+    bool Notify(DialogHarness& harness, WPARAM event, const void* record)
+    {
+        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Write Success!"));
+        const int passesBefore = platform.passesEnded;
+        SendMessageA(harness.Window(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
+        harness.Pump();
+        const bool rebuilt = platform.passesEnded == passesBefore + 2;
+        EXPECT_EQ(rebuilt, harness.Messages().empty()) << "the message list is emptied exactly on a rebuild";
+        return rebuilt;
+    }
+
+    WorkingFolder folder;
+    FakeHidPlatform platform;
+    CKelvraDlg dialog;
+};
+
+TEST_F(HotPlugTest, RegistersForHidInterfacesAndWithdrawsOnDestroy)
+{
+    {
+        DialogHarness harness(dialog);
+        EXPECT_EQ(1, platform.registrations);
+        EXPECT_NE(nullptr, dialog.DeviceNotifyHandle);
+        EXPECT_EQ(32u, platform.lastFilter.dbcc_size);
+        EXPECT_EQ(static_cast<DWORD>(DBT_DEVTYP_DEVICEINTERFACE), platform.lastFilter.dbcc_devicetype);
+        EXPECT_EQ(0, std::memcmp(&platform.lastFilter.dbcc_classguid, &dialog.HidClassGuid, sizeof(GUID)));
+        EXPECT_EQ(static_cast<DWORD>(DEVICE_NOTIFY_WINDOW_HANDLE), platform.lastRegistrationFlags);
+    }
+    EXPECT_EQ(1, platform.unregistrations);
+    EXPECT_EQ(nullptr, dialog.DeviceNotifyHandle);
+}
+
+TEST_F(HotPlugTest, ArrivalAndRemovalOfAHidInterfaceRebuildTheList)
+{
+    DialogHarness harness(dialog);
+    const auto record = InterfaceRecord(dialog.HidClassGuid);
+
+    SendMessageA(harness.Control(IDC_DEVICE_LIST), CB_SETCURSEL, 2, 0);
+    platform.interfaces.push_back(Device(0xA1B2, 0x0C3D));
+    EXPECT_TRUE(Notify(harness, DBT_DEVICEARRIVAL, &record));
+    EXPECT_EQ(4u, harness.DeviceEntries().size());
+    EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
+
+    platform.interfaces.clear();
+    EXPECT_TRUE(Notify(harness, DBT_DEVICEREMOVECOMPLETE, &record));
+    EXPECT_TRUE(harness.DeviceEntries().empty());
+    EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
+
+    // A device that does not match still causes a rebuild.
+    platform.interfaces = {Device(0x1111, 0x2222)};
+    EXPECT_TRUE(Notify(harness, DBT_DEVICEARRIVAL, &record));
+    EXPECT_TRUE(harness.DeviceEntries().empty());
+}
+
+TEST_F(HotPlugTest, OtherEventsTypesClassesAndNoRecordChangeNothing)
+{
+    DialogHarness harness(dialog);
+    const auto hid = InterfaceRecord(dialog.HidClassGuid);
+
+    for (WPARAM event : {WPARAM{DBT_DEVNODES_CHANGED}, WPARAM{DBT_DEVICEQUERYREMOVE}, WPARAM{DBT_DEVICEREMOVEPENDING}})
+        EXPECT_FALSE(Notify(harness, event, &hid)) << event;
+
+    DEV_BROADCAST_HDR volume = {};
+    volume.dbch_size = sizeof volume;
+    volume.dbch_devicetype = DBT_DEVTYP_VOLUME;
+    EXPECT_FALSE(Notify(harness, DBT_DEVICEARRIVAL, &volume));
+
+    for (size_t byte = 0; byte < sizeof(GUID); ++byte)
+    {
+        GUID other = dialog.HidClassGuid;
+        reinterpret_cast<unsigned char*>(&other)[byte] ^= 0x01;
+        const auto record = InterfaceRecord(other);
+        EXPECT_FALSE(Notify(harness, DBT_DEVICEARRIVAL, &record)) << "byte " << byte;
+    }
+
+    EXPECT_FALSE(Notify(harness, DBT_DEVICEARRIVAL, nullptr));
+    EXPECT_FALSE(Notify(harness, DBT_DEVICEREMOVECOMPLETE, nullptr));
+
+    // A record too short to hold a class is not read past its end.
+    DEV_BROADCAST_HDR truncated = {};
+    truncated.dbch_size = sizeof truncated;
+    truncated.dbch_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    EXPECT_FALSE(Notify(harness, DBT_DEVICEARRIVAL, &truncated));
+
+    EXPECT_EQ(3u, harness.DeviceEntries().size());
+}
+
+TEST_F(HotPlugTest, FailedRegistrationKeepsTheDialogWorkingAndTeardownHarmless)
+{
+    platform.registrationFails = true;
+    {
+        DialogHarness harness(dialog);
+        EXPECT_EQ(nullptr, dialog.DeviceNotifyHandle);
+        EXPECT_EQ(3u, harness.DeviceEntries().size());
+        harness.Click(IDC_CHIP_C);
+        EXPECT_EQ(2, dialog.ChipFamily);
+    }
+    EXPECT_EQ(0, platform.unregistrations);
+    EXPECT_EQ(nullptr, dialog.DeviceNotifyHandle);
+}
+}  // namespace
