@@ -2,124 +2,156 @@
 
 #include <cstdio>
 
-namespace Family0Image {
+namespace Family0Image
+{
 
-namespace {
+namespace
+{
 
-std::string FormatIdentifierLine(const char* format, std::uint16_t identifier) {
+std::string FormatIdentifierLine(const char* format, std::uint16_t identifier)
+{
     char line[16];
     std::snprintf(line, sizeof line, format, static_cast<unsigned>(identifier));
     return line;
 }
 
-void WriteWord(Image& image, std::size_t byteOffset, std::uint16_t word) {
+void WriteWord(Image& image, std::size_t byteOffset, std::uint16_t word)
+{
     image[byteOffset] = static_cast<std::uint8_t>(word & 0xFF);
     image[byteOffset + 1] = static_cast<std::uint8_t>(word >> 8);
 }
 
-void WriteStringField(Image& image, const StringField& field, const std::string& text) {
+void WriteStringField(Image& image, const StringField& field, const std::string& text)
+{
     const std::size_t lengthOffset = LengthByteOffset(field);
     image[lengthOffset] = LengthByteFor(text.size());
-    for (std::size_t index = 0; index < text.size(); ++index) {
+    for (std::size_t index = 0; index < text.size(); ++index)
+    {
         image[lengthOffset + 1 + index] = static_cast<std::uint8_t>(text[index]);
     }
 }
 
-bool FitsItsField(const Identity& identity, const StringField& field) {
+bool FitsItsField(const Identity& identity, const StringField& field)
+{
     const std::optional<std::string>& text = StringFor(identity, field);
     return !text || text->size() <= field.capacity;
 }
 
-}  // namespace
+} // namespace
 
-std::uint8_t ByteAt(const std::uint8_t* image128, std::size_t offset) {
-    if (image128 == nullptr || offset >= ImageSize) {
+std::uint8_t ByteAt(const std::uint8_t* image128, std::size_t offset)
+{
+    if (image128 == nullptr || offset >= ImageSize)
+    {
         return 0;
     }
     return image128[offset];
 }
 
-std::uint16_t WordAt(const std::uint8_t* image128, std::size_t byteOffset) {
+std::uint16_t WordAt(const std::uint8_t* image128, std::size_t byteOffset)
+{
     const unsigned low = ByteAt(image128, byteOffset);
     const unsigned high = ByteAt(image128, byteOffset + 1);
     return static_cast<std::uint16_t>(low | (high << 8));
 }
 
-std::uint16_t HeaderWord(const std::uint8_t* image128) {
+std::uint16_t HeaderWord(const std::uint8_t* image128)
+{
     return WordAt(image128, 0);
 }
 
-bool HasSignature(const std::uint8_t* image128) {
+bool HasSignature(const std::uint8_t* image128)
+{
     return (HeaderWord(image128) & SignatureMask) == Signature;
 }
 
-bool IsPresent(const std::uint8_t* image128, const StringField& field) {
+bool IsPresent(const std::uint8_t* image128, const StringField& field)
+{
     return (HeaderWord(image128) & field.presenceBit) != 0;
 }
 
-std::size_t CharacterCount(std::uint8_t lengthByte) {
-    if (lengthByte < 2) {
+std::size_t CharacterCount(std::uint8_t lengthByte)
+{
+    if (lengthByte < 2)
+    {
         return 0;
     }
     return lengthByte / 2u - 1u;
 }
 
-std::uint8_t LengthByteFor(std::size_t characterCount) {
-    if (characterCount > MaxCharacterCount) {
+std::uint8_t LengthByteFor(std::size_t characterCount)
+{
+    if (characterCount > MaxCharacterCount)
+    {
         return 0xFF;
     }
     return static_cast<std::uint8_t>(2 + 2 * characterCount);
 }
 
-std::string FieldCharacters(const std::uint8_t* image128, const StringField& field) {
+std::string FieldCharacters(const std::uint8_t* image128, const StringField& field)
+{
     const std::size_t lengthOffset = LengthByteOffset(field);
     const std::size_t count = CharacterCount(ByteAt(image128, lengthOffset));
     std::string characters;
-    for (std::size_t position = 1; position <= count; ++position) {
+    for (std::size_t position = 1; position <= count; ++position)
+    {
         const std::uint8_t value = ByteAt(image128, lengthOffset + position);
-        if (value != 0) {
+        if (value != 0)
+        {
             characters.push_back(static_cast<char>(value));
         }
     }
     return characters;
 }
 
-std::vector<std::string> IdentityLines(const std::uint8_t* image128) {
+std::vector<std::string> IdentityLines(const std::uint8_t* image128)
+{
     std::vector<std::string> lines;
-    if (!HasSignature(image128)) {
+    if (!HasSignature(image128))
+    {
         return lines;
     }
     lines.push_back(FormatIdentifierLine("VID:0x%04x", WordAt(image128, VendorIdOffset)));
     lines.push_back(FormatIdentifierLine("PID:0x%04x", WordAt(image128, ProductIdOffset)));
-    for (const StringField& field : StringFieldTable) {
-        if (IsPresent(image128, field)) {
+    for (const StringField& field : StringFieldTable)
+    {
+        if (IsPresent(image128, field))
+        {
             lines.push_back(field.label + FieldCharacters(image128, field));
         }
     }
     return lines;
 }
 
-const std::optional<std::string>& StringFor(const Identity& identity, const StringField& field) {
-    if (field.wordOffset == ProductField.wordOffset) {
+const std::optional<std::string>& StringFor(const Identity& identity, const StringField& field)
+{
+    if (field.wordOffset == ProductField.wordOffset)
+    {
         return identity.product;
     }
-    if (field.wordOffset == ManufacturerField.wordOffset) {
+    if (field.wordOffset == ManufacturerField.wordOffset)
+    {
         return identity.manufacturer;
     }
     return identity.serialNumber;
 }
 
-std::optional<Image> Encode(const Identity& identity) {
-    for (const StringField& field : StringFieldTable) {
-        if (!FitsItsField(identity, field)) {
+std::optional<Image> Encode(const Identity& identity)
+{
+    for (const StringField& field : StringFieldTable)
+    {
+        if (!FitsItsField(identity, field))
+        {
             return std::nullopt;
         }
     }
     Image image{};
     std::uint16_t header = Signature;
-    for (const StringField& field : StringFieldTable) {
+    for (const StringField& field : StringFieldTable)
+    {
         const std::optional<std::string>& text = StringFor(identity, field);
-        if (text) {
+        if (text)
+        {
             header = static_cast<std::uint16_t>(header | field.presenceBit);
             WriteStringField(image, field, *text);
         }
@@ -130,4 +162,4 @@ std::optional<Image> Encode(const Identity& identity) {
     return image;
 }
 
-}  // namespace Family0Image
+} // namespace Family0Image

@@ -26,7 +26,8 @@
 #include <string>
 #include <vector>
 
-namespace Family0Image {
+namespace Family0Image
+{
 
 constexpr std::size_t ImageSize = 128;
 using Image = std::array<std::uint8_t, ImageSize>;
@@ -39,11 +40,12 @@ constexpr std::size_t ProductIdOffset = 4;
 // The most characters a length byte can count (L = 254 or 255).
 constexpr std::size_t MaxCharacterCount = 126;
 
-struct StringField {
-    const char* label;          // as Kelvra lists it; the characters follow directly
-    std::uint16_t presenceBit;  // mask in the header word
-    std::size_t wordOffset;     // the length byte is the low byte of this word
-    std::size_t capacity;       // characters that fit before the next field or the image end
+struct StringField
+{
+    const char* label;         // as Kelvra lists it; the characters follow directly
+    std::uint16_t presenceBit; // mask in the header word
+    std::size_t wordOffset;    // the length byte is the low byte of this word
+    std::size_t capacity;      // characters that fit before the next field or the image end
 };
 
 // Rows in the order Kelvra lists them, which is neither the order of the
@@ -57,13 +59,15 @@ inline constexpr const StringField& ProductField = StringFieldTable[0];
 inline constexpr const StringField& ManufacturerField = StringFieldTable[1];
 inline constexpr const StringField& SerialNumberField = StringFieldTable[2];
 
-constexpr std::size_t LengthByteOffset(const StringField& field) {
+constexpr std::size_t LengthByteOffset(const StringField& field)
+{
     return 2 * field.wordOffset;
 }
 
 // First byte offset past the room the field has: the next field's length byte
 // or the image end.
-constexpr std::size_t RoomEnd(const StringField& field) {
+constexpr std::size_t RoomEnd(const StringField& field)
+{
     return LengthByteOffset(field) + 1 + field.capacity;
 }
 
@@ -94,10 +98,11 @@ std::string FieldCharacters(const std::uint8_t* image128, const StringField& fie
 // present field in table order. No lines at all without the signature.
 std::vector<std::string> IdentityLines(const std::uint8_t* image128);
 
-struct Identity {
+struct Identity
+{
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
-    std::optional<std::string> product;        // absent: presence bit clear
+    std::optional<std::string> product; // absent: presence bit clear
     std::optional<std::string> manufacturer;
     std::optional<std::string> serialNumber;
 };
@@ -110,4 +115,4 @@ const std::optional<std::string>& StringFor(const Identity& identity, const Stri
 // byte zero. Nothing when a string is longer than its field's capacity.
 std::optional<Image> Encode(const Identity& identity);
 
-}  // namespace Family0Image
+} // namespace Family0Image

@@ -1,0 +1,21 @@
+// The kelvra-image commands: show, build, series and from-ihex.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace Commands
+{
+
+constexpr int ExitSuccess = 0;
+constexpr int ExitRefused = 1; // bad input, a refused write, an I/O failure
+constexpr int ExitUsage = 2;   // unknown command or option, missing argument
+
+// Runs one command line, the program name left out. Results go to out; an
+// error is one line on err.
+int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+std::string UsageText();
+
+} // namespace Commands
