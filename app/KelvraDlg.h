@@ -4,8 +4,13 @@
 #pragma once
 
 #include "afxwin.h"
+#include "DriverLibrary.h"
 #include "HidPlatform.h"
 #include "resource.h"
+
+// One-shot timers that start the operations outside the button click.
+constexpr UINT_PTR WRITE_TIMER_ID = 2084;
+constexpr UINT_PTR VERIFY_TIMER_ID = 2085;
 
 class CKelvraDlg : public CDialog
 {
@@ -50,6 +55,11 @@ public:
 
     void ReadSettings();
     void RefreshDeviceList();
+    void WriteOperation();
+    void VerifyOperation();
+    void ImageInfoReport(const BYTE* readBackBuffer);
+
+    static constexpr UINT OperationTimerDelay = 50;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -58,11 +68,24 @@ protected:
 
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnWrite();
     afx_msg void OnBrowse();
     afx_msg void OnChipFixedSize();
     afx_msg void OnChipSizeChoice();
     afx_msg void OnSelchangeEepromSize();
     afx_msg void OnDestroy();
+    afx_msg void OnVerify();
+    afx_msg void OnTimer(UINT_PTR nIDEvent);
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    // Steps every operation shares: the precondition lines, then the lock,
+    // BusyFlag, progress line and disabled button; and their undoing.
+    bool BeginOperation(CButton& button, LPCSTR progressLine);
+    void EndOperation(CButton& button);
+    bool SelectedDeviceKey(DWORD& deviceKey) const;
+    UINT OperationSize() const;
+    bool ReadImageFile(UINT operationSize);
+    bool TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size);
 };

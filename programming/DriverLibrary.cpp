@@ -1,0 +1,128 @@
+#include "DriverLibrary.h"
+
+#include <mmsystem.h>
+
+namespace
+{
+template <class Function> bool Resolve(HMODULE library, LPCSTR name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
+DWORD VendorIdOf(DWORD deviceKey)
+{
+    return deviceKey >> 16;
+}
+
+// Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced
+// sleep lasts what it asks for rather than a 15.6 ms tick's multiple.
+class FineTimerResolution
+{
+public:
+    FineTimerResolution() : m_granted(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+    ~FineTimerResolution()
+    {
+        if (m_granted)
+            timeEndPeriod(1);
+    }
+    FineTimerResolution(const FineTimerResolution&) = delete;
+    FineTimerResolution& operator=(const FineTimerResolution&) = delete;
+
+private:
+    bool m_granted;
+};
+
+// The chip needs time between words: 10 ms after the open, 20 ms before each
+// word and 20 ms before the close.
+const DWORD PauseAfterOpen = 10;
+const DWORD PauseBeforeWord = 20;
+const DWORD PauseBeforeClose = 20;
+
+bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT wordIndex, BYTE* buffer)
+{
+    BYTE* word = buffer + 2 * wordIndex;
+    if (direction == TransferDirection::BufferToEeprom)
+        return exports.WriteEEPROM(wordIndex, static_cast<DWORD>(word[0] | (word[1] << 8))) != 0;
+    // Words are little-endian in the buffer whatever the processor.
+    WORD value = 0;
+    if (!exports.ReadEEPROM(wordIndex, &value))
+        return false;
+    word[0] = static_cast<BYTE>(value & 0xFF);
+    word[1] = static_cast<BYTE>(value >> 8);
+    return true;
+}
+}  // namespace
+
+LPCSTR DriverLibraryName(int chipFamily)
+{
+    switch (chipFamily)
+    {
+    case 0:
+        return "VT_HIDA.dll";
+    case 1:
+        return "VT_HIDB.dll";
+    case 2:
+        return "VT_HIDC.dll";
+    default:
+        return nullptr;
+    }
+}
+
+bool ResolveFamily0Exports(HMODULE library, TransferDirection direction, Family0Exports& exports)
+{
+    if (!Resolve(library, "StartDeviceDetection", exports.StartDeviceDetection))
+        return false;
+    if (!Resolve(library, "CloseDevice", exports.CloseDevice))
+        return false;
+    if (direction == TransferDirection::BufferToEeprom)
+        return Resolve(library, "WriteEEPROM", exports.WriteEEPROM);
+    return Resolve(library, "ReadEEPROM", exports.ReadEEPROM);
+}
+
+bool ResolveBurnExports(HMODULE library, int chipFamily, BurnExports& exports)
+{
+    if (!Resolve(library, "rmDeviceStart", exports.rmDeviceStart))
+        return false;
+    if (!Resolve(library, "rmDeviceClose", exports.rmDeviceClose))
+        return false;
+    if (!Resolve(library, "rmBurnEEPROM", exports.rmBurnEEPROM))
+        return false;
+    return chipFamily != 2 || Resolve(library, "rmSetEEPROMSize", exports.rmSetEEPROMSize);
+}
+
+bool TransferFamily0(const Family0Exports& exports, TransferDirection direction, DWORD deviceKey, HWND window,
+                     BYTE* buffer, UINT byteCount)
+{
+    FineTimerResolution fineTimer;
+    if (!exports.StartDeviceDetection(window, 0, 0, 0, 0, 0, 0, 0, 0, 0, VendorIdOf(deviceKey), deviceKey))
+        return false;
+    Sleep(PauseAfterOpen);
+    const UINT wordCount = byteCount / 2;
+    bool everyWordMoved = wordCount > 0;
+    for (UINT wordIndex = 0; wordIndex < wordCount; ++wordIndex)
+    {
+        Sleep(PauseBeforeWord);
+        if (!MoveWord(exports, direction, wordIndex, buffer))
+        {
+            everyWordMoved = false;
+            break;
+        }
+    }
+    Sleep(PauseBeforeClose);
+    exports.CloseDevice();
+    return everyWordMoved;
+}
+
+bool TransferBurn(const BurnExports& exports, int chipFamily, TransferDirection direction, DWORD deviceKey,
+                  HWND window, BYTE* buffer, UINT byteCount)
+{
+    if (!exports.rmDeviceStart(VendorIdOf(deviceKey), deviceKey, window, 0, 0, 0))
+        return false;
+    if (chipFamily == 2)
+        exports.rmSetEEPROMSize(1, byteCount);
+    const DWORD burnDirection = direction == TransferDirection::BufferToEeprom ? BurnBufferToEeprom : BurnEepromToBuffer;
+    const bool burned = exports.rmBurnEEPROM(burnDirection, 0, buffer, byteCount) != 0;
+    exports.rmDeviceClose();
+    return burned;
+}

@@ -1,0 +1,173 @@
+// Write and verify: the buttons arm one-shot timers, and the timer handler
+// runs the whole operation through the chip family's driver library.
+#include <cstring>
+
+#include "DriverLibrary.h"
+#include "Family0Image.h"
+#include "KelvraDlg.h"
+
+void CKelvraDlg::OnWrite()
+{
+    WriteTimer = static_cast<UINT>(SetTimer(WRITE_TIMER_ID, OperationTimerDelay, nullptr));
+}
+
+void CKelvraDlg::OnVerify()
+{
+    VerifyTimer = static_cast<UINT>(SetTimer(VERIFY_TIMER_ID, OperationTimerDelay, nullptr));
+}
+
+void CKelvraDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    // While an operation runs its timer stays armed, so it is served afterwards.
+    if (!BusyFlag)
+    {
+        if (nIDEvent == WriteTimer)
+        {
+            KillTimer(WriteTimer);
+            WriteOperation();
+        }
+        if (nIDEvent == VerifyTimer)
+        {
+            KillTimer(VerifyTimer);
+            VerifyOperation();
+        }
+    }
+    CWnd::Default();
+}
+
+bool CKelvraDlg::BeginOperation(CButton& button, LPCSTR progressLine)
+{
+    MessageList.ResetContent();
+    MessageList.UpdateWindow();
+    if (DeviceCombo.GetCount() == 0)
+    {
+        MessageList.AddString("Please Plug-in Vantrel Usb Device!");
+        return false;
+    }
+    if (ImagePath.IsEmpty())
+    {
+        MessageList.AddString("Please Select Hex File!");
+        return false;
+    }
+    EnterCriticalSection(&OperationLock);
+    BusyFlag = TRUE;
+    MessageList.AddString(progressLine);
+    MessageList.UpdateWindow();
+    button.EnableWindow(FALSE);
+    return true;
+}
+
+void CKelvraDlg::EndOperation(CButton& button)
+{
+    if (DriverLibrary != nullptr)
+    {
+        FreeLibrary(DriverLibrary);
+        DriverLibrary = nullptr;
+    }
+    LeaveCriticalSection(&OperationLock);
+    button.EnableWindow(TRUE);
+    BusyFlag = FALSE;
+}
+
+bool CKelvraDlg::SelectedDeviceKey(DWORD& deviceKey) const
+{
+    // Typing into the list's edit field clears the selection; without one
+    // there is no device to address.
+    const int selection = DeviceCombo.GetCurSel();
+    if (selection < 0)
+        return false;
+    const LRESULT data = ::SendMessageA(DeviceCombo.m_hWnd, CB_GETITEMDATA, static_cast<WPARAM>(selection), 0);
+    if (data == CB_ERR)
+        return false;
+    deviceKey = static_cast<DWORD>(data);
+    return true;
+}
+
+UINT CKelvraDlg::OperationSize() const
+{
+    if (ChipFamily == 0)
+        return 128;
+    if (ChipFamily == 1)
+        return 256;
+    return EepromSize;
+}
+
+bool CKelvraDlg::ReadImageFile(UINT operationSize)
+{
+    std::memset(ImageBuffer, 0, sizeof ImageBuffer);
+    CFile image;
+    if (!image.Open(ImagePath, CFile::modeRead | CFile::typeBinary))
+        return false;
+    // A shorter file leaves the rest zero; a longer one is cut.
+    image.Read(ImageBuffer, operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer);
+    image.Close();
+    return true;
+}
+
+bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size)
+{
+    const LPCSTR libraryName = DriverLibraryName(ChipFamily);
+    if (libraryName == nullptr || size > sizeof ImageBuffer)
+        return false;
+    DriverLibrary = LoadLibraryA(libraryName);
+    if (DriverLibrary == nullptr)
+        return false;
+    if (ChipFamily == 0)
+    {
+        Family0Exports exports;
+        return ResolveFamily0Exports(DriverLibrary, direction, exports) &&
+               TransferFamily0(exports, direction, deviceKey, m_hWnd, buffer, size);
+    }
+    BurnExports exports;
+    return ResolveBurnExports(DriverLibrary, ChipFamily, exports) &&
+           TransferBurn(exports, ChipFamily, direction, deviceKey, m_hWnd, buffer, size);
+}
+
+void CKelvraDlg::WriteOperation()
+{
+    if (!BeginOperation(WriteButton, "Writing ........"))
+        return;
+    bool success = false;
+    DWORD deviceKey = 0;
+    const UINT size = OperationSize();
+    if (SelectedDeviceKey(deviceKey) && ReadImageFile(size))
+        success = TransferWithDriverLibrary(TransferDirection::BufferToEeprom, deviceKey, ImageBuffer, size);
+    EndOperation(WriteButton);
+
+    if (!success)
+    {
+        MessageList.AddString("Write Fail!");
+        return;
+    }
+    MessageList.AddString("Write Success!");
+    if (AutoVerify != 0)
+        OnVerify();
+}
+
+void CKelvraDlg::VerifyOperation()
+{
+    if (!BeginOperation(VerifyButton, "Verifying ........"))
+        return;
+    bool success = false;
+    DWORD deviceKey = 0;
+    const UINT size = OperationSize();
+    BYTE ReadBackBuffer[2048];
+    if (SelectedDeviceKey(deviceKey) && ReadImageFile(size))
+    {
+        std::memset(ReadBackBuffer, 0, sizeof ReadBackBuffer);
+        success = TransferWithDriverLibrary(TransferDirection::EepromToBuffer, deviceKey, ReadBackBuffer, size) &&
+                  std::memcmp(ReadBackBuffer, ImageBuffer, size) == 0;
+    }
+    const int family = ChipFamily;
+    EndOperation(VerifyButton);
+
+    if (!success)
+    {
+        MessageList.AddString("Verify Fail!");
+        return;
+    }
+    MessageList.AddString("Verify Success!");
+    MessageList.AddString("");
+    if (family == 0 && Family0Image::HasSignature(ReadBackBuffer))
+        ImageInfoReport(ReadBackBuffer);
+}

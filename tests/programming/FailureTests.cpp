@@ -1,0 +1,126 @@
+// Every failure ends in one fail line, with the dialog restored.
+#include "ProgrammingHarness.h"
+
+#include "EmulatedDriverFolders.h"
+
+namespace
+{
+using Lines = std::vector<std::string>;
+
+TEST_F(ProgrammingTest, FailedWordStopsTheWriteAndTheCloseStillFollows)
+{
+    Start();
+    ChooseImage(CountingBytes(128));
+    SetEmulator("VT_HIDA", "FailWriteWord", "5");
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    const auto calls = Calls();
+    const auto writes = CallsOf(calls, "WriteEEPROM");
+    ASSERT_EQ(6u, writes.size());
+    EXPECT_EQ(5u, writes.back().ArgumentValue(0));
+    EXPECT_EQ(0, writes.back().result);
+    EXPECT_EQ("CloseDevice", calls.back().function);
+    EXPECT_GE(calls.back().microseconds - writes.back().microseconds, 20000);
+    ExpectRestored();
+}
+
+TEST_F(ProgrammingTest, FailedOpenAndFailedBurnReportFail)
+{
+    Start();
+    ChooseImage(CountingBytes(128));
+    SetEmulator("VT_HIDA", "FailOpen", "1");
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_TRUE(CallsOf(Calls(), "CloseDevice").empty());
+    ExpectRestored();
+
+    ChooseFamily(2);
+    ChooseImage(CountingBytes(256));
+    SetEmulator("VT_HIDC", "FailBurn", "1");
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ(2u, CallsOf(Calls(), "rmDeviceClose").size());
+    ExpectRestored();
+}
+
+TEST_F(ProgrammingTest, MissingLibraryFailsAndEnablesTheButtonAgain)
+{
+    CreateDirectoryA(folder.PathOf("empty").c_str(), nullptr);
+    UseLibrariesFrom(folder.PathOf("empty"));
+    Start();
+    ChooseImage(CountingBytes(128));
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    ExpectRestored();
+}
+
+TEST_F(ProgrammingTest, AnyMissingExportCallsNothingOfThatLibrary)
+{
+    const struct
+    {
+        int family;
+        const char* missing;
+        int button;
+    } cases[] = {
+        {0, "StartDeviceDetection", IDC_WRITE}, {0, "CloseDevice", IDC_VERIFY}, {0, "WriteEEPROM", IDC_WRITE},
+        {0, "ReadEEPROM", IDC_VERIFY},          {1, "rmDeviceStart", IDC_WRITE}, {1, "rmDeviceClose", IDC_VERIFY},
+        {1, "rmBurnEEPROM", IDC_WRITE},         {2, "rmSetEEPROMSize", IDC_VERIFY}, {2, "rmBurnEEPROM", IDC_VERIFY},
+    };
+    Start();
+    for (const auto& entry : cases)
+    {
+        UseLibrariesFrom(EmulatedDriversFolderMissing(entry.missing));
+        ChooseFamily(entry.family);
+        ChooseImage(CountingBytes(256));
+        const Lines expected = entry.button == IDC_WRITE ? Lines{"Writing ........", "Write Fail!"}
+                                                         : Lines{"Verifying ........", "Verify Fail!"};
+        EXPECT_EQ(expected, Press(entry.button)) << entry.missing;
+        EXPECT_TRUE(Calls().empty()) << entry.missing;
+        ExpectRestored();
+    }
+    // The read export is not needed for a write, nor the write export for a verify.
+    UseLibrariesFrom(EmulatedDriversFolderMissing("ReadEEPROM"));
+    ChooseFamily(0);
+    ChooseImage(CountingBytes(128));
+    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+}
+
+TEST_F(ProgrammingTest, ImageFileThatCannotBeOpenedFailsWithoutADriverCall)
+{
+    Start();
+    ChooseImage(CountingBytes(128));
+    DeleteFileA(folder.PathOf("image.hex").c_str());
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    ExpectRestored();
+
+    CreateDirectoryA(folder.PathOf("folder.hex").c_str(), nullptr);
+    dialog.ImagePath = folder.PathOf("folder.hex").c_str();
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    ExpectRestored();
+
+    ChooseImage(CountingBytes(128));
+    HANDLE locked = CreateFileA(folder.PathOf("image.hex").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    CloseHandle(locked);
+    ExpectRestored();
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(ProgrammingTest, DeviceListWithoutSelectionFailsWithoutADriverCall)
+{
+    Start();
+    ChooseImage(CountingBytes(128));
+    // Typing into the list's edit field clears its selection.
+    HWND deviceList = harness->Control(IDC_DEVICE_LIST);
+    HWND edit = GetWindow(deviceList, GW_CHILD);
+    ASSERT_NE(nullptr, edit);
+    SendMessageA(edit, WM_CHAR, 'x', 1);
+    harness->Pump();
+    ASSERT_EQ(CB_ERR, SendMessageA(deviceList, CB_GETCURSEL, 0, 0));
+    ASSERT_EQ(1, SendMessageA(deviceList, CB_GETCOUNT, 0, 0));
+
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_TRUE(Calls().empty());
+    ExpectRestored();
+}
+}  // namespace

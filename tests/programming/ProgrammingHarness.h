@@ -1,0 +1,53 @@
+// A dialog wired to the emulated driver libraries, with a chip state folder
+// of its own, on Wine's own HID device 845e/0001.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CallLog.h"
+#include "DialogHarness.h"
+#include "WorkingFolder.h"
+
+constexpr DWORD WineDeviceKey = 0x845E0001;
+
+class ProgrammingTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Settings for Wine's device; call before Start.
+    void WriteSettings(UINT autoVerify);
+    void Start();
+    // Chooses an image file with these bytes, as the file dialog would leave it.
+    void ChooseImage(const std::string& bytes);
+    void ChooseFamily(int family);
+    void SetEmulator(const char* section, const char* key, const std::string& value);
+    void SeedChip(const char* library, const std::string& bytes);
+    std::string ChipContents(const char* library) const;
+    // Where Kelvra finds the driver libraries.
+    void UseLibrariesFrom(const std::string& folder);
+
+    // Clicks Write or Verify and runs messages until the operation, and a
+    // verify that follows it, have reported their outcome.
+    std::vector<std::string> Press(int buttonId);
+    std::vector<LoggedCall> Calls() const { return ReadCallLog(stateFolder); }
+
+    // After any operation: lock free, not busy, buttons enabled, no library loaded.
+    void ExpectRestored();
+
+    WorkingFolder folder;
+    std::string stateFolder;
+    CKelvraDlg dialog;
+    std::unique_ptr<DialogHarness> harness;
+};
+
+// A 128-byte VT-A image with the signature, identifiers and three strings.
+std::string IdentityImage(WORD header, const std::string& product, const std::string& manufacturer,
+                          const std::string& serial);
+// Bytes 0, 1, 2... of the given length.
+std::string CountingBytes(size_t length);
