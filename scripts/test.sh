@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the 64-bit Windows build under Wine
-# with a private Xvfb, the 32-bit product build, and the native tools under
-# the sanitizers.
+# with a private Xvfb, the 32-bit product and its release package, and the
+# native image tool under the sanitizers with its fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,17 +9,32 @@ bash scripts/setup.sh
 jobs=$(nproc)
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 -j "$jobs"
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86 -j "$jobs"
 
 source scripts/wine-session.sh
 trap end_wine_session EXIT
 begin_wine_session
-ctest --preset windows-x64 --timeout 600
+ctest --preset windows-x64 --timeout 900
+
+# The release package, with sample images made by the 64-bit image tool.
+samples="$KELVRA_ROOT/build/samples"
+rm -rf "$samples"
+bash tools/samples/make-sample-images.sh wine build/windows-x64/tools/kelvra-image/kelvra-image.exe -- "$samples"
 end_wine_session
 
-if [ -f tools/kelvra-image/CMakeLists.txt ]; then
-  cmake --preset linux-sanitize >/dev/null
-  cmake --build --preset linux-sanitize -j "$jobs"
-  ctest --preset linux-sanitize --timeout 600
-fi
+cmake --preset windows-x86 -DKELVRA_SAMPLE_IMAGES_DIR="$samples" >/dev/null
+cmake --build --preset windows-x86 -j "$jobs"
+(cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C Release >/dev/null)
+python3 - build/windows-x86/Kelvra-*-win32.zip <<'PY'
+import sys, zipfile
+names = {name.split("/", 1)[1] for name in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in name}
+wanted = {"Kelvra.exe", "VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll", "Kelvra.ini", "README-Windows.txt",
+          "samples/vt-a.hex", "samples/vt-b.hex", "samples/vt-c.hex"}
+missing = wanted - names
+if missing:
+    sys.exit(f"release package lacks: {sorted(missing)}")
+print(f"Release package: {sys.argv[1]}")
+PY
+
+cmake --preset linux-sanitize >/dev/null
+cmake --build --preset linux-sanitize -j "$jobs"
+ctest --preset linux-sanitize --timeout 600

@@ -1,0 +1,26 @@
+// The WM_DEVICECHANGE records Windows sends when a device interface arrives
+// or is removed, built here so a notification can be sent to Kelvra.
+#pragma once
+
+#include <windows.h>
+
+#include <dbt.h>
+
+namespace KelvraAutomation {
+
+enum class DeviceEvent { Arrival, Removal };
+
+// The interface class of HID devices, {4D1E55B2-F16F-11CF-88CB-001111000030}.
+extern const GUID HidInterfaceClass;
+// The interface class of USB devices, {A5DCBF10-6530-11D2-901F-00C04FB951ED}:
+// a real class that is not HID.
+extern const GUID UsbDeviceInterfaceClass;
+
+// DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE.
+WPARAM DeviceEventCode(DeviceEvent event);
+
+// A device-interface record with an empty name, as a registration filter is
+// laid out; deviceType is normally DBT_DEVTYP_DEVICEINTERFACE.
+DEV_BROADCAST_DEVICEINTERFACE_A MakeDeviceInterfaceRecord(const GUID& interfaceClass, DWORD deviceType);
+
+}  // namespace KelvraAutomation

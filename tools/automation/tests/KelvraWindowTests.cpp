@@ -1,0 +1,165 @@
+// The library against the real Kelvra.exe, started in a folder of its own.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "KelvraAutomation.h"
+#include "TestProcesses.h"
+#include "WindowMessages.h"
+
+using namespace KelvraAutomation;
+
+namespace {
+
+const std::string Settings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=1\r\n";
+const std::vector<std::string> SizeRows = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
+                                           "24C16 ->  2048 bytes"};
+
+class KelvraWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_kelvra = std::make_unique<KelvraProcess>(Settings);
+        m_window = std::make_unique<KelvraWindow>(KelvraWindow::Find(m_kelvra->Id()));
+        m_window->WaitUntilReady();
+    }
+
+    void TearDown() override
+    {
+        if (!m_kelvra->HasEnded() && IsWindow(m_window->Handle()) && IsWindowEnabled(m_window->Handle()))
+        {
+            m_window->PressExit();
+            m_window->WaitUntilClosed(m_kelvra->Handle());
+        }
+    }
+
+    HWND Control(int id) const { return GetDlgItem(m_window->Handle(), id); }
+
+    // Lines put into the message list by the test itself, for reading back.
+    void AddMessageLine(const std::string& line) const
+    {
+        const std::wstring wide = WideFromNarrow(line);
+        ASSERT_TRUE(SendWithin(Control(1008), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                               DefaultTimeout::Answer));
+    }
+
+    std::string ImageFile(const std::string& name) const
+    {
+        m_kelvra->Folder().WriteFile(name, std::string(128, '\xff'));
+        return m_kelvra->Folder().PathOf(name);
+    }
+
+    std::unique_ptr<KelvraProcess> m_kelvra;
+    std::unique_ptr<KelvraWindow> m_window;
+};
+
+TEST_F(KelvraWindowTest, FindsTheWindowOfTheProcess)
+{
+    EXPECT_EQ(m_window->ProcessId(), m_kelvra->Id());
+    EXPECT_TRUE(m_window->Answers(DefaultTimeout::Answer));
+}
+
+TEST_F(KelvraWindowTest, NoWindowOfAnotherProcessIsTaken)
+{
+    EXPECT_THROW(KelvraWindow::Find(m_kelvra->Id() + 4, Milliseconds(300)), AutomationError);
+}
+
+TEST_F(KelvraWindowTest, StartsWithVtAAndButtonsEnabled)
+{
+    EXPECT_EQ(m_window->CheckedFamily(), ChipFamily::A);
+    EXPECT_TRUE(m_window->IsWriteEnabled());
+    EXPECT_TRUE(m_window->IsVerifyEnabled());
+    EXPECT_EQ(m_window->ImagePath(), "");
+}
+
+TEST_F(KelvraWindowTest, ReadsTheSizeRowsExactly)
+{
+    const EepromSizeList sizes = m_window->EepromSizes();
+    EXPECT_EQ(sizes.entries, SizeRows);
+    EXPECT_EQ(sizes.selected, 0);
+    EXPECT_FALSE(sizes.shown);
+}
+
+TEST_F(KelvraWindowTest, VtCShowsTheSizeListAndVtAHidesIt)
+{
+    m_window->ChooseFamily(ChipFamily::C);
+    EXPECT_EQ(m_window->CheckedFamily(), ChipFamily::C);
+    EXPECT_TRUE(m_window->EepromSizes().shown);
+
+    m_window->ChooseFamily(ChipFamily::A);
+    EXPECT_EQ(m_window->CheckedFamily(), ChipFamily::A);
+    EXPECT_FALSE(m_window->EepromSizes().shown);
+}
+
+TEST_F(KelvraWindowTest, ChoosesSizesByRowAndByText)
+{
+    m_window->ChooseFamily(ChipFamily::C);
+    m_window->ChooseEepromSize("24C08");
+    EXPECT_EQ(m_window->EepromSizes().selected, 2);
+    m_window->ChooseEepromSize(3);
+    EXPECT_EQ(m_window->EepromSizes().selected, 3);
+    m_window->ChooseEepromSize("24C04 ->  512 bytes");
+    EXPECT_EQ(m_window->EepromSizes().selected, 1);
+}
+
+TEST_F(KelvraWindowTest, RefusesASizeAPersonCouldNotChoose)
+{
+    EXPECT_THROW(m_window->ChooseEepromSize(1), AutomationError);  // hidden for VT-A
+    m_window->ChooseFamily(ChipFamily::C);
+    EXPECT_THROW(m_window->ChooseEepromSize(4), AutomationError);
+    EXPECT_THROW(m_window->ChooseEepromSize("24C"), AutomationError);
+    EXPECT_EQ(m_window->EepromSizes().selected, 0);
+}
+
+TEST_F(KelvraWindowTest, BrowseSetsTheImagePath)
+{
+    const std::string image = ImageFile("image.hex");
+    m_window->Browse(image);
+    EXPECT_EQ(m_window->ImagePath(), image);
+    EXPECT_TRUE(FindTopLevelDialogs(m_kelvra->Id(), "Open").empty());
+}
+
+TEST_F(KelvraWindowTest, CancelledBrowseKeepsThePath)
+{
+    const std::string image = ImageFile("kept.hex");
+    m_window->Browse(image);
+    m_window->CancelBrowse();
+    EXPECT_EQ(m_window->ImagePath(), image);
+    EXPECT_TRUE(IsWindowEnabled(m_window->Handle()));
+}
+
+TEST_F(KelvraWindowTest, ChoosingAFamilyClearsThePath)
+{
+    // Kelvra's own handler does that, so the click really reached it.
+    m_window->Browse(ImageFile("cleared.hex"));
+    m_window->ChooseFamily(ChipFamily::B);
+    EXPECT_EQ(m_window->ImagePath(), "");
+}
+
+TEST_F(KelvraWindowTest, ReadsEveryMessageLine)
+{
+    const std::vector<std::string> lines = {"Verify Success!", "", "VID:0x845e", "Serial Number:0001 & more"};
+    for (const auto& line : lines)
+        AddMessageLine(line);
+    EXPECT_EQ(m_window->Messages(), lines);
+}
+
+TEST_F(KelvraWindowTest, ANotificationOfAnotherClassLeavesTheMessages)
+{
+    AddMessageLine("Write Success!");
+    m_window->SendDeviceChange(DeviceEvent::Arrival, UsbDeviceInterfaceClass);
+    m_window->SendDeviceChange(DeviceEvent::Removal, HidInterfaceClass, DBT_DEVTYP_VOLUME);
+    EXPECT_EQ(m_window->Messages(), std::vector<std::string>{"Write Success!"});
+}
+
+TEST_F(KelvraWindowTest, ExitEndsTheProcess)
+{
+    m_window->PressExit();
+    m_window->WaitUntilClosed(m_kelvra->Handle());
+    EXPECT_TRUE(m_kelvra->HasEnded());
+    EXPECT_FALSE(IsWindow(m_window->Handle()));
+    EXPECT_THROW(m_window->Messages(), AutomationError);
+}
+
+}  // namespace
