@@ -35,12 +35,13 @@ automation() { wine "$build/tools/automation/kelvra-automation.exe" "$@"; }
 cd "$work"
 wine Kelvra.exe &
 kelvra=$!
-image="$(winepath -w "$work/samples/vt-a.hex")"
-lines=$(automation wait-ready 60 family A browse "$image" write --auto-verify --timeout 60 messages | tr -d '\r')
+image="$(winepath -w "$work/samples/vt-a.hex" 2>/dev/null)"
+automation wait-ready 60 family A browse "$image" write --auto-verify --timeout 60 >/dev/null
+lines=$(automation messages | tr -d '\r')
 echo "Message list:"
-printf '  %s\n' "$lines" | sed 's/^  $/  (empty line)/'
+sed 's/^/  /; s/^  $/  (empty line)/' <<<"$lines"
 screenshot="$work/kelvra.png"
-import -window root -crop 470x430+0+0 +repage "$screenshot"
+import -window root -crop 405x372+0+0 +repage "$screenshot"
 automation exit >/dev/null
 for _ in $(seq 1 150); do kill -0 "$kelvra" 2>/dev/null || break; sleep 0.1; done
 kill "$kelvra" 2>/dev/null || true
