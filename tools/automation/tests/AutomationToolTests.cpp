@@ -7,7 +7,7 @@
 
 namespace {
 
-const std::string Settings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\n";
+const std::string Settings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=0\r\n";
 
 // The program writes text-mode output: lines end in CR LF on Windows.
 std::string WithoutCarriageReturns(std::string text)
@@ -45,11 +45,14 @@ TEST(AutomationTool, RunsASequenceAndExits)
     const std::string image = kelvra.Folder().PathOf("image.hex");
     const std::string pid = std::to_string(kelvra.Id());
 
-    const ToolRun run = RunAutomationTool({"--pid", pid, "wait-ready", "30", "family", "C", "size", "24C16",
-                                           "browse", image, "path", "buttons", "messages"});
+    const ToolRun run = RunAutomationTool({"--pid", pid, "wait-ready", "30", "devices", "family", "C", "size",
+                                           "24C16", "browse", image, "path", "buttons", "write", "verify",
+                                           "messages"});
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(WithoutCarriageReturns(run.out), image + "\nWrite: enabled\nVerify: enabled\n");
+    EXPECT_EQ(WithoutCarriageReturns(run.out), "* VID_845e&PID_0001\n" + image +
+                                                   "\nWrite: enabled\nVerify: enabled\nWrite Success!\n"
+                                                   "Verify Success!\nVerifying ........\nVerify Success!\n\n");
 
     const ToolRun exit = RunAutomationTool({"--pid", pid, "exit"});
     EXPECT_EQ(exit.err, "");

@@ -11,16 +11,20 @@ using namespace KelvraAutomation;
 
 namespace {
 
-const std::string Settings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=1\r\n";
+// Wine's own HID device 845e/0001 is always there.
+const std::string AutoVerifySettings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=1\r\n";
+const std::string PlainSettings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=0\r\n";
 const std::vector<std::string> SizeRows = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
                                            "24C16 ->  2048 bytes"};
 
 class KelvraWindowTest : public ::testing::Test
 {
 protected:
+    virtual std::string Settings() const { return AutoVerifySettings; }
+
     void SetUp() override
     {
-        m_kelvra = std::make_unique<KelvraProcess>(Settings);
+        m_kelvra = std::make_unique<KelvraProcess>(Settings());
         m_window = std::make_unique<KelvraWindow>(KelvraWindow::Find(m_kelvra->Id()));
         m_window->WaitUntilReady();
     }
@@ -44,9 +48,13 @@ protected:
                                DefaultTimeout::Answer));
     }
 
+    // Unlike an erased chip, which reads as all 0xFF, and without the VT-A signature.
     std::string ImageFile(const std::string& name) const
     {
-        m_kelvra->Folder().WriteFile(name, std::string(128, '\xff'));
+        std::string bytes;
+        for (int index = 0; index < 2048; ++index)
+            bytes += static_cast<char>(index * 7 + 3);
+        m_kelvra->Folder().WriteFile(name, bytes);
         return m_kelvra->Folder().PathOf(name);
     }
 
@@ -153,6 +161,59 @@ TEST_F(KelvraWindowTest, ANotificationOfAnotherClassLeavesTheMessages)
     EXPECT_EQ(m_window->Messages(), std::vector<std::string>{"Write Success!"});
 }
 
+TEST_F(KelvraWindowTest, ReadsTheDeviceList)
+{
+    const DeviceList devices = m_window->Devices();
+    EXPECT_EQ(devices.entries, std::vector<std::string>{"VID_845e&PID_0001"});
+    EXPECT_EQ(devices.selected, 0);
+}
+
+TEST_F(KelvraWindowTest, AHidNotificationReachesKelvra)
+{
+    AddMessageLine("Write Success!");
+    m_window->SendDeviceChange(DeviceEvent::Removal, HidInterfaceClass);
+    // Kelvra's rebuild of the device list empties the messages.
+    EXPECT_EQ(m_window->Messages(), std::vector<std::string>{});
+    EXPECT_EQ(m_window->Devices().entries, std::vector<std::string>{"VID_845e&PID_0001"});
+}
+
+TEST_F(KelvraWindowTest, ARefusalEndsAnOperationStartedOnAnEmptyList)
+{
+    ASSERT_EQ(m_window->Messages(), std::vector<std::string>{});
+    const OperationResult result = m_window->RunOperation(OperationKind::Verify);
+    EXPECT_EQ(result.finalLine, "Please Select Hex File!");
+    EXPECT_EQ(result.lines, std::vector<std::string>{"Please Select Hex File!"});
+}
+
+TEST_F(KelvraWindowTest, AWriteThenVerifyEndsWithTheVerify)
+{
+    m_window->Browse(ImageFile("image.hex"));
+    const OperationResult result = m_window->RunOperation(OperationKind::WriteThenVerify);
+    EXPECT_EQ(result.finalLine, "Verify Success!");
+    EXPECT_EQ(result.lines, (std::vector<std::string>{"Verifying ........", "Verify Success!", ""}));
+    EXPECT_TRUE(m_window->IsWriteEnabled());
+    EXPECT_TRUE(m_window->IsVerifyEnabled());
+}
+
+TEST_F(KelvraWindowTest, AFailedWriteEndsAWriteThenVerify)
+{
+    m_window->Browse(ImageFile("image.hex"));
+    m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nFailOpen=1\r\n");
+    const OperationResult result = m_window->RunOperation(OperationKind::WriteThenVerify);
+    EXPECT_EQ(result.finalLine, "Write Fail!");
+    EXPECT_EQ(result.lines, (std::vector<std::string>{"Writing ........", "Write Fail!"}));
+}
+
+TEST_F(KelvraWindowTest, AnOperationIsNotEndedByTheLinesOfTheOneBefore)
+{
+    m_window->Browse(ImageFile("image.hex"));
+    ASSERT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, "Verify Fail!");  // erased chip
+    ASSERT_EQ(m_window->RunOperation(OperationKind::WriteThenVerify).finalLine, "Verify Success!");
+    // The list still shows "Verify Success!" when the next verify is pressed.
+    m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nCorruptReadOffset=5\r\n");
+    EXPECT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, "Verify Fail!");
+}
+
 TEST_F(KelvraWindowTest, ExitEndsTheProcess)
 {
     m_window->PressExit();
@@ -160,6 +221,36 @@ TEST_F(KelvraWindowTest, ExitEndsTheProcess)
     EXPECT_TRUE(m_kelvra->HasEnded());
     EXPECT_FALSE(IsWindow(m_window->Handle()));
     EXPECT_THROW(m_window->Messages(), AutomationError);
+}
+
+class WithoutAutoVerifyTest : public KelvraWindowTest
+{
+protected:
+    std::string Settings() const override { return PlainSettings; }
+};
+
+TEST_F(WithoutAutoVerifyTest, AWriteEndsAtItsOwnLine)
+{
+    m_window->Browse(ImageFile("image.hex"));
+    const OperationResult result = m_window->RunOperation(OperationKind::Write);
+    EXPECT_EQ(result.finalLine, "Write Success!");
+    EXPECT_EQ(result.lines, (std::vector<std::string>{"Writing ........", "Write Success!"}));
+}
+
+TEST_F(WithoutAutoVerifyTest, ASecondWriteGetsItsOwnOutcome)
+{
+    m_window->Browse(ImageFile("image.hex"));
+    ASSERT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, "Write Success!");
+    m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nFailWriteWord=60\r\n");
+    EXPECT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, "Write Fail!");
+}
+
+TEST_F(WithoutAutoVerifyTest, PressAndWaitAsTwoSteps)
+{
+    m_window->Browse(ImageFile("image.hex"));
+    const PendingOperation pending = m_window->StartOperation(OperationKind::Verify);
+    EXPECT_EQ(pending.kind, OperationKind::Verify);
+    EXPECT_EQ(m_window->WaitForOperationEnd(pending).finalLine, "Verify Fail!");
 }
 
 }  // namespace

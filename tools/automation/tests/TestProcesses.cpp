@@ -1,8 +1,11 @@
 #include "TestProcesses.h"
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "EmulatedDriverFolders.h"
 
 namespace {
 
@@ -45,6 +48,34 @@ HANDLE InheritableFile(const std::string& path)
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot create " + path);
     return file;
+}
+
+// This process's environment with KELVRA_EMULATOR_DIR set, as a
+// CreateProcess environment block.
+std::string EnvironmentWithEmulatorFolder(const std::string& folder)
+{
+    const std::string name = "KELVRA_EMULATOR_DIR=";
+    std::string block;
+    char* const strings = GetEnvironmentStringsA();
+    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1)
+    {
+        if (_strnicmp(entry, name.c_str(), name.size()) != 0)
+            block.append(entry).push_back('\0');
+    }
+    FreeEnvironmentStringsA(strings);
+    block.append(name + folder).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+void CopyDriverLibraries(const std::string& toFolder)
+{
+    for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+    {
+        const std::string from = EmulatedDriversFolder + "\\" + library;
+        if (!CopyFileA(from.c_str(), (toFolder + "\\" + library).c_str(), FALSE))
+            throw std::runtime_error("cannot copy " + from);
+    }
 }
 
 void RemoveFolderWithFiles(const std::string& path)
@@ -122,11 +153,14 @@ void TemporaryFolder::WriteFile(const std::string& name, const std::string& cont
 KelvraProcess::KelvraProcess(const std::string& settings)
 {
     m_folder.WriteFile("Kelvra.ini", settings);
+    // Kelvra loads the libraries by name; its working folder is on the search path.
+    CopyDriverLibraries(m_folder.Path());
+    std::string environment = EnvironmentWithEmulatorFolder(m_folder.Path());
     std::string commandLine = QuotedArgument(KelvraExecutable());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.Path().c_str(),
-                        &startup, &m_process))
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, &environment[0],
+                        m_folder.Path().c_str(), &startup, &m_process))
         throw std::runtime_error("cannot start " + KelvraExecutable());
     CloseHandle(m_process.hThread);
 }

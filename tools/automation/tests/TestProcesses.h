@@ -30,7 +30,8 @@ private:
     std::string m_path;
 };
 
-// Kelvra.exe running in a temporary folder with the given settings file.
+// Kelvra.exe running in a temporary folder with the given settings file and
+// the emulated driver libraries, which keep their chips in the same folder.
 // Ended on destruction if a test left it open.
 class KelvraProcess
 {
@@ -44,6 +45,8 @@ public:
     HANDLE Handle() const { return m_process.hProcess; }
     bool HasEnded() const { return WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0; }
     const TemporaryFolder& Folder() const { return m_folder; }
+    // emulator.ini of the emulated libraries, read at each of their calls.
+    void SetEmulatorSettings(const std::string& contents) const { m_folder.WriteFile("emulator.ini", contents); }
 
 private:
     TemporaryFolder m_folder;

@@ -1,0 +1,285 @@
+#include "EndToEndTest.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "EmulatedDriverFolders.h"
+#include "KelvraProgramLocation.h"
+
+namespace EndToEnd {
+
+namespace {
+
+using KelvraAutomation::Milliseconds;
+
+// Wine shows the build's host path under a drive letter.
+std::string KelvraExecutable()
+{
+    std::string path = KelvraHostDrive + KelvraHostPath;
+    for (char& character : path)
+        if (character == '/')
+            character = '\\';
+    return path;
+}
+
+void RequireCopy(const std::string& from, const std::string& to)
+{
+    if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
+        throw std::runtime_error("cannot copy " + from + " to " + to);
+}
+
+void RequireFolder(const std::string& path)
+{
+    if (!CreateDirectoryA(path.c_str(), nullptr))
+        throw std::runtime_error("cannot create " + path);
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+    if (!file.flush())
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+std::string NewTemporaryFolder()
+{
+    char temporary[MAX_PATH] = {};
+    GetTempPathA(sizeof temporary, temporary);
+    static unsigned sequence = 0;
+    for (int attempt = 0; attempt < 1000; ++attempt)
+    {
+        const std::string path = std::string(temporary) + "kelvra-e2e-" + std::to_string(GetCurrentProcessId()) +
+                                 "-" + std::to_string(++sequence);
+        if (CreateDirectoryA(path.c_str(), nullptr))
+            return path;
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+void RemoveFolderTree(const std::string& path)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolderTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+// This process's environment with one variable set, so the child, and only
+// the child, finds its own emulator state folder.
+std::string EnvironmentWith(const std::string& name, const std::string& value)
+{
+    const std::string prefix = name + "=";
+    std::string block;
+    LPCH current = GetEnvironmentStringsA();
+    for (const char* entry = current; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1)
+    {
+        if (_strnicmp(entry, prefix.c_str(), prefix.size()) == 0)
+            continue;
+        block.append(entry);
+        block.push_back('\0');
+    }
+    if (current != nullptr)
+        FreeEnvironmentStringsA(current);
+    block.append(prefix + value);
+    block.push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+void AppendField(std::string& image, size_t offset, const std::string& text)
+{
+    image[offset] = static_cast<char>(2 + 2 * text.size());
+    text.copy(&image[offset + 1], text.size());
+}
+
+}  // namespace
+
+std::string SettingsFor(const std::string& vid, const std::string& pid, int autoVerify)
+{
+    return "[KELVRA]\r\nVID=" + vid + "\r\nPID=" + pid + "\r\nAUTOVERIFY=" + std::to_string(autoVerify) + "\r\n";
+}
+
+std::string IdentityImage(WORD header, WORD vid, WORD pid, const std::string& product,
+                          const std::string& manufacturer, const std::string& serial)
+{
+    if (serial.size() > 13 || product.size() > 31 || manufacturer.size() > 75)
+        throw std::invalid_argument("string too long for its field");
+    std::string image(128, '\0');
+    const WORD words[] = {header, vid, pid};
+    for (size_t index = 0; index < 3; ++index)
+    {
+        image[2 * index] = static_cast<char>(words[index] & 0xFF);
+        image[2 * index + 1] = static_cast<char>(words[index] >> 8);
+    }
+    AppendField(image, 6, serial);
+    AppendField(image, 20, product);
+    AppendField(image, 52, manufacturer);
+    return image;
+}
+
+std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra,
+                                    KelvraAutomation::OperationKind kind)
+{
+    kelvra.RunOperation(kind);
+    return kelvra.Messages();
+}
+
+std::string PatternBytes(size_t length, unsigned seed)
+{
+    std::string bytes(length, '\0');
+    unsigned value = seed;
+    for (char& byte : bytes)
+    {
+        value = value * 1103515245u + 12345u;
+        byte = static_cast<char>(value >> 16);
+    }
+    return bytes;
+}
+
+KelvraProcess::Handles::~Handles()
+{
+    if (info.hProcess != nullptr)
+    {
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+        {
+            TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, 10000);
+        }
+        CloseHandle(info.hProcess);
+    }
+    if (info.hThread != nullptr)
+        CloseHandle(info.hThread);
+}
+
+KelvraProcess::KelvraProcess(const std::string& executable, const std::string& workingFolder,
+                             const std::string& environment)
+{
+    std::string commandLine = "\"" + executable + "\"";
+    std::string environmentBlock = environment;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, &environmentBlock[0],
+                        workingFolder.c_str(), &startup, &m_process.info))
+        throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
+    m_window.emplace(KelvraAutomation::KelvraWindow::Find(m_process.info.dwProcessId));
+    m_window->WaitUntilReady();
+}
+
+KelvraProcess::~KelvraProcess()
+{
+    if (m_window && IsRunning())
+    {
+        try
+        {
+            m_window->PressExit();
+            m_window->WaitUntilClosed(m_process.info.hProcess, Milliseconds(10000));
+        }
+        catch (const std::exception&)
+        {
+            // An Open dialog or a hung operation: Handles ends the process.
+        }
+    }
+}
+
+bool KelvraProcess::IsRunning() const
+{
+    return WaitForSingleObject(m_process.info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void KelvraProcess::Exit()
+{
+    m_window->PressExit();
+    m_window->WaitUntilClosed(m_process.info.hProcess);
+}
+
+EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder())
+{
+    m_programFolder = m_root + "\\program";
+    m_stateFolder = m_root + "\\emulator";
+    m_imageFolder = m_root + "\\images";
+    RequireFolder(m_programFolder);
+    RequireFolder(m_stateFolder);
+    RequireFolder(m_imageFolder);
+}
+
+EndToEndTest::~EndToEndTest()
+{
+    // Kelvra first: its files cannot go while it runs.
+    m_kelvra.reset();
+    RemoveFolderTree(m_root);
+}
+
+void EndToEndTest::Install(const std::string& name)
+{
+    RequireCopy(KelvraExecutable(), m_programFolder + "\\" + name + ".exe");
+    for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+        RequireCopy(EmulatedDriversFolder + "\\" + library, m_programFolder + "\\" + library);
+}
+
+void EndToEndTest::WriteSettings(const std::string& contents, const std::string& name)
+{
+    WriteBytes(m_programFolder + "\\" + name + ".ini", contents);
+}
+
+const KelvraAutomation::KelvraWindow& EndToEndTest::Start(const std::string& name)
+{
+    if (m_kelvra)
+        throw std::logic_error("Kelvra is already running in this test");
+    m_kelvra = std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_programFolder,
+                                               EnvironmentWith("KELVRA_EMULATOR_DIR", m_stateFolder));
+    return m_kelvra->Window();
+}
+
+void EndToEndTest::ExitKelvra()
+{
+    if (!m_kelvra)
+        throw std::logic_error("Kelvra is not running");
+    m_kelvra->Exit();
+    m_kelvra.reset();
+}
+
+std::string EndToEndTest::WriteImage(const std::string& name, const std::string& bytes) const
+{
+    const std::string path = m_imageFolder + "\\" + name;
+    WriteBytes(path, bytes);
+    return path;
+}
+
+void EndToEndTest::SeedChip(const std::string& file, const std::string& bytes) const
+{
+    WriteBytes(m_stateFolder + "\\" + file, bytes);
+}
+
+std::string EndToEndTest::Chip(const std::string& file) const
+{
+    return ReadBytes(m_stateFolder + "\\" + file);
+}
+
+}  // namespace EndToEnd

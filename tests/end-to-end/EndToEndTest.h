@@ -1,0 +1,99 @@
+// The real Kelvra.exe in a folder of its own, with the emulated driver
+// libraries beside it and a chip state folder of its own, driven from this
+// process through its window as a person would.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CallLog.h"
+#include "KelvraAutomation.h"
+
+namespace EndToEnd {
+
+// "[KELVRA]" naming Wine's own HID device 845e/0001, which is always present.
+std::string SettingsFor(const std::string& vid, const std::string& pid, int autoVerify = 1);
+
+// A 128-byte VT-A image: header word, identifiers and the serial, product
+// and manufacturer string fields, each a length byte 2 + 2n and n characters.
+std::string IdentityImage(WORD header, WORD vid, WORD pid, const std::string& product,
+                          const std::string& manufacturer, const std::string& serial);
+
+// Presses Write or Verify and returns the message list once the operation,
+// and a verify that follows a write, has ended. The list is read afresh then:
+// a snapshot taken while it changes can mix a write's lines with a verify's.
+std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra,
+                                    KelvraAutomation::OperationKind kind);
+
+// length bytes that differ from their neighbours, seeded so two patterns differ.
+std::string PatternBytes(size_t length, unsigned seed);
+
+// One Kelvra process. If it is still running when this is destroyed (a test
+// failed midway), Exit is pressed and, failing that, the process is ended.
+class KelvraProcess
+{
+public:
+    KelvraProcess(const std::string& executable, const std::string& workingFolder,
+                  const std::string& environment);
+    ~KelvraProcess();
+    KelvraProcess(const KelvraProcess&) = delete;
+    KelvraProcess& operator=(const KelvraProcess&) = delete;
+
+    const KelvraAutomation::KelvraWindow& Window() const { return *m_window; }
+    // Presses Exit and waits for the process to end; throws if it does not.
+    void Exit();
+
+private:
+    bool IsRunning() const;
+
+    // Closes the handles, ending the process first if it still runs; a
+    // member of its own so a failed start still cleans up.
+    struct Handles
+    {
+        PROCESS_INFORMATION info{};
+        ~Handles();
+    } m_process;
+    std::optional<KelvraAutomation::KelvraWindow> m_window;
+};
+
+class EndToEndTest : public testing::Test
+{
+protected:
+    EndToEndTest();
+    ~EndToEndTest() override;
+
+    // Copies Kelvra.exe as <name>.exe and the three driver libraries into
+    // the program folder.
+    void Install(const std::string& name = "Kelvra");
+    // Writes <name>.ini into the program folder, Kelvra's working folder.
+    void WriteSettings(const std::string& contents, const std::string& name = "Kelvra");
+    // Starts <name>.exe in the program folder and waits for its window.
+    const KelvraAutomation::KelvraWindow& Start(const std::string& name = "Kelvra");
+    // Presses Exit and waits for Kelvra to end.
+    void ExitKelvra();
+
+    // An image file outside the program folder; returns its Windows path.
+    std::string WriteImage(const std::string& name, const std::string& bytes) const;
+
+    // The emulated chip, e.g. "VT_HIDA-845E0001.bin".
+    void SeedChip(const std::string& file, const std::string& bytes) const;
+    std::string Chip(const std::string& file) const;
+    std::vector<LoggedCall> Calls() const { return ReadCallLog(m_stateFolder); }
+
+    const std::string& ProgramFolder() const { return m_programFolder; }
+
+private:
+    std::string m_root;
+    std::string m_programFolder;
+    std::string m_stateFolder;
+    std::string m_imageFolder;
+    std::unique_ptr<KelvraProcess> m_kelvra;
+};
+
+}  // namespace EndToEnd

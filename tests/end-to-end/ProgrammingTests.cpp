@@ -1,0 +1,160 @@
+// Image files chosen through the real Open dialog, written to and verified
+// against the emulated chips through the driver libraries beside Kelvra.
+#include "EndToEndTest.h"
+
+namespace EndToEnd {
+namespace {
+
+using KelvraAutomation::ChipFamily;
+using KelvraAutomation::OperationKind;
+using Lines = std::vector<std::string>;
+
+const std::string ChipA = "VT_HIDA-845E0001.bin";
+const std::string ChipC = "VT_HIDC-845E0001.bin";
+constexpr unsigned long long WineDeviceKey = 0x845E0001;
+
+// A successful VT-A verify of an identity image for Wine's device.
+Lines VerifiedIdentity(const std::string& product, const std::string& manufacturer, const std::string& serial)
+{
+    return {"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
+            "Product String:" + product, "Manufacture String:" + manufacturer, "Serial Number:" + serial};
+}
+
+unsigned long long HandleArgument(const KelvraAutomation::KelvraWindow& kelvra)
+{
+    // The libraries take the handle as one 32-bit word.
+    return reinterpret_cast<ULONG_PTR>(kelvra.Handle()) & 0xFFFFFFFFu;
+}
+
+std::vector<LoggedCall> CallsOf(const std::vector<LoggedCall>& calls, const std::string& library,
+                                const std::string& function)
+{
+    std::vector<LoggedCall> matching;
+    for (const LoggedCall& call : calls)
+        if (call.library == library && call.function == function)
+            matching.push_back(call);
+    return matching;
+}
+
+TEST_F(EndToEndTest, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 1));
+    const std::string image = IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN0042");
+    const std::string path = WriteImage("identity.hex", image);
+    const auto& kelvra = Start();
+
+    kelvra.Browse(path);
+    EXPECT_EQ(path, kelvra.ImagePath());
+    EXPECT_EQ(VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"),
+              LinesAfter(kelvra, OperationKind::WriteThenVerify));
+    EXPECT_EQ(image, Chip(ChipA));
+
+    // Both opens name the dialog's own window and Wine's device.
+    const auto opens = CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection");
+    ASSERT_EQ(2u, opens.size());
+    for (const LoggedCall& open : opens)
+    {
+        EXPECT_EQ(HandleArgument(kelvra), open.ArgumentValue(0));
+        EXPECT_EQ(WineDeviceKey, open.ArgumentValue(11));
+    }
+
+    ExitKelvra();
+}
+
+TEST_F(EndToEndTest, VtcKeepsTheChosenSizeAcrossAVtaWrite)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 1));
+    const std::string firstImage = PatternBytes(1024, 1);
+    const std::string secondImage = PatternBytes(1024, 2);
+    const std::string identity = IdentityImage(0x6707, 0x845e, 0x0001, "P", "M", "S");
+    const std::string firstPath = WriteImage("first.hex", firstImage);
+    const std::string secondPath = WriteImage("second.hex", secondImage);
+    const std::string identityPath = WriteImage("identity.hex", identity);
+    const auto& kelvra = Start();
+
+    kelvra.ChooseFamily(ChipFamily::C);
+    kelvra.ChooseEepromSize("24C08 ->  1024 bytes");
+    kelvra.Browse(firstPath);
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}),
+              LinesAfter(kelvra, OperationKind::WriteThenVerify));
+    EXPECT_EQ(firstImage, Chip(ChipC).substr(0, 1024));
+
+    kelvra.ChooseFamily(ChipFamily::A);
+    EXPECT_EQ("", kelvra.ImagePath());
+    kelvra.Browse(identityPath);
+    EXPECT_EQ(VerifiedIdentity("P", "M", "S"), LinesAfter(kelvra, OperationKind::WriteThenVerify));
+    EXPECT_EQ(identity, Chip(ChipA));
+
+    kelvra.ChooseFamily(ChipFamily::C);
+    EXPECT_EQ(2, kelvra.EepromSizes().selected);
+    kelvra.Browse(secondPath);
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}),
+              LinesAfter(kelvra, OperationKind::WriteThenVerify));
+    EXPECT_EQ(secondImage, Chip(ChipC).substr(0, 1024));
+
+    const auto calls = Calls();
+    const auto sizes = CallsOf(calls, "VT_HIDC", "rmSetEEPROMSize");
+    const auto burns = CallsOf(calls, "VT_HIDC", "rmBurnEEPROM");
+    // Two writes, each followed by its verify.
+    ASSERT_EQ(4u, sizes.size());
+    ASSERT_EQ(4u, burns.size());
+    for (size_t index = 0; index < burns.size(); ++index)
+    {
+        EXPECT_EQ(1u, sizes[index].ArgumentValue(0));
+        EXPECT_EQ(1024u, sizes[index].ArgumentValue(1));
+        EXPECT_EQ(index % 2 == 0 ? 1u : 0u, burns[index].ArgumentValue(0)) << "burn " << index;
+        EXPECT_EQ(1024u, burns[index].ArgumentValue(3)) << "burn " << index;
+        EXPECT_EQ(1, burns[index].result);
+    }
+    for (const LoggedCall& open : CallsOf(calls, "VT_HIDC", "rmDeviceStart"))
+    {
+        EXPECT_EQ(WineDeviceKey, open.ArgumentValue(1));
+        EXPECT_EQ(HandleArgument(kelvra), open.ArgumentValue(2));
+    }
+
+    ExitKelvra();
+}
+
+TEST_F(EndToEndTest, VerifyFailsOnAChipThatDiffersInItsLastByte)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 1));
+    const std::string image = IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN0042");
+    std::string other = image;
+    other[127] = '\x5A';
+    SeedChip(ChipA, other);
+    const auto& kelvra = Start();
+    kelvra.Browse(WriteImage("identity.hex", image));
+
+    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), LinesAfter(kelvra, OperationKind::Verify));
+    EXPECT_EQ(other, Chip(ChipA));
+
+    // The same Kelvra and file succeed once the chip holds the image.
+    SeedChip(ChipA, image);
+    EXPECT_EQ(VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"),
+              LinesAfter(kelvra, OperationKind::Verify));
+
+    ExitKelvra();
+}
+
+TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001"));
+    const std::string path = WriteImage("identity.hex", IdentityImage(0x6707, 0x845e, 0x0001, "P", "M", "S"));
+    const auto& kelvra = Start();
+
+    kelvra.CancelBrowse();
+    EXPECT_EQ("", kelvra.ImagePath());
+    kelvra.Browse(path);
+    EXPECT_EQ(path, kelvra.ImagePath());
+    kelvra.CancelBrowse();
+    EXPECT_EQ(path, kelvra.ImagePath());
+
+    ExitKelvra();
+}
+
+}  // namespace
+}  // namespace EndToEnd
