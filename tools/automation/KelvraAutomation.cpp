@@ -65,12 +65,11 @@ int RadioButtonOf(ChipFamily family)
 }
 
 // Runs the callbacks of SendMessageCallbackW, which arrive through this
-// thread's own message queue.
-void DeliverOwnMessages()
+// thread's queue; whatever else waits there is left for its owner.
+void DeliverClickCallbacks()
 {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 // Clicks sent with a callback are numbered; the callback of a click that
@@ -88,8 +87,15 @@ void CALLBACK NoteClickHandled(HWND, UINT, ULONG_PTR clickNumber, LRESULT)
 
 bool IsClickHandled(ULONG_PTR clickNumber)
 {
-    DeliverOwnMessages();
+    DeliverClickCallbacks();
     return LatestHandledClick.load() >= clickNumber;
+}
+
+// What a click on one of the dialog's buttons sends it.
+bool PostDialogCommand(HWND dialog, int buttonId)
+{
+    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId))) != FALSE;
 }
 
 std::string LastLineOf(const std::vector<std::string>& lines)
@@ -227,10 +233,12 @@ void KelvraWindow::Browse(const std::string& path, Milliseconds timeout) const
     ULONG_PTR click = 0;
     const HWND openDialog = PressBrowseAndFindOpenDialog(timeout, click);
     const HWND fileNameBox = GetDlgItem(openDialog, OpenFileNameBox);
-    if (fileNameBox == nullptr)
-        throw AutomationError("the Open dialog has no file name box");
-    if (!SetWindowTextWithin(fileNameBox, path, DefaultTimeout::Answer))
+    if (fileNameBox == nullptr || !SetWindowTextWithin(fileNameBox, path, DefaultTimeout::Answer))
+    {
+        // Left open, the dialog would keep Kelvra's window from any further click.
+        PostDialogCommand(openDialog, IDCANCEL);
         throw AutomationError("the Open dialog did not take the file name \"" + path + "\"");
+    }
     CloseOpenDialog(openDialog, IDOK, click, timeout,
                     "the Open dialog did not accept \"" + path + "\"");
 }
@@ -330,7 +338,7 @@ void KelvraWindow::PressExit() const
     RequireClickable(IDCANCEL, "Exit");
     // Posted: Kelvra may end before it could answer a sent click.
     if (!PostMessageW(Control(IDCANCEL), BM_CLICK, 0, 0))
-        throw AutomationError("could not click Exit");
+        throw AutomationError("could not click \"Exit\"");
 }
 
 void KelvraWindow::WaitUntilClosed(HANDLE process, Milliseconds timeout) const
@@ -367,7 +375,7 @@ void KelvraWindow::RequireClickable(int buttonId, const char* caption) const
     if (!IsWindowEnabled(m_dialog))
         throw AutomationError("Kelvra's window is disabled; another dialog is open");
     if (!IsWindowEnabled(Control(buttonId)))
-        throw AutomationError(std::string("the ") + caption + " button is disabled");
+        throw AutomationError(std::string("the \"") + caption + "\" button is disabled");
 }
 
 void KelvraWindow::Click(int buttonId) const
@@ -426,15 +434,15 @@ HWND KelvraWindow::PressBrowseAndFindOpenDialog(Milliseconds timeout, ULONG_PTR&
     // The callback tells when Kelvra's handler, path update included, is done.
     click = ++LatestClickNumber;
     if (!SendMessageCallbackW(Control(IDC_BROWSE), BM_CLICK, 0, 0, NoteClickHandled, click))
-        throw AutomationError("could not click ...");
+        throw AutomationError("could not click \"...\"");
     HWND openDialog = nullptr;
-    WaitUntil([&] {
-        DeliverOwnMessages();
+    const bool ready = WaitUntil([&] {
+        DeliverClickCallbacks();
         const auto dialogs = FindTopLevelDialogs(m_processId, OpenCaption);
         openDialog = dialogs.empty() ? nullptr : dialogs.front();
         return openDialog != nullptr && KelvraAutomation::Answers(openDialog, Probe);
     }, timeout, PollInterval);
-    if (openDialog == nullptr)
+    if (!ready)
         throw AutomationError("no Open dialog appeared within " + Seconds(timeout));
     return openDialog;
 }
@@ -443,12 +451,16 @@ void KelvraWindow::CloseOpenDialog(HWND openDialog, int buttonId, ULONG_PTR clic
                                    const std::string& failure) const
 {
     // Posted, as a person's click would be: the dialog may answer with a message box of its own.
-    if (!PostMessageW(openDialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(GetDlgItem(openDialog, buttonId))))
+    if (!PostDialogCommand(openDialog, buttonId))
         throw AutomationError(failure);
     const bool closed = WaitUntil([click] { return IsClickHandled(click); }, timeout, PollInterval);
-    if (!closed)
-        throw AutomationError(failure + " within " + Seconds(timeout));
+    if (closed)
+        return;
+    // A folder name opens the folder instead; cancel so Kelvra takes clicks again.
+    if (buttonId != IDCANCEL && PostDialogCommand(openDialog, IDCANCEL) &&
+        WaitUntil([click] { return IsClickHandled(click); }, DefaultTimeout::Answer, PollInterval))
+        throw AutomationError(failure + " within " + Seconds(timeout) + "; cancelled it");
+    throw AutomationError(failure + " within " + Seconds(timeout));
 }
 
 }  // namespace KelvraAutomation

@@ -20,7 +20,8 @@ inline const std::string VerifyFail = "Verify Fail!";
 
 // What a press of Write or Verify runs. WriteThenVerify is a write of a
 // Kelvra set up with AUTOVERIFY: a successful write is followed by a verify,
-// and only the verify's outcome ends it.
+// and only the verify's outcome ends it. (Waited for as a plain Write, such a
+// write ends before its verify has run.)
 enum class OperationKind { Write, Verify, WriteThenVerify };
 
 const char* OperationName(OperationKind kind);

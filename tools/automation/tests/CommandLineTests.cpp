@@ -134,12 +134,6 @@ TEST(ParseInvocation, UnknownWordsAreRefused)
     EXPECT_NE(UsageErrorOf({}).find("no command"), std::string::npos);
 }
 
-TEST(ParseInvocation, HelpAlone)
-{
-    EXPECT_TRUE(Parse({"--help"}).help);
-    EXPECT_TRUE(Parse({"-h"}).help);
-}
-
 TEST(RunCommandLine, UsageErrorIsOneLineAndStatusOne)
 {
     std::ostringstream out;

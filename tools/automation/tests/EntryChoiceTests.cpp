@@ -42,15 +42,4 @@ TEST(FindEntry, EmptyTextMatchesOnlyAnEmptyEntry)
     EXPECT_EQ(FindEntry({"a", ""}, ""), 1);
 }
 
-TEST(FindEntry, NothingInAnEmptyList)
-{
-    EXPECT_FALSE(FindEntry({}, "24C02"));
-}
-
-TEST(QuotedList, QuotesEachEntry)
-{
-    EXPECT_EQ(QuotedList({"a", "b c"}), "\"a\", \"b c\"");
-    EXPECT_EQ(QuotedList({}), "");
-}
-
 }  // namespace

@@ -137,6 +137,17 @@ TEST_F(KelvraWindowTest, CancelledBrowseKeepsThePath)
     EXPECT_TRUE(IsWindowEnabled(m_window->Handle()));
 }
 
+TEST_F(KelvraWindowTest, AFolderNameIsReportedAndTheOpenDialogCancelled)
+{
+    const std::string image = ImageFile("before.hex");
+    m_window->Browse(image);
+    // The Open dialog goes into a folder instead of returning it.
+    EXPECT_THROW(m_window->Browse(m_kelvra->Folder().Path(), Milliseconds(3000)), AutomationError);
+    EXPECT_TRUE(FindTopLevelDialogs(m_kelvra->Id(), "Open").empty());
+    EXPECT_TRUE(IsWindowEnabled(m_window->Handle()));
+    EXPECT_EQ(m_window->ImagePath(), image);
+}
+
 TEST_F(KelvraWindowTest, ChoosingAFamilyClearsThePath)
 {
     // Kelvra's own handler does that, so the click really reached it.
