@@ -205,3 +205,27 @@ TEST_F(ToolTest, ShowWarnsAboutIntelHexAndEscapesControlBytes)
     EXPECT_EQ(SplitLines(escaped.out).at(2), "Serial Number:A\\x1bB");
     EXPECT_EQ(SplitLines(escaped.out).at(3).rfind("warning: ", 0), 0u);
 }
+
+namespace {
+
+TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
+{
+    TempFolder folder;
+    std::vector<std::uint8_t> image(128, 0);
+    image[0] = 0x02;  // serial present
+    image[1] = 0x67;
+    image[6] = 8;  // three characters
+    image[7] = 'A';
+    image[8] = 0x07;
+    image[9] = 'C';
+    WriteBytes(folder.File("bell.hex"), image);
+
+    const ToolRun escaped = RunTool({"show", folder.File("bell.hex")}, folder);
+    EXPECT_NE(escaped.out.find("Serial Number:A\\x07C\n"), std::string::npos) << escaped.out;
+    const ToolRun raw = RunTool({"show", "--raw", folder.File("bell.hex")}, folder);
+    EXPECT_NE(raw.out.find("Serial Number:A\x07" "C\n"), std::string::npos) << raw.out;
+    // Warnings stay escaped either way.
+    EXPECT_EQ(raw.out.find("warning: ") == std::string::npos, escaped.out.find("warning: ") == std::string::npos);
+}
+
+}  // namespace

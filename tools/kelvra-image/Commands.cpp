@@ -146,11 +146,13 @@ std::vector<std::uint8_t> BytesOf(const Family0Image::Image& image)
     return std::vector<std::uint8_t>(image.begin(), image.end());
 }
 
-void PrintReport(const ImageReport::Report& report, std::ostream& out)
+// Raw: the identity lines byte for byte, as Kelvra puts them in its list;
+// otherwise bytes a terminal would act on are shown as \xNN.
+void PrintReport(const ImageReport::Report& report, bool raw, std::ostream& out)
 {
     for (const std::string& line : report.identityLines)
     {
-        out << Text::EscapeNonPrintable(line) << '\n';
+        out << (raw ? line : Text::EscapeNonPrintable(line)) << '\n';
     }
     for (const std::string& warning : report.warnings)
     {
@@ -170,7 +172,8 @@ Outcome Show(const ParsedArguments& arguments, std::ostream& out)
         return Refused(head.Error());
     }
     const std::vector<std::uint8_t>& bytes = head.Value().bytes;
-    PrintReport(ImageReport::Analyze(bytes.data(), bytes.size(), head.Value().totalSize), out);
+    PrintReport(ImageReport::Analyze(bytes.data(), bytes.size(), head.Value().totalSize), arguments.HasFlag("raw"),
+                out);
     return Done();
 }
 
@@ -361,7 +364,7 @@ struct Command
 std::vector<Command> AllCommands()
 {
     return {
-        {"show", {HelpOption}, Show},
+        {"show", {{"raw", '\0', false}, HelpOption}, Show},
         {"build", BuildOptions(), Build},
         {"series", SeriesOptions(), Series},
         {"from-ihex", {ForceOption, HelpOption}, FromIntelHex},
@@ -441,9 +444,10 @@ std::string UsageText()
 
 Makes and checks VT-A (family-0) EEPROM image files for Kelvra.
 
-  show FILE
+  show FILE [--raw]
       Print the identity as Kelvra lists it after a successful VT-A verify,
-      then "warning: " lines. Bytes outside printable ASCII show as \xNN.
+      then "warning: " lines. Bytes outside printable ASCII show as \xNN;
+      with --raw the identity lines carry the image's bytes unchanged.
 
   build --vid HEX --pid HEX [--product TEXT] [--manufacturer TEXT]
         [--serial TEXT] [--profile FILE] -o FILE [--force]
