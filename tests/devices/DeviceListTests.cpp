@@ -8,14 +8,6 @@
 
 namespace
 {
-FakeInterface Device(WORD vendor, WORD product)
-{
-    FakeInterface device;
-    device.vendor = vendor;
-    device.product = product;
-    return device;
-}
-
 class DeviceListTest : public testing::Test
 {
 protected:
@@ -65,18 +57,18 @@ TEST_F(DeviceListTest, RealEnumerationCountsAndFillsTheSameDevices)
 
 TEST_F(DeviceListTest, InterfacesThatCannotBeReadAreSkippedWithoutLeaks)
 {
-    FakeInterface noDetail = Device(0xA1B2, 0x0C3D);
+    FakeInterface noDetail = FakeDevice(0xA1B2, 0x0C3D);
     noDetail.detailFails = true;
-    FakeInterface noSize = Device(0xA1B2, 0x0C3D);
+    FakeInterface noSize = FakeDevice(0xA1B2, 0x0C3D);
     noSize.reportsNoDetailSize = true;
-    FakeInterface noBuffer = Device(0xA1B2, 0x0C3D);
+    FakeInterface noBuffer = FakeDevice(0xA1B2, 0x0C3D);
     noBuffer.detailAllocationFails = true;
-    FakeInterface noOpen = Device(0xA1B2, 0x0C3D);
+    FakeInterface noOpen = FakeDevice(0xA1B2, 0x0C3D);
     noOpen.openFails = true;
-    FakeInterface noAttributes = Device(0xA1B2, 0x0C3D);
+    FakeInterface noAttributes = FakeDevice(0xA1B2, 0x0C3D);
     noAttributes.attributesFail = true;
-    platform.interfaces = {noDetail, Device(0x1111, 0x2222), noSize, noBuffer, noOpen, noAttributes,
-                           Device(0xA1B2, 0x0C3D)};
+    platform.interfaces = {noDetail, FakeDevice(0x1111, 0x2222), noSize, noBuffer, noOpen, noAttributes,
+                           FakeDevice(0xA1B2, 0x0C3D)};
 
     EXPECT_EQ(2, EnumerateHidDevices(0, nullptr, platform));
     DeviceKey keys[3] = {0xDEAD, 0xDEAD, 0xDEAD};
@@ -89,7 +81,7 @@ TEST_F(DeviceListTest, InterfacesThatCannotBeReadAreSkippedWithoutLeaks)
 
 TEST_F(DeviceListTest, MatchingDeviceIsListedSelectedAndLowerCase)
 {
-    platform.interfaces = {Device(0x1234, 0x0C3D), Device(0xA1B2, 0x9999), Device(0xA1B2, 0x0C3D)};
+    platform.interfaces = {FakeDevice(0x1234, 0x0C3D), FakeDevice(0xA1B2, 0x9999), FakeDevice(0xA1B2, 0x0C3D)};
     Settings("A1B2", "0C3D");
     dialog.DevicePlatform = &platform;
     DialogHarness harness(dialog);
@@ -102,7 +94,7 @@ TEST_F(DeviceListTest, MatchingDeviceIsListedSelectedAndLowerCase)
 
 TEST_F(DeviceListTest, IdenticalInterfacesGiveIdenticalEntriesInEnumerationOrder)
 {
-    platform.interfaces = {Device(0xA1B2, 0x0C3D), Device(0x0000, 0x0000), Device(0xA1B2, 0x0C3D)};
+    platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0x0000, 0x0000), FakeDevice(0xA1B2, 0x0C3D)};
     Settings("a1b2", "0c3d");
     dialog.DevicePlatform = &platform;
     DialogHarness harness(dialog);
@@ -115,7 +107,7 @@ TEST_F(DeviceListTest, IdenticalInterfacesGiveIdenticalEntriesInEnumerationOrder
 
 TEST_F(DeviceListTest, MissingSettingsMatchOnlyIdentifierZero)
 {
-    platform.interfaces = {Device(0xA1B2, 0x0C3D), Device(0x0000, 0x0000)};
+    platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0x0000, 0x0000)};
     dialog.DevicePlatform = &platform;
     DialogHarness harness(dialog);
     EXPECT_EQ(std::vector<std::string>{"VID_0000&PID_0000"}, harness.DeviceEntries());
@@ -134,11 +126,11 @@ TEST_F(DeviceListTest, NoDeviceLeavesBothListsEmptyWithoutSelection)
 
 TEST_F(DeviceListTest, DeviceArrivingBetweenPassesDoesNotFitAndStopsTheFill)
 {
-    platform.interfaces = {Device(0xA1B2, 0x0001), Device(0xA1B2, 0x0002)};
+    platform.interfaces = {FakeDevice(0xA1B2, 0x0001), FakeDevice(0xA1B2, 0x0002)};
     // After the counting pass a new device appears first in the order.
     platform.afterPass = [this](int passes) {
         if (passes == 1)
-            platform.interfaces.insert(platform.interfaces.begin(), Device(0xA1B2, 0x0001));
+            platform.interfaces.insert(platform.interfaces.begin(), FakeDevice(0xA1B2, 0x0001));
     };
     Settings("a1b2", "0001");
     dialog.DevicePlatform = &platform;
@@ -151,7 +143,7 @@ TEST_F(DeviceListTest, DeviceArrivingBetweenPassesDoesNotFitAndStopsTheFill)
 
 TEST_F(DeviceListTest, DeviceLeavingBetweenPassesLeavesOnlyTheStoredKeys)
 {
-    platform.interfaces = {Device(0xA1B2, 0x0001), Device(0xA1B2, 0x0002), Device(0xA1B2, 0x0001)};
+    platform.interfaces = {FakeDevice(0xA1B2, 0x0001), FakeDevice(0xA1B2, 0x0002), FakeDevice(0xA1B2, 0x0001)};
     platform.afterPass = [this](int passes) {
         if (passes == 1)
             platform.interfaces.erase(platform.interfaces.begin());
@@ -166,7 +158,7 @@ TEST_F(DeviceListTest, DeviceLeavingBetweenPassesLeavesOnlyTheStoredKeys)
 
 TEST_F(DeviceListTest, KeyArrayThatCannotBeAllocatedLeavesTheListEmpty)
 {
-    platform.interfaces = {Device(0xA1B2, 0x0C3D)};
+    platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D)};
     platform.keyArrayAllocationFails = true;
     Settings("a1b2", "0c3d");
     dialog.DevicePlatform = &platform;

@@ -19,6 +19,15 @@ struct FakeInterface
     bool attributesFail = false;
 };
 
+// An interface that reads well and has these identifiers.
+inline FakeInterface FakeDevice(WORD vendor, WORD product)
+{
+    FakeInterface device;
+    device.vendor = vendor;
+    device.product = product;
+    return device;
+}
+
 class FakeHidPlatform : public HidPlatform
 {
 public:

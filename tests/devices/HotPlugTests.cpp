@@ -10,14 +10,6 @@
 
 namespace
 {
-FakeInterface Device(WORD vendor, WORD product)
-{
-    FakeInterface device;
-    device.vendor = vendor;
-    device.product = product;
-    return device;
-}
-
 DEV_BROADCAST_DEVICEINTERFACE_A InterfaceRecord(const GUID& classGuid)
 {
     DEV_BROADCAST_DEVICEINTERFACE_A record;
@@ -34,7 +26,7 @@ protected:
     void SetUp() override
     {
         folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini", "[KELVRA]\nVID=a1b2\nPID=0c3d\n");
-        platform.interfaces = {Device(0xA1B2, 0x0C3D), Device(0xA1B2, 0x0C3D), Device(0xA1B2, 0x0C3D)};
+        platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0xA1B2, 0x0C3D)};
         dialog.DevicePlatform = &platform;
     }
 
@@ -76,7 +68,7 @@ TEST_F(HotPlugTest, ArrivalAndRemovalOfAHidInterfaceRebuildTheList)
     const auto record = InterfaceRecord(dialog.HidClassGuid);
 
     SendMessageA(harness.Control(IDC_DEVICE_LIST), CB_SETCURSEL, 2, 0);
-    platform.interfaces.push_back(Device(0xA1B2, 0x0C3D));
+    platform.interfaces.push_back(FakeDevice(0xA1B2, 0x0C3D));
     EXPECT_TRUE(Notify(harness, DBT_DEVICEARRIVAL, &record));
     EXPECT_EQ(4u, harness.DeviceEntries().size());
     EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
@@ -87,7 +79,7 @@ TEST_F(HotPlugTest, ArrivalAndRemovalOfAHidInterfaceRebuildTheList)
     EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
 
     // A device that does not match still causes a rebuild.
-    platform.interfaces = {Device(0x1111, 0x2222)};
+    platform.interfaces = {FakeDevice(0x1111, 0x2222)};
     EXPECT_TRUE(Notify(harness, DBT_DEVICEARRIVAL, &record));
     EXPECT_TRUE(harness.DeviceEntries().empty());
 }

@@ -66,14 +66,6 @@ protected:
     }
 };
 
-FakeInterface MatchingDevice()
-{
-    FakeInterface device;
-    device.vendor = 0x845E;
-    device.product = 0x0001;
-    return device;
-}
-
 double AverageRefresh(CKelvraDlg& dialog, int rounds)
 {
     const double start = Now();
@@ -95,7 +87,7 @@ void BenchRefresh()
     for (size_t count : {10, 50, 100})
     {
         FakeHidPlatform platform;
-        platform.interfaces.assign(count, MatchingDevice());
+        platform.interfaces.assign(count, FakeDevice(0x845E, 0x0001));
         CKelvraDlg dialog;
         dialog.DevicePlatform = &platform;
         DialogHarness harness(dialog);
