@@ -1,5 +1,7 @@
 #include "EndToEndTest.h"
 
+#include "WorkingFolder.h"
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -52,43 +54,6 @@ std::string ReadBytes(const std::string& path)
     std::ostringstream contents;
     contents << file.rdbuf();
     return contents.str();
-}
-
-std::string NewTemporaryFolder()
-{
-    char temporary[MAX_PATH] = {};
-    GetTempPathA(sizeof temporary, temporary);
-    static unsigned sequence = 0;
-    for (int attempt = 0; attempt < 1000; ++attempt)
-    {
-        const std::string path = std::string(temporary) + "kelvra-e2e-" + std::to_string(GetCurrentProcessId()) +
-                                 "-" + std::to_string(++sequence);
-        if (CreateDirectoryA(path.c_str(), nullptr))
-            return path;
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
-void RemoveFolderTree(const std::string& path)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolderTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
 }
 
 // This process's environment with one variable set, so the child, and only
@@ -188,8 +153,21 @@ KelvraProcess::KelvraProcess(const std::string& executable, const std::string& w
     if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, &environmentBlock[0],
                         workingFolder.c_str(), &startup, &m_process.info))
         throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
-    m_window.emplace(KelvraAutomation::KelvraWindow::Find(m_process.info.dwProcessId));
-    m_window->WaitUntilReady();
+    try
+    {
+        m_window.emplace(KelvraAutomation::KelvraWindow::Find(m_process.info.dwProcessId));
+        m_window->WaitUntilReady();
+    }
+    catch (const KelvraAutomation::AutomationError& error)
+    {
+        // Tells a crash at start from a hang.
+        DWORD exitCode = 0;
+        const std::string state = IsRunning() ? "it is still running"
+                                  : GetExitCodeProcess(m_process.info.hProcess, &exitCode)
+                                      ? "it ended with code " + std::to_string(exitCode)
+                                      : "its state is unknown";
+        throw std::runtime_error(std::string(error.what()) + "; " + state);
+    }
 }
 
 KelvraProcess::~KelvraProcess()
@@ -219,7 +197,7 @@ void KelvraProcess::Exit()
     m_window->WaitUntilClosed(m_process.info.hProcess);
 }
 
-EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder())
+EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder("kelvra-e2e"))
 {
     m_programFolder = m_root + "\\program";
     m_stateFolder = m_root + "\\emulator";

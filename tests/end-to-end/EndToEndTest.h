@@ -17,7 +17,7 @@
 
 namespace EndToEnd {
 
-// "[KELVRA]" naming Wine's own HID device 845e/0001, which is always present.
+// A settings file's text: section KELVRA with VID, PID and AUTOVERIFY.
 std::string SettingsFor(const std::string& vid, const std::string& pid, int autoVerify = 1);
 
 // A 128-byte VT-A image: header word, identifiers and the serial, product
@@ -31,7 +31,7 @@ std::string IdentityImage(WORD header, WORD vid, WORD pid, const std::string& pr
 std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra,
                                     KelvraAutomation::OperationKind kind);
 
-// length bytes that differ from their neighbours, seeded so two patterns differ.
+// length pseudo-random bytes; another seed gives another pattern.
 std::string PatternBytes(size_t length, unsigned seed);
 
 // One Kelvra process. If it is still running when this is destroyed (a test

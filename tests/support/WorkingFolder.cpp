@@ -15,7 +15,9 @@ std::string CurrentDirectory()
     return path;
 }
 
-std::string NewTemporaryFolder()
+}  // namespace
+
+std::string NewTemporaryFolder(const std::string& prefix)
 {
     char temporary[MAX_PATH] = {};
     GetTempPathA(sizeof temporary, temporary);
@@ -23,13 +25,12 @@ std::string NewTemporaryFolder()
     for (int attempt = 0; attempt < 1000; ++attempt)
     {
         std::ostringstream name;
-        name << temporary << "kelvra-test-" << GetCurrentProcessId() << "-" << ++sequence;
+        name << temporary << prefix << "-" << GetCurrentProcessId() << "-" << ++sequence;
         if (CreateDirectoryA(name.str().c_str(), nullptr))
             return name.str();
     }
     throw std::runtime_error("cannot create a temporary folder");
 }
-}  // namespace
 
 void RemoveFolderTree(const std::string& path)
 {
@@ -56,7 +57,7 @@ void RemoveFolderTree(const std::string& path)
     RemoveDirectoryA(path.c_str());
 }
 
-WorkingFolder::WorkingFolder() : m_previousDirectory(CurrentDirectory()), m_path(NewTemporaryFolder())
+WorkingFolder::WorkingFolder() : m_previousDirectory(CurrentDirectory()), m_path(NewTemporaryFolder("kelvra-test"))
 {
     SetCurrentDirectoryA(m_path.c_str());
 }

@@ -23,5 +23,7 @@ private:
     std::string m_path;
 };
 
+// A new empty folder under the temporary folder, named prefix-<process>-<n>.
+std::string NewTemporaryFolder(const std::string& prefix);
 // Removes a folder and everything in it.
 void RemoveFolderTree(const std::string& path);

@@ -35,7 +35,8 @@ std::optional<std::string> ReadItemText(HWND control, const ItemMessages& messag
     return NarrowFromWide(buffer);
 }
 
-std::optional<std::vector<std::string>> ReadItems(HWND control, const ItemMessages& messages, Milliseconds timeout)
+// One pass over the items: the count, then each text.
+std::optional<std::vector<std::string>> ReadItemsOnce(HWND control, const ItemMessages& messages, Milliseconds timeout)
 {
     const auto count = SendWithin(control, messages.count, 0, 0, timeout);
     if (!count || *count < 0)
@@ -49,6 +50,21 @@ std::optional<std::vector<std::string>> ReadItems(HWND control, const ItemMessag
         items.push_back(std::move(*text));
     }
     return items;
+}
+
+// The owner may change the list between the count and the texts (a verify
+// empties a write's lines), so a read counts only once two passes agree.
+std::optional<std::vector<std::string>> ReadItems(HWND control, const ItemMessages& messages, Milliseconds timeout)
+{
+    auto previous = ReadItemsOnce(control, messages, timeout);
+    for (int attempt = 0; previous && attempt < 50; ++attempt)
+    {
+        auto current = ReadItemsOnce(control, messages, timeout);
+        if (!current || *current == *previous)
+            return current;
+        previous = std::move(current);
+    }
+    return previous;
 }
 
 std::string ClassNameOf(HWND window)
