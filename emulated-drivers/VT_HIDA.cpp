@@ -3,8 +3,6 @@
 #include "CallLogWriter.h"
 #include "DeviceSession.h"
 #include "DriverExports.h"
-#include "EmulatedChip.h"
-#include "EmulatorSettings.h"
 
 #include <windows.h>
 
@@ -17,25 +15,21 @@ constexpr char LibraryName[] = "VT_HIDA";
 constexpr DWORD ChipWords = 64;
 constexpr std::size_t ChipBytes = ChipWords * 2;
 
-emulator::DeviceSession openDevice(LibraryName);
+emulator::DeviceSession openDevice(LibraryName, ChipBytes);
 
 bool WriteWord(DWORD wordIndex, DWORD word) {
     if (!openDevice.IsOpen() || wordIndex >= ChipWords) return false;
-    const emulator::EmulatorSettings settings(LibraryName);
-    if (settings.FailsWriteOfWord(wordIndex)) return false;
+    if (openDevice.Settings().FailsWriteOfWord(wordIndex)) return false;
     // Only the low half of the argument reaches the chip.
     const BYTE bytes[2] = {LOBYTE(word), HIBYTE(word)};
-    const emulator::EmulatedChip chip(settings, LibraryName, openDevice.DeviceKey(), ChipBytes);
-    return chip.Write(wordIndex * 2, bytes, sizeof bytes);
+    return openDevice.Chip().Write(wordIndex * 2, bytes, sizeof bytes);
 }
 
 bool ReadWord(DWORD wordIndex, WORD* slot) {
     if (!openDevice.IsOpen() || slot == nullptr || wordIndex >= ChipWords) return false;
-    const emulator::EmulatorSettings settings(LibraryName);
-    if (settings.FailsReadOfWord(wordIndex)) return false;
+    if (openDevice.Settings().FailsReadOfWord(wordIndex)) return false;
     BYTE bytes[2];
-    const emulator::EmulatedChip chip(settings, LibraryName, openDevice.DeviceKey(), ChipBytes);
-    if (!chip.Read(wordIndex * 2, bytes, sizeof bytes)) return false;
+    if (!openDevice.Chip().Read(wordIndex * 2, bytes, sizeof bytes)) return false;
     const WORD word = MAKEWORD(bytes[0], bytes[1]);
     // The slot may sit at any byte of the caller's buffer.
     std::memcpy(slot, &word, sizeof word);
@@ -53,7 +47,7 @@ int StartDeviceDetection(HWND window, DWORD zero1, DWORD zero2, DWORD zero3, DWO
                          DWORD zero5, DWORD zero6, DWORD zero7, DWORD zero8, DWORD zero9,
                          DWORD vendorId, DWORD deviceKey) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "StartDeviceDetection"};
-    return emulator::LoggedCall(
+    return openDevice.LoggedCall(
         site,
         {Hex(window), Decimal(zero1), Decimal(zero2), Decimal(zero3), Decimal(zero4),
          Decimal(zero5), Decimal(zero6), Decimal(zero7), Decimal(zero8), Decimal(zero9),
@@ -67,19 +61,19 @@ int StartDeviceDetection(HWND window, DWORD zero1, DWORD zero2, DWORD zero3, DWO
 
 int WriteEEPROM(DWORD wordIndex, DWORD word) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "WriteEEPROM"};
-    return emulator::LoggedCall(site, {Decimal(wordIndex), Hex(word)},
-                                [&] { return WriteWord(wordIndex, word) ? 1 : 0; });
+    return openDevice.LoggedCall(site, {Decimal(wordIndex), Hex(word)},
+                                 [&] { return WriteWord(wordIndex, word) ? 1 : 0; });
 }
 
 int ReadEEPROM(DWORD wordIndex, WORD* slot) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "ReadEEPROM"};
-    return emulator::LoggedCall(site, {Decimal(wordIndex), Hex(slot)},
-                                [&] { return ReadWord(wordIndex, slot) ? 1 : 0; });
+    return openDevice.LoggedCall(site, {Decimal(wordIndex), Hex(slot)},
+                                 [&] { return ReadWord(wordIndex, slot) ? 1 : 0; });
 }
 
 int CloseDevice(void) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "CloseDevice"};
-    return emulator::LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
+    return openDevice.LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
 }
 
 }  // extern "C"

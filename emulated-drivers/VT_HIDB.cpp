@@ -3,7 +3,6 @@
 #include "CallLogWriter.h"
 #include "DeviceSession.h"
 #include "DriverExports.h"
-#include "EmulatorSettings.h"
 
 #include <windows.h>
 
@@ -14,11 +13,10 @@ namespace {
 constexpr char LibraryName[] = "VT_HIDB";
 constexpr std::size_t ChipBytes = 256;
 
-emulator::DeviceSession openDevice(LibraryName);
+emulator::DeviceSession openDevice(LibraryName, ChipBytes);
 
 bool Burn(const emulator::BurnRequest& request) {
-    const emulator::EmulatorSettings settings(LibraryName);
-    return emulator::BurnTransfer(settings, openDevice, ChipBytes, ChipBytes, request);
+    return emulator::BurnTransfer(openDevice, ChipBytes, request);
 }
 
 }  // namespace
@@ -31,23 +29,25 @@ extern "C" {
 int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
                   DWORD zero3) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
-    return emulator::LoggedCall(
+    return openDevice.LoggedCall(
         site,
         {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2),
          Decimal(zero3)},
-        [&] { return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0; });
+        [&] {
+            return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0;
+        });
 }
 
 int rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
-    return emulator::LoggedCall(
+    return openDevice.LoggedCall(
         site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
         [&] { return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0; });
 }
 
 int rmDeviceClose(void) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
-    return emulator::LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
+    return openDevice.LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
 }
 
 }  // extern "C"

@@ -4,7 +4,6 @@
 #include "CallLogWriter.h"
 #include "DeviceSession.h"
 #include "DriverExports.h"
-#include "EmulatorSettings.h"
 
 #include <windows.h>
 
@@ -16,29 +15,24 @@ constexpr char LibraryName[] = "VT_HIDC";
 constexpr std::size_t DefaultChipBytes = 2048;
 constexpr DWORD SizeModeBytes = 1;
 
-emulator::DeviceSession openDevice(LibraryName);
+emulator::DeviceSession openDevice(LibraryName, DefaultChipBytes,
+                                   emulator::ChipSizeSource::Setting);
 // The size accepted by the last rmSetEEPROMSize of this open; 0 while none was. A burn larger
 // than it fails, as a chip told a smaller size would stop there; without any, only the chip's
 // own size limits a burn.
 DWORD configuredSize = 0;
 
-std::size_t ChipBytes(const emulator::EmulatorSettings& settings) {
-    return settings.ChipSize(DefaultChipBytes);
-}
-
 bool SetSize(DWORD mode, DWORD sizeInBytes) {
     if (!openDevice.IsOpen() || mode != SizeModeBytes) return false;
-    const emulator::EmulatorSettings settings(LibraryName);
-    if (sizeInBytes == 0 || sizeInBytes > ChipBytes(settings)) return false;
+    if (sizeInBytes == 0 || sizeInBytes > openDevice.Chip().Size()) return false;
     configuredSize = sizeInBytes;
     return true;
 }
 
 bool Burn(const emulator::BurnRequest& request) {
-    const emulator::EmulatorSettings settings(LibraryName);
-    const std::size_t chipBytes = ChipBytes(settings);
+    const std::size_t chipBytes = openDevice.Chip().Size();
     const std::size_t sizeLimit = configuredSize != 0 ? configuredSize : chipBytes;
-    return emulator::BurnTransfer(settings, openDevice, chipBytes, sizeLimit, request);
+    return emulator::BurnTransfer(openDevice, sizeLimit, request);
 }
 
 }  // namespace
@@ -51,7 +45,7 @@ extern "C" {
 int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
                   DWORD zero3) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
-    return emulator::LoggedCall(
+    return openDevice.LoggedCall(
         site,
         {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2),
          Decimal(zero3)},
@@ -63,20 +57,20 @@ int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWO
 
 int rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmSetEEPROMSize"};
-    return emulator::LoggedCall(site, {Decimal(mode), Decimal(sizeInBytes)},
-                                [&] { return SetSize(mode, sizeInBytes) ? 1 : 0; });
+    return openDevice.LoggedCall(site, {Decimal(mode), Decimal(sizeInBytes)},
+                                 [&] { return SetSize(mode, sizeInBytes) ? 1 : 0; });
 }
 
 int rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
-    return emulator::LoggedCall(
+    return openDevice.LoggedCall(
         site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
         [&] { return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0; });
 }
 
 int rmDeviceClose(void) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
-    return emulator::LoggedCall(site, {}, [] {
+    return openDevice.LoggedCall(site, {}, [] {
         configuredSize = 0;
         return openDevice.Close() ? 1 : 0;
     });

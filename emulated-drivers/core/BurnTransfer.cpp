@@ -1,7 +1,5 @@
 #include "BurnTransfer.h"
 
-#include "EmulatedChip.h"
-
 #include <algorithm>
 
 namespace emulator {
@@ -16,11 +14,10 @@ bool IsWellFormed(const BurnRequest& request, std::size_t largestSize) {
 
 }  // namespace
 
-bool BurnTransfer(const EmulatorSettings& settings, const DeviceSession& device,
-                  std::size_t chipSize, std::size_t sizeLimit, const BurnRequest& request) {
-    if (!device.IsOpen() || !IsWellFormed(request, std::min(chipSize, sizeLimit))) return false;
-    if (settings.FailsBurn(request.direction)) return false;
-    const EmulatedChip chip(settings, device.LibraryName(), device.DeviceKey(), chipSize);
+bool BurnTransfer(DeviceSession& device, std::size_t sizeLimit, const BurnRequest& request) {
+    EmulatedChip& chip = device.Chip();
+    if (!device.IsOpen() || !IsWellFormed(request, std::min(chip.Size(), sizeLimit))) return false;
+    if (device.Settings().FailsBurn(request.direction)) return false;
     if (request.direction == BurnDirectionToEeprom)
         return chip.Write(0, request.buffer, request.sizeInBytes);
     return chip.Read(0, request.buffer, request.sizeInBytes);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "DeviceSession.h"
-#include "EmulatorSettings.h"
 
 #include <windows.h>
 
@@ -23,7 +22,6 @@ struct BurnRequest {
 // the open device's EEPROM. Fails without touching either for a closed device, a reserved
 // argument other than 0, an unknown direction, no buffer, a size of 0 or above sizeLimit (never
 // above the chip), or a FailBurn setting.
-bool BurnTransfer(const EmulatorSettings& settings, const DeviceSession& device,
-                  std::size_t chipSize, std::size_t sizeLimit, const BurnRequest& request);
+bool BurnTransfer(DeviceSession& device, std::size_t sizeLimit, const BurnRequest& request);
 
 }  // namespace emulator

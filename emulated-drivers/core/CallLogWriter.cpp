@@ -18,6 +18,20 @@ std::string FormatArgument(const LoggedArgument& argument) {
     return text;
 }
 
+// Append-only access makes each WriteFile land at the current end, whoever else appends; the
+// sharing lets others read, append to, rename or delete the log meanwhile.
+HANDLE OpenForAppending(const std::string& stateFolder) {
+    const std::string path = PathInFolder(stateFolder, LogFileName);
+    return CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void WriteLine(HANDLE file, const std::string& line) {
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
 }  // namespace
 
 long long MicrosecondsNow() {
@@ -48,19 +62,18 @@ std::string FormatCallLine(const CallSite& site, std::initializer_list<LoggedArg
     return line;
 }
 
-void AppendToCallLog(const std::string& line) noexcept {
+void CallLog::Hold(const std::string& stateFolder) { held_.Reset(OpenForAppending(stateFolder)); }
+
+void CallLog::Append(const std::string& line) noexcept {
     try {
+        if (held_.IsValid()) {
+            WriteLine(held_.Get(), line);
+            return;
+        }
         const std::string folder = StateFolderPath();
         if (!EnsureFolderExists(folder)) return;
-        const std::string path = PathInFolder(folder, LogFileName);
-        // Append-only access makes each WriteFile land at the current end, whoever else appends.
-        const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
-        DWORD written = 0;
-        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        CloseHandle(file);
+        const FileHandle file(OpenForAppending(folder));
+        if (file.IsValid()) WriteLine(file.Get(), line);
     } catch (...) {
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileHandle.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -37,26 +39,18 @@ long long MicrosecondsNow();
 std::string FormatCallLine(const CallSite& site, std::initializer_list<LoggedArgument> arguments,
                            int result);
 
-// Opens, appends and closes at every call, so a crash loses no line and several processes can
-// share the log. A log that cannot be written is skipped: the call's result does not depend on it.
-void AppendToCallLog(const std::string& line) noexcept;
+// calls.log as one library writes it. Each line is a single append, so a crash loses no line and
+// several processes can share the log. While a device is open the log stays open (Hold), sparing
+// each call an open and a close; otherwise every line opens, appends and closes in the folder
+// named at that moment. A log that cannot be written is skipped: no call's result depends on it.
+class CallLog {
+public:
+    void Hold(const std::string& stateFolder);
+    void Release() { held_.Reset(); }
+    void Append(const std::string& line) noexcept;
 
-// Runs an export's body and logs the call. Nothing may escape into a C caller, so an exception
-// is a failed call.
-template <typename Body>
-int LoggedCall(const CallSite& site, std::initializer_list<LoggedArgument> arguments,
-               Body body) noexcept {
-    int result = 0;
-    try {
-        result = body();
-    } catch (...) {
-        result = 0;
-    }
-    try {
-        AppendToCallLog(FormatCallLine(site, arguments, result));
-    } catch (...) {
-    }
-    return result;
-}
+private:
+    FileHandle held_;
+};
 
 }  // namespace emulator

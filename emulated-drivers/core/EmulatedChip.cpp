@@ -1,7 +1,5 @@
 #include "EmulatedChip.h"
 
-#include "StateFolder.h"
-
 #include <cstdio>
 #include <cstring>
 
@@ -10,23 +8,7 @@ namespace {
 
 constexpr BYTE ErasedByte = 0xFF;
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (IsValid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-// A chip nobody wrote yet, possibly in a state folder not created yet.
+// A chip nobody wrote yet.
 bool IsMissingFileError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -40,64 +22,76 @@ std::string ChipFileName(const char* libraryName, DWORD deviceKey) {
     return name;
 }
 
-EmulatedChip::EmulatedChip(const EmulatorSettings& settings, const char* libraryName,
-                           DWORD deviceKey, std::size_t chipSize)
-    : settings_(settings),
-      path_(PathInFolder(settings.StateFolder(), ChipFileName(libraryName, deviceKey))),
-      chipSize_(chipSize) {}
-
-bool EmulatedChip::IsWithinChip(std::size_t offset, std::size_t count) const {
-    return count > 0 && offset <= chipSize_ && count <= chipSize_ - offset;
+// A file shorter than the chip (its size setting grew) reads erased past its end; a longer one is
+// cut to the chip at the first write.
+void EmulatedChip::Load(const std::string& path, std::size_t chipSize,
+                        std::optional<std::size_t> corruptReadOffset) {
+    Unload();
+    path_ = path;
+    corruptReadOffset_ = corruptReadOffset;
+    contents_.assign(chipSize, ErasedByte);
+    const FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        if (!IsMissingFileError(GetLastError())) contents_.clear();
+        return;
+    }
+    DWORD bytesRead = 0;
+    if (!ReadFile(file.Get(), contents_.data(), static_cast<DWORD>(contents_.size()), &bytesRead,
+                  nullptr))
+        contents_.clear();
 }
 
-bool EmulatedChip::Write(std::size_t offset, const BYTE* source, std::size_t count) const {
+void EmulatedChip::Unload() {
+    file_.Reset();
+    contents_.clear();
+    path_.clear();
+}
+
+bool EmulatedChip::IsWithinChip(std::size_t offset, std::size_t count) const {
+    return count > 0 && offset <= Size() && count <= Size() - offset;
+}
+
+bool EmulatedChip::Write(std::size_t offset, const BYTE* source, std::size_t count) {
     if (source == nullptr || !IsWithinChip(offset, count)) return false;
-    std::vector<BYTE> contents;
-    if (!Load(contents)) return false;
-    std::memcpy(contents.data() + offset, source, count);
-    return Save(contents);
+    if (!file_.IsValid() && !OpenFileForWrites()) return false;
+    if (!WriteFileAt(offset, source, count)) return false;
+    std::memcpy(contents_.data() + offset, source, count);
+    return true;
 }
 
 bool EmulatedChip::Read(std::size_t offset, BYTE* destination, std::size_t count) const {
     if (destination == nullptr || !IsWithinChip(offset, count)) return false;
-    std::vector<BYTE> contents;
-    if (!Load(contents)) return false;
-    std::memcpy(destination, contents.data() + offset, count);
-    CorruptAsConfigured(offset, destination, count);
+    std::memcpy(destination, contents_.data() + offset, count);
+    if (corruptReadOffset_.has_value() && *corruptReadOffset_ >= offset &&
+        *corruptReadOffset_ - offset < count)
+        destination[*corruptReadOffset_ - offset] ^= 0xFF;
     return true;
 }
 
-void EmulatedChip::CorruptAsConfigured(std::size_t offset, BYTE* destination,
-                                       std::size_t count) const {
-    const std::optional<std::size_t> corruptOffset = settings_.CorruptReadOffset();
-    if (!corruptOffset.has_value() || *corruptOffset < offset || *corruptOffset - offset >= count)
-        return;
-    destination[*corruptOffset - offset] ^= 0xFF;
+// Stores the whole chip once, so the file has exactly the chip's size before the first
+// write of this open changes just its own bytes.
+bool EmulatedChip::OpenFileForWrites() {
+    file_.Reset(CreateFileA(path_.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_.IsValid() && WriteFileAt(0, contents_.data(), contents_.size()) &&
+        SetEndOfFile(file_.Get()))
+        return true;
+    file_.Reset();
+    return false;
 }
 
-// A file shorter than the chip (its size setting grew) reads erased past its end; a longer one is
-// cut to the chip. Either way the next write stores exactly the chip's size.
-bool EmulatedChip::Load(std::vector<BYTE>& contents) const {
-    contents.assign(chipSize_, ErasedByte);
-    if (settings_.StateFolder().empty()) return false;
-    const FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) return IsMissingFileError(GetLastError());
-    DWORD bytesRead = 0;
-    return ReadFile(file.Get(), contents.data(), static_cast<DWORD>(chipSize_), &bytesRead,
-                    nullptr) != FALSE;
-}
-
-bool EmulatedChip::Save(const std::vector<BYTE>& contents) const {
-    if (!EnsureFolderExists(settings_.StateFolder())) return false;
-    const FileHandle file(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) return false;
+// Moving the file pointer first: under Wine a write at an offset given in OVERLAPPED costs
+// several times as much.
+bool EmulatedChip::WriteFileAt(std::size_t offset, const BYTE* source, std::size_t count) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
     DWORD bytesWritten = 0;
-    const DWORD size = static_cast<DWORD>(contents.size());
-    return WriteFile(file.Get(), contents.data(), size, &bytesWritten, nullptr) != FALSE &&
-           bytesWritten == size;
+    return SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN) &&
+           WriteFile(file_.Get(), source, static_cast<DWORD>(count), &bytesWritten, nullptr) &&
+           bytesWritten == count;
 }
 
 }  // namespace emulator

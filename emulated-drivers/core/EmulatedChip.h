@@ -1,26 +1,33 @@
 #pragma once
 
-#include "EmulatorSettings.h"
+#include "FileHandle.h"
 
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace emulator {
 
-// The EEPROM of one chip: a file of exactly the chip's size in the state folder, named after the
-// library and the DeviceKey (VT_HIDA-845E0001.bin). A chip without a file reads as erased.
+// The EEPROM of the open device: a file of exactly the chip's size in the state folder, named
+// after the library and the DeviceKey (VT_HIDA-845E0001.bin). A chip without a file reads as
+// erased. Loaded at the open and kept in memory; every write also reaches the file before it
+// returns, through a handle kept from the first write to the unload, so a crash of the caller
+// loses nothing.
 class EmulatedChip {
 public:
-    EmulatedChip(const EmulatorSettings& settings, const char* libraryName, DWORD deviceKey,
-                 std::size_t chipSize);
+    // Replaces the chip with the one in path. A file that exists but cannot be read leaves a
+    // chip of size 0, on which every transfer fails.
+    void Load(const std::string& path, std::size_t chipSize,
+              std::optional<std::size_t> corruptReadOffset);
+    // Forgets the chip and closes its file.
+    void Unload();
 
-    std::size_t Size() const { return chipSize_; }
+    std::size_t Size() const { return contents_.size(); }
 
-    // Stores the bytes at once, so a later load of the library meets them.
-    bool Write(std::size_t offset, const BYTE* source, std::size_t count) const;
+    bool Write(std::size_t offset, const BYTE* source, std::size_t count);
 
     // Reads as the chip answers: the byte at CorruptReadOffset comes back inverted while the
     // stored byte stays as it is.
@@ -28,13 +35,13 @@ public:
 
 private:
     bool IsWithinChip(std::size_t offset, std::size_t count) const;
-    bool Load(std::vector<BYTE>& contents) const;
-    bool Save(const std::vector<BYTE>& contents) const;
-    void CorruptAsConfigured(std::size_t offset, BYTE* destination, std::size_t count) const;
+    bool OpenFileForWrites();
+    bool WriteFileAt(std::size_t offset, const BYTE* source, std::size_t count);
 
-    const EmulatorSettings& settings_;
     std::string path_;
-    std::size_t chipSize_;
+    std::vector<BYTE> contents_;
+    std::optional<std::size_t> corruptReadOffset_;
+    FileHandle file_;
 };
 
 std::string ChipFileName(const char* libraryName, DWORD deviceKey);

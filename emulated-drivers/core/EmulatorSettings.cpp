@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace emulator {
 namespace {
@@ -11,72 +13,87 @@ namespace {
 constexpr char IniFileName[] = "emulator.ini";
 constexpr char EmulatorSection[] = "Emulator";
 constexpr long long LargestChipSize = 64 * 1024;
+// The most a profile section call returns on every Windows version.
+constexpr DWORD LargestSection = 32767;
 
-std::optional<long long> ParseWholeNumber(const char* text) {
-    if (*text == '\0') return std::nullopt;
+std::optional<long long> ParseWholeNumber(const std::string& text) {
+    if (text.empty()) return std::nullopt;
     char* end = nullptr;
     errno = 0;
-    const long long value = std::strtoll(text, &end, 0);
+    const long long value = std::strtoll(text.c_str(), &end, 0);
     if (errno != 0 || *end != '\0') return std::nullopt;
     return value;
 }
 
+std::string Trimmed(const char* begin, const char* end) {
+    while (begin < end && (*begin == ' ' || *begin == '\t')) ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t')) --end;
+    // Quotes around a value are dropped, as GetPrivateProfileString drops them.
+    if (end - begin >= 2 && (*begin == '"' || *begin == '\'') && end[-1] == *begin) {
+        ++begin;
+        --end;
+    }
+    return std::string(begin, end);
+}
+
+// The key=value entries of one section, read in a single call: one call per key would cost
+// several times as much.
+class ProfileSection {
+public:
+    ProfileSection(const std::string& iniPath, const char* section) : entries_(LargestSection) {
+        GetPrivateProfileSectionA(section, entries_.data(), LargestSection, iniPath.c_str());
+    }
+
+    // Keys are case-insensitive; the first entry of the key counts. An empty or misspelt value
+    // is no setting (GetPrivateProfileInt would make it 0, a valid word index).
+    std::optional<long long> Number(const char* key) const {
+        for (const char* entry = entries_.data(); *entry != '\0'; entry += std::strlen(entry) + 1) {
+            const char* equals = std::strchr(entry, '=');
+            if (equals != nullptr && _stricmp(Trimmed(entry, equals).c_str(), key) == 0)
+                return ParseWholeNumber(Trimmed(equals + 1, equals + std::strlen(equals)));
+        }
+        return std::nullopt;
+    }
+
+    bool Flag(const char* key) const {
+        const std::optional<long long> value = Number(key);
+        return value.has_value() && *value != 0;
+    }
+
+private:
+    std::vector<char> entries_;
+};
+
 }  // namespace
 
-EmulatorSettings::EmulatorSettings(const char* librarySection)
-    : stateFolder_(StateFolderPath()),
-      iniPath_(PathInFolder(stateFolder_, IniFileName)),
-      librarySection_(librarySection) {}
-
-// GetPrivateProfileIntA would turn an empty or misspelt value into 0, a valid word index.
-std::optional<long long> EmulatorSettings::Number(const char* section, const char* key) const {
-    if (stateFolder_.empty()) return std::nullopt;
-    char text[64] = {};
-    GetPrivateProfileStringA(section, key, "", text, sizeof text, iniPath_.c_str());
-    return ParseWholeNumber(text);
-}
-
-bool EmulatorSettings::Flag(const char* section, const char* key) const {
-    const std::optional<long long> value = Number(section, key);
-    return value.has_value() && *value != 0;
-}
-
-bool EmulatorSettings::Equals(const char* key, DWORD value) const {
-    const std::optional<long long> setting = Number(librarySection_, key);
-    return setting.has_value() && *setting == static_cast<long long>(value);
-}
-
-bool EmulatorSettings::FailsOpen() const { return Flag(librarySection_, "FailOpen"); }
-
-bool EmulatorSettings::FailsWriteOfWord(DWORD wordIndex) const {
-    return Equals("FailWriteWord", wordIndex);
-}
-
-bool EmulatorSettings::FailsReadOfWord(DWORD wordIndex) const {
-    return Equals("FailReadWord", wordIndex);
+EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* librarySection) {
+    const std::string ini = PathInFolder(stateFolder, IniFileName);
+    allDevicesPresent_ = ProfileSection(ini, EmulatorSection).Flag("AllDevicesPresent");
+    const ProfileSection library(ini, librarySection);
+    failOpen_ = library.Flag("FailOpen");
+    failWriteWord_ = library.Number("FailWriteWord");
+    failReadWord_ = library.Number("FailReadWord");
+    failBurn_ = library.Flag("FailBurn");
+    failBurnRead_ = library.Flag("FailBurnRead");
+    failBurnWrite_ = library.Flag("FailBurnWrite");
+    corruptReadOffset_ = library.Number("CorruptReadOffset");
+    chipSize_ = library.Number("ChipSize");
 }
 
 bool EmulatorSettings::FailsBurn(DWORD direction) const {
-    if (Flag(librarySection_, "FailBurn")) return true;
-    return Flag(librarySection_, direction == 0 ? "FailBurnRead" : "FailBurnWrite");
+    return failBurn_ || (direction == 0 ? failBurnRead_ : failBurnWrite_);
 }
 
 std::optional<std::size_t> EmulatorSettings::CorruptReadOffset() const {
-    const std::optional<long long> offset = Number(librarySection_, "CorruptReadOffset");
-    if (!offset.has_value() || *offset < 0) return std::nullopt;
-    return static_cast<std::size_t>(*offset);
-}
-
-bool EmulatorSettings::AllDevicesPresent() const {
-    return Flag(EmulatorSection, "AllDevicesPresent");
+    if (!corruptReadOffset_.has_value() || *corruptReadOffset_ < 0) return std::nullopt;
+    return static_cast<std::size_t>(*corruptReadOffset_);
 }
 
 std::size_t EmulatorSettings::ChipSize(std::size_t fallback) const {
-    const std::optional<long long> size = Number(librarySection_, "ChipSize");
-    if (!size.has_value()) return fallback;
+    if (!chipSize_.has_value()) return fallback;
     // A size no chip has leaves no usable chip rather than quietly using the default.
-    if (*size <= 0 || *size > LargestChipSize) return 0;
-    return static_cast<std::size_t>(*size);
+    if (*chipSize_ <= 0 || *chipSize_ > LargestChipSize) return 0;
+    return static_cast<std::size_t>(*chipSize_);
 }
 
 }  // namespace emulator

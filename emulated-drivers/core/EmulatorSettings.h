@@ -8,33 +8,39 @@
 
 namespace emulator {
 
-// Faults and options from emulator.ini in the state folder. Every accessor reads the file again,
-// so a test may change a setting between two calls of one operation. A key that is missing, empty
-// or not a whole number (decimal or 0x-hex) counts as not set.
+// Faults and options from emulator.ini, read once when a device opens and kept for that open:
+// reading the file at every call would cost more than the call itself. A key that is missing,
+// empty or not a whole number (decimal or 0x-hex) counts as not set.
 class EmulatorSettings {
 public:
-    // librarySection is the library's own section, e.g. "VT_HIDA".
-    explicit EmulatorSettings(const char* librarySection);
+    // Nothing set.
+    EmulatorSettings() = default;
+    // Reads emulator.ini of stateFolder; librarySection is the library's own, e.g. "VT_HIDA".
+    EmulatorSettings(const std::string& stateFolder, const char* librarySection);
 
-    const std::string& StateFolder() const { return stateFolder_; }
-
-    bool FailsOpen() const;
-    bool FailsWriteOfWord(DWORD wordIndex) const;
-    bool FailsReadOfWord(DWORD wordIndex) const;
+    bool FailsOpen() const { return failOpen_; }
+    bool FailsWriteOfWord(DWORD wordIndex) const { return IsIndex(failWriteWord_, wordIndex); }
+    bool FailsReadOfWord(DWORD wordIndex) const { return IsIndex(failReadWord_, wordIndex); }
     bool FailsBurn(DWORD direction) const;
     std::optional<std::size_t> CorruptReadOffset() const;
-    bool AllDevicesPresent() const;
+    bool AllDevicesPresent() const { return allDevicesPresent_; }
     // ChipSize of the library's section, or fallback when not set; 0 when set out of range.
     std::size_t ChipSize(std::size_t fallback) const;
 
 private:
-    std::optional<long long> Number(const char* section, const char* key) const;
-    bool Flag(const char* section, const char* key) const;
-    bool Equals(const char* key, DWORD value) const;
+    static bool IsIndex(const std::optional<long long>& setting, DWORD index) {
+        return setting == static_cast<long long>(index);
+    }
 
-    std::string stateFolder_;
-    std::string iniPath_;
-    const char* librarySection_;
+    bool allDevicesPresent_ = false;
+    bool failOpen_ = false;
+    std::optional<long long> failWriteWord_;
+    std::optional<long long> failReadWord_;
+    bool failBurn_ = false;
+    bool failBurnRead_ = false;
+    bool failBurnWrite_ = false;
+    std::optional<long long> corruptReadOffset_;
+    std::optional<long long> chipSize_;
 };
 
 }  // namespace emulator

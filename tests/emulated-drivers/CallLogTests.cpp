@@ -85,6 +85,32 @@ TEST_F(CallLogLines, BurnCallsAreLoggedInOrderWithEveryArgument) {
     EXPECT_EQ(calls[4].function, "rmDeviceClose");
 }
 
+// Tests and other processes read, and append to, the log while a library has a device open.
+TEST_F(CallLogLines, LogIsSharedWhileADeviceIsOpen) {
+    Family0Driver driver;
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    ASSERT_EQ(driver.Write(1, 0x1111), 1);
+    EXPECT_EQ(ReadCallLog(state.Path()).size(), 2u);
+
+    const HANDLE other = CreateFileA(state.FilePath("calls.log").c_str(), FILE_APPEND_DATA,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const char line[] = "1 VT_HIDB rmDeviceClose -> 0\r\n";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(other, line, sizeof line - 1, &written, nullptr));
+    CloseHandle(other);
+    ASSERT_EQ(driver.Write(2, 0x2222), 1);
+    ASSERT_EQ(driver.Close(), 1);
+
+    const std::vector<LoggedCall> calls = ReadCallLog(state.Path());
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(calls[2].library, "VT_HIDB") << "appended at the end, not over another's line";
+    EXPECT_EQ(calls[3].function, "WriteEEPROM");
+    EXPECT_EQ(calls[3].arguments, Arguments({"2", "0x2222"}));
+    EXPECT_EQ(calls[4].function, "CloseDevice");
+}
+
 TEST_F(CallLogLines, TimestampIsTheEntryInMicroseconds) {
     Family0Driver driver;
     const long long before = MicrosecondsNow();
@@ -100,22 +126,46 @@ TEST_F(CallLogLines, TimestampIsTheEntryInMicroseconds) {
     EXPECT_GE(calls[1].microseconds - calls[0].microseconds, 30000 - 1000);
 }
 
-TEST(StateFolderLocation, EnvironmentIsReadAtEveryCall) {
+TEST(StateFolderLocation, EnvironmentIsReadAtEachOpen) {
     const std::string first = UniqueTemporaryFolderPath();
     const std::string second = UniqueTemporaryFolderPath() + "\\nested";
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", first.c_str());
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", second.c_str());
-    ASSERT_EQ(driver.Write(0, 0x1234), 1);
+    ASSERT_EQ(driver.Write(0, 0x1234), 1) << "the open's folder holds until the close";
+    ASSERT_EQ(driver.Close(), 1);
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    ASSERT_EQ(driver.Write(0, 0x5678), 1);
+    driver.Close();
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 
-    EXPECT_EQ(ReadCallLog(first).size(), 1u);
-    EXPECT_EQ(ReadCallLog(second).size(), 1u) << "missing folders are created, parents too";
+    EXPECT_EQ(ReadCallLog(first).size(), 3u);
+    EXPECT_EQ(ReadCallLog(second).size(), 3u) << "missing folders are created, parents too";
+    EXPECT_NE(GetFileAttributesA((first + "\\VT_HIDA-845E0001.bin").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesA((second + "\\VT_HIDA-845E0001.bin").c_str()),
               INVALID_FILE_ATTRIBUTES);
     RemoveFolderWithFiles(first);
     RemoveFolderWithFiles(second.substr(0, second.size() - 7));
+}
+
+TEST(StateFolderLocation, CallsWithoutAnOpenDeviceLogWhereTheEnvironmentPointsThen) {
+    const std::string first = UniqueTemporaryFolderPath();
+    const std::string second = UniqueTemporaryFolderPath();
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", first.c_str());
+    Family0Driver driver;
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    ASSERT_EQ(driver.Close(), 1);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", second.c_str());
+    EXPECT_EQ(driver.Close(), 0);
+    EXPECT_EQ(driver.Open(AbsentDeviceKey), 0);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+
+    EXPECT_EQ(ReadCallLog(first).size(), 2u);
+    EXPECT_EQ(ReadCallLog(second).size(), 2u);
+    RemoveFolderWithFiles(first);
+    RemoveFolderWithFiles(second);
 }
 
 TEST(StateFolderLocation, DefaultsToKelvraEmulatorInTheTemporaryFolder) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,59 @@ TEST_F(ChipContents, Family0WordsSurviveReloadAsLittleEndianFile) {
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     const std::vector<WORD> words = ReadAllWords(driver);
     for (DWORD index = 0; index < 64; ++index) EXPECT_EQ(words[index], 0x6700 + index);
+}
+
+// Kelvra may be ended, or crash, in the middle of a write: what it was told is written must be in
+// the file already.
+TEST_F(ChipContents, EveryWriteIsInTheFileWhenTheCallReturns) {
+    Family0Driver family0;
+    ASSERT_EQ(family0.Open(WineMouseKey), 1);
+    for (DWORD index = 0; index < 64; index += 9) {
+        ASSERT_EQ(family0.Write(index, 0x5100 + index), 1);
+        const std::vector<BYTE> file = state.FileBytes("VT_HIDA-845E0001.bin");
+        ASSERT_EQ(file.size(), 128u);
+        EXPECT_EQ(file[2 * index], static_cast<BYTE>(index)) << "word " << index;
+        EXPECT_EQ(file[2 * index + 1], 0x51) << "word " << index;
+    }
+
+    BurnDriver family2("VT_HIDC");
+    ASSERT_EQ(family2.Open(WineMouseKey), 1);
+    std::vector<BYTE> image = PatternBytes(2048);
+    ASSERT_EQ(family2.Burn(1, image.data(), 2048), 1);
+    EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin"), image);
+    std::vector<BYTE> head = PatternBytes(100, 7);
+    ASSERT_EQ(family2.Burn(1, head.data(), 100), 1);
+    std::copy(head.begin(), head.end(), image.begin());
+    EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin"), image);
+}
+
+TEST_F(ChipContents, FileOfAnotherSizeReadsAsTheChipAndTakesItsSizeAtTheFirstWrite) {
+    std::vector<BYTE> longFile = PatternBytes(200);
+    state.SetFileBytes("VT_HIDA-845E0001.bin", longFile);
+    Family0Driver family0;
+    ASSERT_EQ(family0.Open(WineMouseKey), 1);
+    WORD word = 0;
+    ASSERT_EQ(family0.Read(63, &word), 1);
+    EXPECT_EQ(word, MAKEWORD(longFile[126], longFile[127]));
+    ASSERT_EQ(family0.Write(0, 0x1234), 1);
+    longFile.resize(128);
+    longFile[0] = 0x34;
+    longFile[1] = 0x12;
+    EXPECT_EQ(state.FileBytes("VT_HIDA-845E0001.bin"), longFile);
+
+    std::vector<BYTE> shortFile = PatternBytes(10);
+    state.SetFileBytes("VT_HIDC-845E0001.bin", shortFile);
+    BurnDriver family2("VT_HIDC");
+    ASSERT_EQ(family2.Open(WineMouseKey), 1);
+    std::vector<BYTE> readBack(2048, 0);
+    ASSERT_EQ(family2.Burn(0, readBack.data(), 2048), 1);
+    std::vector<BYTE> expected(2048, 0xFF);
+    std::copy(shortFile.begin(), shortFile.end(), expected.begin());
+    EXPECT_EQ(readBack, expected) << "erased past the end of the file";
+    std::vector<BYTE> head(4, 0x00);
+    ASSERT_EQ(family2.Burn(1, head.data(), 4), 1);
+    std::copy(head.begin(), head.end(), expected.begin());
+    EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin"), expected);
 }
 
 TEST_F(ChipContents, Family0KeepsOnlyTheLowHalfOfTheWordArgument) {
@@ -172,6 +226,7 @@ TEST_F(ChipContents, Family2ChipSizeComesFromTheSettings) {
     EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin").size(), 512u);
 
     state.SetSetting("VT_HIDC", "ChipSize", "0");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     EXPECT_EQ(driver.Burn(0, image.data(), 1), 0) << "a chip size of 0 leaves no chip";
 }
 

@@ -20,6 +20,26 @@ TEST_F(DeviceProtocol, WineHidDevicesArePresent) {
     EXPECT_EQ(family1.Open(WineKeyboardKey), 1);
 }
 
+// Between operations Kelvra keeps the libraries loaded no longer, but whoever does must not keep
+// the chip or the log from others: tests reset and remove them.
+TEST_F(DeviceProtocol, CloseAndUnloadLetGoOfTheChipAndTheLog) {
+    Family0Driver family0;
+    ASSERT_EQ(family0.Open(WineMouseKey), 1);
+    ASSERT_EQ(family0.Write(0, 0x1234), 1);
+    ASSERT_EQ(family0.Close(), 1);
+    EXPECT_FALSE(state.IsOpenForWriting("VT_HIDA-845E0001.bin"));
+    EXPECT_FALSE(state.IsOpenForWriting("calls.log"));
+
+    BurnDriver family1("VT_HIDB");
+    ASSERT_EQ(family1.Open(WineMouseKey), 1);
+    std::vector<BYTE> image = PatternBytes(256);
+    ASSERT_EQ(family1.Burn(1, image.data(), 256), 1);
+    family1.Library().Reload();
+    EXPECT_FALSE(state.IsOpenForWriting("VT_HIDB-845E0001.bin"));
+    EXPECT_FALSE(state.IsOpenForWriting("calls.log"));
+    EXPECT_EQ(state.FileBytes("VT_HIDB-845E0001.bin"), image);
+}
+
 TEST_F(DeviceProtocol, AbsentDeviceOpensOnlyWhenAllDevicesCountAsPresent) {
     Family0Driver family0;
     BurnDriver family1("VT_HIDB");

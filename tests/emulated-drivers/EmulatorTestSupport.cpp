@@ -66,6 +66,22 @@ std::vector<BYTE> ScratchStateFolder::FileBytes(const std::string& fileName) con
                              std::istreambuf_iterator<char>());
 }
 
+void ScratchStateFolder::SetFileBytes(const std::string& fileName,
+                                      const std::vector<BYTE>& bytes) const {
+    std::ofstream file(FilePath(fileName), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    if (!file) ADD_FAILURE() << "cannot write " << fileName;
+}
+
+bool ScratchStateFolder::IsOpenForWriting(const std::string& fileName) const {
+    const HANDLE file = CreateFileA(FilePath(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
 void ScratchStateFolder::SetSetting(const char* section, const char* key,
                                     const std::string& value) const {
     if (!WritePrivateProfileStringA(section, key, value.c_str(), FilePath("emulator.ini").c_str()))

@@ -30,6 +30,10 @@ public:
     std::string FilePath(const std::string& fileName) const;
     bool HasFile(const std::string& fileName) const;
     std::vector<BYTE> FileBytes(const std::string& fileName) const;
+    void SetFileBytes(const std::string& fileName, const std::vector<BYTE>& bytes) const;
+    // True while some handle may write the file: opening it for reading without letting others
+    // write meets a sharing violation.
+    bool IsOpenForWriting(const std::string& fileName) const;
     void SetSetting(const char* section, const char* key, const std::string& value) const;
 
 private:

@@ -1,4 +1,4 @@
-// Faults on demand from emulator.ini, read at every call.
+// Faults on demand from emulator.ini, read at each open and kept for that open.
 #include "EmulatorTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,11 +48,43 @@ TEST_F(FaultSettings, FailedWordWriteKeepsTheWordsBeforeIt) {
     EXPECT_EQ(file[21], 0xFF);
 }
 
+TEST_F(FaultSettings, Family0SettingsTakeEffectAtTheNextOpen) {
+    Family0Driver driver;
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    state.SetSetting("VT_HIDA", "FailWriteWord", "4");
+    state.SetSetting("VT_HIDA", "FailReadWord", "4");
+    EXPECT_EQ(driver.Write(4, 0x4444), 1) << "the open read the settings before";
+    WORD word = 0;
+    EXPECT_EQ(driver.Read(4, &word), 1);
+
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    EXPECT_EQ(driver.Write(4, 0x5555), 0);
+    EXPECT_EQ(driver.Read(4, &word), 0);
+    EXPECT_EQ(state.FileBytes("VT_HIDA-845E0001.bin")[8], 0x44);
+}
+
+TEST_F(FaultSettings, ValuesAreWholeNumbersUnderKeysOfAnyCase) {
+    const std::string ini = "[emulator]\r\n allDevicesPresent = 1 \r\n"
+                            "[vt_hida]\r\nfailwriteword = 0x0A\r\nFailReadWord=3 words\r\n"
+                            "CorruptReadOffset=\"5\"\r\n";
+    const std::vector<BYTE> bytes(ini.begin(), ini.end());
+    state.SetFileBytes("emulator.ini", bytes);
+    Family0Driver driver;
+    ASSERT_EQ(driver.Open(AbsentDeviceKey), 1);
+    EXPECT_EQ(driver.Write(10, 0x1010), 0);
+    EXPECT_EQ(driver.Write(2, 0x0302), 1);
+    WORD word = 0;
+    EXPECT_EQ(driver.Read(3, &word), 1) << "a value that is not a whole number is no setting";
+    ASSERT_EQ(driver.Read(2, &word), 1);
+    EXPECT_EQ(word, 0xFC02) << "byte 5 inverted";
+}
+
 TEST_F(FaultSettings, FailReadWordFailsThatWordOnly) {
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Write(3, 0x3333), 1);
     state.SetSetting("VT_HIDA", "FailReadWord", "3");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     WORD word = 0x5A5A;
     EXPECT_EQ(driver.Read(3, &word), 0);
     EXPECT_EQ(word, 0x5A5A);
@@ -61,6 +93,7 @@ TEST_F(FaultSettings, FailReadWordFailsThatWordOnly) {
     EXPECT_EQ(driver.Write(3, 0x4444), 1) << "a read fault leaves writes alone";
 
     state.SetSetting("VT_HIDA", "FailReadWord", "");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     EXPECT_EQ(driver.Read(3, &word), 1) << "an empty value is no setting";
     EXPECT_EQ(word, 0x4444);
 }
@@ -74,27 +107,30 @@ TEST_P(BurnFaults, FailBurnFailsBothDirectionsWithoutTouchingTheChip) {
     ASSERT_EQ(driver.Burn(1, image.data(), 256), 1);
 
     state.SetSetting(GetParam(), "FailBurn", "1");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> other(256, 0x00);
     EXPECT_EQ(driver.Burn(1, other.data(), 256), 0);
     EXPECT_EQ(driver.Burn(0, other.data(), 256), 0);
     EXPECT_EQ(other, std::vector<BYTE>(256, 0x00));
 
     state.SetSetting(GetParam(), "FailBurn", "0");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Burn(0, other.data(), 256), 1);
     EXPECT_EQ(other, image);
 }
 
 TEST_P(BurnFaults, DirectionalBurnFaultsFailOneDirection) {
     BurnDriver driver(GetParam());
-    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> image = PatternBytes(256);
 
     state.SetSetting(GetParam(), "FailBurnRead", "1");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     EXPECT_EQ(driver.Burn(1, image.data(), 256), 1);
     EXPECT_EQ(driver.Burn(0, image.data(), 256), 0);
 
     state.SetSetting(GetParam(), "FailBurnRead", "0");
     state.SetSetting(GetParam(), "FailBurnWrite", "1");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     EXPECT_EQ(driver.Burn(1, image.data(), 256), 0);
     std::vector<BYTE> readBack(256, 0);
     EXPECT_EQ(driver.Burn(0, readBack.data(), 256), 1);
@@ -108,6 +144,7 @@ TEST_P(BurnFaults, CorruptReadChangesTheAnswerNotTheChip) {
     ASSERT_EQ(driver.Burn(1, image.data(), 256), 1);
 
     state.SetSetting(GetParam(), "CorruptReadOffset", "200");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> readBack(256, 0);
     ASSERT_EQ(driver.Burn(0, readBack.data(), 256), 1);
     for (std::size_t index = 0; index < 256; ++index) {
@@ -124,6 +161,16 @@ TEST_P(BurnFaults, CorruptReadChangesTheAnswerNotTheChip) {
         << "an offset beyond the transfer changes nothing";
 }
 
+TEST_P(BurnFaults, SettingsTakeEffectAtTheNextOpen) {
+    BurnDriver driver(GetParam());
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    state.SetSetting(GetParam(), "FailBurn", "1");
+    std::vector<BYTE> image = PatternBytes(256);
+    EXPECT_EQ(driver.Burn(1, image.data(), 256), 1) << "the open read the settings before";
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
+    EXPECT_EQ(driver.Burn(0, image.data(), 256), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(BurnFamilies, BurnFaults, ::testing::Values("VT_HIDB", "VT_HIDC"));
 
 TEST_F(FaultSettings, Family0CorruptReadChangesOneByteOfOneWord) {
@@ -132,6 +179,7 @@ TEST_F(FaultSettings, Family0CorruptReadChangesOneByteOfOneWord) {
     ASSERT_EQ(driver.Write(1, 0x1234), 1);
     ASSERT_EQ(driver.Write(2, 0x5678), 1);
     state.SetSetting("VT_HIDA", "CorruptReadOffset", "3");
+    ASSERT_EQ(driver.Open(WineMouseKey), 1);
 
     WORD word = 0;
     ASSERT_EQ(driver.Read(1, &word), 1);

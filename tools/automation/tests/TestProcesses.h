@@ -45,7 +45,7 @@ public:
     HANDLE Handle() const { return m_process.hProcess; }
     bool HasEnded() const { return WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0; }
     const TemporaryFolder& Folder() const { return m_folder; }
-    // emulator.ini of the emulated libraries, read at each of their calls.
+    // emulator.ini of the emulated libraries, read at each open.
     void SetEmulatorSettings(const std::string& contents) const { m_folder.WriteFile("emulator.ini", contents); }
 
 private:
