@@ -76,8 +76,8 @@ bool CKelvraDlg::SelectedDeviceKey(DWORD& deviceKey) const
     const int selection = DeviceCombo.GetCurSel();
     if (selection < 0)
         return false;
-    const LRESULT data = ::SendMessageA(DeviceCombo.m_hWnd, CB_GETITEMDATA, static_cast<WPARAM>(selection), 0);
-    if (data == CB_ERR)
+    const DWORD_PTR data = DeviceCombo.GetItemData(selection);
+    if (data == static_cast<DWORD_PTR>(CB_ERR))
         return false;
     deviceKey = static_cast<DWORD>(data);
     return true;

@@ -123,6 +123,9 @@ private:
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The whole text of a window.
+void AfxGetWindowText(HWND hWnd, CString& rString);
+
 // ---------------------------------------------------------------- controls
 // Inline wrappers over the standard controls; they add no state.
 

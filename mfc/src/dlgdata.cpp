@@ -23,16 +23,12 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
         return;
     if (pDX->m_bSaveAndValidate)
     {
-        const int length = ::GetWindowTextLengthA(control);
-        ::GetWindowTextA(control, value.GetBuffer(length + 1), length + 1);
-        value.ReleaseBuffer();
+        AfxGetWindowText(control, value);
         return;
     }
     // Setting an equal text would only make the control flicker.
     CString current;
-    const int length = ::GetWindowTextLengthA(control);
-    ::GetWindowTextA(control, current.GetBuffer(length + 1), length + 1);
-    current.ReleaseBuffer();
+    AfxGetWindowText(control, current);
     if (current != value)
         ::SetWindowTextA(control, value);
 }

@@ -149,11 +149,16 @@ BOOL CWnd::DestroyWindow()
     return ::DestroyWindow(m_hWnd);
 }
 
+void AfxGetWindowText(HWND hWnd, CString& rString)
+{
+    const int length = ::GetWindowTextLengthA(hWnd);
+    ::GetWindowTextA(hWnd, rString.GetBuffer(length + 1), length + 1);
+    rString.ReleaseBuffer();
+}
+
 void CWnd::GetWindowText(CString& rString) const
 {
-    const int length = ::GetWindowTextLengthA(m_hWnd);
-    ::GetWindowTextA(m_hWnd, rString.GetBuffer(length + 1), length + 1);
-    rString.ReleaseBuffer();
+    AfxGetWindowText(m_hWnd, rString);
 }
 
 void CComboBox::GetLBText(int nIndex, CString& rString) const
