@@ -23,17 +23,8 @@ end_wine_session
 
 cmake --preset windows-x86 -DKELVRA_SAMPLE_IMAGES_DIR="$samples" >/dev/null
 cmake --build --preset windows-x86 -j "$jobs"
-(cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C Release >/dev/null)
-python3 - build/windows-x86/Kelvra-*-win32.zip <<'PY'
-import sys, zipfile
-names = {name.split("/", 1)[1] for name in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in name}
-wanted = {"Kelvra.exe", "VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll", "Kelvra.ini", "README-Windows.txt",
-          "samples/vt-a.hex", "samples/vt-b.hex", "samples/vt-c.hex"}
-missing = wanted - names
-if missing:
-    sys.exit(f"release package lacks: {sorted(missing)}")
-print(f"Release package: {sys.argv[1]}")
-PY
+(cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C MinSizeRel >/dev/null)
+python3 scripts/check-release.py build/windows-x86/Kelvra-*-win32.zip
 
 cmake --preset linux-sanitize >/dev/null
 cmake --build --preset linux-sanitize -j "$jobs"
