@@ -1,7 +1,8 @@
-// Prints Kelvra's speed figures as Markdown table rows: the device list
-// refresh, the write and verify operations (in process, on the real dialog
-// with the emulated libraries) and, given Kelvra.exe, its start-up and peak
-// memory (driven from outside with the automation library).
+// Prints Kelvra's speed figures as Markdown table rows, each timing as
+// min / median / max over several runs: the device list refresh, the write
+// and verify operations (in process, on the real dialog with the emulated
+// libraries) and, given Kelvra.exe and the bare dialog of the same build, the
+// start-up of both, run alternately, and Kelvra's peak memory.
 #include <windows.h>
 
 #include <psapi.h>
@@ -48,6 +49,40 @@ std::string Milliseconds(double value)
     return text;
 }
 
+const int Runs = 7;
+
+struct Spread
+{
+    double min;
+    double median;
+    double max;
+};
+
+Spread SpreadOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    const double median = values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return {values.front(), median, values.back()};
+}
+
+// "min / median / max" with the unit once, in the given printf format.
+std::string SpreadText(const Spread& spread, const char* format = "%.3f", const char* unit = " ms")
+{
+    char text[160];
+    std::string pattern = std::string(format) + " / " + format + " / " + format + "%s";
+    std::snprintf(text, sizeof text, pattern.c_str(), spread.min, spread.median, spread.max, unit);
+    return text;
+}
+
+template <class Measure> Spread Measured(int runs, Measure measure)
+{
+    std::vector<double> values;
+    for (int run = 0; run < runs; ++run)
+        values.push_back(measure());
+    return SpreadOf(values);
+}
+
 // Times each WM_TIMER the dialog handles: the whole operation runs inside it.
 class TimedDialog : public CKelvraDlg
 {
@@ -81,8 +116,10 @@ void BenchRefresh()
     {
         CKelvraDlg dialog;
         DialogHarness harness(dialog);
-        Row("Device list refresh, Wine's own HID interfaces (" + std::to_string(EnumerateHidDevices(0, nullptr)) + ")",
-            Milliseconds(AverageRefresh(dialog, 50)), "");
+        const Spread spread = Measured(Runs, [&] { return AverageRefresh(dialog, 10); });
+        Row("Device list refresh, Wine's own HID interfaces (" + std::to_string(EnumerateHidDevices(0, nullptr)) +
+                "), each run the mean of 10",
+            SpreadText(spread), "");
     }
     for (size_t count : {10, 50, 100})
     {
@@ -91,10 +128,9 @@ void BenchRefresh()
         CKelvraDlg dialog;
         dialog.DevicePlatform = &platform;
         DialogHarness harness(dialog);
-        const double perRefresh = AverageRefresh(dialog, 50);
-        Row("Device list refresh, " + std::to_string(count) + " interfaces through the seam",
-            Milliseconds(perRefresh) + " (" + Milliseconds(perRefresh / count) + " per interface)",
-            "linear in the interfaces");
+        const Spread spread = Measured(Runs, [&] { return AverageRefresh(dialog, 10) * 1000 / count; });
+        Row("Device list refresh through the seam, " + std::to_string(count) + " interfaces, per interface",
+            SpreadText(spread, "%.1f", " us"), "linear in the interfaces");
     }
 }
 
@@ -134,11 +170,18 @@ void BenchOperations()
     const double floor = 10 + 64 * 20 + 20;
     for (int button : {IDC_WRITE, IDC_VERIFY})
     {
-        const OperationFigures figures = TimeOperation(dialog, harness, button, state);
-        char ratio[128];
-        std::snprintf(ratio, sizeof ratio, "%.1f ms, %.4f of the %.0f ms pacing floor (%.1f ms outside library calls)",
-                      figures.total, figures.total / floor, floor, figures.total - figures.insideLibrary);
-        Row(std::string("VT-A ") + (button == IDC_WRITE ? "write" : "verify") + ", timer event to final line", ratio,
+        std::vector<double> ratios, outside;
+        for (int run = 0; run < 5; ++run)
+        {
+            const OperationFigures figures = TimeOperation(dialog, harness, button, state);
+            ratios.push_back(figures.total / floor);
+            outside.push_back(figures.total - figures.insideLibrary);
+        }
+        Row(std::string("VT-A ") + (button == IDC_WRITE ? "write" : "verify") +
+                ", timer event to final line, as a ratio to the " + std::to_string(static_cast<int>(floor)) +
+                " ms pacing floor (5 runs)",
+            SpreadText(SpreadOf(ratios), "%.4f", "") + " (outside the library calls: " +
+                SpreadText(SpreadOf(outside), "%.1f") + ")",
             "at most 1.015");
     }
     for (int family : {1, 2})
@@ -156,16 +199,16 @@ void BenchOperations()
             const UINT size = family == 1 ? 256 : CKelvraDlg::EepromSizeTable[sizeIndex];
             for (int button : {IDC_WRITE, IDC_VERIFY})
             {
-                // The first round warms the file cache; the best of five is reported.
-                double best = 1e9;
-                for (int round = 0; round < 5; ++round)
-                {
+                TimeOperation(dialog, harness, button, state);  // warms the file cache
+                const Spread spread = Measured(Runs, [&] {
                     const OperationFigures figures = TimeOperation(dialog, harness, button, state);
-                    best = std::min(best, figures.total - figures.insideLibrary);
-                }
+                    return figures.total - figures.insideLibrary;
+                });
                 Row(std::string(family == 1 ? "VT-B " : "VT-C ") + (button == IDC_WRITE ? "write " : "verify ") +
-                        std::to_string(size) + " bytes, time outside the library calls",
-                    Milliseconds(best), "at most 2 ms");
+                        std::to_string(size) +
+                        " bytes, outside the library calls: two message-list repaints, the image file read, "
+                        "the library's load, export lookup and free",
+                    SpreadText(spread), "at most 2 ms");
             }
         }
     }
@@ -197,44 +240,88 @@ void Finish(StartedProcess& process)
     CloseHandle(process.information.hProcess);
 }
 
-void BenchProcess(const std::string& kelvraExe, const std::string& minimalExe)
+// The top-level dialog of a process whose device list (IDC_DEVICE_LIST) has
+// an entry, or null.
+HWND DialogWithFilledList(DWORD processId)
+{
+    struct Search
+    {
+        DWORD processId;
+        HWND dialog;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            const HWND list = owner == search.processId ? GetDlgItem(window, IDC_DEVICE_LIST) : nullptr;
+            DWORD_PTR count = 0;
+            if (list == nullptr || !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
+                count == static_cast<DWORD_PTR>(CB_ERR) || count == 0)
+                return TRUE;
+            search.dialog = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.dialog;
+}
+
+// Milliseconds from CreateProcess to a filled device list, polled every
+// millisecond; the program is then closed as Exit closes it. Negative when
+// the list did not fill within 20 s.
+double TimeStartToFilledList(const std::string& executable, const std::string& folder)
+{
+    const double start = Now();
+    StartedProcess process = Start(executable, folder);
+    if (!process.started)
+        return -1;
+    HWND dialog = nullptr;
+    while ((dialog = DialogWithFilledList(process.information.dwProcessId)) == nullptr && Now() - start < 20000)
+        Sleep(1);
+    const double elapsed = Now() - start;
+    if (dialog != nullptr)
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    Finish(process);
+    return dialog != nullptr ? elapsed : -1;
+}
+
+void BenchStartUp(const std::string& kelvraExe, const std::string& bareDialogExe, const WorkingFolder& folder)
+{
+    std::vector<double> bare, kelvra, difference;
+    // Alternate the two so a slow spell of the machine hits both alike.
+    for (int run = 0; run < Runs + 1; ++run)
+    {
+        const double bareTime = TimeStartToFilledList(bareDialogExe, folder.Path());
+        const double kelvraTime = TimeStartToFilledList(kelvraExe, folder.Path());
+        if (bareTime < 0 || kelvraTime < 0)
+        {
+            Row("Start-up", "a dialog did not show a filled list within 20 s", "");
+            return;
+        }
+        if (run == 0)
+            continue;  // the first run loads the files into the cache
+        bare.push_back(bareTime);
+        kelvra.push_back(kelvraTime);
+        difference.push_back(kelvraTime - bareTime);
+    }
+    Row("Bare dialog of the same build, start to a filled list", SpreadText(SpreadOf(bare), "%.1f"), "");
+    Row("Kelvra, start to a filled device list", SpreadText(SpreadOf(kelvra), "%.1f"), "");
+    Row("Kelvra over the bare dialog, run by run", SpreadText(SpreadOf(difference), "%.1f"), "median at most 50 ms");
+}
+
+void BenchWorkingSet(const WorkingFolder& folder)
 {
     using namespace KelvraAutomation;
-    WorkingFolder folder;
-    for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
-        CopyFileA((EmulatedDriversFolder + "\\" + library).c_str(), folder.PathOf(library).c_str(), FALSE);
-    CopyFileA(kelvraExe.c_str(), folder.PathOf("Kelvra.exe").c_str(), FALSE);
-    folder.WriteFile("Kelvra.ini", "[KELVRA]\nVID=845e\nPID=0001\n");
-    folder.WriteFile("image.hex", std::string(2048, '\x3C'));
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", folder.PathOf("chips").c_str());
-
-    double minimalBest = 1e9;
-    for (int round = 0; round < 3; ++round)
-    {
-        const double start = Now();
-        StartedProcess minimal = Start(minimalExe, folder.Path());
-        if (minimal.started)
-            Finish(minimal);
-        minimalBest = std::min(minimalBest, Now() - start);
-    }
-
-    const double start = Now();
     StartedProcess kelvra = Start(folder.PathOf("Kelvra.exe"), folder.Path());
     if (!kelvra.started)
     {
-        Row("Kelvra start-up", "Kelvra.exe did not start", "");
+        Row("Kelvra peak working set", "Kelvra.exe did not start", "");
         return;
     }
     try
     {
         KelvraWindow window = KelvraWindow::Find(kelvra.information.dwProcessId);
         window.WaitUntilReady();
-        while (window.Devices().entries.empty() && Now() - start < 20000)
-            Sleep(5);
-        const double ready = Now() - start;
-        Row("Start to dialog ready (device list filled), against a minimal program's start",
-            Milliseconds(ready) + " against " + Milliseconds(minimalBest), "");
-
         window.ChooseFamily(ChipFamily::C);
         window.ChooseEepromSize(3);
         window.Browse(folder.PathOf("image.hex"));
@@ -252,6 +339,19 @@ void BenchProcess(const std::string& kelvraExe, const std::string& minimalExe)
         TerminateProcess(kelvra.information.hProcess, 1);
     }
     Finish(kelvra);
+}
+
+void BenchProcess(const std::string& kelvraExe, const std::string& bareDialogExe)
+{
+    WorkingFolder folder;
+    for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+        CopyFileA((EmulatedDriversFolder + "\\" + library).c_str(), folder.PathOf(library).c_str(), FALSE);
+    CopyFileA(kelvraExe.c_str(), folder.PathOf("Kelvra.exe").c_str(), FALSE);
+    folder.WriteFile("Kelvra.ini", "[KELVRA]\nVID=845e\nPID=0001\n");
+    folder.WriteFile("image.hex", std::string(2048, '\x3C'));
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", folder.PathOf("chips").c_str());
+    BenchStartUp(folder.PathOf("Kelvra.exe"), bareDialogExe, folder);
+    BenchWorkingSet(folder);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 }
 }  // namespace
