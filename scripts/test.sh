@@ -21,6 +21,12 @@ rm -rf "$samples"
 bash tools/samples/make-sample-images.sh wine build/windows-x64/tools/kelvra-image/kelvra-image.exe -- "$samples"
 end_wine_session
 
+# The README's run command, headless: a write and verify of the sample image,
+# and a screenshot of the dialog kept with the test artefacts.
+KELVRA_HEADLESS=1 bash scripts/run.sh
+mkdir -p build/artefacts
+cp build/run/kelvra.png build/artefacts/kelvra-dialog.png
+
 cmake --preset windows-x86 -DKELVRA_SAMPLE_IMAGES_DIR="$samples" >/dev/null
 cmake --build --preset windows-x86 -j "$jobs"
 (cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C MinSizeRel >/dev/null)

@@ -42,13 +42,6 @@ void Row(const std::string& figure, const std::string& value, const std::string&
     std::fflush(stdout);
 }
 
-std::string Milliseconds(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f ms", value);
-    return text;
-}
-
 const int Runs = 7;
 
 struct Spread
