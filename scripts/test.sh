@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the 64-bit Windows build under Wine
 # with a private Xvfb, the 32-bit product and its release package, and the
-# native image tool under the sanitizers with its fuzz targets.
+# native image tool under the sanitizers with its fuzz targets; the run
+# command headless, whose screenshot goes to build/artefacts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
