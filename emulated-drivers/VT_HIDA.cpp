@@ -3,6 +3,7 @@
 #include "CallLogWriter.h"
 #include "DeviceSession.h"
 #include "DriverExports.h"
+#include "ExportConvention.h"
 
 #include <windows.h>
 
@@ -39,13 +40,15 @@ bool ReadWord(DWORD wordIndex, WORD* slot) {
 }  // namespace
 
 using emulator::Decimal;
+using emulator::ExportType;
 using emulator::Hex;
 
 extern "C" {
 
-int StartDeviceDetection(HWND window, DWORD zero1, DWORD zero2, DWORD zero3, DWORD zero4,
-                         DWORD zero5, DWORD zero6, DWORD zero7, DWORD zero8, DWORD zero9,
-                         DWORD vendorId, DWORD deviceKey) {
+int EMULATED_EXPORT StartDeviceDetection(HWND window, DWORD zero1, DWORD zero2, DWORD zero3,
+                                         DWORD zero4, DWORD zero5, DWORD zero6, DWORD zero7,
+                                         DWORD zero8, DWORD zero9, DWORD vendorId,
+                                         DWORD deviceKey) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "StartDeviceDetection"};
     return openDevice.LoggedCall(
         site,
@@ -59,26 +62,27 @@ int StartDeviceDetection(HWND window, DWORD zero1, DWORD zero2, DWORD zero3, DWO
         });
 }
 
-int WriteEEPROM(DWORD wordIndex, DWORD word) {
+int EMULATED_EXPORT WriteEEPROM(DWORD wordIndex, DWORD word) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "WriteEEPROM"};
     return openDevice.LoggedCall(site, {Decimal(wordIndex), Hex(word)},
                                  [&] { return WriteWord(wordIndex, word) ? 1 : 0; });
 }
 
-int ReadEEPROM(DWORD wordIndex, WORD* slot) {
+int EMULATED_EXPORT ReadEEPROM(DWORD wordIndex, WORD* slot) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "ReadEEPROM"};
     return openDevice.LoggedCall(site, {Decimal(wordIndex), Hex(slot)},
                                  [&] { return ReadWord(wordIndex, slot) ? 1 : 0; });
 }
 
-int CloseDevice(void) {
+int EMULATED_EXPORT CloseDevice(void) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "CloseDevice"};
     return openDevice.LoggedCall(site, {}, [] { return openDevice.Close() ? 1 : 0; });
 }
 
 }  // extern "C"
 
-static_assert(std::is_same_v<decltype(&StartDeviceDetection), StartDeviceDetectionFunction>);
-static_assert(std::is_same_v<decltype(&WriteEEPROM), WriteEEPROMFunction>);
-static_assert(std::is_same_v<decltype(&ReadEEPROM), ReadEEPROMFunction>);
-static_assert(std::is_same_v<decltype(&CloseDevice), CloseDeviceFunction>);
+static_assert(
+    std::is_same_v<decltype(&StartDeviceDetection), ExportType<StartDeviceDetectionFunction>>);
+static_assert(std::is_same_v<decltype(&WriteEEPROM), ExportType<WriteEEPROMFunction>>);
+static_assert(std::is_same_v<decltype(&ReadEEPROM), ExportType<ReadEEPROMFunction>>);
+static_assert(std::is_same_v<decltype(&CloseDevice), ExportType<CloseDeviceFunction>>);

@@ -4,6 +4,7 @@
 #include "CallLogWriter.h"
 #include "DeviceSession.h"
 #include "DriverExports.h"
+#include "ExportConvention.h"
 
 #include <windows.h>
 
@@ -38,12 +39,13 @@ bool Burn(const emulator::BurnRequest& request) {
 }  // namespace
 
 using emulator::Decimal;
+using emulator::ExportType;
 using emulator::Hex;
 
 extern "C" {
 
-int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
-                  DWORD zero3) {
+int EMULATED_EXPORT rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1,
+                                  DWORD zero2, DWORD zero3) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
     return openDevice.LoggedCall(
         site,
@@ -55,20 +57,20 @@ int rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWO
         });
 }
 
-int rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes) {
+int EMULATED_EXPORT rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmSetEEPROMSize"};
     return openDevice.LoggedCall(site, {Decimal(mode), Decimal(sizeInBytes)},
                                  [&] { return SetSize(mode, sizeInBytes) ? 1 : 0; });
 }
 
-int rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
+int EMULATED_EXPORT rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
     return openDevice.LoggedCall(
         site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
         [&] { return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0; });
 }
 
-int rmDeviceClose(void) {
+int EMULATED_EXPORT rmDeviceClose(void) {
     const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
     return openDevice.LoggedCall(site, {}, [] {
         configuredSize = 0;
@@ -78,7 +80,7 @@ int rmDeviceClose(void) {
 
 }  // extern "C"
 
-static_assert(std::is_same_v<decltype(&rmDeviceStart), rmDeviceStartFunction>);
-static_assert(std::is_same_v<decltype(&rmSetEEPROMSize), rmSetEEPROMSizeFunction>);
-static_assert(std::is_same_v<decltype(&rmBurnEEPROM), rmBurnEEPROMFunction>);
-static_assert(std::is_same_v<decltype(&rmDeviceClose), rmDeviceCloseFunction>);
+static_assert(std::is_same_v<decltype(&rmDeviceStart), ExportType<rmDeviceStartFunction>>);
+static_assert(std::is_same_v<decltype(&rmSetEEPROMSize), ExportType<rmSetEEPROMSizeFunction>>);
+static_assert(std::is_same_v<decltype(&rmBurnEEPROM), ExportType<rmBurnEEPROMFunction>>);
+static_assert(std::is_same_v<decltype(&rmDeviceClose), ExportType<rmDeviceCloseFunction>>);

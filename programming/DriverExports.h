@@ -1,7 +1,8 @@
 // The exports of the chip-family driver libraries VT_HIDA.dll, VT_HIDB.dll and
-// VT_HIDC.dll: plain C functions in the default calling convention, exported
-// under their bare names. Every argument is one 32-bit word on the 32-bit
-// product; a result is non-zero for success.
+// VT_HIDC.dll: plain C functions exported under their bare names. Every
+// argument is one 32-bit word on the 32-bit product; a result is non-zero for
+// success. A 32-bit library may have built them cdecl, as typed here, or
+// stdcall: call them only through CallExport (ExportCall.h), which serves both.
 #pragma once
 
 #include <windows.h>

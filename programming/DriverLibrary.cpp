@@ -1,5 +1,7 @@
 #include "DriverLibrary.h"
 
+#include "ExportCall.h"
+
 #include <mmsystem.h>
 
 namespace
@@ -43,10 +45,10 @@ bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT w
 {
     BYTE* word = buffer + 2 * wordIndex;
     if (direction == TransferDirection::BufferToEeprom)
-        return exports.WriteEEPROM(wordIndex, static_cast<DWORD>(word[0] | (word[1] << 8))) != 0;
+        return CallExport(exports.WriteEEPROM, wordIndex, static_cast<DWORD>(word[0] | (word[1] << 8))) != 0;
     // Words are little-endian in the buffer whatever the processor.
     WORD value = 0;
-    if (!exports.ReadEEPROM(wordIndex, &value))
+    if (!CallExport(exports.ReadEEPROM, wordIndex, &value))
         return false;
     word[0] = static_cast<BYTE>(value & 0xFF);
     word[1] = static_cast<BYTE>(value >> 8);
@@ -95,7 +97,8 @@ bool TransferFamily0(const Family0Exports& exports, TransferDirection direction,
                      BYTE* buffer, UINT byteCount)
 {
     FineTimerResolution fineTimer;
-    if (!exports.StartDeviceDetection(window, 0, 0, 0, 0, 0, 0, 0, 0, 0, VendorIdOf(deviceKey), deviceKey))
+    if (!CallExport(exports.StartDeviceDetection, window, 0, 0, 0, 0, 0, 0, 0, 0, 0, VendorIdOf(deviceKey),
+                    deviceKey))
         return false;
     Sleep(PauseAfterOpen);
     const UINT wordCount = byteCount / 2;
@@ -110,19 +113,19 @@ bool TransferFamily0(const Family0Exports& exports, TransferDirection direction,
         }
     }
     Sleep(PauseBeforeClose);
-    exports.CloseDevice();
+    CallExport(exports.CloseDevice);
     return everyWordMoved;
 }
 
 bool TransferBurn(const BurnExports& exports, int chipFamily, TransferDirection direction, DWORD deviceKey,
                   HWND window, BYTE* buffer, UINT byteCount)
 {
-    if (!exports.rmDeviceStart(VendorIdOf(deviceKey), deviceKey, window, 0, 0, 0))
+    if (!CallExport(exports.rmDeviceStart, VendorIdOf(deviceKey), deviceKey, window, 0, 0, 0))
         return false;
     if (chipFamily == 2)
-        exports.rmSetEEPROMSize(1, byteCount);
+        CallExport(exports.rmSetEEPROMSize, 1, byteCount);
     const DWORD burnDirection = direction == TransferDirection::BufferToEeprom ? BurnBufferToEeprom : BurnEepromToBuffer;
-    const bool burned = exports.rmBurnEEPROM(burnDirection, 0, buffer, byteCount) != 0;
-    exports.rmDeviceClose();
+    const bool burned = CallExport(exports.rmBurnEEPROM, burnDirection, 0, buffer, byteCount) != 0;
+    CallExport(exports.rmDeviceClose);
     return burned;
 }

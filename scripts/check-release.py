@@ -9,6 +9,8 @@ import zipfile
 WANTED = {"Kelvra.exe", "kelvra-image.exe", "Kelvra.ini", "README-Windows.txt",
           "emulated-drivers/VT_HIDA.dll", "emulated-drivers/VT_HIDB.dll", "emulated-drivers/VT_HIDC.dll",
           "emulated-drivers/README.txt", "emulated-drivers/try-kelvra.cmd",
+          "emulated-drivers/stdcall/VT_HIDA.dll", "emulated-drivers/stdcall/VT_HIDB.dll",
+          "emulated-drivers/stdcall/VT_HIDC.dll",
           "samples/vt-a.hex", "samples/vt-b.hex", "samples/vt-c.hex"}
 PROGRAMS = ["Kelvra.exe", "kelvra-image.exe"]
 MANIFEST_ENTRIES = {

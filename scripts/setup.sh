@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   googletest
   clang libclang-rt-14-dev
+  gcc-multilib g++-multilib qemu-user-static
 )
 
 missing=()

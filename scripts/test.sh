@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the 64-bit Windows build under Wine
-# with a private Xvfb, the 32-bit product and its release package, and the
-# native image tool under the sanitizers with its fuzz targets; the run
-# command headless, whose screenshot goes to build/artefacts.
+# with a private Xvfb, the 32-bit product and its release package, the 32-bit
+# call thunk under qemu, and the native image tool under the sanitizers with
+# its fuzz targets; the run command headless, whose screenshot goes to
+# build/artefacts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -30,8 +31,14 @@ cp build/run/kelvra.png build/artefacts/kelvra-dialog.png
 
 cmake --preset windows-x86 -DKELVRA_SAMPLE_IMAGES_DIR="$samples" >/dev/null
 cmake --build --preset windows-x86 -j "$jobs"
+python3 tests/call-thunk/check-export-conventions.py build/windows-x86/emulated-drivers
 (cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C MinSizeRel >/dev/null)
 python3 scripts/check-release.py build/windows-x86/Kelvra-*-win32.zip
+
+# The 32-bit call thunk in a static i386 Linux program, run under qemu-i386-static.
+cmake -S tests/call-thunk -B build/call-thunk >/dev/null
+cmake --build build/call-thunk -j "$jobs"
+ctest --test-dir build/call-thunk --output-on-failure --timeout 120
 
 cmake --preset linux-sanitize >/dev/null
 cmake --build --preset linux-sanitize -j "$jobs"
