@@ -18,21 +18,36 @@ DWORD VendorIdOf(DWORD deviceKey)
 }
 
 // Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced
-// sleep lasts what it asks for rather than a 15.6 ms tick's multiple.
+// sleep lasts what it asks for rather than a 15.6 ms tick's multiple. The
+// multimedia library is loaded here, from the system folder, rather than
+// imported: only a family-0 transfer needs it, and every import costs start-up.
 class FineTimerResolution
 {
 public:
-    FineTimerResolution() : m_granted(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+    FineTimerResolution() : m_library(LoadLibraryExA("winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    {
+        if (m_library == nullptr)
+            return;
+        Resolve(m_library, "timeBeginPeriod", m_begin);
+        Resolve(m_library, "timeEndPeriod", m_end);
+        m_granted = m_begin != nullptr && m_end != nullptr && m_begin(1) == TIMERR_NOERROR;
+    }
     ~FineTimerResolution()
     {
         if (m_granted)
-            timeEndPeriod(1);
+            m_end(1);
+        if (m_library != nullptr)
+            FreeLibrary(m_library);
     }
     FineTimerResolution(const FineTimerResolution&) = delete;
     FineTimerResolution& operator=(const FineTimerResolution&) = delete;
 
 private:
-    bool m_granted;
+    using PeriodFunction = MMRESULT(WINAPI*)(UINT);
+    HMODULE m_library;
+    PeriodFunction m_begin = nullptr;
+    PeriodFunction m_end = nullptr;
+    bool m_granted = false;
 };
 
 // The chip needs time between words: 10 ms after the open, 20 ms before each
