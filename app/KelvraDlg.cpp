@@ -6,8 +6,6 @@
 
 #include "afxdlgs.h"
 
-const UINT32 CKelvraDlg::EepromSizeTable[4] = {256, 512, 1024, 2048};
-
 BEGIN_MESSAGE_MAP(CKelvraDlg, CDialog)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()

@@ -44,7 +44,7 @@ public:
     GUID HidClassGuid;
 
     // Sizes in bytes of the EEPROM size list's rows, in list order.
-    static const UINT32 EepromSizeTable[4];
+    static constexpr const UINT32 (&EepromSizeTable)[4] = VtcEepromSizes;
 
     // Where the minimised icon goes: centred, rounding toward zero.
     static POINT CentredIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);

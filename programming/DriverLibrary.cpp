@@ -56,6 +56,59 @@ const DWORD PauseAfterOpen = 10;
 const DWORD PauseBeforeWord = 20;
 const DWORD PauseBeforeClose = 20;
 
+// Family 0, resolved in the library's order: StartDeviceDetection,
+// CloseDevice, then WriteEEPROM or ReadEEPROM.
+struct Family0Exports
+{
+    StartDeviceDetectionFunction StartDeviceDetection = nullptr;
+    CloseDeviceFunction CloseDevice = nullptr;
+    WriteEEPROMFunction WriteEEPROM = nullptr;
+    ReadEEPROMFunction ReadEEPROM = nullptr;
+};
+
+// Families 1 and 2: rmDeviceStart, rmDeviceClose, rmBurnEEPROM, and for
+// family 2 last rmSetEEPROMSize.
+struct BurnExports
+{
+    rmDeviceStartFunction rmDeviceStart = nullptr;
+    rmDeviceCloseFunction rmDeviceClose = nullptr;
+    rmBurnEEPROMFunction rmBurnEEPROM = nullptr;
+    rmSetEEPROMSizeFunction rmSetEEPROMSize = nullptr;
+};
+
+TransferOutcome Ended(TransferStatus status, UINT wordsDone = 0, LPCSTR missingExport = nullptr)
+{
+    TransferOutcome outcome;
+    outcome.status = status;
+    outcome.wordsDone = wordsDone;
+    outcome.missingExport = missingExport;
+    return outcome;
+}
+
+LPCSTR ResolveFamily0Exports(HMODULE library, TransferDirection direction, Family0Exports& exports)
+{
+    if (!Resolve(library, "StartDeviceDetection", exports.StartDeviceDetection))
+        return "StartDeviceDetection";
+    if (!Resolve(library, "CloseDevice", exports.CloseDevice))
+        return "CloseDevice";
+    if (direction == TransferDirection::BufferToEeprom)
+        return Resolve(library, "WriteEEPROM", exports.WriteEEPROM) ? nullptr : "WriteEEPROM";
+    return Resolve(library, "ReadEEPROM", exports.ReadEEPROM) ? nullptr : "ReadEEPROM";
+}
+
+LPCSTR ResolveBurnExports(HMODULE library, bool setsSize, BurnExports& exports)
+{
+    if (!Resolve(library, "rmDeviceStart", exports.rmDeviceStart))
+        return "rmDeviceStart";
+    if (!Resolve(library, "rmDeviceClose", exports.rmDeviceClose))
+        return "rmDeviceClose";
+    if (!Resolve(library, "rmBurnEEPROM", exports.rmBurnEEPROM))
+        return "rmBurnEEPROM";
+    if (setsSize && !Resolve(library, "rmSetEEPROMSize", exports.rmSetEEPROMSize))
+        return "rmSetEEPROMSize";
+    return nullptr;
+}
+
 bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT wordIndex, BYTE* buffer)
 {
     BYTE* word = buffer + 2 * wordIndex;
@@ -69,78 +122,108 @@ bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT w
     word[1] = static_cast<BYTE>(value >> 8);
     return true;
 }
-}  // namespace
 
-LPCSTR DriverLibraryName(int chipFamily)
+bool IsCancelled(const TransferHooks& hooks)
 {
-    switch (chipFamily)
-    {
-    case 0:
-        return "VT_HIDA.dll";
-    case 1:
-        return "VT_HIDB.dll";
-    case 2:
-        return "VT_HIDC.dll";
-    default:
-        return nullptr;
-    }
+    return hooks.cancel != nullptr && hooks.cancel->load();
 }
 
-bool ResolveFamily0Exports(HMODULE library, TransferDirection direction, Family0Exports& exports)
+// Moves the words after the open; the close is the caller's.
+TransferOutcome MoveWords(const Family0Exports& exports, const TransferRequest& request, const TransferHooks& hooks)
 {
-    if (!Resolve(library, "StartDeviceDetection", exports.StartDeviceDetection))
-        return false;
-    if (!Resolve(library, "CloseDevice", exports.CloseDevice))
-        return false;
-    if (direction == TransferDirection::BufferToEeprom)
-        return Resolve(library, "WriteEEPROM", exports.WriteEEPROM);
-    return Resolve(library, "ReadEEPROM", exports.ReadEEPROM);
-}
-
-bool ResolveBurnExports(HMODULE library, int chipFamily, BurnExports& exports)
-{
-    if (!Resolve(library, "rmDeviceStart", exports.rmDeviceStart))
-        return false;
-    if (!Resolve(library, "rmDeviceClose", exports.rmDeviceClose))
-        return false;
-    if (!Resolve(library, "rmBurnEEPROM", exports.rmBurnEEPROM))
-        return false;
-    return chipFamily != 2 || Resolve(library, "rmSetEEPROMSize", exports.rmSetEEPROMSize);
-}
-
-bool TransferFamily0(const Family0Exports& exports, TransferDirection direction, DWORD deviceKey, HWND window,
-                     BYTE* buffer, UINT byteCount)
-{
-    FineTimerResolution fineTimer;
-    if (!CallExport(exports.StartDeviceDetection, window, 0, 0, 0, 0, 0, 0, 0, 0, 0, VendorIdOf(deviceKey),
-                    deviceKey))
-        return false;
-    Sleep(PauseAfterOpen);
-    const UINT wordCount = byteCount / 2;
-    bool everyWordMoved = wordCount > 0;
+    const UINT wordCount = request.size / 2;
+    if (wordCount == 0)
+        return Ended(TransferStatus::WordFailed);
     for (UINT wordIndex = 0; wordIndex < wordCount; ++wordIndex)
     {
+        if (IsCancelled(hooks))
+            return Ended(TransferStatus::Interrupted, wordIndex);
         Sleep(PauseBeforeWord);
-        if (!MoveWord(exports, direction, wordIndex, buffer))
-        {
-            everyWordMoved = false;
-            break;
-        }
+        if (!MoveWord(exports, request.direction, wordIndex, request.buffer))
+            return Ended(TransferStatus::WordFailed, wordIndex);
+        if (hooks.progress != nullptr)
+            hooks.progress(hooks.context, wordIndex + 1, wordCount);
     }
-    Sleep(PauseBeforeClose);
-    CallExport(exports.CloseDevice);
-    return everyWordMoved;
+    return Ended(TransferStatus::Done, wordCount);
 }
 
-bool TransferBurn(const BurnExports& exports, int chipFamily, TransferDirection direction, DWORD deviceKey,
-                  HWND window, BYTE* buffer, UINT byteCount)
+TransferOutcome TransferWordByWord(HMODULE library, const TransferRequest& request, const TransferHooks& hooks)
 {
-    if (!CallExport(exports.rmDeviceStart, VendorIdOf(deviceKey), deviceKey, window, 0, 0, 0))
-        return false;
-    if (chipFamily == 2)
-        CallExport(exports.rmSetEEPROMSize, 1, byteCount);
-    const DWORD burnDirection = direction == TransferDirection::BufferToEeprom ? BurnBufferToEeprom : BurnEepromToBuffer;
-    const bool burned = CallExport(exports.rmBurnEEPROM, burnDirection, 0, buffer, byteCount) != 0;
+    Family0Exports exports;
+    if (LPCSTR missing = ResolveFamily0Exports(library, request.direction, exports))
+        return Ended(TransferStatus::ExportMissing, 0, missing);
+    FineTimerResolution fineTimer;
+    if (!CallExport(exports.StartDeviceDetection, request.window, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                    VendorIdOf(request.deviceKey), request.deviceKey))
+        return Ended(TransferStatus::OpenFailed);
+    Sleep(PauseAfterOpen);
+    const TransferOutcome outcome = MoveWords(exports, request, hooks);
+    Sleep(PauseBeforeClose);
+    CallExport(exports.CloseDevice);
+    return outcome;
+}
+
+TransferOutcome Burn(HMODULE library, const TransferRequest& request, bool setsSize)
+{
+    BurnExports exports;
+    if (LPCSTR missing = ResolveBurnExports(library, setsSize, exports))
+        return Ended(TransferStatus::ExportMissing, 0, missing);
+    if (!CallExport(exports.rmDeviceStart, VendorIdOf(request.deviceKey), request.deviceKey, request.window, 0, 0, 0))
+        return Ended(TransferStatus::OpenFailed);
+    if (setsSize)
+        CallExport(exports.rmSetEEPROMSize, 1, request.size);
+    const DWORD burnDirection =
+        request.direction == TransferDirection::BufferToEeprom ? BurnBufferToEeprom : BurnEepromToBuffer;
+    const bool burned = CallExport(exports.rmBurnEEPROM, burnDirection, 0, request.buffer, request.size) != 0;
     CallExport(exports.rmDeviceClose);
-    return burned;
+    return Ended(burned ? TransferStatus::Done : TransferStatus::BurnFailed);
+}
+
+TransferOutcome TransferBurn(HMODULE library, const TransferRequest& request, const TransferHooks&)
+{
+    return Burn(library, request, false);
+}
+
+// VT-C is told its EEPROM size before every burn, a read included.
+TransferOutcome TransferSizedBurn(HMODULE library, const TransferRequest& request, const TransferHooks&)
+{
+    return Burn(library, request, true);
+}
+
+const ChipFamilyTraits FamilyTable[] = {
+    {"VT-A", "VT_HIDA.dll", 128, TransferWordByWord},
+    {"VT-B", "VT_HIDB.dll", 256, TransferBurn},
+    {"VT-C", "VT_HIDC.dll", 0, TransferSizedBurn},
+};
+}  // namespace
+
+const ChipFamilyTraits& TraitsOf(ChipFamily family)
+{
+    return FamilyTable[static_cast<int>(family)];
+}
+
+bool ChipFamilyFromIndex(int index, ChipFamily& family)
+{
+    if (index < 0 || index > static_cast<int>(ChipFamily::C))
+        return false;
+    family = static_cast<ChipFamily>(index);
+    return true;
+}
+
+UINT OperationSizeOf(ChipFamily family, UINT chosenEepromSize)
+{
+    const UINT fixedSize = TraitsOf(family).fixedOperationSize;
+    return fixedSize != 0 ? fixedSize : chosenEepromSize;
+}
+
+TransferOutcome TransferThroughLibrary(const TransferRequest& request, HMODULE& library, const TransferHooks& hooks)
+{
+    const ChipFamilyTraits& traits = TraitsOf(request.family);
+    library = LoadLibraryA(traits.libraryName);
+    if (library == nullptr)
+        return Ended(TransferStatus::LibraryMissing);
+    const TransferOutcome outcome = traits.transfer(library, request, hooks);
+    FreeLibrary(library);
+    library = nullptr;
+    return outcome;
 }

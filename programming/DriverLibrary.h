@@ -1,11 +1,20 @@
 // Binding to the chip-family driver libraries: one library per family,
-// loaded by name for each operation, its exports resolved by name.
+// loaded by bare name for each transfer, its exports resolved by name, the
+// device opened, the bytes moved, the device closed and the library freed.
+// Nothing here knows a dialog: Kelvra and kelvra-cli both transfer through it.
 #pragma once
+
+#include <atomic>
 
 #include "DriverExports.h"
 
-// The library file of a chip family, or null for an unknown family.
-LPCSTR DriverLibraryName(int chipFamily);
+// The chip families, in the order of Kelvra's radio buttons VT-A, VT-B, VT-C.
+enum class ChipFamily
+{
+    A,
+    B,
+    C,
+};
 
 enum class TransferDirection
 {
@@ -13,35 +22,70 @@ enum class TransferDirection
     BufferToEeprom,
 };
 
-// Family 0, resolved in the library's order: StartDeviceDetection,
-// CloseDevice, then WriteEEPROM or ReadEEPROM.
-struct Family0Exports
+enum class TransferStatus
 {
-    StartDeviceDetectionFunction StartDeviceDetection = nullptr;
-    CloseDeviceFunction CloseDevice = nullptr;
-    WriteEEPROMFunction WriteEEPROM = nullptr;
-    ReadEEPROMFunction ReadEEPROM = nullptr;
+    Done,
+    LibraryMissing,  // the library did not load
+    ExportMissing,   // missingExport was not found; no export was called
+    OpenFailed,      // the open returned zero; no close followed
+    WordFailed,      // VT-A: the call for word wordsDone returned zero
+    BurnFailed,      // VT-B, VT-C: rmBurnEEPROM returned zero
+    Interrupted,     // VT-A: cancelled after wordsDone words; the close followed
 };
 
-// Families 1 and 2: rmDeviceStart, rmDeviceClose, rmBurnEEPROM, and for
-// family 2 last rmSetEEPROMSize.
-struct BurnExports
+struct TransferOutcome
 {
-    rmDeviceStartFunction rmDeviceStart = nullptr;
-    rmDeviceCloseFunction rmDeviceClose = nullptr;
-    rmBurnEEPROMFunction rmBurnEEPROM = nullptr;
-    rmSetEEPROMSizeFunction rmSetEEPROMSize = nullptr;
+    TransferStatus status = TransferStatus::Done;
+    UINT wordsDone = 0;
+    LPCSTR missingExport = nullptr;
 };
 
-// False when any export the operation needs is missing.
-bool ResolveFamily0Exports(HMODULE library, TransferDirection direction, Family0Exports& exports);
-bool ResolveBurnExports(HMODULE library, int chipFamily, BurnExports& exports);
+// Observers of a VT-A transfer, looked at only between words, so they change
+// neither its calls nor its pacing. Both may be left out.
+struct TransferHooks
+{
+    // After each word moved: how many of wordCount are done.
+    void (*progress)(void* context, UINT wordsDone, UINT wordCount) = nullptr;
+    void* context = nullptr;
+    // Set from another thread to end before the next word.
+    const std::atomic<bool>* cancel = nullptr;
+};
 
-// One family-0 transfer of byteCount bytes, word by word with the fixed
-// pacing, between the device and buffer. True when every word moved.
-bool TransferFamily0(const Family0Exports& exports, TransferDirection direction, DWORD deviceKey, HWND window,
-                     BYTE* buffer, UINT byteCount);
+struct TransferRequest
+{
+    ChipFamily family;
+    TransferDirection direction;
+    DWORD deviceKey;
+    HWND window;  // handed to the library's open
+    BYTE* buffer;
+    UINT size;    // the operation size in bytes
+};
 
-// One family-1 or family-2 transfer. True when the device opened and the burn succeeded.
-bool TransferBurn(const BurnExports& exports, int chipFamily, TransferDirection direction, DWORD deviceKey,
-                  HWND window, BYTE* buffer, UINT byteCount);
+using FamilyTransfer = TransferOutcome (*)(HMODULE library, const TransferRequest& request,
+                                           const TransferHooks& hooks);
+
+// What sets the families apart.
+struct ChipFamilyTraits
+{
+    LPCSTR name;               // as on Kelvra's radio button
+    LPCSTR libraryName;
+    UINT fixedOperationSize;   // bytes of every transfer; 0: the EEPROM size chosen
+    FamilyTransfer transfer;   // resolves the exports in the library's order and moves the bytes
+};
+
+const ChipFamilyTraits& TraitsOf(ChipFamily family);
+
+// The family of a radio-button index 0, 1 or 2; false for any other.
+bool ChipFamilyFromIndex(int index, ChipFamily& family);
+
+// The EEPROM sizes a VT-C chip may be given, smallest first.
+inline constexpr UINT32 VtcEepromSizes[4] = {256, 512, 1024, 2048};
+
+// Bytes one transfer moves: the family's own size, or chosenEepromSize for VT-C.
+UINT OperationSizeOf(ChipFamily family, UINT chosenEepromSize);
+
+// The whole transfer: loads the family's library into library, resolves its
+// exports, opens the device, moves request.size bytes, closes the device,
+// then frees the library and clears library again.
+TransferOutcome TransferThroughLibrary(const TransferRequest& request, HMODULE& library,
+                                       const TransferHooks& hooks = TransferHooks());

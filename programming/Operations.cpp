@@ -85,11 +85,8 @@ bool CKelvraDlg::SelectedDeviceKey(DWORD& deviceKey) const
 
 UINT CKelvraDlg::OperationSize() const
 {
-    if (ChipFamily == 0)
-        return 128;
-    if (ChipFamily == 1)
-        return 256;
-    return EepromSize;
+    ::ChipFamily family;
+    return ChipFamilyFromIndex(ChipFamily, family) ? OperationSizeOf(family, EepromSize) : EepromSize;
 }
 
 bool CKelvraDlg::ReadImageFile(UINT operationSize)
@@ -106,21 +103,11 @@ bool CKelvraDlg::ReadImageFile(UINT operationSize)
 
 bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size)
 {
-    const LPCSTR libraryName = DriverLibraryName(ChipFamily);
-    if (libraryName == nullptr || size > sizeof ImageBuffer)
+    ::ChipFamily family;
+    if (!ChipFamilyFromIndex(ChipFamily, family) || size > sizeof ImageBuffer)
         return false;
-    DriverLibrary = LoadLibraryA(libraryName);
-    if (DriverLibrary == nullptr)
-        return false;
-    if (ChipFamily == 0)
-    {
-        Family0Exports exports;
-        return ResolveFamily0Exports(DriverLibrary, direction, exports) &&
-               TransferFamily0(exports, direction, deviceKey, m_hWnd, buffer, size);
-    }
-    BurnExports exports;
-    return ResolveBurnExports(DriverLibrary, ChipFamily, exports) &&
-           TransferBurn(exports, ChipFamily, direction, deviceKey, m_hWnd, buffer, size);
+    const TransferRequest request = {family, direction, deviceKey, m_hWnd, buffer, size};
+    return TransferThroughLibrary(request, DriverLibrary).status == TransferStatus::Done;
 }
 
 void CKelvraDlg::WriteOperation()

@@ -315,7 +315,7 @@ void BenchWorkingSet(const WorkingFolder& folder)
     {
         KelvraWindow window = KelvraWindow::Find(kelvra.information.dwProcessId);
         window.WaitUntilReady();
-        window.ChooseFamily(ChipFamily::C);
+        window.ChooseFamily(KelvraAutomation::ChipFamily::C);
         window.ChooseEepromSize(3);
         window.Browse(folder.PathOf("image.hex"));
         const OperationResult result = window.RunOperation(OperationKind::Write);
