@@ -39,9 +39,9 @@ void CKelvraDlg::RefreshDeviceList()
         const DeviceKey key = keys[index];
         if (!MatchesSettings(key, VidText, PidText))
             continue;
-        CString entry;
-        entry.Format("VID_%04x&PID_%04x", static_cast<unsigned>(key >> 16), static_cast<unsigned>(key & 0xFFFF));
-        const LRESULT added = DeviceCombo.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(entry)));
+        char entry[18];
+        FormatDeviceName(key, entry);
+        const LRESULT added = DeviceCombo.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
         if (added < 0)
             continue;  // no room: there is no entry to give the key to
         DeviceCombo.SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(added), static_cast<LPARAM>(key));

@@ -1,5 +1,6 @@
 #include "HidEnumeration.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace
@@ -116,4 +117,10 @@ WORD ParseHexId(const char* text)
             result += static_cast<unsigned>(character - 'A' + 10) << shift;
     }
     return static_cast<WORD>(result);
+}
+
+void FormatDeviceName(DeviceKey key, char (&name)[18])
+{
+    std::snprintf(name, sizeof name, "VID_%04x&PID_%04x", static_cast<unsigned>(key >> 16),
+                  static_cast<unsigned>(key & 0xFFFF));
 }

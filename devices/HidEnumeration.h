@@ -12,6 +12,9 @@ typedef DWORD DeviceKey;
 // device that does not fit.
 LONG EnumerateHidDevices(DWORD capacity, DeviceKey* keys, HidPlatform& platform = WindowsHidPlatform::Instance());
 
+// "VID_%04x&PID_%04x": a device as the device list shows it.
+void FormatDeviceName(DeviceKey key, char (&name)[18]);
+
 // The first four characters of text as hexadecimal digits, case ignored;
 // any other character adds nothing but keeps its place.
 WORD ParseHexId(const char* text);

@@ -104,6 +104,37 @@ std::string FieldCharacters(const std::uint8_t* image128, const StringField& fie
     return characters;
 }
 
+std::string FieldBytes(const std::uint8_t* image128, const StringField& field)
+{
+    const std::size_t lengthOffset = LengthByteOffset(field);
+    const std::size_t count = CharacterCount(ByteAt(image128, lengthOffset));
+    std::string bytes;
+    for (std::size_t position = 1; position <= count; ++position)
+    {
+        bytes.push_back(static_cast<char>(ByteAt(image128, lengthOffset + position)));
+    }
+    return bytes;
+}
+
+bool ReplaceStringField(std::uint8_t* image128, const StringField& field, const std::string& characters)
+{
+    if (characters.size() > field.capacity)
+    {
+        return false;
+    }
+    const std::size_t lengthOffset = LengthByteOffset(field);
+    image128[lengthOffset] = LengthByteFor(characters.size());
+    for (std::size_t index = 0; index < field.capacity; ++index)
+    {
+        image128[lengthOffset + 1 + index] =
+            index < characters.size() ? static_cast<std::uint8_t>(characters[index]) : 0;
+    }
+    const std::uint16_t header = static_cast<std::uint16_t>(HeaderWord(image128) | field.presenceBit);
+    image128[0] = static_cast<std::uint8_t>(header & 0xFF);
+    image128[1] = static_cast<std::uint8_t>(header >> 8);
+    return true;
+}
+
 std::vector<std::string> IdentityLines(const std::uint8_t* image128)
 {
     std::vector<std::string> lines;

@@ -94,6 +94,15 @@ std::uint8_t LengthByteFor(std::size_t characterCount);
 // byte, unchanged, except that zero bytes append nothing.
 std::string FieldCharacters(const std::uint8_t* image128, const StringField& field);
 
+// The n bytes after the field's length byte, zero bytes included.
+std::string FieldBytes(const std::uint8_t* image128, const StringField& field);
+
+// Gives the field of a 128-byte image these characters: length byte 2 + 2n,
+// the characters, zeros for the rest of the field's room, and the field's
+// presence bit set in the header word. Changes nothing and returns false when
+// they do not fit the field's capacity.
+bool ReplaceStringField(std::uint8_t* image128, const StringField& field, const std::string& characters);
+
 // The lines of Kelvra's report: "VID:0x%04x", "PID:0x%04x", then one line per
 // present field in table order. No lines at all without the signature.
 std::vector<std::string> IdentityLines(const std::uint8_t* image128);

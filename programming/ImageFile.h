@@ -1,0 +1,13 @@
+// Reading an image file that is already open. Only a disk file is read: a
+// pipe or a device could block the read for as long as its writer likes, or
+// yield bytes that are no image.
+#pragma once
+
+#include <windows.h>
+
+bool IsRegularFile(HANDLE file);
+
+// Reads up to size bytes from the file's current position into buffer; count
+// says how many came. False when a read fails: what came before the failure
+// is no image either.
+bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count);

@@ -1,0 +1,124 @@
+#include "ChipSession.h"
+
+#include "DeviceChoice.h"
+#include "Interrupt.h"
+
+namespace
+{
+const wchar_t* const WindowClass = L"KelvraCliLibraryWindow";
+const UINT ProgressBarWidth = 32;
+
+std::string WordsText(UINT words, UINT wordCount)
+{
+    return "word " + std::to_string(words) + " of " + std::to_string(wordCount);
+}
+
+Outcome Explain(const TransferOutcome& outcome, const ChipFamilyTraits& traits, TransferDirection direction,
+                DeviceKey device, UINT size)
+{
+    const bool writing = direction == TransferDirection::BufferToEeprom;
+    const std::string library = traits.libraryName;
+    const std::string afterFailure = writing ? " The chip may now hold part of the image: write it again."
+                                             : " Nothing was compared or saved.";
+    switch (outcome.status)
+    {
+    case TransferStatus::Done:
+        return {};
+    case TransferStatus::LibraryMissing:
+        return Failure(ExitStatus::DriverLibrary,
+                       library + " did not load. Put the chip vendor's " + library +
+                           " beside kelvra-cli.exe or in a folder on PATH; the current folder is not searched.");
+    case TransferStatus::ExportMissing:
+        return Failure(ExitStatus::DriverLibrary, library + " lacks the export " + outcome.missingExport +
+                                                      ", so it is not a " + traits.name +
+                                                      " driver library; nothing was called. Use the chip vendor's.");
+    case TransferStatus::OpenFailed:
+        return Failure(ExitStatus::DeviceNotOpened,
+                       std::string(traits.name) + " device " + DeviceName(device) + " did not open through " +
+                           library + ". Check that it is plugged in and that its chip is a " + traits.name + " chip.");
+    case TransferStatus::WordFailed:
+        return Failure(ExitStatus::TransferFailed,
+                       std::string(writing ? "writing" : "reading") + " failed at " +
+                           WordsText(outcome.wordsDone, size / 2) + "; the device was closed." + afterFailure);
+    case TransferStatus::BurnFailed:
+        return Failure(ExitStatus::TransferFailed, std::string(writing ? "writing " : "reading ") +
+                                                       std::to_string(size) +
+                                                       " bytes failed (rmBurnEEPROM); the device was closed." +
+                                                       afterFailure);
+    case TransferStatus::Interrupted:
+        return Failure(ExitStatus::Interrupted, "interrupted after " + std::to_string(outcome.wordsDone) + " of " +
+                                                    std::to_string(size / 2) + " words; the device was closed." +
+                                                    afterFailure);
+    }
+    return Failure(ExitStatus::Unexpected, "the transfer ended in an unknown way");
+}
+}  // namespace
+
+HiddenWindow::HiddenWindow() : m_window(nullptr)
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = WindowClass;
+    RegisterClassExW(&windowClass);
+    m_window = CreateWindowExW(0, WindowClass, L"kelvra-cli", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+}
+
+HiddenWindow::~HiddenWindow()
+{
+    if (m_window != nullptr)
+        DestroyWindow(m_window);
+}
+
+ChipSession::ChipSession(DeviceKey device, Console& console, bool progressBar)
+    : m_device(device), m_console(console), m_progressBar(progressBar)
+{
+}
+
+Outcome ChipSession::Begin()
+{
+    if (m_window.Handle() == nullptr)
+        return Failure(ExitStatus::Unexpected, "cannot create the window the driver libraries need");
+    return {};
+}
+
+Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BYTE* buffer, UINT size)
+{
+    const ChipFamilyTraits& traits = TraitsOf(family);
+    if (InterruptRequested())
+        return Failure(ExitStatus::Interrupted, "interrupted before the device was opened; the chip was not touched.");
+    TransferHooks hooks;
+    hooks.cancel = &InterruptRequested();
+    if (m_progressBar)
+    {
+        hooks.progress = ShowProgress;
+        hooks.context = this;
+    }
+    m_verb = direction == TransferDirection::BufferToEeprom ? "writing" : "reading";
+    HMODULE library = nullptr;
+    TransferOutcome outcome;
+    {
+        RunningTransfer running;
+        const TransferRequest request = {family, direction, m_device, m_window.Handle(), buffer, size};
+        outcome = TransferThroughLibrary(request, library, hooks);
+    }
+    if (m_progressBar)
+        ClearProgress();
+    return Explain(outcome, traits, direction, m_device, size);
+}
+
+void ChipSession::ShowProgress(void* session, UINT wordsDone, UINT wordCount)
+{
+    auto& self = *static_cast<ChipSession*>(session);
+    const UINT filled = wordCount == 0 ? 0 : wordsDone * ProgressBarWidth / wordCount;
+    self.m_console.Err("\r" + std::string(self.m_verb) + " [" + std::string(filled, '#') +
+                       std::string(ProgressBarWidth - filled, '.') + "] " + std::to_string(wordsDone) + "/" +
+                       std::to_string(wordCount) + " words");
+}
+
+void ChipSession::ClearProgress()
+{
+    m_console.Err("\r" + std::string(ProgressBarWidth + 24, ' ') + "\r");
+}

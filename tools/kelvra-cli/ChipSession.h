@@ -1,0 +1,46 @@
+// One command's work on one device: the hidden window the driver libraries
+// are given, and transfers that draw a progress bar, stop at Ctrl+C between
+// words, and end in a failure that says what happened and what to do.
+#pragma once
+
+#include "Console.h"
+#include "DriverLibrary.h"
+#include "ExitStatus.h"
+#include "HidEnumeration.h"
+
+// A window of the program's own that is never shown: the libraries take a
+// window handle when they open a device.
+class HiddenWindow
+{
+public:
+    HiddenWindow();
+    ~HiddenWindow();
+    HiddenWindow(const HiddenWindow&) = delete;
+    HiddenWindow& operator=(const HiddenWindow&) = delete;
+
+    HWND Handle() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
+class ChipSession
+{
+public:
+    // progressBar: draw one on stderr during VT-A transfers.
+    ChipSession(DeviceKey device, Console& console, bool progressBar);
+
+    Outcome Begin();
+    // size bytes between buffer and the chip.
+    Outcome Transfer(ChipFamily family, TransferDirection direction, BYTE* buffer, UINT size);
+
+private:
+    static void ShowProgress(void* session, UINT wordsDone, UINT wordCount);
+    void ClearProgress();
+
+    DeviceKey m_device;
+    Console& m_console;
+    bool m_progressBar;
+    const char* m_verb = "";
+    HiddenWindow m_window;
+};

@@ -1,0 +1,50 @@
+// kelvra-cli's command line: a command, its options, and every check of them
+// that needs no file and no device, so bad input is refused before anything
+// is touched.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DriverLibrary.h"
+#include "ExitStatus.h"
+
+enum class Command
+{
+    Help,
+    List,
+    Read,
+    Show,
+    Write,
+    Verify,
+};
+
+struct DeviceIds
+{
+    WORD vendorId;
+    WORD productId;
+};
+
+struct Options
+{
+    Command command = Command::Help;
+    std::string image;   // write, verify
+    std::string output;  // read
+    ChipFamily family = ChipFamily::A;
+    UINT size = 0;       // the operation size, settled from the family and --size
+    std::optional<DeviceIds> device;
+    std::optional<std::string> serial;
+    bool keepSerial = false;
+    bool force = false;
+    bool hex = false;
+    bool verify = false;
+    bool json = false;
+    bool quiet = false;
+    bool all = false;
+};
+
+// arguments: the command line after the program name, as UTF-8.
+Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& options);
+
+extern const char* const HelpText;

@@ -1,0 +1,370 @@
+#include "Commands.h"
+
+#include <cstdio>
+#include <new>
+
+#include "ChipSession.h"
+#include "DeviceChoice.h"
+#include "Family0Image.h"
+#include "Files.h"
+#include "Json.h"
+#include "Text.h"
+
+namespace
+{
+struct Context
+{
+    const Options& options;
+    Console& console;
+    HidPlatform& platform;
+};
+
+// Where the chip and the image part.
+struct Comparison
+{
+    size_t differing = 0;
+    size_t firstOffset = 0;
+    BYTE expected = 0;
+    BYTE actual = 0;
+};
+
+Comparison Compare(const std::vector<BYTE>& image, const std::vector<BYTE>& chip)
+{
+    Comparison comparison;
+    for (size_t offset = 0; offset < image.size() && offset < chip.size(); ++offset)
+    {
+        if (image[offset] == chip[offset])
+            continue;
+        if (comparison.differing++ == 0)
+        {
+            comparison.firstOffset = offset;
+            comparison.expected = image[offset];
+            comparison.actual = chip[offset];
+        }
+    }
+    return comparison;
+}
+
+std::string Hex(unsigned value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*x", digits, value);
+    return text;
+}
+
+std::string Plural(size_t count, const char* noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+// A summary on stdout, unless the output is JSON or asked to be quiet.
+void Summarise(const Context& context, const std::string& line)
+{
+    if (!context.options.quiet && !context.options.json)
+        context.console.Out(line + "\n");
+}
+
+std::string ChipName(const Context& context, DeviceKey device)
+{
+    return std::string(TraitsOf(context.options.family).name) + " device " + DeviceName(device);
+}
+
+Outcome FindChosenDevice(const Context& context, DeviceKey& device)
+{
+    DeviceIds ids{};
+    const Outcome chosen = ChooseIdentifiers(context.options, context.console, ids);
+    if (!chosen.Succeeded())
+        return chosen;
+    return FindDevice(ids, context.platform, device);
+}
+
+ChipSession SessionFor(const Context& context, DeviceKey device)
+{
+    return ChipSession(device, context.console, context.console.ErrIsConsole() && !context.options.quiet);
+}
+
+std::string HexDump(const std::vector<BYTE>& bytes)
+{
+    std::string dump;
+    for (size_t offset = 0; offset < bytes.size(); offset += 16)
+    {
+        char line[80];
+        int length = std::snprintf(line, sizeof line, "%04x:", static_cast<unsigned>(offset));
+        for (size_t index = offset; index < offset + 16 && index < bytes.size(); ++index)
+            length += std::snprintf(line + length, sizeof line - length, " %02x", static_cast<unsigned>(bytes[index]));
+        dump += std::string(line) + "\n";
+    }
+    return dump;
+}
+
+std::string HexString(const std::vector<BYTE>& bytes)
+{
+    std::string text;
+    for (BYTE byte : bytes)
+    {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned>(byte));
+        text += digits;
+    }
+    return text;
+}
+
+Outcome List(const Context& context)
+{
+    std::vector<DeviceKey> devices = AttachedDevices(context.platform);
+    DeviceIds ids{};
+    if (!context.options.all)
+    {
+        const Outcome chosen = ChooseIdentifiers(context.options, context.console, ids);
+        if (!chosen.Succeeded())
+            return chosen;
+        std::vector<DeviceKey> matching;
+        for (DeviceKey device : devices)
+            if (device == KeyOf(ids))
+                matching.push_back(device);
+        devices.swap(matching);
+    }
+    std::string json;
+    for (DeviceKey device : devices)
+    {
+        if (!context.options.json)
+            context.console.Out(DeviceName(device) + "\n");
+        json += std::string(json.empty() ? "" : ",") + "{\"name\":" + JsonString(DeviceName(device)) +
+                ",\"vid\":" + JsonHex(device >> 16, 4) + ",\"pid\":" + JsonHex(device & 0xFFFF, 4) + "}";
+    }
+    if (context.options.json)
+        context.console.Out("{\"devices\":[" + json + "]}\n");
+    if (devices.empty() && !context.options.all)
+        return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(KeyOf(ids)) +
+                                                 " (kelvra-cli list --all shows every HID device)");
+    return {};
+}
+
+Outcome Read(const Context& context)
+{
+    const Options& options = context.options;
+    Outcome outcome = CheckOutputFile(options.output, options.force);
+    DeviceKey device = 0;
+    if (outcome.Succeeded())
+        outcome = FindChosenDevice(context, device);
+    if (!outcome.Succeeded())
+        return outcome;
+    ChipSession session = SessionFor(context, device);
+    std::vector<BYTE> chip(options.size, 0);
+    outcome = session.Begin();
+    if (outcome.Succeeded())
+        outcome = session.Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
+    if (outcome.Succeeded())
+        outcome = WriteOutputFile(options.output, chip, options.force);
+    if (outcome.Succeeded())
+        Summarise(context, "read " + Plural(chip.size(), "byte") + " of " + ChipName(context, device) + " into " +
+                               options.output);
+    return outcome;
+}
+
+void PrintIdentity(const Context& context, DeviceKey device, const std::vector<BYTE>& chip)
+{
+    using namespace Family0Image;
+    const bool signature = HasSignature(chip.data());
+    if (!context.options.json)
+    {
+        for (const std::string& line : IdentityLines(chip.data()))
+            context.console.Out(Text::EscapeNonPrintable(line) + "\n");
+        if (context.options.hex)
+            context.console.Out(HexDump(chip));
+        if (!signature)
+            context.console.Err("kelvra-cli: " + DeviceName(device) + " carries no VT-A identity: its header word " +
+                                Hex(HeaderWord(chip.data()), 4) +
+                                " lacks the signature 0x6700 to 0x670f, so there is nothing to list.\n");
+        return;
+    }
+    std::string json = "{\"device\":" + JsonString(DeviceName(device)) + ",\"signature\":" +
+                       (signature ? "true" : "false") + ",\"header\":" + JsonHex(HeaderWord(chip.data()), 4);
+    if (signature)
+    {
+        json += ",\"vid\":" + JsonHex(WordAt(chip.data(), VendorIdOffset), 4) +
+                ",\"pid\":" + JsonHex(WordAt(chip.data(), ProductIdOffset), 4);
+        const char* const names[] = {"product", "manufacturer", "serial"};
+        for (size_t row = 0; row < 3; ++row)
+            json += std::string(",\"") + names[row] + "\":" +
+                    (IsPresent(chip.data(), StringFieldTable[row])
+                         ? JsonString(FieldCharacters(chip.data(), StringFieldTable[row]))
+                         : "null");
+    }
+    if (context.options.hex)
+        json += ",\"bytes\":\"" + HexString(chip) + "\"";
+    context.console.Out(json + "}\n");
+}
+
+Outcome Show(const Context& context)
+{
+    DeviceKey device = 0;
+    Outcome outcome = FindChosenDevice(context, device);
+    if (!outcome.Succeeded())
+        return outcome;
+    ChipSession session = SessionFor(context, device);
+    std::vector<BYTE> chip(Family0Image::ImageSize, 0);
+    outcome = session.Begin();
+    if (outcome.Succeeded())
+        outcome = session.Transfer(ChipFamily::A, TransferDirection::EepromToBuffer, chip.data(), chip.size());
+    if (outcome.Succeeded())
+        PrintIdentity(context, device, chip);
+    return outcome;
+}
+
+Outcome CheckHasIdentity(const std::string& what, const std::vector<BYTE>& bytes)
+{
+    if (Family0Image::HasSignature(bytes.data()))
+        return {};
+    return Failure(ExitStatus::Usage, what + " carries no VT-A identity (header word " +
+                                          Hex(Family0Image::HeaderWord(bytes.data()), 4) +
+                                          "), so it has no serial number field to set; nothing was written.");
+}
+
+// --keep-serial: the serial number field of the chip, as it is now.
+Outcome ReadChipSerial(ChipSession& session, std::string& serial)
+{
+    using namespace Family0Image;
+    std::vector<BYTE> chip(ImageSize, 0);
+    Outcome outcome = session.Transfer(ChipFamily::A, TransferDirection::EepromToBuffer, chip.data(), chip.size());
+    if (!outcome.Succeeded())
+        return outcome;
+    if (!HasSignature(chip.data()) || !IsPresent(chip.data(), SerialNumberField))
+        return Failure(ExitStatus::Usage, "the chip carries no serial number to keep (header word " +
+                                              Hex(HeaderWord(chip.data()), 4) +
+                                              "); nothing was written. Give --serial TEXT instead.");
+    serial = FieldBytes(chip.data(), SerialNumberField);
+    if (serial.size() > SerialNumberField.capacity)
+        return Failure(ExitStatus::Usage, "the chip's serial number field counts " + Plural(serial.size(), "character") +
+                                              ", more than the field holds; nothing was written. Give --serial TEXT.");
+    return {};
+}
+
+Outcome CompareChip(const Context& context, ChipSession& session, const std::vector<BYTE>& image,
+                    DeviceKey device)
+{
+    const Options& options = context.options;
+    std::vector<BYTE> chip(options.size, 0);
+    const Outcome outcome =
+        session.Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
+    if (!outcome.Succeeded())
+        return outcome;
+    const Comparison comparison = Compare(image, chip);
+    if (options.json)
+    {
+        std::string json = "{\"device\":" + JsonString(DeviceName(device)) + ",\"family\":" +
+                           JsonString(TraitsOf(options.family).name) + ",\"size\":" + std::to_string(options.size) +
+                           ",\"match\":" + (comparison.differing == 0 ? "true" : "false") +
+                           ",\"differing\":" + std::to_string(comparison.differing);
+        if (comparison.differing != 0)
+            json += ",\"first\":{\"offset\":" + std::to_string(comparison.firstOffset) +
+                    ",\"expected\":" + JsonHex(comparison.expected, 2) + ",\"actual\":" + JsonHex(comparison.actual, 2) +
+                    "}";
+        context.console.Out(json + "}\n");
+    }
+    if (comparison.differing == 0)
+        return {};
+    return Failure(ExitStatus::VerifyDiffers,
+                   "the chip differs from " + options.image + " in " + Plural(comparison.differing, "byte") +
+                       " of " + std::to_string(options.size) + "; the first at offset " +
+                       Hex(static_cast<unsigned>(comparison.firstOffset), 4) + ": the image has " +
+                       Hex(comparison.expected, 2) + ", the chip " + Hex(comparison.actual, 2) + ".");
+}
+
+Outcome Write(const Context& context)
+{
+    const Options& options = context.options;
+    std::vector<BYTE> image;
+    Outcome outcome = ReadImageFile(options.image, options.size, image);
+    if (outcome.Succeeded() && (options.serial || options.keepSerial))
+        outcome = CheckHasIdentity(options.image, image);
+    if (outcome.Succeeded() && options.serial)
+        Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, *options.serial);
+    DeviceKey device = 0;
+    if (outcome.Succeeded())
+        outcome = FindChosenDevice(context, device);
+    if (!outcome.Succeeded())
+        return outcome;
+    ChipSession session = SessionFor(context, device);
+    outcome = session.Begin();
+    std::string keptSerial;
+    if (outcome.Succeeded() && options.keepSerial)
+    {
+        outcome = ReadChipSerial(session, keptSerial);
+        if (outcome.Succeeded())
+            Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, keptSerial);
+    }
+    if (outcome.Succeeded())
+        outcome = session.Transfer(options.family, TransferDirection::BufferToEeprom, image.data(), options.size);
+    if (!outcome.Succeeded())
+        return outcome;
+    std::string summary = "wrote " + Plural(options.size, "byte") + " of " + options.image + " to " +
+                          ChipName(context, device);
+    if (options.serial || options.keepSerial)
+        summary += " with serial number " +
+                   Text::EscapeNonPrintable(options.serial ? *options.serial : keptSerial);
+    if (options.verify)
+    {
+        outcome = CompareChip(context, session, image, device);
+        if (!outcome.Succeeded())
+            return outcome;
+        summary += ", and verified it";
+    }
+    Summarise(context, summary);
+    return {};
+}
+
+Outcome Verify(const Context& context)
+{
+    std::vector<BYTE> image;
+    Outcome outcome = ReadImageFile(context.options.image, context.options.size, image);
+    DeviceKey device = 0;
+    if (outcome.Succeeded())
+        outcome = FindChosenDevice(context, device);
+    if (!outcome.Succeeded())
+        return outcome;
+    ChipSession session = SessionFor(context, device);
+    outcome = session.Begin();
+    if (outcome.Succeeded())
+        outcome = CompareChip(context, session, image, device);
+    if (outcome.Succeeded())
+        Summarise(context, ChipName(context, device) + " matches " + context.options.image + " (" +
+                               Plural(context.options.size, "byte") + ")");
+    return outcome;
+}
+
+Outcome Run(const Context& context)
+{
+    switch (context.options.command)
+    {
+    case Command::List: return List(context);
+    case Command::Read: return Read(context);
+    case Command::Show: return Show(context);
+    case Command::Write: return Write(context);
+    case Command::Verify: return Verify(context);
+    case Command::Help: break;
+    }
+    context.console.Out(HelpText);
+    return {};
+}
+}  // namespace
+
+int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, HidPlatform& platform)
+{
+    Options options;
+    Outcome outcome = ParseCommandLine(arguments, options);
+    if (outcome.Succeeded())
+    {
+        try
+        {
+            outcome = Run(Context{options, console, platform});
+        }
+        catch (const std::bad_alloc&)
+        {
+            outcome = Failure(ExitStatus::Unexpected, "out of memory");
+        }
+    }
+    if (!outcome.Succeeded())
+        console.Err("kelvra-cli: " + outcome.message + "\n");
+    return static_cast<int>(outcome.status);
+}

@@ -1,0 +1,12 @@
+// kelvra-cli's commands: list, read, show, write and verify.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Console.h"
+#include "HidPlatform.h"
+
+// Runs the command line (after the program name, as UTF-8) and returns the
+// exit status. Every failure leaves one message on stderr.
+int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, HidPlatform& platform);

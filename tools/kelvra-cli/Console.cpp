@@ -1,0 +1,65 @@
+#include "Console.h"
+
+#include <windows.h>
+
+namespace
+{
+bool IsConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+void Write(DWORD which, bool isConsole, const std::string& text)
+{
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
+        return;
+    DWORD written = 0;
+    if (isConsole)
+    {
+        // A console shows UTF-16 whatever its code page.
+        const std::wstring wide = WideFromUtf8(text);
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+}  // namespace
+
+WindowsConsole::WindowsConsole()
+    : m_outIsConsole(IsConsole(GetStdHandle(STD_OUTPUT_HANDLE))),
+      m_errIsConsole(IsConsole(GetStdHandle(STD_ERROR_HANDLE)))
+{
+}
+
+void WindowsConsole::Out(const std::string& text)
+{
+    Write(STD_OUTPUT_HANDLE, m_outIsConsole, text);
+}
+
+void WindowsConsole::Err(const std::string& text)
+{
+    Write(STD_ERROR_HANDLE, m_errIsConsole, text);
+}
+
+std::string Utf8FromWide(const wchar_t* text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return std::string();
+    std::string converted(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &converted[0], size, nullptr, nullptr);
+    converted.resize(static_cast<size_t>(size - 1));
+    return converted;
+}
+
+std::wstring WideFromUtf8(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring converted(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &converted[0], size);
+    return converted;
+}

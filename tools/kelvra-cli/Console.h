@@ -1,0 +1,34 @@
+// Where kelvra-cli's output goes: results to stdout, messages and the
+// progress bar to stderr. Text is UTF-8; a console shows it as such.
+#pragma once
+
+#include <string>
+
+class Console
+{
+public:
+    virtual ~Console() = default;
+
+    virtual void Out(const std::string& text) = 0;
+    virtual void Err(const std::string& text) = 0;
+    // True when stderr shows on a console, where a line can redraw itself.
+    virtual bool ErrIsConsole() const = 0;
+};
+
+// The process's own standard output and standard error.
+class WindowsConsole final : public Console
+{
+public:
+    WindowsConsole();
+
+    void Out(const std::string& text) override;
+    void Err(const std::string& text) override;
+    bool ErrIsConsole() const override { return m_errIsConsole; }
+
+private:
+    bool m_outIsConsole;
+    bool m_errIsConsole;
+};
+
+std::string Utf8FromWide(const wchar_t* text);
+std::wstring WideFromUtf8(const std::string& text);

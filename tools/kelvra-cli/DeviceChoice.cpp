@@ -1,0 +1,96 @@
+#include "DeviceChoice.h"
+
+#include <cstdio>
+
+namespace
+{
+const char* const SettingsFile = "./Kelvra.ini";
+
+bool IsOneToFourHexDigits(const std::string& text)
+{
+    if (text.empty() || text.size() > 4)
+        return false;
+    for (char character : text)
+    {
+        const bool digit = (character >= '0' && character <= '9') || (character >= 'a' && character <= 'f') ||
+                           (character >= 'A' && character <= 'F');
+        if (!digit)
+            return false;
+    }
+    return true;
+}
+
+WORD ReadIdentifier(const char* key, Console& console)
+{
+    char value[260] = {};
+    GetPrivateProfileStringA("KELVRA", key, "", value, sizeof value, SettingsFile);
+    const WORD parsed = ParseHexId(value);
+    if (!IsOneToFourHexDigits(value))
+    {
+        char reading[8];
+        std::snprintf(reading, sizeof reading, "%04x", static_cast<unsigned>(parsed));
+        const std::string shown = value[0] == '\0' ? "sets no " + std::string(key)
+                                                   : "has " + std::string(key) + "=" + value;
+        console.Err("kelvra-cli: warning: Kelvra.ini " + shown +
+                    ", which is not 1 to 4 hexadecimal digits; Kelvra and kelvra-cli read it as " + reading +
+                    ". Write it like " + key + "=845e.\n");
+    }
+    return parsed;
+}
+}  // namespace
+
+Outcome ChooseIdentifiers(const Options& options, Console& console, DeviceIds& ids)
+{
+    if (options.device)
+    {
+        ids = *options.device;
+        return {};
+    }
+    if (GetFileAttributesA(SettingsFile) == INVALID_FILE_ATTRIBUTES)
+        return Failure(ExitStatus::NoDevice, "no device chosen: give --device VID:PID, or run kelvra-cli in a folder "
+                                             "whose Kelvra.ini sets VID and PID");
+    ids.vendorId = ReadIdentifier("VID", console);
+    ids.productId = ReadIdentifier("PID", console);
+    return {};
+}
+
+std::vector<DeviceKey> AttachedDevices(HidPlatform& platform)
+{
+    const LONG counted = EnumerateHidDevices(0, nullptr, platform);
+    std::vector<DeviceKey> keys(counted > 0 ? static_cast<size_t>(counted) : 0);
+    if (keys.empty())
+        return keys;
+    const LONG filled = EnumerateHidDevices(static_cast<DWORD>(keys.size()), keys.data(), platform);
+    keys.resize(filled > 0 ? static_cast<size_t>(filled) : 0);
+    return keys;
+}
+
+DeviceKey KeyOf(const DeviceIds& ids)
+{
+    return (static_cast<DeviceKey>(ids.vendorId) << 16) | ids.productId;
+}
+
+std::string DeviceName(DeviceKey key)
+{
+    char name[18];
+    FormatDeviceName(key, name);
+    return name;
+}
+
+Outcome FindDevice(const DeviceIds& ids, HidPlatform& platform, DeviceKey& key)
+{
+    key = KeyOf(ids);
+    size_t matching = 0;
+    for (DeviceKey attached : AttachedDevices(platform))
+        if (attached == key)
+            ++matching;
+    if (matching == 1)
+        return {};
+    if (matching == 0)
+        return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(key) +
+                                                 ": plug it in, or check --device or Kelvra.ini "
+                                                 "(kelvra-cli list --all shows every HID device)");
+    return Failure(ExitStatus::NoDevice, std::to_string(matching) + " attached interfaces carry " + DeviceName(key) +
+                                             ", and the driver libraries, given only these identifiers, cannot tell "
+                                             "them apart: unplug all but the device to program");
+}

@@ -1,0 +1,141 @@
+#include "Files.h"
+
+#include "Console.h"
+#include "ImageFile.h"
+
+namespace
+{
+const char* const PartialSuffix = ".kelvra-cli-partial";
+
+class FileHandle
+{
+public:
+    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
+    ~FileHandle()
+    {
+        if (IsOpen())
+            CloseHandle(m_handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_handle; }
+    bool Close()
+    {
+        const bool closed = CloseHandle(m_handle) != FALSE;
+        m_handle = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+bool IsMissing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+Outcome FileError(const std::string& path, const std::string& what)
+{
+    return Failure(ExitStatus::FileError, path + ": " + what);
+}
+
+std::string ErrorNumber(DWORD error)
+{
+    return " (Windows error " + std::to_string(error) + ")";
+}
+
+// The folder part of path, or empty for a bare name.
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos)
+        return std::wstring();
+    if (separator == 0 || (separator == 2 && path[1] == L':'))
+        return path.substr(0, separator + 1);
+    return path.substr(0, separator);
+}
+
+bool WriteAll(HANDLE file, const std::vector<BYTE>& bytes)
+{
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+}  // namespace
+
+Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& image)
+{
+    const std::wstring widePath = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+    {
+        const DWORD error = GetLastError();
+        return FileError(path, IsMissing(error) ? "no such file" : "cannot be read" + ErrorNumber(error));
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return FileError(path, "is a folder, not an image file");
+    FileHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen())
+        return FileError(path, "cannot be opened for reading" + ErrorNumber(GetLastError()) +
+                                   "; check that no other program holds it");
+    if (!IsRegularFile(file.Get()))
+        return FileError(path, "is not a regular file (a pipe or a device); give an image file");
+    std::vector<BYTE> bytes(size, 0);
+    UINT count = 0;
+    if (!ReadUpTo(file.Get(), bytes.data(), size, count))
+        return FileError(path, "read error" + ErrorNumber(GetLastError()));
+    if (count == 0)
+        return FileError(path, "is empty; an image needs its bytes, and zeros written instead would wipe the chip");
+    image.swap(bytes);
+    return {};
+}
+
+Outcome CheckOutputFile(const std::string& path, bool replace)
+{
+    const std::wstring widePath = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+    {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return FileError(path, "is a folder; give a file name to save to");
+        if (!replace)
+            return FileError(path, "already exists; give --force to replace it, or another name");
+        return {};
+    }
+    const std::wstring folder = FolderOf(widePath);
+    const DWORD folderAttributes = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(folder.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || (folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return FileError(path, "its folder does not exist");
+    return {};
+}
+
+Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes, bool replace)
+{
+    const std::wstring widePath = WideFromUtf8(path);
+    const std::wstring partialPath = WideFromUtf8(path + PartialSuffix);
+    FileHandle file(CreateFileW(partialPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file.IsOpen())
+        return FileError(path, "cannot be created" + ErrorNumber(GetLastError()));
+    const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
+    const DWORD writeError = GetLastError();
+    if (!file.Close() || !written)
+    {
+        DeleteFileW(partialPath.c_str());
+        return FileError(path, "write failed" + ErrorNumber(writeError) + "; nothing was saved");
+    }
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExW(partialPath.c_str(), widePath.c_str(), flags))
+    {
+        const DWORD error = GetLastError();
+        DeleteFileW(partialPath.c_str());
+        return FileError(path, error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                                   ? "appeared while the chip was read; nothing was saved, and it was kept"
+                                   : "cannot be saved" + ErrorNumber(error));
+    }
+    return {};
+}

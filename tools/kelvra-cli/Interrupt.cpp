@@ -1,0 +1,46 @@
+#include "Interrupt.h"
+
+#include <windows.h>
+
+namespace
+{
+// A console control handler runs on a thread of its own and can reach the
+// program only through state like this.
+std::atomic<bool> interruptRequested(false);
+HANDLE noTransferRunning = nullptr;
+
+// Windows ends the process once the handler of a closing console returns,
+// and at the latest after 5 s; a VT-A transfer ends at its next word in 40 ms.
+const DWORD CloseWaitMilliseconds = 4000;
+
+BOOL WINAPI OnConsoleControl(DWORD event)
+{
+    interruptRequested = true;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && noTransferRunning != nullptr)
+        WaitForSingleObject(noTransferRunning, CloseWaitMilliseconds);
+    return TRUE;
+}
+}  // namespace
+
+void CatchInterrupts()
+{
+    noTransferRunning = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+const std::atomic<bool>& InterruptRequested()
+{
+    return interruptRequested;
+}
+
+RunningTransfer::RunningTransfer()
+{
+    if (noTransferRunning != nullptr)
+        ResetEvent(noTransferRunning);
+}
+
+RunningTransfer::~RunningTransfer()
+{
+    if (noTransferRunning != nullptr)
+        SetEvent(noTransferRunning);
+}
