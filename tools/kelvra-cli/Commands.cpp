@@ -1,7 +1,6 @@
 #include "Commands.h"
 
 #include <cstdio>
-#include <new>
 
 #include "ChipSession.h"
 #include "DeviceChoice.h"
@@ -354,16 +353,7 @@ int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, Hi
     Options options;
     Outcome outcome = ParseCommandLine(arguments, options);
     if (outcome.Succeeded())
-    {
-        try
-        {
-            outcome = Run(Context{options, console, platform});
-        }
-        catch (const std::bad_alloc&)
-        {
-            outcome = Failure(ExitStatus::Unexpected, "out of memory");
-        }
-    }
+        outcome = Run(Context{options, console, platform});
     if (!outcome.Succeeded())
         console.Err("kelvra-cli: " + outcome.message + "\n");
     return static_cast<int>(outcome.status);

@@ -19,8 +19,8 @@ void Write(DWORD which, bool isConsole, const std::string& text)
     if (isConsole)
     {
         // A console shows UTF-16 whatever its code page.
-        const std::wstring wide = WideFromUtf8(text);
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        const std::vector<wchar_t> wide = WideFromUtf8(text);
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size() - 1), &written, nullptr);
         return;
     }
     WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -54,12 +54,11 @@ std::string Utf8FromWide(const wchar_t* text)
     return converted;
 }
 
-std::wstring WideFromUtf8(const std::string& text)
+std::vector<wchar_t> WideFromUtf8(const std::string& text)
 {
-    if (text.empty())
-        return std::wstring();
     const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring converted(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &converted[0], size);
+    std::vector<wchar_t> converted(static_cast<size_t>(size > 0 ? size : 0) + 1, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(), size);
     return converted;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class Console
 {
@@ -31,4 +32,6 @@ private:
 };
 
 std::string Utf8FromWide(const wchar_t* text);
-std::wstring WideFromUtf8(const std::string& text);
+// NUL-terminated. A vector rather than a wide string: the wide string code
+// would be a sixth of the program.
+std::vector<wchar_t> WideFromUtf8(const std::string& text);

@@ -48,12 +48,12 @@ std::string ErrorNumber(DWORD error)
 }
 
 // The folder part of path, or empty for a bare name.
-std::wstring FolderOf(const std::wstring& path)
+std::string FolderOf(const std::string& path)
 {
-    const size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos)
-        return std::wstring();
-    if (separator == 0 || (separator == 2 && path[1] == L':'))
+    const size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos)
+        return std::string();
+    if (separator == 0 || (separator == 2 && path[1] == ':'))
         return path.substr(0, separator + 1);
     return path.substr(0, separator);
 }
@@ -68,8 +68,8 @@ bool WriteAll(HANDLE file, const std::vector<BYTE>& bytes)
 
 Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& image)
 {
-    const std::wstring widePath = WideFromUtf8(path);
-    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    const std::vector<wchar_t> widePath = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(widePath.data());
     if (attributes == INVALID_FILE_ATTRIBUTES)
     {
         const DWORD error = GetLastError();
@@ -77,7 +77,7 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return FileError(path, "is a folder, not an image file");
-    FileHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    FileHandle file(CreateFileW(widePath.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
         return FileError(path, "cannot be opened for reading" + ErrorNumber(GetLastError()) +
@@ -96,8 +96,8 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
 
 Outcome CheckOutputFile(const std::string& path, bool replace)
 {
-    const std::wstring widePath = WideFromUtf8(path);
-    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    const std::vector<wchar_t> widePath = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(widePath.data());
     if (attributes != INVALID_FILE_ATTRIBUTES)
     {
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
@@ -106,8 +106,9 @@ Outcome CheckOutputFile(const std::string& path, bool replace)
             return FileError(path, "already exists; give --force to replace it, or another name");
         return {};
     }
-    const std::wstring folder = FolderOf(widePath);
-    const DWORD folderAttributes = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(folder.c_str());
+    const std::string folder = FolderOf(path);
+    const DWORD folderAttributes =
+        folder.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(WideFromUtf8(folder).data());
     if (folderAttributes == INVALID_FILE_ATTRIBUTES || (folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return FileError(path, "its folder does not exist");
     return {};
@@ -115,9 +116,9 @@ Outcome CheckOutputFile(const std::string& path, bool replace)
 
 Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes, bool replace)
 {
-    const std::wstring widePath = WideFromUtf8(path);
-    const std::wstring partialPath = WideFromUtf8(path + PartialSuffix);
-    FileHandle file(CreateFileW(partialPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    const std::vector<wchar_t> widePath = WideFromUtf8(path);
+    const std::vector<wchar_t> partialPath = WideFromUtf8(path + PartialSuffix);
+    FileHandle file(CreateFileW(partialPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
     if (!file.IsOpen())
         return FileError(path, "cannot be created" + ErrorNumber(GetLastError()));
@@ -125,14 +126,14 @@ Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes,
     const DWORD writeError = GetLastError();
     if (!file.Close() || !written)
     {
-        DeleteFileW(partialPath.c_str());
+        DeleteFileW(partialPath.data());
         return FileError(path, "write failed" + ErrorNumber(writeError) + "; nothing was saved");
     }
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExW(partialPath.c_str(), widePath.c_str(), flags))
+    if (!MoveFileExW(partialPath.data(), widePath.data(), flags))
     {
         const DWORD error = GetLastError();
-        DeleteFileW(partialPath.c_str());
+        DeleteFileW(partialPath.data());
         return FileError(path, error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
                                    ? "appeared while the chip was read; nothing was saved, and it was kept"
                                    : "cannot be saved" + ErrorNumber(error));
