@@ -2,7 +2,10 @@
 // min / median / max over several runs: the device list refresh, the write
 // and verify operations (in process, on the real dialog with the emulated
 // libraries) and, given Kelvra.exe and the bare dialog of the same build, the
-// start-up of both, run alternately, and Kelvra's peak memory.
+// start-up of both, run alternately, and Kelvra's peak memory; given
+// kelvra-cli.exe and a bare console program too, the CLI's start to the
+// library's open call against the bare program's whole run, and VT-A writes
+// and verifies through the CLI.
 #include <windows.h>
 
 #include <psapi.h>
@@ -347,6 +350,103 @@ void BenchProcess(const std::string& kelvraExe, const std::string& bareDialogExe
     BenchWorkingSet(folder);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 }
+// Milliseconds from CreateProcess to the end of a console program run in
+// folder, or -1 when it did not end within 20 s.
+double TimeToExit(const std::string& commandLine, const std::string& folder, DWORD& exitCode)
+{
+    const double start = Now();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION information = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
+                        &startup, &information))
+        return -1;
+    const bool ended = WaitForSingleObject(information.hProcess, 20000) == WAIT_OBJECT_0;
+    const double elapsed = Now() - start;
+    if (!ended)
+        TerminateProcess(information.hProcess, 1);
+    GetExitCodeProcess(information.hProcess, &exitCode);
+    CloseHandle(information.hThread);
+    CloseHandle(information.hProcess);
+    return ended ? elapsed : -1;
+}
+
+// From CreateProcess to the entry of the first library call, the open, by the
+// clock calls.log keeps for every process of the machine.
+double TimeCliToOpen(const std::string& cliExe, const WorkingFolder& folder, const std::string& state)
+{
+    DeleteFileA((state + "\\calls.log").c_str());
+    DWORD exitCode = 0;
+    const double start = Now();
+    if (TimeToExit("\"" + cliExe + "\" verify image.hex --family B --device 845e:0001 --quiet", folder.Path(),
+                   exitCode) < 0 ||
+        exitCode != 0)
+        return -1;
+    const auto calls = ReadCallLog(state);
+    return calls.empty() ? -1 : calls.front().microseconds / 1000.0 - start;
+}
+
+void BenchCli(const std::string& cliExe, const std::string& bareConsoleExe)
+{
+    WorkingFolder folder;
+    const std::string state = folder.PathOf("chips");
+    CreateDirectoryA(state.c_str(), nullptr);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+    char path[32768] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    SetEnvironmentVariableA("PATH", (EmulatedDriversFolder + ";" + path).c_str());
+    folder.WriteFile("image.hex", std::string(256, '\x5A'));
+    folder.WriteFile("identity.hex", std::string(128, '\x67'));
+    DWORD exitCode = 0;
+    TimeToExit("\"" + cliExe + "\" write image.hex --family B --device 845e:0001 --quiet", folder.Path(), exitCode);
+
+    std::vector<double> bare, cli, difference;
+    // Alternate the two so a slow spell of the machine hits both alike; the
+    // first run of each loads the files into the cache.
+    for (int run = 0; run < Runs + 1; ++run)
+    {
+        const double bareTime = TimeToExit("\"" + bareConsoleExe + "\"", folder.Path(), exitCode);
+        const double cliTime = TimeCliToOpen(cliExe, folder, state);
+        if (bareTime < 0 || cliTime < 0)
+        {
+            Row("kelvra-cli start-up", "a run failed", "");
+            return;
+        }
+        if (run == 0)
+            continue;
+        bare.push_back(bareTime);
+        cli.push_back(cliTime);
+        difference.push_back(cliTime - bareTime);
+    }
+    Row("Bare console program of the same build, start to its end", SpreadText(SpreadOf(bare), "%.1f"), "");
+    Row("kelvra-cli verify, start to the library's open call", SpreadText(SpreadOf(cli), "%.1f"), "");
+    Row("kelvra-cli to the open over the bare console program, run by run", SpreadText(SpreadOf(difference), "%.1f"),
+        "");
+
+    const double floor = 10 + 64 * 20 + 20;
+    for (const char* command : {"write", "verify"})
+    {
+        std::vector<double> ratios;
+        for (int run = 0; run < 5; ++run)
+        {
+            const double elapsed = TimeToExit("\"" + cliExe + "\" " + command +
+                                                  " identity.hex --family A --device 845e:0001 --quiet",
+                                              folder.Path(), exitCode);
+            if (elapsed < 0 || exitCode != 0)
+            {
+                Row(std::string("kelvra-cli VT-A ") + command, "a run failed", "");
+                return;
+            }
+            ratios.push_back(elapsed / floor);
+        }
+        Row(std::string("kelvra-cli VT-A ") + command + ", process start to end, as a ratio to the " +
+                std::to_string(static_cast<int>(floor)) + " ms pacing floor (5 runs)",
+            SpreadText(SpreadOf(ratios), "%.4f", ""), "");
+    }
+    SetEnvironmentVariableA("PATH", path);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -356,5 +456,7 @@ int main(int argc, char** argv)
     BenchOperations();
     if (argc >= 3)
         BenchProcess(argv[1], argv[2]);
+    if (argc >= 5)
+        BenchCli(argv[3], argv[4]);
     return 0;
 }
