@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <string>
+
 namespace
 {
 template <class Function> bool Resolve(HMODULE library, LPCSTR name, Function& function)
@@ -52,7 +54,34 @@ bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT w
     word[1] = static_cast<BYTE>(value >> 8);
     return true;
 }
+
+// The folder of the running program with its final separator (so "C:\" stays
+// a root, not the current folder of drive C), or empty when it cannot be had.
+std::wstring ProgramFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    // A path that fills the buffer was cut short.
+    while (length == path.size() && path.size() < 32768)
+    {
+        path.resize(path.size() * 2);
+        length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    }
+    if (length == 0 || length == path.size())
+        return std::wstring();
+    path.resize(length);
+    const size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
 }  // namespace
+
+void ExcludeCurrentFolderFromLibrarySearch()
+{
+    // Any library folder set replaces the current folder in the search.
+    // Windows would take an empty one, but Wine reads that as none; the
+    // program's own folder is searched first anyway.
+    SetDllDirectoryW(ProgramFolder().c_str());
+}
 
 LPCSTR DriverLibraryName(int chipFamily)
 {

@@ -56,24 +56,26 @@ std::string ReadBytes(const std::string& path)
     return contents.str();
 }
 
-// This process's environment with one variable set, so the child, and only
-// the child, finds its own emulator state folder.
-std::string EnvironmentWith(const std::string& name, const std::string& value)
+// This process's environment with the emulator's state folder set, so the
+// child, and only the child, finds its own, and with a prefix to its PATH.
+std::string EnvironmentFor(const std::string& stateFolder, const std::string& pathPrefix)
 {
-    const std::string prefix = name + "=";
+    const std::string stateName = "KELVRA_EMULATOR_DIR=";
+    const std::string pathName = "PATH=";
+    std::string path = pathName + pathPrefix;
     std::string block;
     LPCH current = GetEnvironmentStringsA();
     for (const char* entry = current; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1)
     {
-        if (_strnicmp(entry, prefix.c_str(), prefix.size()) == 0)
-            continue;
-        block.append(entry);
-        block.push_back('\0');
+        if (_strnicmp(entry, pathName.c_str(), pathName.size()) == 0)
+            path.append(entry + pathName.size());
+        else if (_strnicmp(entry, stateName.c_str(), stateName.size()) != 0)
+            block.append(entry).push_back('\0');
     }
     if (current != nullptr)
         FreeEnvironmentStringsA(current);
-    block.append(prefix + value);
-    block.push_back('\0');
+    block.append(stateName + stateFolder).push_back('\0');
+    block.append(path).push_back('\0');
     block.push_back('\0');
     return block;
 }
@@ -199,12 +201,10 @@ void KelvraProcess::Exit()
 
 EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder("kelvra-e2e"))
 {
-    m_programFolder = m_root + "\\program";
-    m_stateFolder = m_root + "\\emulator";
-    m_imageFolder = m_root + "\\images";
-    RequireFolder(m_programFolder);
-    RequireFolder(m_stateFolder);
-    RequireFolder(m_imageFolder);
+    m_programFolder = NewFolder("program");
+    m_workingFolder = NewFolder("work");
+    m_stateFolder = NewFolder("emulator");
+    m_imageFolder = NewFolder("images");
 }
 
 EndToEndTest::~EndToEndTest()
@@ -212,6 +212,13 @@ EndToEndTest::~EndToEndTest()
     // Kelvra first: its files cannot go while it runs.
     m_kelvra.reset();
     RemoveFolderTree(m_root);
+}
+
+std::string EndToEndTest::NewFolder(const std::string& name) const
+{
+    const std::string path = m_root + "\\" + name;
+    RequireFolder(path);
+    return path;
 }
 
 void EndToEndTest::Install(const std::string& name)
@@ -223,15 +230,20 @@ void EndToEndTest::Install(const std::string& name)
 
 void EndToEndTest::WriteSettings(const std::string& contents, const std::string& name)
 {
-    WriteBytes(m_programFolder + "\\" + name + ".ini", contents);
+    WriteBytes(m_workingFolder + "\\" + name + ".ini", contents);
+}
+
+void EndToEndTest::PrependToPath(const std::string& folder)
+{
+    m_pathPrefix = folder + ";" + m_pathPrefix;
 }
 
 const KelvraAutomation::KelvraWindow& EndToEndTest::Start(const std::string& name)
 {
     if (m_kelvra)
         throw std::logic_error("Kelvra is already running in this test");
-    m_kelvra = std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_programFolder,
-                                               EnvironmentWith("KELVRA_EMULATOR_DIR", m_stateFolder));
+    m_kelvra = std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder,
+                                               EnvironmentFor(m_stateFolder, m_pathPrefix));
     return m_kelvra->Window();
 }
 

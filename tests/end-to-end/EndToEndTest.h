@@ -1,6 +1,7 @@
 // The real Kelvra.exe in a folder of its own, with the emulated driver
-// libraries beside it and a chip state folder of its own, driven from this
-// process through its window as a person would.
+// libraries beside it, started from another folder that holds its settings,
+// with a chip state folder of its own, and driven from this process through
+// its window as a person would.
 #pragma once
 
 #include <windows.h>
@@ -71,9 +72,12 @@ protected:
     // Copies Kelvra.exe as <name>.exe and the three driver libraries into
     // the program folder.
     void Install(const std::string& name = "Kelvra");
-    // Writes <name>.ini into the program folder, Kelvra's working folder.
+    // Writes <name>.ini into the working folder, a folder of its own.
     void WriteSettings(const std::string& contents, const std::string& name = "Kelvra");
-    // Starts <name>.exe in the program folder and waits for its window.
+    // Puts a folder first on the PATH of the Kelvras started after.
+    void PrependToPath(const std::string& folder);
+    // Starts <name>.exe from the program folder in the working folder and
+    // waits for its window.
     const KelvraAutomation::KelvraWindow& Start(const std::string& name = "Kelvra");
     // Presses Exit and waits for Kelvra to end.
     void ExitKelvra();
@@ -87,12 +91,17 @@ protected:
     std::vector<LoggedCall> Calls() const { return ReadCallLog(m_stateFolder); }
 
     const std::string& ProgramFolder() const { return m_programFolder; }
+    const std::string& WorkingFolder() const { return m_workingFolder; }
+    // A new empty folder of this test's own.
+    std::string NewFolder(const std::string& name) const;
 
 private:
     std::string m_root;
     std::string m_programFolder;
+    std::string m_workingFolder;
     std::string m_stateFolder;
     std::string m_imageFolder;
+    std::string m_pathPrefix;
     std::unique_ptr<KelvraProcess> m_kelvra;
 };
 

@@ -156,5 +156,28 @@ TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
     ExitKelvra();
 }
 
+TEST_F(EndToEndTest, LibrariesLoadFromPathButNeverFromTheWorkingFolder)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 0));
+    // VT-A's library only in the folder Kelvra is started from, VT-B's only on PATH.
+    ASSERT_TRUE(MoveFileA((ProgramFolder() + "\\VT_HIDA.dll").c_str(), (WorkingFolder() + "\\VT_HIDA.dll").c_str()));
+    const std::string pathFolder = NewFolder("on-path");
+    ASSERT_TRUE(MoveFileA((ProgramFolder() + "\\VT_HIDB.dll").c_str(), (pathFolder + "\\VT_HIDB.dll").c_str()));
+    PrependToPath(pathFolder);
+    const auto& kelvra = Start();
+
+    kelvra.Browse(WriteImage("a.hex", PatternBytes(128, 4)));
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_TRUE(Calls().empty());
+
+    kelvra.ChooseFamily(ChipFamily::B);
+    kelvra.Browse(WriteImage("b.hex", PatternBytes(256, 5)));
+    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ(PatternBytes(256, 5), Chip("VT_HIDB-845E0001.bin"));
+
+    ExitKelvra();
+}
+
 }  // namespace
 }  // namespace EndToEnd
