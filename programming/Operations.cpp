@@ -2,6 +2,7 @@
 // runs the whole operation through the chip family's driver library.
 #include <cstring>
 
+#include "DeviceLock.h"
 #include "DriverLibrary.h"
 #include "Family0Image.h"
 #include "KelvraDlg.h"
@@ -129,10 +130,12 @@ void CKelvraDlg::WriteOperation()
         return;
     bool success = false;
     DWORD deviceKey = 0;
+    DeviceLock deviceLock;
     const UINT size = OperationSize();
-    if (SelectedDeviceKey(deviceKey) && ReadImageFile(size))
+    if (SelectedDeviceKey(deviceKey) && deviceLock.TryAcquire(deviceKey) && ReadImageFile(size))
         success = TransferWithDriverLibrary(TransferDirection::BufferToEeprom, deviceKey, ImageBuffer, size);
     EndOperation(WriteButton);
+    deviceLock.Release();
 
     if (!success)
     {
@@ -152,7 +155,8 @@ void CKelvraDlg::VerifyOperation()
     DWORD deviceKey = 0;
     const UINT size = OperationSize();
     BYTE ReadBackBuffer[2048];
-    if (SelectedDeviceKey(deviceKey) && ReadImageFile(size))
+    DeviceLock deviceLock;
+    if (SelectedDeviceKey(deviceKey) && deviceLock.TryAcquire(deviceKey) && ReadImageFile(size))
     {
         std::memset(ReadBackBuffer, 0, sizeof ReadBackBuffer);
         success = TransferWithDriverLibrary(TransferDirection::EepromToBuffer, deviceKey, ReadBackBuffer, size) &&
@@ -160,6 +164,7 @@ void CKelvraDlg::VerifyOperation()
     }
     const int family = ChipFamily;
     EndOperation(VerifyButton);
+    deviceLock.Release();
 
     if (!success)
     {

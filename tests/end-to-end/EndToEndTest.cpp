@@ -199,6 +199,13 @@ void KelvraProcess::Exit()
     m_window->WaitUntilClosed(m_process.info.hProcess);
 }
 
+void KelvraProcess::Kill()
+{
+    TerminateProcess(m_process.info.hProcess, 1);
+    if (WaitForSingleObject(m_process.info.hProcess, 10000) != WAIT_OBJECT_0)
+        throw std::runtime_error("Kelvra did not end when killed");
+}
+
 EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder("kelvra-e2e"))
 {
     m_programFolder = NewFolder("program");
@@ -210,7 +217,7 @@ EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder("kelvra-e2e"))
 EndToEndTest::~EndToEndTest()
 {
     // Kelvra first: its files cannot go while it runs.
-    m_kelvra.reset();
+    m_kelvras.clear();
     RemoveFolderTree(m_root);
 }
 
@@ -240,19 +247,32 @@ void EndToEndTest::PrependToPath(const std::string& folder)
 
 const KelvraAutomation::KelvraWindow& EndToEndTest::Start(const std::string& name)
 {
-    if (m_kelvra)
-        throw std::logic_error("Kelvra is already running in this test");
-    m_kelvra = std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder,
-                                               EnvironmentFor(m_stateFolder, m_pathPrefix));
-    return m_kelvra->Window();
+    m_kelvras.push_back(std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder,
+                                                        EnvironmentFor(m_stateFolder, m_pathPrefix)));
+    return m_kelvras.back()->Window();
 }
 
 void EndToEndTest::ExitKelvra()
 {
-    if (!m_kelvra)
+    if (m_kelvras.empty())
         throw std::logic_error("Kelvra is not running");
-    m_kelvra->Exit();
-    m_kelvra.reset();
+    for (const auto& kelvra : m_kelvras)
+        kelvra->Exit();
+    m_kelvras.clear();
+}
+
+void EndToEndTest::KillKelvra(const KelvraAutomation::KelvraWindow& kelvra)
+{
+    for (auto running = m_kelvras.begin(); running != m_kelvras.end(); ++running)
+    {
+        if (&(*running)->Window() == &kelvra)
+        {
+            (*running)->Kill();
+            m_kelvras.erase(running);
+            return;
+        }
+    }
+    throw std::logic_error("no such Kelvra in this test");
 }
 
 std::string EndToEndTest::WriteImage(const std::string& name, const std::string& bytes) const

@@ -49,6 +49,8 @@ public:
     const KelvraAutomation::KelvraWindow& Window() const { return *m_window; }
     // Presses Exit and waits for the process to end; throws if it does not.
     void Exit();
+    // Ends the process at once, as a crash would.
+    void Kill();
 
 private:
     bool IsRunning() const;
@@ -77,10 +79,12 @@ protected:
     // Puts a folder first on the PATH of the Kelvras started after.
     void PrependToPath(const std::string& folder);
     // Starts <name>.exe from the program folder in the working folder and
-    // waits for its window.
+    // waits for its window; several may run at once.
     const KelvraAutomation::KelvraWindow& Start(const std::string& name = "Kelvra");
-    // Presses Exit and waits for Kelvra to end.
+    // Presses Exit in every Kelvra still running and waits for each to end.
     void ExitKelvra();
+    // Ends one Kelvra at once, as a crash would.
+    void KillKelvra(const KelvraAutomation::KelvraWindow& kelvra);
 
     // An image file outside the program folder; returns its Windows path.
     std::string WriteImage(const std::string& name, const std::string& bytes) const;
@@ -102,7 +106,7 @@ private:
     std::string m_stateFolder;
     std::string m_imageFolder;
     std::string m_pathPrefix;
-    std::unique_ptr<KelvraProcess> m_kelvra;
+    std::vector<std::unique_ptr<KelvraProcess>> m_kelvras;
 };
 
 }  // namespace EndToEnd

@@ -156,6 +156,34 @@ TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
     ExitKelvra();
 }
 
+TEST_F(EndToEndTest, SecondKelvraOnTheDeviceBeingWrittenFailsWithoutACallAndWritesOnceTheFirstIsGone)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 0));
+    const std::string image = PatternBytes(128, 3);
+    const std::string path = WriteImage("image.hex", image);
+    const auto& first = Start();
+    const auto& second = Start();
+    first.Browse(path);
+    second.Browse(path);
+
+    first.StartOperation(OperationKind::Write);
+    // The first Kelvra holds the device once its library has been called.
+    ASSERT_TRUE(KelvraAutomation::WaitUntil([&] { return !Calls().empty(); }, KelvraAutomation::Milliseconds(10000),
+                                            KelvraAutomation::Milliseconds(5)));
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), LinesAfter(second, OperationKind::Write));
+    ASSERT_FALSE(first.IsWriteEnabled()) << "the first write ended too soon to overlap";
+    for (const LoggedCall& open : CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection"))
+        EXPECT_EQ(HandleArgument(first), open.ArgumentValue(0));
+
+    // A Kelvra that dies in the middle of a write leaves the device free.
+    KillKelvra(first);
+    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), LinesAfter(second, OperationKind::Write));
+    EXPECT_EQ(image, Chip(ChipA));
+
+    ExitKelvra();
+}
+
 TEST_F(EndToEndTest, LibrariesLoadFromPathButNeverFromTheWorkingFolder)
 {
     Install();
