@@ -7,6 +7,34 @@
 #include "Family0Image.h"
 #include "KelvraDlg.h"
 
+namespace
+{
+// Only a disk file is read: a pipe or a device could block the read for as
+// long as its writer likes, or yield bytes that are no image.
+bool IsRegularFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Reads up to size bytes; false when a read fails. count says how many came.
+bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count)
+{
+    count = 0;
+    while (count < size)
+    {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer + count, size - count, &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        count += read;
+    }
+    return true;
+}
+}  // namespace
+
 void CKelvraDlg::OnWrite()
 {
     WriteTimer = static_cast<UINT>(SetTimer(WRITE_TIMER_ID, OperationTimerDelay, nullptr));
@@ -97,12 +125,15 @@ bool CKelvraDlg::ReadImageFile(UINT operationSize)
 {
     std::memset(ImageBuffer, 0, sizeof ImageBuffer);
     CFile image;
-    if (!image.Open(ImagePath, CFile::modeRead | CFile::typeBinary))
+    if (!image.Open(ImagePath, CFile::modeRead | CFile::typeBinary) || !IsRegularFile(image.m_hFile))
         return false;
-    // A shorter file leaves the rest zero; a longer one is cut.
-    image.Read(ImageBuffer, operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer);
+    // A shorter file leaves the rest zero; a longer one is cut. A file that
+    // yields nothing at all is no image, and would wipe the chip.
+    UINT count = 0;
+    const bool read = ReadUpTo(image.m_hFile, ImageBuffer,
+                               operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer, count);
     image.Close();
-    return true;
+    return read && count > 0;
 }
 
 bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size)
