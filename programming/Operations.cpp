@@ -9,6 +9,20 @@
 
 namespace
 {
+// Clicks and keys aimed at the button while the operation blocked the thread
+// wait in the queue; once the button is enabled again they would start an
+// operation that the button, disabled, never offered.
+void DiscardInputQueuedFor(HWND button)
+{
+    MSG message;
+    while (PeekMessageA(&message, button, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
+    {
+    }
+    while (PeekMessageA(&message, button, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+    {
+    }
+}
+
 // Only a disk file is read: a pipe or a device could block the read for as
 // long as its writer likes, or yield bytes that are no image.
 bool IsRegularFile(HANDLE file)
@@ -94,7 +108,12 @@ void CKelvraDlg::EndOperation(CButton& button)
         DriverLibrary = nullptr;
     }
     LeaveCriticalSection(&OperationLock);
+    DiscardInputQueuedFor(button.m_hWnd);
     button.EnableWindow(TRUE);
+    // Disabling the focused button left the focus nowhere, so Escape, Enter
+    // and Tab did nothing; it goes back to the button.
+    if (GetFocus() == nullptr && GetActiveWindow() == m_hWnd)
+        GotoDlgCtrl(&button);
     BusyFlag = FALSE;
 }
 

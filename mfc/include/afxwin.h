@@ -208,6 +208,11 @@ public:
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+    // Moves the focus to a control as Tab does, default button included.
+    void GotoDlgCtrl(CWnd* pWndCtrl)
+    {
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->m_hWnd), TRUE);
+    }
     // Sends the CB_ADDSTRING / LB_ADDSTRING records of a DLGINIT resource.
     BOOL ExecuteDlgInit(LPCSTR lpszResourceName);
 
