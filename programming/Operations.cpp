@@ -140,11 +140,20 @@ UINT CKelvraDlg::OperationSize() const
     return EepromSize;
 }
 
+bool CKelvraDlg::OpenImageFile(CFile& image) const
+{
+    const UINT flags = CFile::modeRead | CFile::typeBinary;
+    // While ImagePath still shows the chosen file, open that file by its own name.
+    if (!ChosenImagePath.empty() && ImagePath == CString(ChosenImagePath.c_str()))
+        return image.Open(ChosenImagePath.c_str(), flags);
+    return image.Open(ImagePath, flags);
+}
+
 bool CKelvraDlg::ReadImageFile(UINT operationSize)
 {
     std::memset(ImageBuffer, 0, sizeof ImageBuffer);
     CFile image;
-    if (!image.Open(ImagePath, CFile::modeRead | CFile::typeBinary) || !IsRegularFile(image.m_hFile))
+    if (!OpenImageFile(image) || !IsRegularFile(image.m_hFile))
         return false;
     // A shorter file leaves the rest zero; a longer one is cut. A file that
     // yields nothing at all is no image, and would wipe the chip.

@@ -2,6 +2,8 @@
 
 #include "WorkingFolder.h"
 
+#include <tlhelp32.h>
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -128,6 +130,20 @@ std::string PatternBytes(size_t length, unsigned seed)
         byte = static_cast<char>(value >> 16);
     }
     return bytes;
+}
+
+bool HasLoaded(DWORD processId, const std::string& library)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot list the libraries of process " + std::to_string(processId));
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module))
+        found = _stricmp(module.szModule, library.c_str()) == 0;
+    CloseHandle(snapshot);
+    return found;
 }
 
 KelvraProcess::Handles::~Handles()

@@ -35,6 +35,9 @@ std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra
 // length pseudo-random bytes; another seed gives another pattern.
 std::string PatternBytes(size_t length, unsigned seed);
 
+// Whether a process has loaded a library, e.g. "comdlg32.dll".
+bool HasLoaded(DWORD processId, const std::string& library);
+
 // One Kelvra process. If it is still running when this is destroyed (a test
 // failed midway), Exit is pressed and, failing that, the process is ended.
 class KelvraProcess

@@ -146,7 +146,10 @@ TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
     const std::string path = WriteImage("identity.hex", IdentityImage(0x6707, 0x845e, 0x0001, "P", "M", "S"));
     const auto& kelvra = Start();
 
+    // Only the Open dialog needs the common dialog library: Kelvra starts without it.
+    EXPECT_FALSE(HasLoaded(kelvra.ProcessId(), "comdlg32.dll"));
     kelvra.CancelBrowse();
+    EXPECT_TRUE(HasLoaded(kelvra.ProcessId(), "comdlg32.dll"));
     EXPECT_EQ("", kelvra.ImagePath());
     kelvra.Browse(path);
     EXPECT_EQ(path, kelvra.ImagePath());
