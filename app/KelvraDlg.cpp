@@ -110,6 +110,7 @@ void CKelvraDlg::OnBrowse()
     if (fileDialog.DoModal() == IDCANCEL)
         return;
     ImagePath = fileDialog.GetPathName();
+    ChosenImagePath = fileDialog.GetPathNameW();
     UpdateData(FALSE);
 }
 

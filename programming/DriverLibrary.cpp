@@ -4,6 +4,8 @@
 
 #include <mmsystem.h>
 
+#include <string>
+
 namespace
 {
 template <class Function> bool Resolve(HMODULE library, LPCSTR name, Function& function)
@@ -17,6 +19,17 @@ DWORD VendorIdOf(DWORD deviceKey)
     return deviceKey >> 16;
 }
 
+// A library of Windows itself, from the system folder only (Windows 7 may
+// lack LOAD_LIBRARY_SEARCH_SYSTEM32).
+HMODULE LoadSystemLibrary(LPCWSTR name)
+{
+    wchar_t systemFolder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return LoadLibraryW((std::wstring(systemFolder) + L"\\" + name).c_str());
+}
+
 // Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced
 // sleep lasts what it asks for rather than a 15.6 ms tick's multiple. The
 // multimedia library is loaded here, from the system folder, rather than
@@ -24,7 +37,7 @@ DWORD VendorIdOf(DWORD deviceKey)
 class FineTimerResolution
 {
 public:
-    FineTimerResolution() : m_library(LoadLibraryExA("winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    FineTimerResolution() : m_library(LoadSystemLibrary(L"winmm.dll"))
     {
         if (m_library == nullptr)
             return;
@@ -69,7 +82,34 @@ bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT w
     word[1] = static_cast<BYTE>(value >> 8);
     return true;
 }
+
+// The folder of the running program with its final separator (so "C:\" stays
+// a root, not the current folder of drive C), or empty when it cannot be had.
+std::wstring ProgramFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    // A path that fills the buffer was cut short.
+    while (length == path.size() && path.size() < 32768)
+    {
+        path.resize(path.size() * 2);
+        length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    }
+    if (length == 0 || length == path.size())
+        return std::wstring();
+    path.resize(length);
+    const size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
 }  // namespace
+
+void ExcludeCurrentFolderFromLibrarySearch()
+{
+    // Any library folder set replaces the current folder in the search.
+    // Windows would take an empty one, but Wine reads that as none; the
+    // program's own folder is searched first anyway.
+    SetDllDirectoryW(ProgramFolder().c_str());
+}
 
 LPCSTR DriverLibraryName(int chipFamily)
 {

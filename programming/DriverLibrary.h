@@ -4,6 +4,12 @@
 
 #include "DriverExports.h"
 
+// Takes the current folder out of the search for libraries loaded by bare
+// name, so a library planted where the program is started from never runs;
+// the program's own folder, the system folders and PATH still serve. Call
+// once at start.
+void ExcludeCurrentFolderFromLibrarySearch();
+
 // The library file of a chip family, or null for an unknown family.
 LPCSTR DriverLibraryName(int chipFamily);
 
