@@ -1,5 +1,6 @@
 #include "Kelvra.h"
 
+#include "DriverLibrary.h"
 #include "KelvraDlg.h"
 
 BEGIN_MESSAGE_MAP(CKelvraApp, CWinApp)
@@ -14,6 +15,7 @@ CKelvraApp theApp;
 
 BOOL CKelvraApp::InitInstance()
 {
+    ExcludeCurrentFolderFromLibrarySearch();
     CKelvraDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();

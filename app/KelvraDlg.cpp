@@ -108,6 +108,7 @@ void CKelvraDlg::OnBrowse()
     if (fileDialog.DoModal() == IDCANCEL)
         return;
     ImagePath = fileDialog.GetPathName();
+    ChosenImagePath = fileDialog.GetPathNameW();
     UpdateData(FALSE);
 }
 

@@ -3,6 +3,8 @@
 // verify operations (programming/) are members of this class.
 #pragma once
 
+#include <string>
+
 #include "afxwin.h"
 #include "DriverLibrary.h"
 #include "HidPlatform.h"
@@ -42,6 +44,9 @@ public:
     UINT AutoVerify;
     CRITICAL_SECTION OperationLock;
     GUID HidClassGuid;
+    // The file chosen with the file dialog, by its exact name: ImagePath
+    // shows it in the ANSI code page, which may lack some of its characters.
+    std::wstring ChosenImagePath;
 
     // Sizes in bytes of the EEPROM size list's rows, in list order.
     static constexpr const UINT32 (&EepromSizeTable)[4] = VtcEepromSizes;
@@ -86,6 +91,7 @@ private:
     void EndOperation(CButton& button);
     bool SelectedDeviceKey(DWORD& deviceKey) const;
     UINT OperationSize() const;
+    bool OpenImageFile(CFile& image) const;
     bool ReadImageFile(UINT operationSize);
     bool TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size);
 };

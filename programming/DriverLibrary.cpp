@@ -4,6 +4,8 @@
 
 #include <mmsystem.h>
 
+#include <vector>
+
 namespace
 {
 template <class Function> bool Resolve(HMODULE library, LPCSTR name, Function& function)
@@ -190,12 +192,41 @@ TransferOutcome TransferSizedBurn(HMODULE library, const TransferRequest& reques
     return Burn(library, request, true);
 }
 
+// The folder of the running program with its final separator (so "C:\" stays
+// a root, not the current folder of drive C), NUL-terminated; empty when it
+// cannot be had. Not a wide string: kelvra-cli would carry its code for this alone.
+std::vector<wchar_t> ProgramFolder()
+{
+    std::vector<wchar_t> path(MAX_PATH);
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    // A path that fills the buffer was cut short.
+    while (length == path.size() && path.size() < 32768)
+    {
+        path.resize(path.size() * 2);
+        length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    }
+    size_t end = length == path.size() ? 0 : length;
+    while (end > 0 && path[end - 1] != L'\\' && path[end - 1] != L'/')
+        --end;
+    path.resize(end);
+    path.push_back(L'\0');
+    return path;
+}
+
 const ChipFamilyTraits FamilyTable[] = {
     {"VT-A", "VT_HIDA.dll", 128, TransferWordByWord},
     {"VT-B", "VT_HIDB.dll", 256, TransferBurn},
     {"VT-C", "VT_HIDC.dll", 0, TransferSizedBurn},
 };
 }  // namespace
+
+void ExcludeCurrentFolderFromLibrarySearch()
+{
+    // Any library folder set replaces the current folder in the search.
+    // Windows would take an empty one, but Wine reads that as none; the
+    // program's own folder is searched first anyway.
+    SetDllDirectoryW(ProgramFolder().data());
+}
 
 const ChipFamilyTraits& TraitsOf(ChipFamily family)
 {

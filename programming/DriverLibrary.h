@@ -8,6 +8,12 @@
 
 #include "DriverExports.h"
 
+// Takes the current folder out of the search for libraries loaded by bare
+// name, so a library planted where the program is started from never runs;
+// the program's own folder, the system folders and PATH still serve. Call
+// once at start.
+void ExcludeCurrentFolderFromLibrarySearch();
+
 // The chip families, in the order of Kelvra's radio buttons VT-A, VT-B, VT-C.
 enum class ChipFamily
 {

@@ -2,9 +2,52 @@
 // runs the whole operation through the chip family's driver library.
 #include <cstring>
 
+#include "DeviceLock.h"
 #include "DriverLibrary.h"
 #include "Family0Image.h"
 #include "KelvraDlg.h"
+
+namespace
+{
+// Clicks and keys aimed at the button while the operation blocked the thread
+// wait in the queue; once the button is enabled again they would start an
+// operation that the button, disabled, never offered.
+void DiscardInputQueuedFor(HWND button)
+{
+    MSG message;
+    while (PeekMessageA(&message, button, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
+    {
+    }
+    while (PeekMessageA(&message, button, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+    {
+    }
+}
+
+// Only a disk file is read: a pipe or a device could block the read for as
+// long as its writer likes, or yield bytes that are no image.
+bool IsRegularFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Reads up to size bytes; false when a read fails. count says how many came.
+bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count)
+{
+    count = 0;
+    while (count < size)
+    {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer + count, size - count, &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        count += read;
+    }
+    return true;
+}
+}  // namespace
 
 void CKelvraDlg::OnWrite()
 {
@@ -65,7 +108,12 @@ void CKelvraDlg::EndOperation(CButton& button)
         DriverLibrary = nullptr;
     }
     LeaveCriticalSection(&OperationLock);
+    DiscardInputQueuedFor(button.m_hWnd);
     button.EnableWindow(TRUE);
+    // Disabling the focused button left the focus nowhere, so Escape, Enter
+    // and Tab did nothing; it goes back to the button.
+    if (GetFocus() == nullptr && GetActiveWindow() == m_hWnd)
+        GotoDlgCtrl(&button);
     BusyFlag = FALSE;
 }
 
@@ -89,16 +137,28 @@ UINT CKelvraDlg::OperationSize() const
     return ChipFamilyFromIndex(ChipFamily, family) ? OperationSizeOf(family, EepromSize) : EepromSize;
 }
 
+bool CKelvraDlg::OpenImageFile(CFile& image) const
+{
+    const UINT flags = CFile::modeRead | CFile::typeBinary;
+    // While ImagePath still shows the chosen file, open that file by its own name.
+    if (!ChosenImagePath.empty() && ImagePath == CString(ChosenImagePath.c_str()))
+        return image.Open(ChosenImagePath.c_str(), flags);
+    return image.Open(ImagePath, flags);
+}
+
 bool CKelvraDlg::ReadImageFile(UINT operationSize)
 {
     std::memset(ImageBuffer, 0, sizeof ImageBuffer);
     CFile image;
-    if (!image.Open(ImagePath, CFile::modeRead | CFile::typeBinary))
+    if (!OpenImageFile(image) || !IsRegularFile(image.m_hFile))
         return false;
-    // A shorter file leaves the rest zero; a longer one is cut.
-    image.Read(ImageBuffer, operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer);
+    // A shorter file leaves the rest zero; a longer one is cut. A file that
+    // yields nothing at all is no image, and would wipe the chip.
+    UINT count = 0;
+    const bool read = ReadUpTo(image.m_hFile, ImageBuffer,
+                               operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer, count);
     image.Close();
-    return true;
+    return read && count > 0;
 }
 
 bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size)
@@ -116,10 +176,12 @@ void CKelvraDlg::WriteOperation()
         return;
     bool success = false;
     DWORD deviceKey = 0;
+    DeviceLock deviceLock;
     const UINT size = OperationSize();
-    if (SelectedDeviceKey(deviceKey) && ReadImageFile(size))
+    if (SelectedDeviceKey(deviceKey) && deviceLock.TryAcquire(deviceKey) && ReadImageFile(size))
         success = TransferWithDriverLibrary(TransferDirection::BufferToEeprom, deviceKey, ImageBuffer, size);
     EndOperation(WriteButton);
+    deviceLock.Release();
 
     if (!success)
     {
@@ -139,7 +201,8 @@ void CKelvraDlg::VerifyOperation()
     DWORD deviceKey = 0;
     const UINT size = OperationSize();
     BYTE ReadBackBuffer[2048];
-    if (SelectedDeviceKey(deviceKey) && ReadImageFile(size))
+    DeviceLock deviceLock;
+    if (SelectedDeviceKey(deviceKey) && deviceLock.TryAcquire(deviceKey) && ReadImageFile(size))
     {
         std::memset(ReadBackBuffer, 0, sizeof ReadBackBuffer);
         success = TransferWithDriverLibrary(TransferDirection::EepromToBuffer, deviceKey, ReadBackBuffer, size) &&
@@ -147,6 +210,7 @@ void CKelvraDlg::VerifyOperation()
     }
     const int family = ChipFamily;
     EndOperation(VerifyButton);
+    deviceLock.Release();
 
     if (!success)
     {

@@ -1,4 +1,5 @@
-// CFileDialog over the common open and save dialogs.
+// CFileDialog over the common open and save dialogs, in their wide form so
+// that any file Windows can name may be chosen.
 #pragma once
 
 #include "afxwin.h"
@@ -18,19 +19,23 @@ public:
     CFileDialog& operator=(const CFileDialog&) = delete;
     virtual ~CFileDialog() = default;
 
-    // IDOK when the user confirmed a name, otherwise IDCANCEL.
+    // IDOK when the user confirmed a name, otherwise IDCANCEL (also when the
+    // common dialog library cannot be loaded).
     virtual INT_PTR DoModal();
-    CString GetPathName() const { return CString(m_szFileName); }
+    // The full path chosen, in the ANSI code page: for showing it.
+    CString GetPathName() const { return CString(m_fileName.c_str()); }
+    // The full path chosen, exactly: for opening it.
+    std::wstring GetPathNameW() const { return m_fileName.c_str(); }
 
-    OPENFILENAMEA m_ofn = {};
+    OPENFILENAMEW m_ofn = {};
 
 protected:
     BOOL m_bOpenFileDialog;
     CWnd* m_pParentWnd;
-    std::string m_defaultExtension;
-    std::string m_filter;  // NUL-separated, as the common dialog takes it
-    char m_szFileName[MAX_PATH] = {};
+    std::wstring m_defaultExtension;
+    std::wstring m_filter;    // NUL-separated, as the common dialog takes it
+    std::wstring m_fileName;  // room for the longest path Windows takes
 };
 
 // The NUL-separated form of a '|'-separated filter.
-std::string AfxConvertFilter(LPCSTR lpszFilter);
+std::wstring AfxConvertFilter(LPCSTR lpszFilter);

@@ -11,6 +11,8 @@ public:
     CString() = default;
     CString(LPCSTR text) : m_text(text != nullptr ? text : "") {}
     CString(const std::string& text) : m_text(text) {}
+    // Converted to the ANSI code page; a character it lacks becomes '?'.
+    explicit CString(LPCWSTR text);
 
     CString& operator=(LPCSTR text)
     {
@@ -49,3 +51,6 @@ public:
 private:
     std::string m_text;
 };
+
+// ANSI text (in the ANSI code page) in its wide form.
+std::wstring AfxWideFromAnsi(LPCSTR text);

@@ -1,6 +1,6 @@
 // A small MFC-compatible layer over Win32: the classes and functions this
 // program uses, with the framework's documented behaviour. Single-byte (ANSI)
-// throughout, like the program.
+// like the program, except where a file name must reach Windows whole.
 #pragma once
 
 #include <windows.h>
@@ -208,6 +208,11 @@ public:
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+    // Moves the focus to a control as Tab does, default button included.
+    void GotoDlgCtrl(CWnd* pWndCtrl)
+    {
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->m_hWnd), TRUE);
+    }
     // Sends the CB_ADDSTRING / LB_ADDSTRING records of a DLGINIT resource.
     BOOL ExecuteDlgInit(LPCSTR lpszResourceName);
 
@@ -308,8 +313,10 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // FALSE when the file cannot be opened; never throws.
+    // FALSE when the file cannot be opened; never throws. The wide form
+    // takes any name Windows does, of any length.
     virtual BOOL Open(LPCSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
+    virtual BOOL Open(LPCWSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
     // Bytes read; 0 at the end of the file or on a failure.
     virtual UINT Read(void* lpBuf, UINT nCount);
     virtual void Close();

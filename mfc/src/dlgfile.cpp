@@ -1,30 +1,56 @@
 #include "afxdlgs.h"
 
-std::string AfxConvertFilter(LPCSTR lpszFilter)
+namespace
 {
-    std::string filter = lpszFilter != nullptr ? lpszFilter : "";
-    for (char& character : filter)
+// The longest path Windows takes, in characters.
+const size_t MaximumPathLength = 32768;
+
+typedef BOOL(WINAPI* FileNameFunction)(LPOPENFILENAMEW);
+
+// comdlg32 and what it pulls in cost every start some time and memory, so it
+// is loaded when a file dialog is first shown, from the system folder only,
+// and kept for the rest of the run.
+FileNameFunction CommonDialogFunction(LPCSTR name)
+{
+    static HMODULE library = nullptr;
+    if (library == nullptr)
     {
-        if (character == '|')
-            character = '\0';
+        wchar_t systemFolder[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryW(systemFolder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return nullptr;
+        library = ::LoadLibraryW((std::wstring(systemFolder) + L"\\comdlg32.dll").c_str());
+        if (library == nullptr)
+            return nullptr;
+    }
+    return reinterpret_cast<FileNameFunction>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+}
+}  // namespace
+
+std::wstring AfxConvertFilter(LPCSTR lpszFilter)
+{
+    std::wstring filter = AfxWideFromAnsi(lpszFilter);
+    for (wchar_t& character : filter)
+    {
+        if (character == L'|')
+            character = L'\0';
     }
     // The common dialog wants the list ended by two NULs.
-    filter.push_back('\0');
-    filter.push_back('\0');
+    filter.push_back(L'\0');
+    filter.push_back(L'\0');
     return filter;
 }
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
                          LPCSTR lpszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog), m_pParentWnd(pParentWnd),
-      m_defaultExtension(lpszDefExt != nullptr ? lpszDefExt : ""), m_filter(AfxConvertFilter(lpszFilter))
+    : m_bOpenFileDialog(bOpenFileDialog), m_pParentWnd(pParentWnd), m_defaultExtension(AfxWideFromAnsi(lpszDefExt)),
+      m_filter(AfxConvertFilter(lpszFilter)), m_fileName(AfxWideFromAnsi(lpszFileName))
 {
-    if (lpszFileName != nullptr)
-        lstrcpynA(m_szFileName, lpszFileName, sizeof m_szFileName);
+    m_fileName.resize(MaximumPathLength, L'\0');
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.hInstance = AfxGetInstanceHandle();
-    m_ofn.lpstrFile = m_szFileName;
-    m_ofn.nMaxFile = sizeof m_szFileName;
+    m_ofn.lpstrFile = &m_fileName[0];
+    m_ofn.nMaxFile = static_cast<DWORD>(m_fileName.size());
     m_ofn.lpstrDefExt = lpszDefExt != nullptr ? m_defaultExtension.c_str() : nullptr;
     m_ofn.lpstrFilter = lpszFilter != nullptr ? m_filter.c_str() : nullptr;
     m_ofn.Flags = dwFlags | OFN_EXPLORER;
@@ -35,6 +61,9 @@ INT_PTR CFileDialog::DoModal()
     // Like the framework, a dialog without a parent is owned by the main window.
     CWnd* owner = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWnd();
     m_ofn.hwndOwner = owner != nullptr ? owner->m_hWnd : nullptr;
-    const BOOL confirmed = m_bOpenFileDialog ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
-    return confirmed ? IDOK : IDCANCEL;
+    const FileNameFunction showDialog =
+        CommonDialogFunction(m_bOpenFileDialog ? "GetOpenFileNameW" : "GetSaveFileNameW");
+    if (showDialog == nullptr)
+        return IDCANCEL;
+    return showDialog(&m_ofn) ? IDOK : IDCANCEL;
 }

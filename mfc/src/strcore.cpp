@@ -4,6 +4,32 @@
 #include <cstdio>
 #include <vector>
 
+CString::CString(LPCWSTR text)
+{
+    if (text == nullptr || text[0] == L'\0')
+        return;
+    // No best fit: a look-alike letter could name another file.
+    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return;
+    m_text.resize(static_cast<size_t>(size));
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &m_text[0], size, nullptr, nullptr);
+    m_text.resize(static_cast<size_t>(size) - 1);
+}
+
+std::wstring AfxWideFromAnsi(LPCSTR text)
+{
+    if (text == nullptr || text[0] == '\0')
+        return std::wstring();
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (size <= 1)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], size);
+    wide.resize(static_cast<size_t>(size) - 1);
+    return wide;
+}
+
 void CString::Format(LPCSTR format, ...)
 {
     va_list arguments;

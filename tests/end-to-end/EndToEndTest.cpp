@@ -2,6 +2,8 @@
 
 #include "WorkingFolder.h"
 
+#include <tlhelp32.h>
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -56,24 +58,26 @@ std::string ReadBytes(const std::string& path)
     return contents.str();
 }
 
-// This process's environment with one variable set, so the child, and only
-// the child, finds its own emulator state folder.
-std::string EnvironmentWith(const std::string& name, const std::string& value)
+// This process's environment with the emulator's state folder set, so the
+// child, and only the child, finds its own, and with a prefix to its PATH.
+std::string EnvironmentFor(const std::string& stateFolder, const std::string& pathPrefix)
 {
-    const std::string prefix = name + "=";
+    const std::string stateName = "KELVRA_EMULATOR_DIR=";
+    const std::string pathName = "PATH=";
+    std::string path = pathName + pathPrefix;
     std::string block;
     LPCH current = GetEnvironmentStringsA();
     for (const char* entry = current; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1)
     {
-        if (_strnicmp(entry, prefix.c_str(), prefix.size()) == 0)
-            continue;
-        block.append(entry);
-        block.push_back('\0');
+        if (_strnicmp(entry, pathName.c_str(), pathName.size()) == 0)
+            path.append(entry + pathName.size());
+        else if (_strnicmp(entry, stateName.c_str(), stateName.size()) != 0)
+            block.append(entry).push_back('\0');
     }
     if (current != nullptr)
         FreeEnvironmentStringsA(current);
-    block.append(prefix + value);
-    block.push_back('\0');
+    block.append(stateName + stateFolder).push_back('\0');
+    block.append(path).push_back('\0');
     block.push_back('\0');
     return block;
 }
@@ -126,6 +130,20 @@ std::string PatternBytes(size_t length, unsigned seed)
         byte = static_cast<char>(value >> 16);
     }
     return bytes;
+}
+
+bool HasLoaded(DWORD processId, const std::string& library)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot list the libraries of process " + std::to_string(processId));
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module))
+        found = _stricmp(module.szModule, library.c_str()) == 0;
+    CloseHandle(snapshot);
+    return found;
 }
 
 KelvraProcess::Handles::~Handles()
@@ -197,21 +215,33 @@ void KelvraProcess::Exit()
     m_window->WaitUntilClosed(m_process.info.hProcess);
 }
 
+void KelvraProcess::Kill()
+{
+    TerminateProcess(m_process.info.hProcess, 1);
+    if (WaitForSingleObject(m_process.info.hProcess, 10000) != WAIT_OBJECT_0)
+        throw std::runtime_error("Kelvra did not end when killed");
+}
+
 EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder("kelvra-e2e"))
 {
-    m_programFolder = m_root + "\\program";
-    m_stateFolder = m_root + "\\emulator";
-    m_imageFolder = m_root + "\\images";
-    RequireFolder(m_programFolder);
-    RequireFolder(m_stateFolder);
-    RequireFolder(m_imageFolder);
+    m_programFolder = NewFolder("program");
+    m_workingFolder = NewFolder("work");
+    m_stateFolder = NewFolder("emulator");
+    m_imageFolder = NewFolder("images");
 }
 
 EndToEndTest::~EndToEndTest()
 {
     // Kelvra first: its files cannot go while it runs.
-    m_kelvra.reset();
+    m_kelvras.clear();
     RemoveFolderTree(m_root);
+}
+
+std::string EndToEndTest::NewFolder(const std::string& name) const
+{
+    const std::string path = m_root + "\\" + name;
+    RequireFolder(path);
+    return path;
 }
 
 void EndToEndTest::Install(const std::string& name)
@@ -223,24 +253,42 @@ void EndToEndTest::Install(const std::string& name)
 
 void EndToEndTest::WriteSettings(const std::string& contents, const std::string& name)
 {
-    WriteBytes(m_programFolder + "\\" + name + ".ini", contents);
+    WriteBytes(m_workingFolder + "\\" + name + ".ini", contents);
+}
+
+void EndToEndTest::PrependToPath(const std::string& folder)
+{
+    m_pathPrefix = folder + ";" + m_pathPrefix;
 }
 
 const KelvraAutomation::KelvraWindow& EndToEndTest::Start(const std::string& name)
 {
-    if (m_kelvra)
-        throw std::logic_error("Kelvra is already running in this test");
-    m_kelvra = std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_programFolder,
-                                               EnvironmentWith("KELVRA_EMULATOR_DIR", m_stateFolder));
-    return m_kelvra->Window();
+    m_kelvras.push_back(std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder,
+                                                        EnvironmentFor(m_stateFolder, m_pathPrefix)));
+    return m_kelvras.back()->Window();
 }
 
 void EndToEndTest::ExitKelvra()
 {
-    if (!m_kelvra)
+    if (m_kelvras.empty())
         throw std::logic_error("Kelvra is not running");
-    m_kelvra->Exit();
-    m_kelvra.reset();
+    for (const auto& kelvra : m_kelvras)
+        kelvra->Exit();
+    m_kelvras.clear();
+}
+
+void EndToEndTest::KillKelvra(const KelvraAutomation::KelvraWindow& kelvra)
+{
+    for (auto running = m_kelvras.begin(); running != m_kelvras.end(); ++running)
+    {
+        if (&(*running)->Window() == &kelvra)
+        {
+            (*running)->Kill();
+            m_kelvras.erase(running);
+            return;
+        }
+    }
+    throw std::logic_error("no such Kelvra in this test");
 }
 
 std::string EndToEndTest::WriteImage(const std::string& name, const std::string& bytes) const

@@ -1,6 +1,7 @@
 // The real Kelvra.exe in a folder of its own, with the emulated driver
-// libraries beside it and a chip state folder of its own, driven from this
-// process through its window as a person would.
+// libraries beside it, started from another folder that holds its settings,
+// with a chip state folder of its own, and driven from this process through
+// its window as a person would.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +35,9 @@ std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra
 // length pseudo-random bytes; another seed gives another pattern.
 std::string PatternBytes(size_t length, unsigned seed);
 
+// Whether a process has loaded a library, e.g. "comdlg32.dll".
+bool HasLoaded(DWORD processId, const std::string& library);
+
 // One Kelvra process. If it is still running when this is destroyed (a test
 // failed midway), Exit is pressed and, failing that, the process is ended.
 class KelvraProcess
@@ -48,6 +52,8 @@ public:
     const KelvraAutomation::KelvraWindow& Window() const { return *m_window; }
     // Presses Exit and waits for the process to end; throws if it does not.
     void Exit();
+    // Ends the process at once, as a crash would.
+    void Kill();
 
 private:
     bool IsRunning() const;
@@ -71,12 +77,17 @@ protected:
     // Copies Kelvra.exe as <name>.exe and the three driver libraries into
     // the program folder.
     void Install(const std::string& name = "Kelvra");
-    // Writes <name>.ini into the program folder, Kelvra's working folder.
+    // Writes <name>.ini into the working folder, a folder of its own.
     void WriteSettings(const std::string& contents, const std::string& name = "Kelvra");
-    // Starts <name>.exe in the program folder and waits for its window.
+    // Puts a folder first on the PATH of the Kelvras started after.
+    void PrependToPath(const std::string& folder);
+    // Starts <name>.exe from the program folder in the working folder and
+    // waits for its window; several may run at once.
     const KelvraAutomation::KelvraWindow& Start(const std::string& name = "Kelvra");
-    // Presses Exit and waits for Kelvra to end.
+    // Presses Exit in every Kelvra still running and waits for each to end.
     void ExitKelvra();
+    // Ends one Kelvra at once, as a crash would.
+    void KillKelvra(const KelvraAutomation::KelvraWindow& kelvra);
 
     // An image file outside the program folder; returns its Windows path.
     std::string WriteImage(const std::string& name, const std::string& bytes) const;
@@ -87,13 +98,18 @@ protected:
     std::vector<LoggedCall> Calls() const { return ReadCallLog(m_stateFolder); }
 
     const std::string& ProgramFolder() const { return m_programFolder; }
+    const std::string& WorkingFolder() const { return m_workingFolder; }
+    // A new empty folder of this test's own.
+    std::string NewFolder(const std::string& name) const;
 
 private:
     std::string m_root;
     std::string m_programFolder;
+    std::string m_workingFolder;
     std::string m_stateFolder;
     std::string m_imageFolder;
-    std::unique_ptr<KelvraProcess> m_kelvra;
+    std::string m_pathPrefix;
+    std::vector<std::unique_ptr<KelvraProcess>> m_kelvras;
 };
 
 }  // namespace EndToEnd

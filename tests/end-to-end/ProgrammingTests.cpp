@@ -146,12 +146,66 @@ TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
     const std::string path = WriteImage("identity.hex", IdentityImage(0x6707, 0x845e, 0x0001, "P", "M", "S"));
     const auto& kelvra = Start();
 
+    // Only the Open dialog needs the common dialog library: Kelvra starts without it.
+    EXPECT_FALSE(HasLoaded(kelvra.ProcessId(), "comdlg32.dll"));
     kelvra.CancelBrowse();
+    EXPECT_TRUE(HasLoaded(kelvra.ProcessId(), "comdlg32.dll"));
     EXPECT_EQ("", kelvra.ImagePath());
     kelvra.Browse(path);
     EXPECT_EQ(path, kelvra.ImagePath());
     kelvra.CancelBrowse();
     EXPECT_EQ(path, kelvra.ImagePath());
+
+    ExitKelvra();
+}
+
+TEST_F(EndToEndTest, SecondKelvraOnTheDeviceBeingWrittenFailsWithoutACallAndWritesOnceTheFirstIsGone)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 0));
+    const std::string image = PatternBytes(128, 3);
+    const std::string path = WriteImage("image.hex", image);
+    const auto& first = Start();
+    const auto& second = Start();
+    first.Browse(path);
+    second.Browse(path);
+
+    first.StartOperation(OperationKind::Write);
+    // The first Kelvra holds the device once its library has been called.
+    ASSERT_TRUE(KelvraAutomation::WaitUntil([&] { return !Calls().empty(); }, KelvraAutomation::Milliseconds(10000),
+                                            KelvraAutomation::Milliseconds(5)));
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), LinesAfter(second, OperationKind::Write));
+    ASSERT_FALSE(first.IsWriteEnabled()) << "the first write ended too soon to overlap";
+    for (const LoggedCall& open : CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection"))
+        EXPECT_EQ(HandleArgument(first), open.ArgumentValue(0));
+
+    // A Kelvra that dies in the middle of a write leaves the device free.
+    KillKelvra(first);
+    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), LinesAfter(second, OperationKind::Write));
+    EXPECT_EQ(image, Chip(ChipA));
+
+    ExitKelvra();
+}
+
+TEST_F(EndToEndTest, LibrariesLoadFromPathButNeverFromTheWorkingFolder)
+{
+    Install();
+    WriteSettings(SettingsFor("845e", "0001", 0));
+    // VT-A's library only in the folder Kelvra is started from, VT-B's only on PATH.
+    ASSERT_TRUE(MoveFileA((ProgramFolder() + "\\VT_HIDA.dll").c_str(), (WorkingFolder() + "\\VT_HIDA.dll").c_str()));
+    const std::string pathFolder = NewFolder("on-path");
+    ASSERT_TRUE(MoveFileA((ProgramFolder() + "\\VT_HIDB.dll").c_str(), (pathFolder + "\\VT_HIDB.dll").c_str()));
+    PrependToPath(pathFolder);
+    const auto& kelvra = Start();
+
+    kelvra.Browse(WriteImage("a.hex", PatternBytes(128, 4)));
+    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_TRUE(Calls().empty());
+
+    kelvra.ChooseFamily(ChipFamily::B);
+    kelvra.Browse(WriteImage("b.hex", PatternBytes(256, 5)));
+    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ(PatternBytes(256, 5), Chip("VT_HIDB-845E0001.bin"));
 
     ExitKelvra();
 }

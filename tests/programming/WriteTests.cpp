@@ -5,6 +5,11 @@ namespace
 {
 using Lines = std::vector<std::string>;
 
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMilliseconds)
+{
+    return PumpMessagesUntil(nullptr, condition, timeoutMilliseconds);
+}
+
 void ExpectPacedAtLeast(const LoggedCall& earlier, const LoggedCall& later, long long microseconds)
 {
     EXPECT_GE(later.microseconds - earlier.microseconds, microseconds)
@@ -164,5 +169,64 @@ TEST_F(ProgrammingTest, AutoVerifyReplacesTheWriteLinesWithTheVerifyLines)
     EXPECT_EQ(1u, burns[0].ArgumentValue(0));
     EXPECT_EQ(0u, burns[1].ArgumentValue(0));
     ExpectRestored();
+}
+TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComesBackToIt)
+{
+    folder.WriteFile("image.hex", CountingBytes(128));
+    dialog.ImagePath = folder.PathOf("image.hex").c_str();
+    HWND write = nullptr;
+    bool clickedWhileDisabled = false;
+    HWND focusAfterWrite = nullptr;
+    bool closedByEscape = false;
+    const INT_PTR result = RunModalWhile(dialog, [&](HWND window, DWORD thread) {
+        write = GetDlgItem(window, IDC_WRITE);
+        PostClick(write);
+        if (!WaitFor([&] { return !IsWindowEnabled(write); }, 10000))
+            return;
+        for (int click = 0; click < 5; ++click)
+            PostClick(write);
+        clickedWhileDisabled = !IsWindowEnabled(write);
+        const bool ended = WaitFor([&] {
+            const auto lines = ListBoxLines(GetDlgItem(window, IDC_MESSAGES));
+            return !lines.empty() && lines.back() == "Write Success!";
+        }, 20000);
+        if (!ended)
+            return;
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(thread, &info);
+        focusAfterWrite = info.hwndFocus;
+        // Time for a click that got through to start its write.
+        Sleep(300);
+        PressKeyInThread(thread, VK_ESCAPE);
+        closedByEscape = WaitFor([&] { return !IsWindow(window); }, 5000);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_TRUE(clickedWhileDisabled);
+    EXPECT_EQ(write, focusAfterWrite);
+    EXPECT_TRUE(closedByEscape);
+    EXPECT_EQ(1u, CallsOf(Calls(), "StartDeviceDetection").size());
+}
+
+TEST_F(ProgrammingTest, ExitClickedDuringAWriteEndsTheDialogOnceTheWriteHasEnded)
+{
+    folder.WriteFile("image.hex", CountingBytes(128));
+    dialog.ImagePath = folder.PathOf("image.hex").c_str();
+    bool closed = false;
+    const INT_PTR result = RunModalWhile(dialog, [&](HWND window, DWORD) {
+        HWND write = GetDlgItem(window, IDC_WRITE);
+        PostClick(write);
+        if (!WaitFor([&] { return !IsWindowEnabled(write); }, 10000))
+            return;
+        PostClick(write);
+        PostClick(GetDlgItem(window, IDCANCEL));
+        closed = WaitFor([&] { return !IsWindow(window); }, 15000);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(CountingBytes(128), ChipContents("VT_HIDA"));
+    const auto calls = Calls();
+    EXPECT_EQ(1u, CallsOf(calls, "StartDeviceDetection").size());
+    EXPECT_EQ("CloseDevice", calls.back().function);
 }
 }  // namespace

@@ -172,6 +172,12 @@ void PressKeyInThread(DWORD threadId, UINT virtualKey)
                  1 | (static_cast<LPARAM>(scanCode) << 16) | (static_cast<LPARAM>(3) << 30));
 }
 
+void PostClick(HWND control)
+{
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+}
+
 INT_PTR RunModalWhile(CKelvraDlg& dialog, const std::function<void(HWND, DWORD)>& action)
 {
     const DWORD dialogThread = GetCurrentThreadId();

@@ -64,3 +64,7 @@ HWND WaitForProcessDialog(const char* caption, DWORD timeoutMilliseconds);
 
 // Posts the key press and release of a virtual key to the focused window of a thread.
 void PressKeyInThread(DWORD threadId, UINT virtualKey);
+
+// Posts the mouse press and release of a click inside a control; unlike
+// BM_CLICK it goes through the control's own handling, in its turn in the queue.
+void PostClick(HWND control);

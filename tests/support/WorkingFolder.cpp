@@ -15,7 +15,40 @@ std::string CurrentDirectory()
     return path;
 }
 
+// Wide and in the extended form, so names of any script and length go too.
+void RemoveExtendedFolderTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = path + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveExtendedFolderTree(child);
+            else
+            {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
 }  // namespace
+
+std::wstring WideFromAnsi(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
 
 std::string NewTemporaryFolder(const std::string& prefix)
 {
@@ -34,27 +67,10 @@ std::string NewTemporaryFolder(const std::string& prefix)
 
 void RemoveFolderTree(const std::string& path)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolderTree(child);
-            else
-            {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
+    char full[MAX_PATH] = {};
+    if (GetFullPathNameA(path.c_str(), sizeof full, full, nullptr) == 0)
+        return;
+    RemoveExtendedFolderTree(L"\\\\?\\" + WideFromAnsi(full));
 }
 
 WorkingFolder::WorkingFolder() : m_previousDirectory(CurrentDirectory()), m_path(NewTemporaryFolder("kelvra-test"))

@@ -25,5 +25,7 @@ private:
 
 // A new empty folder under the temporary folder, named prefix-<process>-<n>.
 std::string NewTemporaryFolder(const std::string& prefix);
-// Removes a folder and everything in it.
+// Removes a folder and everything in it, whatever the names and lengths inside.
 void RemoveFolderTree(const std::string& path);
+// Text in the ANSI code page, widened.
+std::wstring WideFromAnsi(const std::string& text);

@@ -50,32 +50,27 @@ HANDLE InheritableFile(const std::string& path)
     return file;
 }
 
-// This process's environment with KELVRA_EMULATOR_DIR set, as a
-// CreateProcess environment block.
-std::string EnvironmentWithEmulatorFolder(const std::string& folder)
+// This process's environment with KELVRA_EMULATOR_DIR set and the emulated
+// driver libraries' folder first on PATH, as a CreateProcess environment block.
+std::string EnvironmentForKelvra(const std::string& emulatorFolder)
 {
-    const std::string name = "KELVRA_EMULATOR_DIR=";
+    const std::string emulatorName = "KELVRA_EMULATOR_DIR=";
+    const std::string pathName = "PATH=";
+    std::string path = pathName + EmulatedDriversFolder;
     std::string block;
     char* const strings = GetEnvironmentStringsA();
     for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1)
     {
-        if (_strnicmp(entry, name.c_str(), name.size()) != 0)
+        if (_strnicmp(entry, pathName.c_str(), pathName.size()) == 0)
+            path += ";" + std::string(entry + pathName.size());
+        else if (_strnicmp(entry, emulatorName.c_str(), emulatorName.size()) != 0)
             block.append(entry).push_back('\0');
     }
     FreeEnvironmentStringsA(strings);
-    block.append(name + folder).push_back('\0');
+    block.append(emulatorName + emulatorFolder).push_back('\0');
+    block.append(path).push_back('\0');
     block.push_back('\0');
     return block;
-}
-
-void CopyDriverLibraries(const std::string& toFolder)
-{
-    for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
-    {
-        const std::string from = EmulatedDriversFolder + "\\" + library;
-        if (!CopyFileA(from.c_str(), (toFolder + "\\" + library).c_str(), FALSE))
-            throw std::runtime_error("cannot copy " + from);
-    }
 }
 
 void RemoveFolderWithFiles(const std::string& path)
@@ -153,9 +148,9 @@ void TemporaryFolder::WriteFile(const std::string& name, const std::string& cont
 KelvraProcess::KelvraProcess(const std::string& settings)
 {
     m_folder.WriteFile("Kelvra.ini", settings);
-    // Kelvra loads the libraries by name; its working folder is on the search path.
-    CopyDriverLibraries(m_folder.Path());
-    std::string environment = EnvironmentWithEmulatorFolder(m_folder.Path());
+    // Kelvra loads the libraries by name, from PATH among others but never
+    // from its working folder.
+    std::string environment = EnvironmentForKelvra(m_folder.Path());
     std::string commandLine = QuotedArgument(KelvraExecutable());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -30,8 +30,8 @@ private:
     std::string m_path;
 };
 
-// Kelvra.exe running in a temporary folder with the given settings file and
-// the emulated driver libraries, which keep their chips in the same folder.
+// Kelvra.exe running in a temporary folder with the given settings file, and
+// the emulated driver libraries on its PATH, which keep their chips in that folder.
 // Ended on destruction if a test left it open.
 class KelvraProcess
 {

@@ -1,0 +1,140 @@
+// Image files as Windows and Wine hand them over: names of any script and
+// length, and files that are no image at all.
+#include "ProgrammingHarness.h"
+
+#include <thread>
+
+namespace
+{
+using Lines = std::vector<std::string>;
+
+const Lines WriteFailed{"Writing ........", "Write Fail!"};
+const Lines VerifyFailed{"Verifying ........", "Verify Fail!"};
+const Lines VerifiedIdentity{"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
+                             "Product String:P", "Manufacture String:M", "Serial Number:S"};
+
+void WriteWideFile(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(bytes.size(), written);
+}
+
+bool Exists(const std::string& path)
+{
+    // Wine's GetFileAttributes refuses a FIFO; a search finds it.
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(path.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
+// A Linux FIFO at a Z: path whose writer waits for each of two readers and
+// sends each some bytes, then removes it; after 20 s it gives up. Wine runs a
+// Linux program given by its path, but hands back no process to wait for,
+// so the FIFO is awaited instead.
+std::string MakeLinuxFifo()
+{
+    const std::string unixPath =
+        "/tmp/kelvra-fifo-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    std::string commandLine = "sh -c \"mkfifo $0 && timeout 20 sh -c 'trap : PIPE; for reader in 1 2; do printf "
+                              "image-bytes > $0 2>/dev/null; done' $0; rm -f $0\" " + unixPath;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string path = "Z:" + unixPath;
+    for (char& character : path)
+        if (character == '/')
+            character = '\\';
+    if (CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process))
+    {
+        PumpMessagesUntil(nullptr, [&] { return Exists(path); }, 10000);
+        for (HANDLE handle : {process.hProcess, process.hThread})
+            if (handle != nullptr)
+                CloseHandle(handle);
+    }
+    return path;
+}
+
+TEST_F(ProgrammingTest, FilesThatAreNoPlainImageFailWithoutADriverCall)
+{
+    Start();
+    folder.WriteFile("empty.hex", "");
+    const std::string fifo = MakeLinuxFifo();
+    ASSERT_TRUE(Exists(fifo)) << "no FIFO was made";
+    const struct
+    {
+        const char* what;
+        std::string path;
+    } cases[] = {
+        {"an empty file", folder.PathOf("empty.hex")},
+        {"a FIFO", fifo},
+        // A regular file whose read fails: this process's memory from address 0, which is never mapped.
+        {"a failing read", "Z:\\proc\\self\\mem"},
+    };
+    for (const auto& entry : cases)
+    {
+        dialog.ImagePath = entry.path.c_str();
+        EXPECT_EQ(WriteFailed, Press(IDC_WRITE)) << entry.what;
+        EXPECT_EQ(VerifyFailed, Press(IDC_VERIFY)) << entry.what;
+        ExpectRestored();
+    }
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerified)
+{
+    const std::wstring name = L"\u6620\u50cf.hex";
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr, &lost);
+    ASSERT_TRUE(lost) << "the ANSI code page holds the name, so this proves nothing";
+    const std::wstring path = WideFromAnsi(folder.Path()) + L"\\" + name;
+    const std::string image = IdentityImage(0x6707, "P", "M", "S");
+    WriteWideFile(path, image);
+    WriteSettings(1);
+    Start();
+
+    std::thread user([&] {
+        HWND openDialog = WaitForProcessDialog("Open", 15000);
+        if (openDialog == nullptr)
+            return;
+        SendMessageW(GetDlgItem(openDialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        PostMessageW(openDialog, WM_COMMAND, IDOK, 0);
+    });
+    harness->Click(IDC_BROWSE);
+    user.join();
+
+    // The path shows in the ANSI code page; the file read is the one chosen.
+    EXPECT_EQ(std::string(CString(path.c_str())), harness->Text(IDC_IMAGE_PATH));
+    EXPECT_EQ(VerifiedIdentity, Press(IDC_WRITE));
+    EXPECT_EQ(image, ChipContents("VT_HIDA"));
+}
+
+TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
+{
+    std::wstring path = L"\\\\?\\" + WideFromAnsi(folder.Path());
+    while (path.size() < MAX_PATH + 40)
+    {
+        path += L"\\" + std::wstring(40, L'd');
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    }
+    path += L"\\image.hex";
+    const std::string image = IdentityImage(0x6707, "P", "M", "S");
+    WriteWideFile(path, image);
+    WriteSettings(1);
+    Start();
+
+    // Wine's Open dialog fails on paths this long: the choice is made as the dialog's would be.
+    dialog.ChosenImagePath = path.substr(4);
+    dialog.ImagePath = CString(dialog.ChosenImagePath.c_str());
+    dialog.UpdateData(FALSE);
+    EXPECT_EQ(VerifiedIdentity, Press(IDC_WRITE));
+    EXPECT_EQ(image, ChipContents("VT_HIDA"));
+}
+}  // namespace
