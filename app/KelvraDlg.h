@@ -89,6 +89,16 @@ private:
     // BusyFlag, progress line and disabled button; and their undoing.
     bool BeginOperation(CButton& button, LPCSTR progressLine);
     void EndOperation(CButton& button);
+    // The frame write and verify share: the steps above around the device
+    // lock, the image read into ImageBuffer and one transfer between the chip
+    // and buffer (2048 bytes), zeroed first when the chip is read.
+    enum class OperationRun
+    {
+        NotStarted,  // a precondition line ended it
+        Failed,
+        Transferred,
+    };
+    OperationRun RunOperation(CButton& button, LPCSTR progressLine, TransferDirection direction, BYTE* buffer);
     bool SelectedDeviceKey(DWORD& deviceKey) const;
     UINT OperationSize() const;
     bool OpenImageFile(CFile& image) const;

@@ -5,6 +5,7 @@
 #include "DeviceLock.h"
 #include "DriverLibrary.h"
 #include "Family0Image.h"
+#include "ImageFile.h"
 #include "KelvraDlg.h"
 
 namespace
@@ -21,31 +22,6 @@ void DiscardInputQueuedFor(HWND button)
     while (PeekMessageA(&message, button, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
     {
     }
-}
-
-// Only a disk file is read: a pipe or a device could block the read for as
-// long as its writer likes, or yield bytes that are no image.
-bool IsRegularFile(HANDLE file)
-{
-    BY_HANDLE_FILE_INFORMATION information;
-    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
-           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// Reads up to size bytes; false when a read fails. count says how many came.
-bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count)
-{
-    count = 0;
-    while (count < size)
-    {
-        DWORD read = 0;
-        if (!ReadFile(file, buffer + count, size - count, &read, nullptr))
-            return false;
-        if (read == 0)
-            break;
-        count += read;
-    }
-    return true;
 }
 }  // namespace
 
@@ -102,11 +78,6 @@ bool CKelvraDlg::BeginOperation(CButton& button, LPCSTR progressLine)
 
 void CKelvraDlg::EndOperation(CButton& button)
 {
-    if (DriverLibrary != nullptr)
-    {
-        FreeLibrary(DriverLibrary);
-        DriverLibrary = nullptr;
-    }
     LeaveCriticalSection(&OperationLock);
     DiscardInputQueuedFor(button.m_hWnd);
     button.EnableWindow(TRUE);
@@ -170,20 +141,34 @@ bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD de
     return TransferThroughLibrary(request, DriverLibrary).status == TransferStatus::Done;
 }
 
-void CKelvraDlg::WriteOperation()
+CKelvraDlg::OperationRun CKelvraDlg::RunOperation(CButton& button, LPCSTR progressLine,
+                                                  TransferDirection direction, BYTE* buffer)
 {
-    if (!BeginOperation(WriteButton, "Writing ........"))
-        return;
-    bool success = false;
+    if (!BeginOperation(button, progressLine))
+        return OperationRun::NotStarted;
+    bool transferred = false;
     DWORD deviceKey = 0;
     DeviceLock deviceLock;
     const UINT size = OperationSize();
     if (SelectedDeviceKey(deviceKey) && deviceLock.TryAcquire(deviceKey) && ReadImageFile(size))
-        success = TransferWithDriverLibrary(TransferDirection::BufferToEeprom, deviceKey, ImageBuffer, size);
-    EndOperation(WriteButton);
+    {
+        // What the chip does not send stays zero.
+        if (direction == TransferDirection::EepromToBuffer)
+            std::memset(buffer, 0, sizeof ImageBuffer);
+        transferred = TransferWithDriverLibrary(direction, deviceKey, buffer, size);
+    }
+    EndOperation(button);
     deviceLock.Release();
+    return transferred ? OperationRun::Transferred : OperationRun::Failed;
+}
 
-    if (!success)
+void CKelvraDlg::WriteOperation()
+{
+    const OperationRun run =
+        RunOperation(WriteButton, "Writing ........", TransferDirection::BufferToEeprom, ImageBuffer);
+    if (run == OperationRun::NotStarted)
+        return;
+    if (run == OperationRun::Failed)
     {
         MessageList.AddString("Write Fail!");
         return;
@@ -195,30 +180,18 @@ void CKelvraDlg::WriteOperation()
 
 void CKelvraDlg::VerifyOperation()
 {
-    if (!BeginOperation(VerifyButton, "Verifying ........"))
+    BYTE ReadBackBuffer[sizeof ImageBuffer];
+    const OperationRun run =
+        RunOperation(VerifyButton, "Verifying ........", TransferDirection::EepromToBuffer, ReadBackBuffer);
+    if (run == OperationRun::NotStarted)
         return;
-    bool success = false;
-    DWORD deviceKey = 0;
-    const UINT size = OperationSize();
-    BYTE ReadBackBuffer[2048];
-    DeviceLock deviceLock;
-    if (SelectedDeviceKey(deviceKey) && deviceLock.TryAcquire(deviceKey) && ReadImageFile(size))
-    {
-        std::memset(ReadBackBuffer, 0, sizeof ReadBackBuffer);
-        success = TransferWithDriverLibrary(TransferDirection::EepromToBuffer, deviceKey, ReadBackBuffer, size) &&
-                  std::memcmp(ReadBackBuffer, ImageBuffer, size) == 0;
-    }
-    const int family = ChipFamily;
-    EndOperation(VerifyButton);
-    deviceLock.Release();
-
-    if (!success)
+    if (run == OperationRun::Failed || std::memcmp(ReadBackBuffer, ImageBuffer, OperationSize()) != 0)
     {
         MessageList.AddString("Verify Fail!");
         return;
     }
     MessageList.AddString("Verify Success!");
     MessageList.AddString("");
-    if (family == 0 && Family0Image::HasSignature(ReadBackBuffer))
+    if (ChipFamily == 0 && Family0Image::HasSignature(ReadBackBuffer))
         ImageInfoReport(ReadBackBuffer);
 }
