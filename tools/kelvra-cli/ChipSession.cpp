@@ -81,6 +81,9 @@ Outcome ChipSession::Begin()
 {
     if (m_window.Handle() == nullptr)
         return Failure(ExitStatus::Unexpected, "cannot create the window the driver libraries need");
+    if (!m_lock.TryAcquire(m_device))
+        return Failure(ExitStatus::DeviceBusy, DeviceName(m_device) + " is busy: another Kelvra program is writing or "
+                                                                    "verifying it. Try again once it has finished.");
     return {};
 }
 
