@@ -107,7 +107,7 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
         const TransferRequest request = {family, direction, m_device, m_window.Handle(), buffer, size};
         outcome = TransferThroughLibrary(request, library, hooks);
     }
-    if (m_progressBar)
+    if (m_barShown)
         ClearProgress();
     return Explain(outcome, traits, direction, m_device, size);
 }
@@ -115,6 +115,7 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
 void ChipSession::ShowProgress(void* session, UINT wordsDone, UINT wordCount)
 {
     auto& self = *static_cast<ChipSession*>(session);
+    self.m_barShown = true;
     const UINT filled = wordCount == 0 ? 0 : wordsDone * ProgressBarWidth / wordCount;
     self.m_console.Err("\r" + std::string(self.m_verb) + " [" + std::string(filled, '#') +
                        std::string(ProgressBarWidth - filled, '.') + "] " + std::to_string(wordsDone) + "/" +
@@ -124,4 +125,5 @@ void ChipSession::ShowProgress(void* session, UINT wordsDone, UINT wordCount)
 void ChipSession::ClearProgress()
 {
     m_console.Err("\r" + std::string(ProgressBarWidth + 24, ' ') + "\r");
+    m_barShown = false;
 }

@@ -46,6 +46,7 @@ private:
     Console& m_console;
     bool m_progressBar;
     const char* m_verb = "";
+    bool m_barShown = false;
     HiddenWindow m_window;
     DeviceLock m_lock;
 };

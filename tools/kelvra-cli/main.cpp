@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "Commands.h"
+#include "CliCommands.h"
 #include "DriverLibrary.h"
 #include "ExitStatus.h"
 #include "Interrupt.h"
