@@ -130,11 +130,13 @@ TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
     SeedChip(ChipA, Identity);
     run = Cli({"show"});
     EXPECT_EQ(0u, run.exitCode) << run.err;
-    EXPECT_EQ("VID:0x845e\nPID:0x0001\nProduct String:Vantrel Pad\nManufacture String:Vantrel Ltd\nSerial Number:SN0042\n",
+    EXPECT_EQ("VID:0x845e\nPID:0x0001\nProduct String:Vantrel Pad\nManufacture String:Vantrel Ltd\n"
+              "Serial Number:SN0042\n",
               run.out);
     run = Cli({"show", "--json"});
     EXPECT_EQ("{\"device\":\"VID_845e&PID_0001\",\"signature\":true,\"header\":\"0x6707\",\"vid\":\"0x845e\","
-              "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\",\"serial\":\"SN0042\"}\n",
+              "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\","
+              "\"serial\":\"SN0042\"}\n",
               run.out);
 
     SeedChip(ChipA, std::string(128, '\xFF'));

@@ -91,7 +91,7 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
 {
     const ChipFamilyTraits& traits = TraitsOf(family);
     if (InterruptRequested())
-        return Failure(ExitStatus::Interrupted, "interrupted before the device was opened; the chip was not touched.");
+        return Failure(ExitStatus::Interrupted, "interrupted before the next transfer; the device is closed.");
     TransferHooks hooks;
     hooks.cancel = &InterruptRequested();
     if (m_progressBar)
