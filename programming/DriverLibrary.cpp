@@ -4,7 +4,8 @@
 
 #include <mmsystem.h>
 
-#include <string>
+#include <algorithm>
+#include <vector>
 
 namespace
 {
@@ -23,11 +24,13 @@ DWORD VendorIdOf(DWORD deviceKey)
 // lack LOAD_LIBRARY_SEARCH_SYSTEM32).
 HMODULE LoadSystemLibrary(LPCWSTR name)
 {
-    wchar_t systemFolder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    wchar_t path[MAX_PATH + 32];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || lstrlenW(name) > 30)
         return nullptr;
-    return LoadLibraryW((std::wstring(systemFolder) + L"\\" + name).c_str());
+    lstrcatW(path, L"\\");
+    lstrcatW(path, name);
+    return LoadLibraryW(path);
 }
 
 // Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced
@@ -83,23 +86,21 @@ bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT w
     return true;
 }
 
-// The folder of the running program with its final separator (so "C:\" stays
+// The folder of the running program with its final separator (so "C:\\" stays
 // a root, not the current folder of drive C), or empty when it cannot be had.
-std::wstring ProgramFolder()
+std::vector<wchar_t> ProgramFolder()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    std::vector<wchar_t> path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     // A path that fills the buffer was cut short.
-    while (length == path.size() && path.size() < 32768)
-    {
-        path.resize(path.size() * 2);
-        length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    }
-    if (length == 0 || length == path.size())
-        return std::wstring();
+    if (length == 0 || length >= path.size())
+        return {L'\0'};
     path.resize(length);
-    const size_t separator = path.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+    const auto afterSeparator =
+        std::find_if(path.rbegin(), path.rend(), [](wchar_t character) { return character == L'\\' || character == L'/'; });
+    path.erase(afterSeparator.base(), path.end());
+    path.push_back(L'\0');
+    return path;
 }
 }  // namespace
 
@@ -108,7 +109,7 @@ void ExcludeCurrentFolderFromLibrarySearch()
     // Any library folder set replaces the current folder in the search.
     // Windows would take an empty one, but Wine reads that as none; the
     // program's own folder is searched first anyway.
-    SetDllDirectoryW(ProgramFolder().c_str());
+    SetDllDirectoryW(ProgramFolder().data());
 }
 
 LPCSTR DriverLibraryName(int chipFamily)
