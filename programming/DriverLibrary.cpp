@@ -35,32 +35,31 @@ HMODULE LoadSystemLibrary(LPCWSTR name)
 
 // Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced
 // sleep lasts what it asks for rather than a 15.6 ms tick's multiple. The
-// multimedia library is loaded here, from the system folder, rather than
-// imported: only a family-0 transfer needs it, and every import costs start-up.
+// multimedia library is loaded at the first such transfer, from the system
+// folder, and kept: only these transfers need it, and an import would cost
+// every start.
 class FineTimerResolution
 {
 public:
-    FineTimerResolution() : m_library(LoadSystemLibrary(L"winmm.dll"))
+    FineTimerResolution()
     {
-        if (m_library == nullptr)
+        static const HMODULE library = LoadSystemLibrary(L"winmm.dll");
+        if (library == nullptr)
             return;
-        Resolve(m_library, "timeBeginPeriod", m_begin);
-        Resolve(m_library, "timeEndPeriod", m_end);
+        Resolve(library, "timeBeginPeriod", m_begin);
+        Resolve(library, "timeEndPeriod", m_end);
         m_granted = m_begin != nullptr && m_end != nullptr && m_begin(1) == TIMERR_NOERROR;
     }
     ~FineTimerResolution()
     {
         if (m_granted)
             m_end(1);
-        if (m_library != nullptr)
-            FreeLibrary(m_library);
     }
     FineTimerResolution(const FineTimerResolution&) = delete;
     FineTimerResolution& operator=(const FineTimerResolution&) = delete;
 
 private:
     using PeriodFunction = MMRESULT(WINAPI*)(UINT);
-    HMODULE m_library;
     PeriodFunction m_begin = nullptr;
     PeriodFunction m_end = nullptr;
     bool m_granted = false;
