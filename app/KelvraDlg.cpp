@@ -106,6 +106,8 @@ HCURSOR CKelvraDlg::OnQueryDragIcon()
 
 void CKelvraDlg::OnBrowse()
 {
+    // An open dialog ignores OFN_OVERWRITEPROMPT; without OFN_HIDEREADONLY it
+    // shows its read-only box, as Kelvra's always has.
     CFileDialog fileDialog(TRUE, "hex", nullptr, OFN_OVERWRITEPROMPT, "EERPOM files (*.hex)|*.hex||", nullptr);
     if (fileDialog.DoModal() == IDCANCEL)
         return;

@@ -49,5 +49,5 @@ protected:
 // A 128-byte VT-A image with the signature, identifiers and three strings.
 std::string IdentityImage(WORD header, const std::string& product, const std::string& manufacturer,
                           const std::string& serial);
-// Bytes 0, 1, 2... of the given length.
+// Bytes 1, 8, 15... (index * 7 + 1, wrapping at 256) of the given length.
 std::string CountingBytes(size_t length);
