@@ -68,7 +68,7 @@ BOOL CKelvraDlg::OnInitDialog()
     DriverLibrary = nullptr;
     EepromSizeCombo.ShowWindow(SW_HIDE);
     EepromSizeLabel.ShowWindow(SW_HIDE);
-    EepromSizeCombo.SendMessage(CB_SETCURSEL, 0, 0);
+    EepromSizeCombo.SetCurSel(0);
     WriteTimer = 0;
     VerifyTimer = 0;
     BusyFlag = FALSE;
@@ -136,7 +136,7 @@ void CKelvraDlg::OnChipSizeChoice()
 
 void CKelvraDlg::OnSelchangeEepromSize()
 {
-    const int index = static_cast<int>(EepromSizeCombo.SendMessage(CB_GETCURSEL, 0, 0));
+    const int index = EepromSizeCombo.GetCurSel();
     if (index >= 0 && index < 4)
         EepromSize = EepromSizeTable[index];
 }

@@ -57,9 +57,24 @@ bool PumpMessagesUntil(HWND dialog, const std::function<bool()>& condition, DWOR
     }
 }
 
+namespace
+{
+// The program only runs its dialog modally. A test creates it modelessly
+// instead, through the same dialog procedure DoModal hands the dialog
+// manager, which deriving makes reachable.
+struct ModelessDialog : CDialog
+{
+    static bool Create(CDialog& dialog)
+    {
+        return CreateDialogParamA(AfxGetResourceHandle(), dialog.m_lpszTemplateName, nullptr, &CDialog::DialogProc,
+                                  reinterpret_cast<LPARAM>(&dialog)) != nullptr;
+    }
+};
+}  // namespace
+
 DialogHarness::DialogHarness(CKelvraDlg& dialog) : m_dialog(dialog)
 {
-    if (!m_dialog.Create(CKelvraDlg::IDD))
+    if (!ModelessDialog::Create(m_dialog))
         ADD_FAILURE() << "the dialog could not be created";
     Pump();
 }
@@ -67,7 +82,7 @@ DialogHarness::DialogHarness(CKelvraDlg& dialog) : m_dialog(dialog)
 DialogHarness::~DialogHarness()
 {
     if (m_dialog.m_hWnd != nullptr)
-        m_dialog.DestroyWindow();
+        DestroyWindow(m_dialog.m_hWnd);
     PumpMessagesUntil(nullptr, [] { return true; }, 0);
 }
 
@@ -98,7 +113,7 @@ bool DialogHarness::PumpUntil(const std::function<bool()>& condition, DWORD time
 void DialogHarness::Close()
 {
     Click(IDCANCEL);
-    m_dialog.DestroyWindow();
+    DestroyWindow(m_dialog.m_hWnd);
     Pump();
 }
 
