@@ -6,6 +6,7 @@
 #include "DriverLibrary.h"
 #include "Family0Image.h"
 #include "KelvraDlg.h"
+#include "KelvraTexts.h"
 
 namespace
 {
@@ -84,12 +85,12 @@ bool CKelvraDlg::BeginOperation(CButton& button, LPCSTR progressLine)
     MessageList.UpdateWindow();
     if (DeviceCombo.GetCount() == 0)
     {
-        MessageList.AddString("Please Plug-in Vantrel Usb Device!");
+        MessageList.AddString(KelvraText::NoDevice);
         return false;
     }
     if (ImagePath.IsEmpty())
     {
-        MessageList.AddString("Please Select Hex File!");
+        MessageList.AddString(KelvraText::NoImage);
         return false;
     }
     EnterCriticalSection(&OperationLock);
@@ -185,7 +186,7 @@ bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD de
 
 void CKelvraDlg::WriteOperation()
 {
-    if (!BeginOperation(WriteButton, "Writing ........"))
+    if (!BeginOperation(WriteButton, KelvraText::Writing))
         return;
     bool success = false;
     DWORD deviceKey = 0;
@@ -198,17 +199,17 @@ void CKelvraDlg::WriteOperation()
 
     if (!success)
     {
-        MessageList.AddString("Write Fail!");
+        MessageList.AddString(KelvraText::WriteFail);
         return;
     }
-    MessageList.AddString("Write Success!");
+    MessageList.AddString(KelvraText::WriteSuccess);
     if (AutoVerify != 0)
         OnVerify();
 }
 
 void CKelvraDlg::VerifyOperation()
 {
-    if (!BeginOperation(VerifyButton, "Verifying ........"))
+    if (!BeginOperation(VerifyButton, KelvraText::Verifying))
         return;
     bool success = false;
     DWORD deviceKey = 0;
@@ -227,10 +228,10 @@ void CKelvraDlg::VerifyOperation()
 
     if (!success)
     {
-        MessageList.AddString("Verify Fail!");
+        MessageList.AddString(KelvraText::VerifyFail);
         return;
     }
-    MessageList.AddString("Verify Success!");
+    MessageList.AddString(KelvraText::VerifySuccess);
     MessageList.AddString("");
     if (family == 0 && Family0Image::HasSignature(ReadBackBuffer))
         ImageInfoReport(ReadBackBuffer);

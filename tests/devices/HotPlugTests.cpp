@@ -6,6 +6,7 @@
 
 #include "DialogHarness.h"
 #include "FakeHidPlatform.h"
+#include "KelvraTexts.h"
 #include "WorkingFolder.h"
 
 namespace
@@ -33,7 +34,7 @@ protected:
     // Sends the notification; true when it rebuilt the list (each rebuild is two passes).
     bool Notify(DialogHarness& harness, WPARAM event, const void* record)
     {
-        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Write Success!"));
+        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(KelvraText::WriteSuccess));
         const int passesBefore = platform.passesEnded;
         SendMessageA(harness.Window(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
         harness.Pump();

@@ -5,13 +5,11 @@
 #include <thread>
 
 #include "DialogHarness.h"
+#include "KelvraTexts.h"
 #include "WorkingFolder.h"
 
 namespace
 {
-const char* const SizeTexts[] = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
-                                 "24C16 ->  2048 bytes"};
-
 class DialogTest : public testing::Test
 {
 protected:
@@ -30,7 +28,7 @@ TEST_F(DialogTest, StartsWithFamilyAHiddenSizeControlsAndFocusOnExit)
     EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE));
     EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
     EXPECT_EQ(256u, dialog.EepromSize);
-    EXPECT_EQ(std::vector<std::string>(std::begin(SizeTexts), std::end(SizeTexts)),
+    EXPECT_EQ(std::vector<std::string>(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows)),
               ComboBoxEntries(harness.Control(IDC_EEPROM_SIZE)));
     EXPECT_EQ(0, harness.CurrentSelection(IDC_EEPROM_SIZE));
     EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
@@ -149,7 +147,7 @@ TEST_F(DialogTest, SizeSelectionSurvivesARoundTripThroughOtherFamilies)
     harness.Click(IDC_CHIP_A);
     harness.Click(IDC_CHIP_C);
     EXPECT_EQ(2, harness.CurrentSelection(IDC_EEPROM_SIZE));
-    EXPECT_EQ("24C08 ->  1024 bytes", harness.Text(IDC_EEPROM_SIZE));
+    EXPECT_EQ(KELVRA_SIZE_ROW_24C08, harness.Text(IDC_EEPROM_SIZE));
     EXPECT_EQ(1024u, dialog.EepromSize);
 
     for (int index = 0; index < 4; ++index)
@@ -170,7 +168,7 @@ TEST_F(DialogTest, NoSelectionOrTypedSizeTextLeavesTheSizeAlone)
 
     // Typing into the combo box's edit field notifies an edit change, not a selection.
     HWND combo = harness.Control(IDC_EEPROM_SIZE);
-    SetWindowTextA(combo, "24C02 ->  256 bytes");
+    SetWindowTextA(combo, KELVRA_SIZE_ROW_24C02);
     SendMessageA(harness.Window(), WM_COMMAND, MAKEWPARAM(IDC_EEPROM_SIZE, CBN_EDITCHANGE),
                  reinterpret_cast<LPARAM>(combo));
     harness.Pump();

@@ -18,7 +18,7 @@ using Lines = std::vector<std::string>;
 
 const Lines WinesDevice{"VID_845e&PID_0001"};
 const Lines WinesDeviceAndStale{"VID_845e&PID_0001", "stale entry"};
-const Lines NoImage{"Please Select Hex File!"};
+const Lines NoImage{KelvraText::NoImage};
 
 // A line in the message list, and a device list that only a rebuild puts
 // back to Wine's one device with entry 0 selected.

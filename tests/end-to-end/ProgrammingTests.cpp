@@ -16,7 +16,7 @@ constexpr unsigned long long WineDeviceKey = 0x845E0001;
 // A successful VT-A verify of an identity image for Wine's device.
 Lines VerifiedIdentity(const std::string& product, const std::string& manufacturer, const std::string& serial)
 {
-    return {"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
+    return {KelvraText::Verifying, KelvraText::VerifySuccess, "", "VID:0x845e", "PID:0x0001",
             "Product String:" + product, "Manufacture String:" + manufacturer, "Serial Number:" + serial};
 }
 
@@ -75,9 +75,9 @@ TEST_F(EndToEndTest, VtcKeepsTheChosenSizeAcrossAVtaWrite)
     const auto& kelvra = Start();
 
     kelvra.ChooseFamily(ChipFamily::C);
-    kelvra.ChooseEepromSize("24C08 ->  1024 bytes");
+    kelvra.ChooseEepromSize(KELVRA_SIZE_ROW_24C08);
     kelvra.Browse(firstPath);
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}),
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}),
               LinesAfter(kelvra, OperationKind::WriteThenVerify));
     EXPECT_EQ(firstImage, Chip(ChipC).substr(0, 1024));
 
@@ -90,7 +90,7 @@ TEST_F(EndToEndTest, VtcKeepsTheChosenSizeAcrossAVtaWrite)
     kelvra.ChooseFamily(ChipFamily::C);
     EXPECT_EQ(2, kelvra.EepromSizes().selected);
     kelvra.Browse(secondPath);
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}),
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}),
               LinesAfter(kelvra, OperationKind::WriteThenVerify));
     EXPECT_EQ(secondImage, Chip(ChipC).substr(0, 1024));
 
@@ -128,7 +128,7 @@ TEST_F(EndToEndTest, VerifyFailsOnAChipThatDiffersInItsLastByte)
     const auto& kelvra = Start();
     kelvra.Browse(WriteImage("identity.hex", image));
 
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), LinesAfter(kelvra, OperationKind::Verify));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), LinesAfter(kelvra, OperationKind::Verify));
     EXPECT_EQ(other, Chip(ChipA));
 
     // The same Kelvra and file succeed once the chip holds the image.
@@ -174,14 +174,14 @@ TEST_F(EndToEndTest, SecondKelvraOnTheDeviceBeingWrittenFailsWithoutACallAndWrit
     // The first Kelvra holds the device once its library has been called.
     ASSERT_TRUE(KelvraAutomation::WaitUntil([&] { return !Calls().empty(); }, KelvraAutomation::Milliseconds(10000),
                                             KelvraAutomation::Milliseconds(5)));
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), LinesAfter(second, OperationKind::Write));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), LinesAfter(second, OperationKind::Write));
     ASSERT_FALSE(first.IsWriteEnabled()) << "the first write ended too soon to overlap";
     for (const LoggedCall& open : CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection"))
         EXPECT_EQ(HandleArgument(first), open.ArgumentValue(0));
 
     // A Kelvra that dies in the middle of a write leaves the device free.
     KillKelvra(first);
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), LinesAfter(second, OperationKind::Write));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), LinesAfter(second, OperationKind::Write));
     EXPECT_EQ(image, Chip(ChipA));
 
     ExitKelvra();
@@ -199,12 +199,12 @@ TEST_F(EndToEndTest, LibrariesLoadFromPathButNeverFromTheWorkingFolder)
     const auto& kelvra = Start();
 
     kelvra.Browse(WriteImage("a.hex", PatternBytes(128, 4)));
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), LinesAfter(kelvra, OperationKind::Write));
     EXPECT_TRUE(Calls().empty());
 
     kelvra.ChooseFamily(ChipFamily::B);
     kelvra.Browse(WriteImage("b.hex", PatternBytes(256, 5)));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), LinesAfter(kelvra, OperationKind::Write));
     EXPECT_EQ(PatternBytes(256, 5), Chip("VT_HIDB-845E0001.bin"));
 
     ExitKelvra();

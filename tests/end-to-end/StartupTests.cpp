@@ -16,7 +16,7 @@ TEST_F(EndToEndTest, WithoutSettingsNoDeviceIsListedAndWriteAsksForOne)
     EXPECT_EQ(Lines{}, devices.entries);
     EXPECT_EQ(-1, devices.selected);
     // The device comes before the missing path.
-    EXPECT_EQ(Lines{"Please Plug-in Vantrel Usb Device!"}, LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ(Lines{KelvraText::NoDevice}, LinesAfter(kelvra, OperationKind::Write));
 
     ExitKelvra();
 }
@@ -31,7 +31,7 @@ TEST_F(EndToEndTest, SettingsNamingWinesDeviceListItSelectedAndWriteAsksForAFile
     EXPECT_EQ(Lines{"VID_845e&PID_0001"}, devices.entries);
     EXPECT_EQ(0, devices.selected);
     EXPECT_EQ("", kelvra.ImagePath());
-    EXPECT_EQ(Lines{"Please Select Hex File!"}, LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ(Lines{KelvraText::NoImage}, LinesAfter(kelvra, OperationKind::Write));
 
     ExitKelvra();
 }

@@ -12,7 +12,7 @@ TEST_F(ProgrammingTest, FailedWordStopsTheWriteAndTheCloseStillFollows)
     Start();
     ChooseImage(CountingBytes(128));
     SetEmulator("VT_HIDA", "FailWriteWord", "5");
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
     const auto calls = Calls();
     const auto writes = CallsOf(calls, "WriteEEPROM");
     ASSERT_EQ(6u, writes.size());
@@ -28,15 +28,15 @@ TEST_F(ProgrammingTest, FailedOpenAndFailedBurnReportFail)
     Start();
     ChooseImage(CountingBytes(128));
     SetEmulator("VT_HIDA", "FailOpen", "1");
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
     EXPECT_TRUE(CallsOf(Calls(), "CloseDevice").empty());
     ExpectRestored();
 
     ChooseFamily(2);
     ChooseImage(CountingBytes(256));
     SetEmulator("VT_HIDC", "FailBurn", "1");
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
     EXPECT_EQ(2u, CallsOf(Calls(), "rmDeviceClose").size());
     ExpectRestored();
 }
@@ -47,8 +47,8 @@ TEST_F(ProgrammingTest, MissingLibraryFailsAndEnablesTheButtonAgain)
     UseLibrariesFrom(folder.PathOf("empty"));
     Start();
     ChooseImage(CountingBytes(128));
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
     ExpectRestored();
 }
 
@@ -70,8 +70,8 @@ TEST_F(ProgrammingTest, AnyMissingExportCallsNothingOfThatLibrary)
         UseLibrariesFrom(EmulatedDriversFolderMissing(entry.missing));
         ChooseFamily(entry.family);
         ChooseImage(CountingBytes(256));
-        const Lines expected = entry.button == IDC_WRITE ? Lines{"Writing ........", "Write Fail!"}
-                                                         : Lines{"Verifying ........", "Verify Fail!"};
+        const Lines expected = entry.button == IDC_WRITE ? Lines{KelvraText::Writing, KelvraText::WriteFail}
+                                                         : Lines{KelvraText::Verifying, KelvraText::VerifyFail};
         EXPECT_EQ(expected, Press(entry.button)) << entry.missing;
         EXPECT_TRUE(Calls().empty()) << entry.missing;
         ExpectRestored();
@@ -80,7 +80,7 @@ TEST_F(ProgrammingTest, AnyMissingExportCallsNothingOfThatLibrary)
     UseLibrariesFrom(EmulatedDriversFolderMissing("ReadEEPROM"));
     ChooseFamily(0);
     ChooseImage(CountingBytes(128));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), Press(IDC_WRITE));
 }
 
 TEST_F(ProgrammingTest, ImageFileThatCannotBeOpenedFailsWithoutADriverCall)
@@ -88,18 +88,18 @@ TEST_F(ProgrammingTest, ImageFileThatCannotBeOpenedFailsWithoutADriverCall)
     Start();
     ChooseImage(CountingBytes(128));
     DeleteFileA(folder.PathOf("image.hex").c_str());
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
     ExpectRestored();
 
     CreateDirectoryA(folder.PathOf("folder.hex").c_str(), nullptr);
     dialog.ImagePath = folder.PathOf("folder.hex").c_str();
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
     ExpectRestored();
 
     ChooseImage(CountingBytes(128));
     HANDLE locked = CreateFileA(folder.PathOf("image.hex").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
     CloseHandle(locked);
     ExpectRestored();
     EXPECT_TRUE(Calls().empty());
@@ -118,8 +118,8 @@ TEST_F(ProgrammingTest, DeviceListWithoutSelectionFailsWithoutADriverCall)
     ASSERT_EQ(CB_ERR, SendMessageA(deviceList, CB_GETCURSEL, 0, 0));
     ASSERT_EQ(1, SendMessageA(deviceList, CB_GETCOUNT, 0, 0));
 
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
     EXPECT_TRUE(Calls().empty());
     ExpectRestored();
 }

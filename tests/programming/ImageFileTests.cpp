@@ -8,9 +8,9 @@ namespace
 {
 using Lines = std::vector<std::string>;
 
-const Lines WriteFailed{"Writing ........", "Write Fail!"};
-const Lines VerifyFailed{"Verifying ........", "Verify Fail!"};
-const Lines VerifiedIdentity{"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
+const Lines WriteFailed{KelvraText::Writing, KelvraText::WriteFail};
+const Lines VerifyFailed{KelvraText::Verifying, KelvraText::VerifyFail};
+const Lines VerifiedIdentity{KelvraText::Verifying, KelvraText::VerifySuccess, "", "VID:0x845e", "PID:0x0001",
                              "Product String:P", "Manufacture String:M", "Serial Number:S"};
 
 void WriteWideFile(const std::wstring& path, const std::string& bytes)

@@ -8,8 +8,8 @@
 
 namespace
 {
-const char* const FinalLines[] = {"Please Plug-in Vantrel Usb Device!", "Please Select Hex File!", "Write Fail!",
-                                  "Verify Success!", "Verify Fail!"};
+const char* const FinalLines[] = {KelvraText::NoDevice, KelvraText::NoImage, KelvraText::WriteFail,
+                                  KelvraText::VerifySuccess, KelvraText::VerifyFail};
 
 bool HasFinalLine(const std::vector<std::string>& lines, bool writeEndsIt)
 {
@@ -18,7 +18,7 @@ bool HasFinalLine(const std::vector<std::string>& lines, bool writeEndsIt)
         for (const char* final : FinalLines)
             if (line == final)
                 return true;
-        if (writeEndsIt && line == "Write Success!")
+        if (writeEndsIt && line == KelvraText::WriteSuccess)
             return true;
     }
     return false;
@@ -104,7 +104,7 @@ std::vector<std::string> ProgrammingTest::Press(int buttonId)
             const auto lines = harness->Messages();
             // A write that verifies next ends with the verify's lines.
             const bool verifyPending = buttonId == IDC_WRITE && !writeEndsIt && !lines.empty() &&
-                                       lines.back() == "Write Success!";
+                                       lines.back() == KelvraText::WriteSuccess;
             return !verifyPending && HasFinalLine(lines, writeEndsIt);
         },
         20000);

@@ -10,6 +10,7 @@
 
 #include "CallLog.h"
 #include "DialogHarness.h"
+#include "KelvraTexts.h"
 #include "WorkingFolder.h"
 
 constexpr DWORD WineDeviceKey = 0x845E0001;

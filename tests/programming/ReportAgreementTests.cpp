@@ -63,10 +63,10 @@ Lines ShownIdentity(const std::string& path)
     return lines;
 }
 
-// Kelvra's lines after its own "Verify Success!" and empty line.
+// Kelvra's lines after its own KelvraText::VerifySuccess and empty line.
 Lines ReportedIdentity(const Lines& verifyLines)
 {
-    if (verifyLines.size() < 3 || verifyLines[1] != "Verify Success!")
+    if (verifyLines.size() < 3 || verifyLines[1] != KelvraText::VerifySuccess)
         return {"(verify failed)"};
     return Lines(verifyLines.begin() + 3, verifyLines.end());
 }

@@ -11,7 +11,7 @@ TEST_F(ProgrammingTest, Family0VerifyOfAFullIdentityListsItInTableOrder)
     const std::string image = IdentityImage(0x6707, "Vantrel Pad", "Vantrel Ltd", "SN0042");
     SeedChip("VT_HIDA", image);
     ChooseImage(image);
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, "", "VID:0x845e", "PID:0x0001",
                      "Product String:Vantrel Pad", "Manufacture String:Vantrel Ltd", "Serial Number:SN0042"}),
               Press(IDC_VERIFY));
 
@@ -50,7 +50,7 @@ TEST_F(ProgrammingTest, ReportFollowsTheHeaderBitsAndLengthBytes)
     {
         SeedChip("VT_HIDA", entry.image);
         ChooseImage(entry.image);
-        Lines expected{"Verifying ........", "Verify Success!", ""};
+        Lines expected{KelvraText::Verifying, KelvraText::VerifySuccess, ""};
         expected.insert(expected.end(), entry.reportLines.begin(), entry.reportLines.end());
         EXPECT_EQ(expected, Press(IDC_VERIFY));
     }
@@ -63,10 +63,10 @@ TEST_F(ProgrammingTest, ShortImageVerifiesAgainstZeroTailAndOnlyTheSizeCounts)
     ChooseImage(CountingBytes(100));
     // Only the first 256 bytes count: the chip may differ beyond them.
     SeedChip("VT_HIDB", CountingBytes(100) + std::string(156, '\0'));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}), Press(IDC_VERIFY));
 
     SeedChip("VT_HIDB", CountingBytes(100) + std::string(155, '\0') + "\x01");
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
 }
 
 TEST_F(ProgrammingTest, FamiliesOneAndTwoNeverReport)
@@ -76,12 +76,12 @@ TEST_F(ProgrammingTest, FamiliesOneAndTwoNeverReport)
     ChooseFamily(1);
     SeedChip("VT_HIDB", image);
     ChooseImage(image);
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}), Press(IDC_VERIFY));
 
     ChooseFamily(2);
     SeedChip("VT_HIDC", image + std::string(1792, '\0'));
     ChooseImage(image);
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}), Press(IDC_VERIFY));
     const auto sizes = CallsOf(Calls(), "rmSetEEPROMSize");
     ASSERT_EQ(1u, sizes.size());
     EXPECT_EQ(256u, sizes[0].ArgumentValue(1));
@@ -94,7 +94,7 @@ TEST_F(ProgrammingTest, FailedReadStopsTheWordsAndStillCloses)
     SeedChip("VT_HIDA", image);
     ChooseImage(image);
     SetEmulator("VT_HIDA", "FailReadWord", "9");
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
     const auto calls = Calls();
     EXPECT_EQ(10u, CallsOf(calls, "ReadEEPROM").size());
     EXPECT_EQ("CloseDevice", calls.back().function);
@@ -109,7 +109,7 @@ TEST_F(ProgrammingTest, DifferingByteFailsTheVerifyWithoutReport)
     SeedChip("VT_HIDA", image);
     ChooseImage(image);
     SetEmulator("VT_HIDA", "CorruptReadOffset", "127");
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
     ExpectRestored();
 }
 }  // namespace

@@ -21,8 +21,8 @@ TEST_F(ProgrammingTest, PreconditionLinesComeFirstAndCallNoLibrary)
     folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini", "[KELVRA]\n");
     Start();
     // The device test comes before the path test.
-    EXPECT_EQ(Lines{"Please Plug-in Vantrel Usb Device!"}, Press(IDC_WRITE));
-    EXPECT_EQ(Lines{"Please Plug-in Vantrel Usb Device!"}, Press(IDC_VERIFY));
+    EXPECT_EQ(Lines{KelvraText::NoDevice}, Press(IDC_WRITE));
+    EXPECT_EQ(Lines{KelvraText::NoDevice}, Press(IDC_VERIFY));
     harness.reset();
 
     WriteSettings(0);
@@ -30,10 +30,10 @@ TEST_F(ProgrammingTest, PreconditionLinesComeFirstAndCallNoLibrary)
     DialogHarness secondHarness(withDevice);
     secondHarness.Click(IDC_WRITE);
     secondHarness.PumpUntil([&] { return !secondHarness.Messages().empty(); });
-    EXPECT_EQ(Lines{"Please Select Hex File!"}, secondHarness.Messages());
+    EXPECT_EQ(Lines{KelvraText::NoImage}, secondHarness.Messages());
     secondHarness.Click(IDC_VERIFY);
     secondHarness.PumpUntil([&] { return !secondHarness.Messages().empty(); });
-    EXPECT_EQ(Lines{"Please Select Hex File!"}, secondHarness.Messages());
+    EXPECT_EQ(Lines{KelvraText::NoImage}, secondHarness.Messages());
     EXPECT_FALSE(withDevice.BusyFlag);
     EXPECT_TRUE(Calls().empty());
 }
@@ -43,7 +43,7 @@ TEST_F(ProgrammingTest, Family0WritesSixtyFourPacedWordsOfAShortImage)
     Start();
     const std::string image = CountingBytes(100);
     ChooseImage(image);
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), Press(IDC_WRITE));
 
     const auto calls = Calls();
     ASSERT_EQ(66u, calls.size());
@@ -78,14 +78,14 @@ TEST_F(ProgrammingTest, FamiliesOneAndTwoWriteTheirSizeInOneBurn)
     Start();
     ChooseFamily(1);
     ChooseImage(CountingBytes(100));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), Press(IDC_WRITE));
     EXPECT_EQ(CountingBytes(100) + std::string(156, '\0'), ChipContents("VT_HIDB"));
 
     ChooseFamily(2);
     harness->SelectSize(3);
     const std::string longImage = CountingBytes(3000);
     ChooseImage(longImage);
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), Press(IDC_WRITE));
     EXPECT_EQ(longImage.substr(0, 2048), ChipContents("VT_HIDC"));
 
     const auto calls = Calls();
@@ -120,7 +120,7 @@ TEST_F(ProgrammingTest, AFamily0WriteBetweenFamily2WritesKeepsTheChosenSize)
     Press(IDC_WRITE);
     ChooseFamily(2);
     ChooseImage(CountingBytes(2048));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), Press(IDC_WRITE));
 
     const auto sizes = CallsOf(Calls(), "rmSetEEPROMSize");
     ASSERT_EQ(2u, sizes.size());
@@ -153,7 +153,7 @@ TEST_F(ProgrammingTest, TimerThatFiresDuringAnOperationIsServedAfterIt)
 
     dialog.BusyFlag = FALSE;
     EXPECT_TRUE(harness->PumpUntil([&] { return harness->Messages().size() == 2; }, 5000));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), harness->Messages());
+    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), harness->Messages());
     EXPECT_EQ(1u, CallsOf(Calls(), "rmBurnEEPROM").size());
 }
 
@@ -163,7 +163,7 @@ TEST_F(ProgrammingTest, AutoVerifyReplacesTheWriteLinesWithTheVerifyLines)
     Start();
     ChooseFamily(1);
     ChooseImage(CountingBytes(256));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}), Press(IDC_WRITE));
+    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}), Press(IDC_WRITE));
     const auto burns = CallsOf(Calls(), "rmBurnEEPROM");
     ASSERT_EQ(2u, burns.size());
     EXPECT_EQ(1u, burns[0].ArgumentValue(0));
@@ -188,7 +188,7 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
         clickedWhileDisabled = !IsWindowEnabled(write);
         const bool ended = WaitFor([&] {
             const auto lines = ListBoxLines(GetDlgItem(window, IDC_MESSAGES));
-            return !lines.empty() && lines.back() == "Write Success!";
+            return !lines.empty() && lines.back() == KelvraText::WriteSuccess;
         }, 20000);
         if (!ended)
             return;

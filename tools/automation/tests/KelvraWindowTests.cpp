@@ -14,8 +14,7 @@ namespace {
 // Wine's own HID device 845e/0001 is always there.
 const std::string AutoVerifySettings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=1\r\n";
 const std::string PlainSettings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=0\r\n";
-const std::vector<std::string> SizeRows = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
-                                           "24C16 ->  2048 bytes"};
+const std::vector<std::string> SizeRows(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows));
 
 class KelvraWindowTest : public ::testing::Test
 {
@@ -107,7 +106,7 @@ TEST_F(KelvraWindowTest, ChoosesSizesByRowAndByText)
     EXPECT_EQ(m_window->EepromSizes().selected, 2);
     m_window->ChooseEepromSize(3);
     EXPECT_EQ(m_window->EepromSizes().selected, 3);
-    m_window->ChooseEepromSize("24C04 ->  512 bytes");
+    m_window->ChooseEepromSize(KELVRA_SIZE_ROW_24C04);
     EXPECT_EQ(m_window->EepromSizes().selected, 1);
 }
 
@@ -158,7 +157,7 @@ TEST_F(KelvraWindowTest, ChoosingAFamilyClearsThePath)
 
 TEST_F(KelvraWindowTest, ReadsEveryMessageLine)
 {
-    const std::vector<std::string> lines = {"Verify Success!", "", "VID:0x845e", "Serial Number:0001 & more"};
+    const std::vector<std::string> lines = {KelvraText::VerifySuccess, "", "VID:0x845e", "Serial Number:0001 & more"};
     for (const auto& line : lines)
         AddMessageLine(line);
     EXPECT_EQ(m_window->Messages(), lines);
@@ -166,10 +165,10 @@ TEST_F(KelvraWindowTest, ReadsEveryMessageLine)
 
 TEST_F(KelvraWindowTest, ANotificationOfAnotherClassLeavesTheMessages)
 {
-    AddMessageLine("Write Success!");
+    AddMessageLine(KelvraText::WriteSuccess);
     m_window->SendDeviceChange(DeviceEvent::Arrival, UsbDeviceInterfaceClass);
     m_window->SendDeviceChange(DeviceEvent::Removal, HidInterfaceClass, DBT_DEVTYP_VOLUME);
-    EXPECT_EQ(m_window->Messages(), std::vector<std::string>{"Write Success!"});
+    EXPECT_EQ(m_window->Messages(), std::vector<std::string>{KelvraText::WriteSuccess});
 }
 
 TEST_F(KelvraWindowTest, ReadsTheDeviceList)
@@ -181,7 +180,7 @@ TEST_F(KelvraWindowTest, ReadsTheDeviceList)
 
 TEST_F(KelvraWindowTest, AHidNotificationReachesKelvra)
 {
-    AddMessageLine("Write Success!");
+    AddMessageLine(KelvraText::WriteSuccess);
     m_window->SendDeviceChange(DeviceEvent::Removal, HidInterfaceClass);
     // Kelvra's rebuild of the device list empties the messages.
     EXPECT_EQ(m_window->Messages(), std::vector<std::string>{});
@@ -192,16 +191,16 @@ TEST_F(KelvraWindowTest, ARefusalEndsAnOperationStartedOnAnEmptyList)
 {
     ASSERT_EQ(m_window->Messages(), std::vector<std::string>{});
     const OperationResult result = m_window->RunOperation(OperationKind::Verify);
-    EXPECT_EQ(result.finalLine, "Please Select Hex File!");
-    EXPECT_EQ(result.lines, std::vector<std::string>{"Please Select Hex File!"});
+    EXPECT_EQ(result.finalLine, KelvraText::NoImage);
+    EXPECT_EQ(result.lines, std::vector<std::string>{KelvraText::NoImage});
 }
 
 TEST_F(KelvraWindowTest, AWriteThenVerifyEndsWithTheVerify)
 {
     m_window->Browse(ImageFile("image.hex"));
     const OperationResult result = m_window->RunOperation(OperationKind::WriteThenVerify);
-    EXPECT_EQ(result.finalLine, "Verify Success!");
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"Verifying ........", "Verify Success!", ""}));
+    EXPECT_EQ(result.finalLine, KelvraText::VerifySuccess);
+    EXPECT_EQ(result.lines, (std::vector<std::string>{KelvraText::Verifying, KelvraText::VerifySuccess, ""}));
     EXPECT_TRUE(m_window->IsWriteEnabled());
     EXPECT_TRUE(m_window->IsVerifyEnabled());
 }
@@ -211,18 +210,18 @@ TEST_F(KelvraWindowTest, AFailedWriteEndsAWriteThenVerify)
     m_window->Browse(ImageFile("image.hex"));
     m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nFailOpen=1\r\n");
     const OperationResult result = m_window->RunOperation(OperationKind::WriteThenVerify);
-    EXPECT_EQ(result.finalLine, "Write Fail!");
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"Writing ........", "Write Fail!"}));
+    EXPECT_EQ(result.finalLine, KelvraText::WriteFail);
+    EXPECT_EQ(result.lines, (std::vector<std::string>{KelvraText::Writing, KelvraText::WriteFail}));
 }
 
 TEST_F(KelvraWindowTest, AnOperationIsNotEndedByTheLinesOfTheOneBefore)
 {
     m_window->Browse(ImageFile("image.hex"));
-    ASSERT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, "Verify Fail!");  // erased chip
-    ASSERT_EQ(m_window->RunOperation(OperationKind::WriteThenVerify).finalLine, "Verify Success!");
-    // The list still shows "Verify Success!" when the next verify is pressed.
+    ASSERT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, KelvraText::VerifyFail);  // erased chip
+    ASSERT_EQ(m_window->RunOperation(OperationKind::WriteThenVerify).finalLine, KelvraText::VerifySuccess);
+    // The list still shows KelvraText::VerifySuccess when the next verify is pressed.
     m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nCorruptReadOffset=5\r\n");
-    EXPECT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, "Verify Fail!");
+    EXPECT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, KelvraText::VerifyFail);
 }
 
 TEST_F(KelvraWindowTest, ExitEndsTheProcess)
@@ -244,16 +243,16 @@ TEST_F(WithoutAutoVerifyTest, AWriteEndsAtItsOwnLine)
 {
     m_window->Browse(ImageFile("image.hex"));
     const OperationResult result = m_window->RunOperation(OperationKind::Write);
-    EXPECT_EQ(result.finalLine, "Write Success!");
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"Writing ........", "Write Success!"}));
+    EXPECT_EQ(result.finalLine, KelvraText::WriteSuccess);
+    EXPECT_EQ(result.lines, (std::vector<std::string>{KelvraText::Writing, KelvraText::WriteSuccess}));
 }
 
 TEST_F(WithoutAutoVerifyTest, ASecondWriteGetsItsOwnOutcome)
 {
     m_window->Browse(ImageFile("image.hex"));
-    ASSERT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, "Write Success!");
+    ASSERT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, KelvraText::WriteSuccess);
     m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nFailWriteWord=60\r\n");
-    EXPECT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, "Write Fail!");
+    EXPECT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, KelvraText::WriteFail);
 }
 
 TEST_F(WithoutAutoVerifyTest, PressAndWaitAsTwoSteps)
@@ -261,7 +260,7 @@ TEST_F(WithoutAutoVerifyTest, PressAndWaitAsTwoSteps)
     m_window->Browse(ImageFile("image.hex"));
     const PendingOperation pending = m_window->StartOperation(OperationKind::Verify);
     EXPECT_EQ(pending.kind, OperationKind::Verify);
-    EXPECT_EQ(m_window->WaitForOperationEnd(pending).finalLine, "Verify Fail!");
+    EXPECT_EQ(m_window->WaitForOperationEnd(pending).finalLine, KelvraText::VerifyFail);
 }
 
 }  // namespace

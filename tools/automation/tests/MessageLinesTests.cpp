@@ -6,35 +6,35 @@ using namespace KelvraAutomation;
 
 namespace {
 
-const std::vector<std::string> VerifiedImage = {"Verify Success!", "", "VID:0x845e", "PID:0x0001",
+const std::vector<std::string> VerifiedImage = {KelvraText::VerifySuccess, "", "VID:0x845e", "PID:0x0001",
                                                 "Product String:Panel"};
 
 TEST(FinalLineOf, ProgressAloneEndsNothing)
 {
-    EXPECT_FALSE(FinalLineOf(OperationKind::Write, {"Writing ........"}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Verifying ........"}));
+    EXPECT_FALSE(FinalLineOf(OperationKind::Write, {KelvraText::Writing}));
+    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {KelvraText::Verifying}));
     EXPECT_FALSE(FinalLineOf(OperationKind::WriteThenVerify, {}));
 }
 
 TEST(FinalLineOf, WriteEndsAtItsOutcome)
 {
-    EXPECT_EQ(FinalLineOf(OperationKind::Write, {"Writing ........", "Write Success!"}), "Write Success!");
-    EXPECT_EQ(FinalLineOf(OperationKind::Write, {"Writing ........", "Write Fail!"}), "Write Fail!");
+    EXPECT_EQ(FinalLineOf(OperationKind::Write, {KelvraText::Writing, KelvraText::WriteSuccess}), KelvraText::WriteSuccess);
+    EXPECT_EQ(FinalLineOf(OperationKind::Write, {KelvraText::Writing, KelvraText::WriteFail}), KelvraText::WriteFail);
 }
 
 TEST(FinalLineOf, RefusalsEndEveryKind)
 {
     for (OperationKind kind : {OperationKind::Write, OperationKind::Verify, OperationKind::WriteThenVerify})
     {
-        EXPECT_EQ(FinalLineOf(kind, {"Please Plug-in Vantrel Usb Device!"}), "Please Plug-in Vantrel Usb Device!");
-        EXPECT_EQ(FinalLineOf(kind, {"Please Select Hex File!"}), "Please Select Hex File!");
+        EXPECT_EQ(FinalLineOf(kind, {KelvraText::NoDevice}), KelvraText::NoDevice);
+        EXPECT_EQ(FinalLineOf(kind, {KelvraText::NoImage}), KelvraText::NoImage);
     }
 }
 
 TEST(FinalLineOf, AWriteOutcomeDoesNotEndAVerify)
 {
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Writing ........", "Write Success!"}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Write Fail!"}));
+    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {KelvraText::WriteFail}));
 }
 
 TEST(FinalLineOf, AVerifyOutcomeDoesNotEndAWrite)
@@ -44,19 +44,19 @@ TEST(FinalLineOf, AVerifyOutcomeDoesNotEndAWrite)
 
 TEST(FinalLineOf, WriteThenVerifyGoesOnPastWriteSuccess)
 {
-    EXPECT_FALSE(FinalLineOf(OperationKind::WriteThenVerify, {"Writing ........", "Write Success!"}));
-    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, VerifiedImage), "Verify Success!");
-    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, {"Verifying ........", "Verify Fail!"}), "Verify Fail!");
+    EXPECT_FALSE(FinalLineOf(OperationKind::WriteThenVerify, {KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, VerifiedImage), KelvraText::VerifySuccess);
+    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, {KelvraText::Verifying, KelvraText::VerifyFail}), KelvraText::VerifyFail);
 }
 
 TEST(FinalLineOf, WriteThenVerifyEndsAtAFailedWrite)
 {
-    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, {"Writing ........", "Write Fail!"}), "Write Fail!");
+    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, {KelvraText::Writing, KelvraText::WriteFail}), KelvraText::WriteFail);
 }
 
 TEST(FinalLineOf, VerifySuccessIsFoundAheadOfTheReport)
 {
-    EXPECT_EQ(FinalLineOf(OperationKind::Verify, VerifiedImage), "Verify Success!");
+    EXPECT_EQ(FinalLineOf(OperationKind::Verify, VerifiedImage), KelvraText::VerifySuccess);
 }
 
 TEST(FinalLineOf, LinesMustMatchWhole)
