@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "DeviceBroadcast.h"
 #include "DialogHarness.h"
 #include "FakeHidPlatform.h"
 #include "KelvraTexts.h"
@@ -13,12 +14,7 @@ namespace
 {
 DEV_BROADCAST_DEVICEINTERFACE_A InterfaceRecord(const GUID& classGuid)
 {
-    DEV_BROADCAST_DEVICEINTERFACE_A record;
-    std::memset(&record, 0, sizeof record);
-    record.dbcc_size = sizeof record;
-    record.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    record.dbcc_classguid = classGuid;
-    return record;
+    return KelvraAutomation::MakeDeviceInterfaceRecord(classGuid, DBT_DEVTYP_DEVICEINTERFACE);
 }
 
 class HotPlugTest : public testing::Test

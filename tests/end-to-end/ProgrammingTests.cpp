@@ -13,13 +13,6 @@ const std::string ChipA = "VT_HIDA-845E0001.bin";
 const std::string ChipC = "VT_HIDC-845E0001.bin";
 constexpr unsigned long long WineDeviceKey = 0x845E0001;
 
-// A successful VT-A verify of an identity image for Wine's device.
-Lines VerifiedIdentity(const std::string& product, const std::string& manufacturer, const std::string& serial)
-{
-    return {KelvraText::Verifying, KelvraText::VerifySuccess, "", "VID:0x845e", "PID:0x0001",
-            "Product String:" + product, "Manufacture String:" + manufacturer, "Serial Number:" + serial};
-}
-
 unsigned long long HandleArgument(const KelvraAutomation::KelvraWindow& kelvra)
 {
     // The libraries take the handle as one 32-bit word.
@@ -40,7 +33,7 @@ TEST_F(EndToEndTest, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
 {
     Install();
     WriteSettings(SettingsFor("845e", "0001", 1));
-    const std::string image = IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN0042");
+    const std::string image = IdentityImage(0x6707, "Vantrel Pad", "Vantrel Ltd", "SN0042");
     const std::string path = WriteImage("identity.hex", image);
     const auto& kelvra = Start();
 
@@ -68,7 +61,7 @@ TEST_F(EndToEndTest, VtcKeepsTheChosenSizeAcrossAVtaWrite)
     WriteSettings(SettingsFor("845e", "0001", 1));
     const std::string firstImage = PatternBytes(1024, 1);
     const std::string secondImage = PatternBytes(1024, 2);
-    const std::string identity = IdentityImage(0x6707, 0x845e, 0x0001, "P", "M", "S");
+    const std::string identity = IdentityImage(0x6707, "P", "M", "S");
     const std::string firstPath = WriteImage("first.hex", firstImage);
     const std::string secondPath = WriteImage("second.hex", secondImage);
     const std::string identityPath = WriteImage("identity.hex", identity);
@@ -121,7 +114,7 @@ TEST_F(EndToEndTest, VerifyFailsOnAChipThatDiffersInItsLastByte)
 {
     Install();
     WriteSettings(SettingsFor("845e", "0001", 1));
-    const std::string image = IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN0042");
+    const std::string image = IdentityImage(0x6707, "Vantrel Pad", "Vantrel Ltd", "SN0042");
     std::string other = image;
     other[127] = '\x5A';
     SeedChip(ChipA, other);
@@ -143,7 +136,7 @@ TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
 {
     Install();
     WriteSettings(SettingsFor("845e", "0001"));
-    const std::string path = WriteImage("identity.hex", IdentityImage(0x6707, 0x845e, 0x0001, "P", "M", "S"));
+    const std::string path = WriteImage("identity.hex", IdentityImage(0x6707, "P", "M", "S"));
     const auto& kelvra = Start();
 
     // Only the Open dialog needs the common dialog library: Kelvra starts without it.

@@ -10,8 +10,6 @@ using Lines = std::vector<std::string>;
 
 const Lines WriteFailed{KelvraText::Writing, KelvraText::WriteFail};
 const Lines VerifyFailed{KelvraText::Verifying, KelvraText::VerifyFail};
-const Lines VerifiedIdentity{KelvraText::Verifying, KelvraText::VerifySuccess, "", "VID:0x845e", "PID:0x0001",
-                             "Product String:P", "Manufacture String:M", "Serial Number:S"};
 
 void WriteWideFile(const std::wstring& path, const std::string& bytes)
 {
@@ -94,7 +92,7 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
     BOOL lost = FALSE;
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr, &lost);
     ASSERT_TRUE(lost) << "the ANSI code page holds the name, so this proves nothing";
-    const std::wstring path = WideFromAnsi(folder.Path()) + L"\\" + name;
+    const std::wstring path = AfxWideFromAnsi(folder.Path().c_str()) + L"\\" + name;
     const std::string image = IdentityImage(0x6707, "P", "M", "S");
     WriteWideFile(path, image);
     WriteSettings(1);
@@ -112,17 +110,31 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
 
     // The path shows in the ANSI code page; the file read is the one chosen.
     EXPECT_EQ(std::string(CString(path.c_str())), harness->Text(IDC_IMAGE_PATH));
-    EXPECT_EQ(VerifiedIdentity, Press(IDC_WRITE));
+    EXPECT_EQ(VerifiedIdentity("P", "M", "S"), Press(IDC_WRITE));
     EXPECT_EQ(image, ChipContents("VT_HIDA"));
 }
 
 TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
 {
-    std::wstring path = L"\\\\?\\" + WideFromAnsi(folder.Path());
+    // The working folder's removal does not reach this deep: the test removes what it made.
+    struct DeepFile
+    {
+        std::vector<std::wstring> folders;
+        std::wstring path;
+        ~DeepFile()
+        {
+            DeleteFileW(path.c_str());
+            for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+                RemoveDirectoryW(folder->c_str());
+        }
+    } deep;
+    std::wstring& path = deep.path;
+    path = L"\\\\?\\" + AfxWideFromAnsi(folder.Path().c_str());
     while (path.size() < MAX_PATH + 40)
     {
         path += L"\\" + std::wstring(40, L'd');
         ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+        deep.folders.push_back(path);
     }
     path += L"\\image.hex";
     const std::string image = IdentityImage(0x6707, "P", "M", "S");
@@ -134,7 +146,7 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
     dialog.ChosenImagePath = path.substr(4);
     dialog.ImagePath = CString(dialog.ChosenImagePath.c_str());
     dialog.UpdateData(FALSE);
-    EXPECT_EQ(VerifiedIdentity, Press(IDC_WRITE));
+    EXPECT_EQ(VerifiedIdentity("P", "M", "S"), Press(IDC_WRITE));
     EXPECT_EQ(image, ChipContents("VT_HIDA"));
 }
 }  // namespace
