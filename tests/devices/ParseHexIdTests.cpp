@@ -18,11 +18,4 @@ TEST(ParseHexId, ReadsUpToFourCharactersIgnoringCaseAndKeepingPlaces)
     for (const auto& entry : cases)
         EXPECT_EQ(entry.expected, ParseHexId(entry.text)) << '"' << entry.text << '"';
 }
-
-TEST(ParseHexId, LongestSettingsValueIsSafeAndUnchanged)
-{
-    std::string text(259, 'f');
-    EXPECT_EQ(0xFFFF, ParseHexId(text.c_str()));
-    EXPECT_EQ(std::string(259, 'f'), text);
-}
 }  // namespace

@@ -136,7 +136,8 @@ TEST_F(ProgrammingTest, TwoClicksWithinTheTimerDelayRunOneWrite)
     ChooseImage(CountingBytes(256));
     SendMessageA(harness->Control(IDC_WRITE), BM_CLICK, 0, 0);
     Press(IDC_WRITE);
-    harness->PumpUntil([] { return false; }, 300);
+    // The second click re-armed the one timer, which the write then killed.
+    EXPECT_FALSE(KillTimer(dialog.m_hWnd, WRITE_TIMER_ID)) << "a write timer is still armed";
     EXPECT_EQ(1u, CallsOf(Calls(), "rmDeviceStart").size());
 }
 
@@ -145,9 +146,10 @@ TEST_F(ProgrammingTest, TimerThatFiresDuringAnOperationIsServedAfterIt)
     Start();
     ChooseFamily(1);
     ChooseImage(CountingBytes(256));
+    MessageLog log;
     dialog.BusyFlag = TRUE;  // as while another operation runs
     harness->Click(IDC_WRITE);
-    harness->PumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(harness->PumpUntil([&] { return log.Count(WM_TIMER, WRITE_TIMER_ID) > 0; }, 5000));
     EXPECT_TRUE(Calls().empty());
     EXPECT_TRUE(harness->Messages().empty());
 
@@ -174,6 +176,7 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
 {
     folder.WriteFile("image.hex", CountingBytes(128));
     dialog.ImagePath = folder.PathOf("image.hex").c_str();
+    MessageLog log;
     HWND write = nullptr;
     bool clickedWhileDisabled = false;
     HWND focusAfterWrite = nullptr;
@@ -196,8 +199,7 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
         info.cbSize = sizeof info;
         GetGUIThreadInfo(thread, &info);
         focusAfterWrite = info.hwndFocus;
-        // Time for a click that got through to start its write.
-        Sleep(300);
+        // Posted after the clicks, so served after any of them that got through.
         PressKeyInThread(thread, VK_ESCAPE);
         closedByEscape = WaitFor([&] { return !IsWindow(window); }, 5000);
     });
@@ -205,6 +207,7 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
     EXPECT_TRUE(clickedWhileDisabled);
     EXPECT_EQ(write, focusAfterWrite);
     EXPECT_TRUE(closedByEscape);
+    EXPECT_EQ(1, log.Count(WM_COMMAND, MAKEWPARAM(IDC_WRITE, BN_CLICKED)));
     EXPECT_EQ(1u, CallsOf(Calls(), "StartDeviceDetection").size());
 }
 

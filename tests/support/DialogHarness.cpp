@@ -136,6 +136,72 @@ int DialogHarness::CurrentSelection(int comboId) const
 
 namespace
 {
+MessageLog* currentLog = nullptr;
+}  // namespace
+
+MessageLog::MessageLog()
+{
+    currentLog = this;
+    m_sentHook = SetWindowsHookExA(WH_CALLWNDPROC, &MessageLog::SentMessage, nullptr, GetCurrentThreadId());
+    m_postedHook = SetWindowsHookExA(WH_GETMESSAGE, &MessageLog::PostedMessage, nullptr, GetCurrentThreadId());
+    if (m_sentHook == nullptr || m_postedHook == nullptr)
+        ADD_FAILURE() << "the message hooks could not be set";
+}
+
+MessageLog::~MessageLog()
+{
+    UnhookWindowsHookEx(m_sentHook);
+    UnhookWindowsHookEx(m_postedHook);
+    currentLog = nullptr;
+}
+
+int MessageLog::Count(UINT message) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    int count = 0;
+    for (const auto& logged : m_messages)
+        count += logged.first == message ? 1 : 0;
+    return count;
+}
+
+int MessageLog::Count(UINT message, WPARAM wParam) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    int count = 0;
+    for (const auto& logged : m_messages)
+        count += logged.first == message && logged.second == wParam ? 1 : 0;
+    return count;
+}
+
+void MessageLog::Record(UINT message, WPARAM wParam)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_messages.emplace_back(message, wParam);
+}
+
+LRESULT CALLBACK MessageLog::SentMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && currentLog != nullptr)
+    {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        currentLog->Record(sent->message, sent->wParam);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK MessageLog::PostedMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    // A message only looked at stays in the queue: it counts when taken.
+    if (code == HC_ACTION && wParam == PM_REMOVE && currentLog != nullptr)
+    {
+        const auto* posted = reinterpret_cast<const MSG*>(lParam);
+        currentLog->Record(posted->message, posted->wParam);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+namespace
+{
 struct ProcessDialogSearch
 {
     const char* caption;
