@@ -16,6 +16,14 @@ protected:
         folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini",
                          std::string("[KELVRA]\nVID=") + vid + "\nPID=" + pid + "\n");
     }
+    // The dialog on the scripted interfaces; without identifiers, without a settings file.
+    void Start(const char* vid = nullptr, const char* pid = nullptr)
+    {
+        if (vid != nullptr)
+            Settings(vid, pid);
+        dialog.DevicePlatform = &platform;
+        harness = std::make_unique<DialogHarness>(dialog);
+    }
     DWORD_PTR ItemData(DialogHarness& harness, int index)
     {
         return static_cast<DWORD_PTR>(SendMessageA(harness.Control(IDC_DEVICE_LIST), CB_GETITEMDATA, index, 0));
@@ -30,6 +38,7 @@ protected:
     WorkingFolder folder;
     FakeHidPlatform platform;
     CKelvraDlg dialog;
+    std::unique_ptr<DialogHarness> harness;
 };
 
 TEST_F(DeviceListTest, WineOwnHidDeviceIsListedWithItsKey)
@@ -82,45 +91,38 @@ TEST_F(DeviceListTest, InterfacesThatCannotBeReadAreSkippedWithoutLeaks)
 TEST_F(DeviceListTest, MatchingDeviceIsListedSelectedAndLowerCase)
 {
     platform.interfaces = {FakeDevice(0x1234, 0x0C3D), FakeDevice(0xA1B2, 0x9999), FakeDevice(0xA1B2, 0x0C3D)};
-    Settings("A1B2", "0C3D");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("A1B2", "0C3D");
 
-    EXPECT_EQ(std::vector<std::string>{"VID_a1b2&PID_0c3d"}, harness.DeviceEntries());
-    EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
-    EXPECT_EQ(0xA1B20C3Du, ItemData(harness, 0));
+    EXPECT_EQ(std::vector<std::string>{"VID_a1b2&PID_0c3d"}, harness->DeviceEntries());
+    EXPECT_EQ(0, harness->CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_EQ(0xA1B20C3Du, ItemData(*harness, 0));
     ExpectNothingLeaked();
 }
 
 TEST_F(DeviceListTest, IdenticalInterfacesGiveIdenticalEntriesInEnumerationOrder)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0x0000, 0x0000), FakeDevice(0xA1B2, 0x0C3D)};
-    Settings("a1b2", "0c3d");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0c3d");
 
-    EXPECT_EQ((std::vector<std::string>{"VID_a1b2&PID_0c3d", "VID_a1b2&PID_0c3d"}), harness.DeviceEntries());
-    EXPECT_EQ(0xA1B20C3Du, ItemData(harness, 0));
-    EXPECT_EQ(0xA1B20C3Du, ItemData(harness, 1));
-    EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_EQ((std::vector<std::string>{"VID_a1b2&PID_0c3d", "VID_a1b2&PID_0c3d"}), harness->DeviceEntries());
+    EXPECT_EQ(0xA1B20C3Du, ItemData(*harness, 0));
+    EXPECT_EQ(0xA1B20C3Du, ItemData(*harness, 1));
+    EXPECT_EQ(0, harness->CurrentSelection(IDC_DEVICE_LIST));
 }
 
 TEST_F(DeviceListTest, MissingSettingsMatchOnlyIdentifierZero)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0x0000, 0x0000)};
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
-    EXPECT_EQ(std::vector<std::string>{"VID_0000&PID_0000"}, harness.DeviceEntries());
+    Start();
+    EXPECT_EQ(std::vector<std::string>{"VID_0000&PID_0000"}, harness->DeviceEntries());
 }
 
 TEST_F(DeviceListTest, NoDeviceLeavesBothListsEmptyWithoutSelection)
 {
-    Settings("a1b2", "0c3d");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
-    EXPECT_TRUE(harness.DeviceEntries().empty());
-    EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
-    EXPECT_TRUE(harness.Messages().empty());
+    Start("a1b2", "0c3d");
+    EXPECT_TRUE(harness->DeviceEntries().empty());
+    EXPECT_EQ(CB_ERR, harness->CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_TRUE(harness->Messages().empty());
     ExpectNothingLeaked();
 }
 
@@ -132,12 +134,10 @@ TEST_F(DeviceListTest, DeviceArrivingBetweenPassesDoesNotFitAndStopsTheFill)
         if (passes == 1)
             platform.interfaces.insert(platform.interfaces.begin(), FakeDevice(0xA1B2, 0x0001));
     };
-    Settings("a1b2", "0001");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0001");
 
     // Two keys fit: the new one and the first old one; the second old one is not reached.
-    EXPECT_EQ((std::vector<std::string>{"VID_a1b2&PID_0001", "VID_a1b2&PID_0001"}), harness.DeviceEntries());
+    EXPECT_EQ((std::vector<std::string>{"VID_a1b2&PID_0001", "VID_a1b2&PID_0001"}), harness->DeviceEntries());
     ExpectNothingLeaked();
 }
 
@@ -148,11 +148,9 @@ TEST_F(DeviceListTest, DeviceLeavingBetweenPassesLeavesOnlyTheStoredKeys)
         if (passes == 1)
             platform.interfaces.erase(platform.interfaces.begin());
     };
-    Settings("a1b2", "0001");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0001");
 
-    EXPECT_EQ(std::vector<std::string>{"VID_a1b2&PID_0001"}, harness.DeviceEntries());
+    EXPECT_EQ(std::vector<std::string>{"VID_a1b2&PID_0001"}, harness->DeviceEntries());
     ExpectNothingLeaked();
 }
 
@@ -160,12 +158,10 @@ TEST_F(DeviceListTest, KeyArrayThatCannotBeAllocatedLeavesTheListEmpty)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D)};
     platform.keyArrayAllocationFails = true;
-    Settings("a1b2", "0c3d");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0c3d");
 
-    EXPECT_TRUE(harness.DeviceEntries().empty());
-    EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_TRUE(harness->DeviceEntries().empty());
+    EXPECT_EQ(CB_ERR, harness->CurrentSelection(IDC_DEVICE_LIST));
     ExpectNothingLeaked();
 }
 }  // namespace

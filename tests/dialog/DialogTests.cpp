@@ -100,38 +100,20 @@ TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
 TEST_F(DialogTest, FamilyButtonsShowSizeControlsOnlyForFamilyCAndAlwaysEmptyThePath)
 {
     DialogHarness harness(dialog);
-
-    const auto setPath = [&] {
+    // B twice: clicking the button that is already checked still empties the path.
+    for (const int button : {IDC_CHIP_C, IDC_CHIP_B, IDC_CHIP_B, IDC_CHIP_A})
+    {
         dialog.ImagePath = "C:\\images\\a.hex";
         dialog.UpdateData(FALSE);
-    };
-
-    setPath();
-    harness.Click(IDC_CHIP_C);
-    EXPECT_EQ(2, dialog.ChipFamily);
-    EXPECT_TRUE(harness.IsChecked(IDC_CHIP_C));
-    EXPECT_TRUE(harness.IsVisible(IDC_EEPROM_SIZE));
-    EXPECT_TRUE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
-    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
-
-    setPath();
-    harness.Click(IDC_CHIP_B);
-    EXPECT_EQ(1, dialog.ChipFamily);
-    EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE));
-    EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
-    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
-
-    // Clicking the button that is already checked still empties the path.
-    setPath();
-    harness.Click(IDC_CHIP_B);
-    EXPECT_EQ(1, dialog.ChipFamily);
-    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
-    EXPECT_TRUE(dialog.ImagePath.IsEmpty());
-
-    setPath();
-    harness.Click(IDC_CHIP_A);
-    EXPECT_EQ(0, dialog.ChipFamily);
-    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+        harness.Click(button);
+        const int family = button - IDC_CHIP_A;
+        EXPECT_EQ(dialog.ChipFamily, family);
+        EXPECT_TRUE(harness.IsChecked(button));
+        EXPECT_EQ(harness.IsVisible(IDC_EEPROM_SIZE), family == 2);
+        EXPECT_EQ(harness.IsVisible(IDC_EEPROM_SIZE_LABEL), family == 2);
+        EXPECT_EQ(harness.Text(IDC_IMAGE_PATH), "");
+        EXPECT_TRUE(dialog.ImagePath.IsEmpty());
+    }
 }
 
 TEST_F(DialogTest, SizeSelectionSurvivesARoundTripThroughOtherFamilies)

@@ -66,15 +66,4 @@ TEST_F(ProgrammingTest, FailedReadStopsTheWordsAndStillCloses)
     EXPECT_GE(calls.back().microseconds - calls[calls.size() - 2].microseconds, 20000);
     ExpectRestored();
 }
-
-TEST_F(ProgrammingTest, DifferingByteFailsTheVerifyWithoutReport)
-{
-    Start();
-    const std::string image = IdentityImage(0x6707, "P", "M", "S");
-    SeedChip("VT_HIDA", image);
-    ChooseImage(image);
-    SetEmulator("VT_HIDA", "CorruptReadOffset", "127");
-    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), Press(IDC_VERIFY));
-    ExpectRestored();
-}
 }  // namespace

@@ -5,34 +5,32 @@
 #include <atomic>
 #include <thread>
 
-std::vector<std::string> ListBoxLines(HWND listBox)
+namespace
 {
-    std::vector<std::string> lines;
-    const LRESULT count = SendMessageA(listBox, LB_GETCOUNT, 0, 0);
+std::vector<std::string> Rows(HWND list, UINT countMessage, UINT lengthMessage, UINT textMessage)
+{
+    std::vector<std::string> rows;
+    const LRESULT count = SendMessageA(list, countMessage, 0, 0);
     for (LRESULT index = 0; index < count; ++index)
     {
-        const LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-        std::string line(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(listBox, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&line[0]));
-        line.resize(static_cast<size_t>(length));
-        lines.push_back(line);
+        const LRESULT length = SendMessageA(list, lengthMessage, static_cast<WPARAM>(index), 0);
+        std::string row(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(list, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&row[0]));
+        row.resize(static_cast<size_t>(length));
+        rows.push_back(row);
     }
-    return lines;
+    return rows;
+}
+}  // namespace
+
+std::vector<std::string> ListBoxLines(HWND listBox)
+{
+    return Rows(listBox, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 std::vector<std::string> ComboBoxEntries(HWND comboBox)
 {
-    std::vector<std::string> entries;
-    const LRESULT count = SendMessageA(comboBox, CB_GETCOUNT, 0, 0);
-    for (LRESULT index = 0; index < count; ++index)
-    {
-        const LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-        std::string entry(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(comboBox, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&entry[0]));
-        entry.resize(static_cast<size_t>(length));
-        entries.push_back(entry);
-    }
-    return entries;
+    return Rows(comboBox, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 bool PumpMessagesUntil(HWND dialog, const std::function<bool()>& condition, DWORD timeoutMilliseconds)
