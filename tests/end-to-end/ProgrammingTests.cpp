@@ -10,7 +10,6 @@ using KelvraAutomation::OperationKind;
 using Lines = std::vector<std::string>;
 
 const std::string ChipA = "VT_HIDA-845E0001.bin";
-const std::string ChipC = "VT_HIDC-845E0001.bin";
 constexpr unsigned long long WineDeviceKey = 0x845E0001;
 
 unsigned long long HandleArgument(const KelvraAutomation::KelvraWindow& kelvra)
@@ -50,61 +49,6 @@ TEST_F(EndToEndTest, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
     {
         EXPECT_EQ(HandleArgument(kelvra), open.ArgumentValue(0));
         EXPECT_EQ(WineDeviceKey, open.ArgumentValue(11));
-    }
-
-    ExitKelvra();
-}
-
-TEST_F(EndToEndTest, VtcKeepsTheChosenSizeAcrossAVtaWrite)
-{
-    Install();
-    WriteSettings(SettingsFor("845e", "0001", 1));
-    const std::string firstImage = PatternBytes(1024, 1);
-    const std::string secondImage = PatternBytes(1024, 2);
-    const std::string identity = IdentityImage(0x6707, "P", "M", "S");
-    const std::string firstPath = WriteImage("first.hex", firstImage);
-    const std::string secondPath = WriteImage("second.hex", secondImage);
-    const std::string identityPath = WriteImage("identity.hex", identity);
-    const auto& kelvra = Start();
-
-    kelvra.ChooseFamily(ChipFamily::C);
-    kelvra.ChooseEepromSize(KELVRA_SIZE_ROW_24C08);
-    kelvra.Browse(firstPath);
-    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}),
-              LinesAfter(kelvra, OperationKind::WriteThenVerify));
-    EXPECT_EQ(firstImage, Chip(ChipC).substr(0, 1024));
-
-    kelvra.ChooseFamily(ChipFamily::A);
-    EXPECT_EQ("", kelvra.ImagePath());
-    kelvra.Browse(identityPath);
-    EXPECT_EQ(VerifiedIdentity("P", "M", "S"), LinesAfter(kelvra, OperationKind::WriteThenVerify));
-    EXPECT_EQ(identity, Chip(ChipA));
-
-    kelvra.ChooseFamily(ChipFamily::C);
-    EXPECT_EQ(2, kelvra.EepromSizes().selected);
-    kelvra.Browse(secondPath);
-    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}),
-              LinesAfter(kelvra, OperationKind::WriteThenVerify));
-    EXPECT_EQ(secondImage, Chip(ChipC).substr(0, 1024));
-
-    const auto calls = Calls();
-    const auto sizes = CallsOf(calls, "VT_HIDC", "rmSetEEPROMSize");
-    const auto burns = CallsOf(calls, "VT_HIDC", "rmBurnEEPROM");
-    // Two writes, each followed by its verify.
-    ASSERT_EQ(4u, sizes.size());
-    ASSERT_EQ(4u, burns.size());
-    for (size_t index = 0; index < burns.size(); ++index)
-    {
-        EXPECT_EQ(1u, sizes[index].ArgumentValue(0));
-        EXPECT_EQ(1024u, sizes[index].ArgumentValue(1));
-        EXPECT_EQ(index % 2 == 0 ? 1u : 0u, burns[index].ArgumentValue(0)) << "burn " << index;
-        EXPECT_EQ(1024u, burns[index].ArgumentValue(3)) << "burn " << index;
-        EXPECT_EQ(1, burns[index].result);
-    }
-    for (const LoggedCall& open : CallsOf(calls, "VT_HIDC", "rmDeviceStart"))
-    {
-        EXPECT_EQ(WineDeviceKey, open.ArgumentValue(1));
-        EXPECT_EQ(HandleArgument(kelvra), open.ArgumentValue(2));
     }
 
     ExitKelvra();
