@@ -16,6 +16,6 @@ TEST(ParseHexId, ReadsUpToFourCharactersIgnoringCaseAndKeepingPlaces)
         {"ffff", 0xFFFF}, {"\xE4\x31", 0x0001},
     };
     for (const auto& entry : cases)
-        EXPECT_EQ(entry.expected, ParseHexId(entry.text)) << '"' << entry.text << '"';
+        EXPECT_EQ(ParseHexId(entry.text), entry.expected) << '"' << entry.text << '"';
 }
 }  // namespace

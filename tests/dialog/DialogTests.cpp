@@ -22,20 +22,20 @@ TEST_F(DialogTest, StartsWithFamilyAHiddenSizeControlsAndFocusOnExit)
     EXPECT_TRUE(harness.IsChecked(IDC_CHIP_A));
     EXPECT_FALSE(harness.IsChecked(IDC_CHIP_B));
     EXPECT_FALSE(harness.IsChecked(IDC_CHIP_C));
-    EXPECT_EQ(0, dialog.ChipFamily);
+    EXPECT_EQ(dialog.ChipFamily, 0);
     EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE));
     EXPECT_FALSE(harness.IsVisible(IDC_EEPROM_SIZE_LABEL));
-    EXPECT_EQ(256u, dialog.EepromSize);
-    EXPECT_EQ(std::vector<std::string>(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows)),
-              ComboBoxEntries(harness.Control(IDC_EEPROM_SIZE)));
-    EXPECT_EQ(0, harness.CurrentSelection(IDC_EEPROM_SIZE));
-    EXPECT_EQ("", harness.Text(IDC_IMAGE_PATH));
+    EXPECT_EQ(dialog.EepromSize, 256u);
+    EXPECT_EQ(ComboBoxEntries(harness.Control(IDC_EEPROM_SIZE)),
+              std::vector<std::string>(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows)));
+    EXPECT_EQ(harness.CurrentSelection(IDC_EEPROM_SIZE), 0);
+    EXPECT_EQ(harness.Text(IDC_IMAGE_PATH), "");
     EXPECT_TRUE(harness.Messages().empty());
-    EXPECT_EQ(harness.Control(IDCANCEL), GetFocus());
-    EXPECT_EQ(nullptr, dialog.DriverLibrary);
+    EXPECT_EQ(GetFocus(), harness.Control(IDCANCEL));
+    EXPECT_EQ(dialog.DriverLibrary, nullptr);
     EXPECT_FALSE(dialog.BusyFlag);
     for (BYTE value : dialog.ImageBuffer)
-        ASSERT_EQ(0, value);
+        ASSERT_EQ(value, 0);
 }
 
 TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
@@ -66,11 +66,11 @@ TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
     HWND child = GetWindow(harness.Window(), GW_CHILD);
     for (const Expected& expected : controls)
     {
-        ASSERT_NE(nullptr, child);
+        ASSERT_NE(child, nullptr);
         // Combo boxes create an edit child of their own, which is not a sibling.
         char className[32] = {};
         GetClassNameA(child, className, sizeof className);
-        EXPECT_EQ(expected.id, GetDlgCtrlID(child) == 0xFFFF ? -1 : static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
+        EXPECT_EQ(GetDlgCtrlID(child) == 0xFFFF ? -1 : static_cast<int>(static_cast<short>(GetDlgCtrlID(child))), expected.id);
         EXPECT_STREQ(expected.className, className) << expected.id;
         LONG style = GetWindowLongA(child, GWL_STYLE);
         // The focused Exit button is the default one; that is Windows' doing, not the template's.
@@ -83,18 +83,18 @@ TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
         // checked radio button becomes a tab stop, so those bits are not compared.
         const bool isRadio = expected.style == BS_AUTORADIOBUTTON || expected.style == (BS_AUTORADIOBUTTON | WS_GROUP);
         const LONG compared = 0xFFFF | WS_CHILD | WS_VISIBLE | WS_GROUP | WS_DISABLED | (isRadio ? 0 : WS_TABSTOP);
-        EXPECT_EQ(templateStyle & compared, style & compared) << "control " << expected.id;
+        EXPECT_EQ(style & compared, templateStyle & compared) << "control " << expected.id;
         child = GetWindow(child, GW_HWNDNEXT);
     }
-    EXPECT_EQ(nullptr, child);
+    EXPECT_EQ(child, nullptr);
 
     char caption[32] = {};
     GetWindowTextA(harness.Window(), caption, sizeof caption);
     EXPECT_STREQ("Kelvra", caption);
     EXPECT_TRUE(GetWindowLongA(harness.Window(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
-    EXPECT_NE(nullptr, dialog.AppIcon);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.AppIcon), SendMessageA(harness.Window(), WM_GETICON, ICON_BIG, 0));
-    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.AppIcon), SendMessageA(harness.Window(), WM_QUERYDRAGICON, 0, 0));
+    EXPECT_NE(dialog.AppIcon, nullptr);
+    EXPECT_EQ(SendMessageA(harness.Window(), WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(dialog.AppIcon));
+    EXPECT_EQ(SendMessageA(harness.Window(), WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(dialog.AppIcon));
 }
 
 TEST_F(DialogTest, FamilyButtonsShowSizeControlsOnlyForFamilyCAndAlwaysEmptyThePath)
@@ -122,18 +122,18 @@ TEST_F(DialogTest, SizeSelectionSurvivesARoundTripThroughOtherFamilies)
 
     harness.Click(IDC_CHIP_C);
     harness.SelectSize(2);
-    EXPECT_EQ(1024u, dialog.EepromSize);
+    EXPECT_EQ(dialog.EepromSize, 1024u);
 
     harness.Click(IDC_CHIP_A);
     harness.Click(IDC_CHIP_C);
-    EXPECT_EQ(2, harness.CurrentSelection(IDC_EEPROM_SIZE));
-    EXPECT_EQ(KELVRA_SIZE_ROW_24C08, harness.Text(IDC_EEPROM_SIZE));
-    EXPECT_EQ(1024u, dialog.EepromSize);
+    EXPECT_EQ(harness.CurrentSelection(IDC_EEPROM_SIZE), 2);
+    EXPECT_EQ(harness.Text(IDC_EEPROM_SIZE), KELVRA_SIZE_ROW_24C08);
+    EXPECT_EQ(dialog.EepromSize, 1024u);
 
     for (int index = 0; index < 4; ++index)
     {
         harness.SelectSize(index);
-        EXPECT_EQ(CKelvraDlg::EepromSizeTable[index], dialog.EepromSize);
+        EXPECT_EQ(dialog.EepromSize, CKelvraDlg::EepromSizeTable[index]);
     }
 }
 
@@ -144,7 +144,7 @@ TEST_F(DialogTest, NoSelectionOrTypedSizeTextLeavesTheSizeAlone)
     harness.SelectSize(3);
 
     harness.SelectSize(-1);
-    EXPECT_EQ(2048u, dialog.EepromSize);
+    EXPECT_EQ(dialog.EepromSize, 2048u);
 
     // Typing into the combo box's edit field notifies an edit change, not a selection.
     HWND combo = harness.Control(IDC_EEPROM_SIZE);
@@ -152,17 +152,17 @@ TEST_F(DialogTest, NoSelectionOrTypedSizeTextLeavesTheSizeAlone)
     SendMessageA(harness.Window(), WM_COMMAND, MAKEWPARAM(IDC_EEPROM_SIZE, CBN_EDITCHANGE),
                  reinterpret_cast<LPARAM>(combo));
     harness.Pump();
-    EXPECT_EQ(2048u, dialog.EepromSize);
+    EXPECT_EQ(dialog.EepromSize, 2048u);
 }
 
 TEST(MinimisedIcon, IsCentredRoundingTowardZero)
 {
-    EXPECT_EQ(34, CKelvraDlg::CentredIconPosition(100, 100, 32, 32).x);
-    EXPECT_EQ(34, CKelvraDlg::CentredIconPosition(100, 100, 32, 32).y);
-    EXPECT_EQ(-15, CKelvraDlg::CentredIconPosition(0, 0, 32, 32).x);
-    EXPECT_EQ(-15, CKelvraDlg::CentredIconPosition(0, 0, 32, 32).y);
-    EXPECT_EQ(0, CKelvraDlg::CentredIconPosition(31, 33, 32, 32).x);
-    EXPECT_EQ(1, CKelvraDlg::CentredIconPosition(31, 33, 32, 32).y);
+    EXPECT_EQ(CKelvraDlg::CentredIconPosition(100, 100, 32, 32).x, 34);
+    EXPECT_EQ(CKelvraDlg::CentredIconPosition(100, 100, 32, 32).y, 34);
+    EXPECT_EQ(CKelvraDlg::CentredIconPosition(0, 0, 32, 32).x, -15);
+    EXPECT_EQ(CKelvraDlg::CentredIconPosition(0, 0, 32, 32).y, -15);
+    EXPECT_EQ(CKelvraDlg::CentredIconPosition(31, 33, 32, 32).x, 0);
+    EXPECT_EQ(CKelvraDlg::CentredIconPosition(31, 33, 32, 32).y, 1);
 }
 
 TEST_F(DialogTest, MinimisedDialogDrawsItsIconAndOnlyThen)
@@ -187,14 +187,14 @@ TEST_F(DialogTest, MinimisedDialogDrawsItsIconAndOnlyThen)
 TEST_F(DialogTest, EnterRightAfterStartClicksExit)
 {
     const INT_PTR result = RunModalWhile(dialog, [](HWND, DWORD thread) { PressKeyInThread(thread, VK_RETURN); });
-    EXPECT_EQ(IDCANCEL, result);
-    EXPECT_EQ(nullptr, dialog.m_hWnd);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(dialog.m_hWnd, nullptr);
 }
 
 TEST_F(DialogTest, EscapeEndsTheDialog)
 {
     const INT_PTR result = RunModalWhile(dialog, [](HWND, DWORD thread) { PressKeyInThread(thread, VK_ESCAPE); });
-    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(result, IDCANCEL);
 }
 
 TEST_F(DialogTest, EnterWithoutAFocusedPushButtonEndsThroughOk)
@@ -208,9 +208,9 @@ TEST_F(DialogTest, EnterWithoutAFocusedPushButtonEndsThroughOk)
         SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MESSAGES)), TRUE);
         PressKeyInThread(thread, VK_RETURN);
     });
-    EXPECT_EQ(IDOK, result);
+    EXPECT_EQ(result, IDOK);
     // OnOK moved the controls into the fields before the dialog ended.
-    EXPECT_EQ(1, dialog.ChipFamily);
-    EXPECT_EQ("C:\\typed.hex", std::string(dialog.ImagePath));
+    EXPECT_EQ(dialog.ChipFamily, 1);
+    EXPECT_EQ(std::string(dialog.ImagePath), "C:\\typed.hex");
 }
 }  // namespace

@@ -23,23 +23,23 @@ const Lines NoImage{KelvraText::NoImage};
 // back to Wine's one device with entry 0 selected.
 void MarkLists(const KelvraWindow& kelvra)
 {
-    ASSERT_EQ(NoImage, LinesAfter(kelvra, OperationKind::Write));
+    ASSERT_EQ(LinesAfter(kelvra, OperationKind::Write), NoImage);
     const HWND devices = GetDlgItem(kelvra.Handle(), IDC_DEVICE_LIST);
     const Milliseconds timeout{10000};
     ASSERT_TRUE(KelvraAutomation::SendWithin(devices, CB_ADDSTRING, 0,
                                              reinterpret_cast<LPARAM>(L"stale entry"), timeout));
     ASSERT_TRUE(KelvraAutomation::SendWithin(devices, CB_SETCURSEL, 1, 0, timeout));
     const auto marked = kelvra.Devices();
-    ASSERT_EQ(WinesDeviceAndStale, marked.entries);
-    ASSERT_EQ(1, marked.selected);
+    ASSERT_EQ(marked.entries, WinesDeviceAndStale);
+    ASSERT_EQ(marked.selected, 1);
 }
 
 void ExpectRebuilt(const KelvraWindow& kelvra)
 {
     const auto devices = kelvra.Devices();
-    EXPECT_EQ(WinesDevice, devices.entries);
-    EXPECT_EQ(0, devices.selected);
-    EXPECT_EQ(Lines{}, kelvra.Messages());
+    EXPECT_EQ(devices.entries, WinesDevice);
+    EXPECT_EQ(devices.selected, 0);
+    EXPECT_EQ(kelvra.Messages(), Lines{});
 }
 
 TEST_F(EndToEndTest, HidInterfaceArrivalAndRemovalRebuildBothLists)

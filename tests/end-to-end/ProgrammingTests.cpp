@@ -37,18 +37,18 @@ TEST_F(EndToEndTest, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
     const auto& kelvra = Start();
 
     kelvra.Browse(path);
-    EXPECT_EQ(path, kelvra.ImagePath());
-    EXPECT_EQ(VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"),
-              LinesAfter(kelvra, OperationKind::WriteThenVerify));
-    EXPECT_EQ(image, Chip(ChipA));
+    EXPECT_EQ(kelvra.ImagePath(), path);
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::WriteThenVerify),
+              VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"));
+    EXPECT_EQ(Chip(ChipA), image);
 
     // Both opens name the dialog's own window and Wine's device.
     const auto opens = CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection");
-    ASSERT_EQ(2u, opens.size());
+    ASSERT_EQ(opens.size(), 2u);
     for (const LoggedCall& open : opens)
     {
-        EXPECT_EQ(HandleArgument(kelvra), open.ArgumentValue(0));
-        EXPECT_EQ(WineDeviceKey, open.ArgumentValue(11));
+        EXPECT_EQ(open.ArgumentValue(0), HandleArgument(kelvra));
+        EXPECT_EQ(open.ArgumentValue(11), WineDeviceKey);
     }
 
     ExitKelvra();
@@ -65,13 +65,13 @@ TEST_F(EndToEndTest, VerifyFailsOnAChipThatDiffersInItsLastByte)
     const auto& kelvra = Start();
     kelvra.Browse(WriteImage("identity.hex", image));
 
-    EXPECT_EQ((Lines{KelvraText::Verifying, KelvraText::VerifyFail}), LinesAfter(kelvra, OperationKind::Verify));
-    EXPECT_EQ(other, Chip(ChipA));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::Verify), (Lines{KelvraText::Verifying, KelvraText::VerifyFail}));
+    EXPECT_EQ(Chip(ChipA), other);
 
     // The same Kelvra and file succeed once the chip holds the image.
     SeedChip(ChipA, image);
-    EXPECT_EQ(VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"),
-              LinesAfter(kelvra, OperationKind::Verify));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::Verify),
+              VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"));
 
     ExitKelvra();
 }
@@ -87,11 +87,11 @@ TEST_F(EndToEndTest, CancelledOpenDialogKeepsTheEarlierPath)
     EXPECT_FALSE(HasLoaded(kelvra.ProcessId(), "comdlg32.dll"));
     kelvra.CancelBrowse();
     EXPECT_TRUE(HasLoaded(kelvra.ProcessId(), "comdlg32.dll"));
-    EXPECT_EQ("", kelvra.ImagePath());
+    EXPECT_EQ(kelvra.ImagePath(), "");
     kelvra.Browse(path);
-    EXPECT_EQ(path, kelvra.ImagePath());
+    EXPECT_EQ(kelvra.ImagePath(), path);
     kelvra.CancelBrowse();
-    EXPECT_EQ(path, kelvra.ImagePath());
+    EXPECT_EQ(kelvra.ImagePath(), path);
 
     ExitKelvra();
 }
@@ -111,15 +111,15 @@ TEST_F(EndToEndTest, SecondKelvraOnTheDeviceBeingWrittenFailsWithoutACallAndWrit
     // The first Kelvra holds the device once its library has been called.
     ASSERT_TRUE(KelvraAutomation::WaitUntil([&] { return !Calls().empty(); }, KelvraAutomation::Milliseconds(10000),
                                             KelvraAutomation::Milliseconds(5)));
-    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), LinesAfter(second, OperationKind::Write));
+    EXPECT_EQ(LinesAfter(second, OperationKind::Write), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     ASSERT_FALSE(first.IsWriteEnabled()) << "the first write ended too soon to overlap";
     for (const LoggedCall& open : CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection"))
-        EXPECT_EQ(HandleArgument(first), open.ArgumentValue(0));
+        EXPECT_EQ(open.ArgumentValue(0), HandleArgument(first));
 
     // A Kelvra that dies in the middle of a write leaves the device free.
     KillKelvra(first);
-    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), LinesAfter(second, OperationKind::Write));
-    EXPECT_EQ(image, Chip(ChipA));
+    EXPECT_EQ(LinesAfter(second, OperationKind::Write), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_EQ(Chip(ChipA), image);
 
     ExitKelvra();
 }
@@ -136,13 +136,13 @@ TEST_F(EndToEndTest, LibrariesLoadFromPathButNeverFromTheWorkingFolder)
     const auto& kelvra = Start();
 
     kelvra.Browse(WriteImage("a.hex", PatternBytes(128, 4)));
-    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteFail}), LinesAfter(kelvra, OperationKind::Write));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::Write), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     EXPECT_TRUE(Calls().empty());
 
     kelvra.ChooseFamily(ChipFamily::B);
     kelvra.Browse(WriteImage("b.hex", PatternBytes(256, 5)));
-    EXPECT_EQ((Lines{KelvraText::Writing, KelvraText::WriteSuccess}), LinesAfter(kelvra, OperationKind::Write));
-    EXPECT_EQ(PatternBytes(256, 5), Chip("VT_HIDB-845E0001.bin"));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::Write), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_EQ(Chip("VT_HIDB-845E0001.bin"), PatternBytes(256, 5));
 
     ExitKelvra();
 }

@@ -15,8 +15,8 @@ TEST_F(EndToEndTest, RenamedProgramReadsTheSettingsFileOfItsOwnName)
     const auto& kelvra = Start("Programmer");
 
     const auto devices = kelvra.Devices();
-    EXPECT_EQ(Lines{"VID_845e&PID_0001"}, devices.entries);
-    EXPECT_EQ(0, devices.selected);
+    EXPECT_EQ(devices.entries, Lines{"VID_845e&PID_0001"});
+    EXPECT_EQ(devices.selected, 0);
 
     ExitKelvra();
 }

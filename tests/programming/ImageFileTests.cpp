@@ -14,11 +14,11 @@ const Lines VerifyFailed{KelvraText::Verifying, KelvraText::VerifyFail};
 void WriteWideFile(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
-    ASSERT_EQ(bytes.size(), written);
+    ASSERT_EQ(written, bytes.size());
 }
 
 bool Exists(const std::string& path)
@@ -79,8 +79,8 @@ TEST_F(ProgrammingTest, FilesThatAreNoPlainImageFailWithoutADriverCall)
     for (const auto& entry : cases)
     {
         dialog.ImagePath = entry.path.c_str();
-        EXPECT_EQ(WriteFailed, Press(IDC_WRITE)) << entry.what;
-        EXPECT_EQ(VerifyFailed, Press(IDC_VERIFY)) << entry.what;
+        EXPECT_EQ(Press(IDC_WRITE), WriteFailed) << entry.what;
+        EXPECT_EQ(Press(IDC_VERIFY), VerifyFailed) << entry.what;
         ExpectRestored();
     }
     EXPECT_TRUE(Calls().empty());
@@ -109,9 +109,9 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
     user.join();
 
     // The path shows in the ANSI code page; the file read is the one chosen.
-    EXPECT_EQ(std::string(CString(path.c_str())), harness->Text(IDC_IMAGE_PATH));
-    EXPECT_EQ(VerifiedIdentity("P", "M", "S"), Press(IDC_WRITE));
-    EXPECT_EQ(image, ChipContents("VT_HIDA"));
+    EXPECT_EQ(harness->Text(IDC_IMAGE_PATH), std::string(CString(path.c_str())));
+    EXPECT_EQ(Press(IDC_WRITE), VerifiedIdentity("P", "M", "S"));
+    EXPECT_EQ(ChipContents("VT_HIDA"), image);
 }
 
 TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
@@ -146,7 +146,7 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
     dialog.ChosenImagePath = path.substr(4);
     dialog.ImagePath = CString(dialog.ChosenImagePath.c_str());
     dialog.UpdateData(FALSE);
-    EXPECT_EQ(VerifiedIdentity("P", "M", "S"), Press(IDC_WRITE));
-    EXPECT_EQ(image, ChipContents("VT_HIDA"));
+    EXPECT_EQ(Press(IDC_WRITE), VerifiedIdentity("P", "M", "S"));
+    EXPECT_EQ(ChipContents("VT_HIDA"), image);
 }
 }  // namespace

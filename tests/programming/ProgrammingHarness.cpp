@@ -84,9 +84,9 @@ void ProgrammingTest::ExpectRestored()
     EXPECT_FALSE(dialog.BusyFlag);
     EXPECT_TRUE(harness->IsEnabled(IDC_WRITE));
     EXPECT_TRUE(harness->IsEnabled(IDC_VERIFY));
-    EXPECT_EQ(nullptr, dialog.DriverLibrary);
+    EXPECT_EQ(dialog.DriverLibrary, nullptr);
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
-        EXPECT_EQ(nullptr, GetModuleHandleA(library)) << library;
+        EXPECT_EQ(GetModuleHandleA(library), nullptr) << library;
     // The lock is free: another thread can take it.
     bool entered = false;
     std::thread other([&] {
