@@ -66,7 +66,7 @@ BOOL CKelvraDlg::OnInitDialog()
     DriverLibrary = nullptr;
     EepromSizeCombo.ShowWindow(SW_HIDE);
     EepromSizeLabel.ShowWindow(SW_HIDE);
-    EepromSizeCombo.SendMessage(CB_SETCURSEL, 0, 0);
+    EepromSizeCombo.SetCurSel(0);
     WriteTimer = 0;
     VerifyTimer = 0;
     BusyFlag = FALSE;
@@ -104,6 +104,8 @@ HCURSOR CKelvraDlg::OnQueryDragIcon()
 
 void CKelvraDlg::OnBrowse()
 {
+    // An open dialog ignores OFN_OVERWRITEPROMPT; without OFN_HIDEREADONLY it
+    // shows its read-only box, as Kelvra's always has.
     CFileDialog fileDialog(TRUE, "hex", nullptr, OFN_OVERWRITEPROMPT, "EERPOM files (*.hex)|*.hex||", nullptr);
     if (fileDialog.DoModal() == IDCANCEL)
         return;
@@ -132,7 +134,7 @@ void CKelvraDlg::OnChipSizeChoice()
 
 void CKelvraDlg::OnSelchangeEepromSize()
 {
-    const int index = static_cast<int>(EepromSizeCombo.SendMessage(CB_GETCURSEL, 0, 0));
+    const int index = EepromSizeCombo.GetCurSel();
     if (index >= 0 && index < 4)
         EepromSize = EepromSizeTable[index];
 }

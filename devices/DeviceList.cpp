@@ -19,8 +19,8 @@ bool MatchesSettings(DeviceKey key, const CString& vidText, const CString& pidTe
 void CKelvraDlg::RefreshDeviceList()
 {
     UpdateData(FALSE);
-    DeviceCombo.SendMessage(CB_RESETCONTENT, 0, 0);
-    MessageList.SendMessage(LB_RESETCONTENT, 0, 0);
+    DeviceCombo.ResetContent();
+    MessageList.ResetContent();
 
     HidPlatform& platform = *DevicePlatform;
     const LONG counted = EnumerateHidDevices(0, nullptr, platform);
@@ -41,12 +41,12 @@ void CKelvraDlg::RefreshDeviceList()
             continue;
         char entry[18];
         FormatDeviceName(key, entry);
-        const LRESULT added = DeviceCombo.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        const int added = DeviceCombo.AddString(entry);
         if (added < 0)
             continue;  // no room: there is no entry to give the key to
-        DeviceCombo.SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(added), static_cast<LPARAM>(key));
+        DeviceCombo.SetItemData(added, key);
     }
-    if (DeviceCombo.SendMessage(CB_GETCOUNT, 0, 0) != 0)
-        DeviceCombo.SendMessage(CB_SETCURSEL, 0, 0);
+    if (DeviceCombo.GetCount() != 0)
+        DeviceCombo.SetCurSel(0);
     platform.Free(keys);
 }

@@ -7,6 +7,7 @@
 #include "Family0Image.h"
 #include "ImageFile.h"
 #include "KelvraDlg.h"
+#include "KelvraTexts.h"
 
 namespace
 {
@@ -60,12 +61,12 @@ bool CKelvraDlg::BeginOperation(CButton& button, LPCSTR progressLine)
     MessageList.UpdateWindow();
     if (DeviceCombo.GetCount() == 0)
     {
-        MessageList.AddString("Please Plug-in Vantrel Usb Device!");
+        MessageList.AddString(KelvraText::NoDevice);
         return false;
     }
     if (ImagePath.IsEmpty())
     {
-        MessageList.AddString("Please Select Hex File!");
+        MessageList.AddString(KelvraText::NoImage);
         return false;
     }
     EnterCriticalSection(&OperationLock);
@@ -165,15 +166,15 @@ CKelvraDlg::OperationRun CKelvraDlg::RunOperation(CButton& button, LPCSTR progre
 void CKelvraDlg::WriteOperation()
 {
     const OperationRun run =
-        RunOperation(WriteButton, "Writing ........", TransferDirection::BufferToEeprom, ImageBuffer);
+        RunOperation(WriteButton, KelvraText::Writing, TransferDirection::BufferToEeprom, ImageBuffer);
     if (run == OperationRun::NotStarted)
         return;
     if (run == OperationRun::Failed)
     {
-        MessageList.AddString("Write Fail!");
+        MessageList.AddString(KelvraText::WriteFail);
         return;
     }
-    MessageList.AddString("Write Success!");
+    MessageList.AddString(KelvraText::WriteSuccess);
     if (AutoVerify != 0)
         OnVerify();
 }
@@ -182,15 +183,15 @@ void CKelvraDlg::VerifyOperation()
 {
     BYTE ReadBackBuffer[sizeof ImageBuffer];
     const OperationRun run =
-        RunOperation(VerifyButton, "Verifying ........", TransferDirection::EepromToBuffer, ReadBackBuffer);
+        RunOperation(VerifyButton, KelvraText::Verifying, TransferDirection::EepromToBuffer, ReadBackBuffer);
     if (run == OperationRun::NotStarted)
         return;
     if (run == OperationRun::Failed || std::memcmp(ReadBackBuffer, ImageBuffer, OperationSize()) != 0)
     {
-        MessageList.AddString("Verify Fail!");
+        MessageList.AddString(KelvraText::VerifyFail);
         return;
     }
-    MessageList.AddString("Verify Success!");
+    MessageList.AddString(KelvraText::VerifySuccess);
     MessageList.AddString("");
     if (ChipFamily == 0 && Family0Image::HasSignature(ReadBackBuffer))
         ImageInfoReport(ReadBackBuffer);

@@ -1,5 +1,6 @@
-// CFileDialog over the common open and save dialogs, in their wide form so
-// that any file Windows can name may be chosen.
+// CFileDialog over the common open dialog, in its wide form so that any file
+// Windows can name may be chosen. The program saves no file: there is no save
+// dialog.
 #pragma once
 
 #include "afxwin.h"
@@ -12,6 +13,7 @@ class CFileDialog
 {
 public:
     // The filter separates its fields with '|' and ends with "||".
+    // bOpenFileDialog is TRUE: the framework's signature, an open dialog.
     CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt = nullptr, LPCSTR lpszFileName = nullptr,
                 DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, LPCSTR lpszFilter = nullptr,
                 CWnd* pParentWnd = nullptr);
@@ -30,12 +32,8 @@ public:
     OPENFILENAMEW m_ofn = {};
 
 protected:
-    BOOL m_bOpenFileDialog;
     CWnd* m_pParentWnd;
     std::wstring m_defaultExtension;
     std::wstring m_filter;    // NUL-separated, as the common dialog takes it
     std::wstring m_fileName;  // room for the longest path Windows takes
 };
-
-// The NUL-separated form of a '|'-separated filter.
-std::wstring AfxConvertFilter(LPCSTR lpszFilter);

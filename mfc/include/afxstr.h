@@ -10,7 +10,6 @@ class CString
 public:
     CString() = default;
     CString(LPCSTR text) : m_text(text != nullptr ? text : "") {}
-    CString(const std::string& text) : m_text(text) {}
     // Converted to the ANSI code page; a character it lacks becomes '?'.
     explicit CString(LPCWSTR text);
 
@@ -19,22 +18,10 @@ public:
         m_text = text != nullptr ? text : "";
         return *this;
     }
-    CString& operator+=(LPCSTR text)
-    {
-        m_text += text != nullptr ? text : "";
-        return *this;
-    }
-    CString& operator+=(char character)
-    {
-        m_text += character;
-        return *this;
-    }
 
     operator LPCSTR() const { return m_text.c_str(); }
     int GetLength() const { return static_cast<int>(m_text.size()); }
     BOOL IsEmpty() const { return m_text.empty(); }
-    void Empty() { m_text.clear(); }
-    char GetAt(int index) const { return m_text.at(static_cast<size_t>(index)); }
 
     // printf-style; a format error leaves the string empty.
     void Format(LPCSTR format, ...);
@@ -44,9 +31,7 @@ public:
     void ReleaseBuffer(int newLength = -1);
 
     friend bool operator==(const CString& left, const CString& right) { return left.m_text == right.m_text; }
-    friend bool operator==(const CString& left, LPCSTR right) { return left.m_text == (right != nullptr ? right : ""); }
     friend bool operator!=(const CString& left, const CString& right) { return !(left == right); }
-    friend bool operator!=(const CString& left, LPCSTR right) { return !(left == right); }
 
 private:
     std::string m_text;

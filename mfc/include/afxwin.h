@@ -44,16 +44,12 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    operator HWND() const { return m_hWnd; }
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
     // The object attached to a window by this layer, or null.
     static CWnd* FromHandlePermanent(HWND hWnd);
 
     // Attaches the object to an existing window and routes its messages
     // through WindowProc; the previous window procedure stays the default.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
     HWND UnsubclassWindow();
 
     // Every message of an attached window arrives here first.
@@ -64,23 +60,16 @@ public:
     LRESULT Default();
 
     virtual BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
-    virtual BOOL DestroyWindow();
 
     // Thin wrappers of the Win32 calls.
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
-    }
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-    {
-        return ::PostMessageA(m_hWnd, message, wParam, lParam);
     }
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer)
     {
@@ -92,21 +81,13 @@ public:
         return reinterpret_cast<HICON>(
             SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
     }
-    void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
-    void GetWindowText(CString& rString) const;
-    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
-    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
-    // Called after the window is gone and the object detached.
-    virtual void PostNcDestroy() {}
 
     afx_msg void OnDestroy() { Default(); }
-    afx_msg void OnTimer(UINT_PTR) { Default(); }
-    afx_msg void OnPaint() { Default(); }
 
     static const AFX_MSGMAP* GetThisMessageMap();
     const AFX_MSGMAP* GetMessageMap() const override;
@@ -131,9 +112,6 @@ void AfxGetWindowText(HWND hWnd, CString& rString);
 
 class CButton : public CWnd
 {
-public:
-    int GetCheck() const { return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0)); }
-    void SetCheck(int nCheck) { ::SendMessageA(m_hWnd, BM_SETCHECK, static_cast<WPARAM>(nCheck), 0); }
 };
 
 class CStatic : public CWnd
@@ -159,19 +137,16 @@ public:
         return static_cast<int>(::SendMessageA(m_hWnd, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), static_cast<LPARAM>(dwItemData)));
     }
     void ResetContent() { ::SendMessageA(m_hWnd, CB_RESETCONTENT, 0, 0); }
-    void GetLBText(int nIndex, CString& rString) const;
 };
 
 class CListBox : public CWnd
 {
 public:
-    int GetCount() const { return static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0)); }
     int AddString(LPCSTR lpszItem)
     {
         return static_cast<int>(::SendMessageA(m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem)));
     }
     void ResetContent() { ::SendMessageA(m_hWnd, LB_RESETCONTENT, 0, 0); }
-    void GetText(int nIndex, CString& rString) const;
 };
 
 // ---------------------------------------------------------------- CPaintDC
@@ -185,7 +160,6 @@ public:
     CPaintDC& operator=(const CPaintDC&) = delete;
 
     HDC GetSafeHdc() const { return m_hDC; }
-    operator HDC() const { return m_hDC; }
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
 
     HDC m_hDC = nullptr;
@@ -204,8 +178,6 @@ public:
 
     // Runs the dialog modally; IDOK, IDCANCEL or the EndDialog value, -1 on failure.
     virtual INT_PTR DoModal();
-    // Creates the dialog modelessly.
-    BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
     // Moves the focus to a control as Tab does, default button included.
@@ -213,11 +185,10 @@ public:
     {
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->m_hWnd), TRUE);
     }
-    // Sends the CB_ADDSTRING / LB_ADDSTRING records of a DLGINIT resource.
+    // Sends the CB_ADDSTRING records of a DLGINIT resource.
     BOOL ExecuteDlgInit(LPCSTR lpszResourceName);
 
     LPCSTR m_lpszTemplateName;
-    UINT m_nIDHelp;
     CWnd* m_pParentWnd;
 
 protected:
@@ -228,6 +199,7 @@ protected:
     BOOL OnCmdMsg(UINT nID, int nCode) override;
     LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam);
 
+    // The dialog manager's procedure; the CDialog comes as the creation parameter.
     static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
     static bool FocusFirstTabStop(HWND hDlg);
     HWND ParentWindowHandle() const;
@@ -245,18 +217,14 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
+    // A dialog-based program runs its dialog here and returns FALSE.
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return 0; }
-    // Message loop for applications whose InitInstance returns TRUE.
-    virtual int Run();
 
     HICON LoadIcon(UINT nIDResource) const;
 
     HINSTANCE m_hInstance = nullptr;
-    LPSTR m_lpCmdLine = nullptr;
-    int m_nCmdShow = SW_SHOWNORMAL;
     LPCSTR m_pszAppName = nullptr;
-    LPCSTR m_pszExeName = nullptr;
     LPCSTR m_pszHelpFilePath = nullptr;
     CWnd* m_pMainWnd = nullptr;
 
@@ -270,7 +238,6 @@ public:
 private:
     std::string m_givenAppName;
     std::string m_appName;
-    std::string m_exeName;
     std::string m_helpFilePath;
 };
 
@@ -288,23 +255,13 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
 
 // ---------------------------------------------------------------- CFile
 
-class CFileException;
-
+// Opens a file for reading, the one thing the program does with files.
 class CFile
 {
 public:
     enum OpenFlags : UINT
     {
         modeRead = 0x0000,
-        modeWrite = 0x0001,
-        modeReadWrite = 0x0002,
-        shareCompat = 0x0000,
-        shareExclusive = 0x0010,
-        shareDenyWrite = 0x0020,
-        shareDenyRead = 0x0030,
-        shareDenyNone = 0x0040,
-        modeCreate = 0x1000,
-        typeText = 0x4000,
         typeBinary = 0x8000,
     };
 
@@ -313,13 +270,12 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // FALSE when the file cannot be opened; never throws. The wide form
-    // takes any name Windows does, of any length.
-    virtual BOOL Open(LPCSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
-    virtual BOOL Open(LPCWSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
-    // Bytes read; 0 at the end of the file or on a failure.
-    virtual UINT Read(void* lpBuf, UINT nCount);
-    virtual void Close();
+    // Opens for reading, unshared (modeRead, as compatibility sharing maps to
+    // exclusive); FALSE when the file cannot be opened, never throws. The wide
+    // form takes any name Windows does, of any length.
+    BOOL Open(LPCSTR lpszFileName, UINT nOpenFlags);
+    BOOL Open(LPCWSTR lpszFileName, UINT nOpenFlags);
+    void Close();
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 };
@@ -339,7 +295,6 @@ public:
 
     BOOL m_bSaveAndValidate;
     CWnd* m_pDlgWnd;
-    int m_idLastControl = 0;
 };
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);

@@ -63,7 +63,6 @@ void CWinApp::InitializeFromModule(HINSTANCE hInstance)
 {
     m_hInstance = hInstance;
     const std::string modulePath = ModulePath(hInstance);
-    m_exeName = BaseNameWithoutExtension(modulePath);
 
     // The name given to the constructor, else the title string resource,
     // else the executable's base name.
@@ -71,7 +70,7 @@ void CWinApp::InitializeFromModule(HINSTANCE hInstance)
     if (m_appName.empty())
         m_appName = StringResource(hInstance, AFX_IDS_APP_TITLE);
     if (m_appName.empty())
-        m_appName = m_exeName;
+        m_appName = BaseNameWithoutExtension(modulePath);
 
     const size_t dot = modulePath.find_last_of('.');
     const size_t separator = modulePath.find_last_of("\\/:");
@@ -79,19 +78,7 @@ void CWinApp::InitializeFromModule(HINSTANCE hInstance)
     m_helpFilePath = (hasExtension ? modulePath.substr(0, dot) : modulePath) + ".HLP";
 
     m_pszAppName = m_appName.c_str();
-    m_pszExeName = m_exeName.c_str();
     m_pszHelpFilePath = m_helpFilePath.c_str();
-}
-
-int CWinApp::Run()
-{
-    MSG message;
-    while (::GetMessageA(&message, nullptr, 0, 0) > 0)
-    {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-    }
-    return ExitInstance();
 }
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const
@@ -134,14 +121,12 @@ HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR)
     return AfxGetResourceHandle();
 }
 
-BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
+BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     CWinApp* application = AfxGetApp();
     if (application == nullptr)
         return FALSE;
     application->InitializeFromModule(hInstance);
-    application->m_lpCmdLine = lpCmdLine;
-    application->m_nCmdShow = nCmdShow;
     return TRUE;
 }
 
@@ -151,8 +136,7 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
     if (application == nullptr || !AfxWinInit(hInstance, hPrevInstance, lpCmdLine, nCmdShow))
         return -1;
     // A dialog-based program runs its dialog inside InitInstance and returns
-    // FALSE, so no message loop of the framework's runs.
-    if (!application->InitInstance())
-        return application->ExitInstance();
-    return application->Run();
+    // FALSE; the layer has no message loop of its own to run after it.
+    application->InitInstance();
+    return application->ExitInstance();
 }

@@ -6,8 +6,7 @@ namespace
 {
 // The resource type of dialog initialisation data.
 const LPCSTR DialogInitResourceType = MAKEINTRESOURCEA(240);
-// Messages as stored in DLGINIT records.
-const WORD StoredListBoxAddString = 0x0401;
+// CB_ADDSTRING as stored in DLGINIT records, the one kind the program's have.
 const WORD StoredComboBoxAddString = 0x0403;
 
 WORD ReadWord(const BYTE* data)
@@ -23,16 +22,6 @@ DWORD ReadDword(const BYTE* data)
     std::memcpy(&value, data, sizeof value);
     return value;
 }
-
-// The real message for a stored one; 0 for records this layer does not run.
-UINT AddStringMessageFor(WORD storedMessage)
-{
-    if (storedMessage == StoredListBoxAddString)
-        return LB_ADDSTRING;
-    if (storedMessage == StoredComboBoxAddString)
-        return CB_ADDSTRING;
-    return 0;
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -42,7 +31,7 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_nIDHelp(nIDTemplate), m_pParentWnd(pParentWnd)
+    : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_pParentWnd(pParentWnd)
 {
 }
 
@@ -62,17 +51,6 @@ INT_PTR CDialog::DoModal()
     HINSTANCE resources = AfxFindResourceHandle(m_lpszTemplateName, reinterpret_cast<LPCSTR>(RT_DIALOG));
     return ::DialogBoxParamA(resources, m_lpszTemplateName, ParentWindowHandle(), &CDialog::DialogProc,
                              reinterpret_cast<LPARAM>(this));
-}
-
-BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
-{
-    m_lpszTemplateName = MAKEINTRESOURCEA(nIDTemplate);
-    m_nIDHelp = nIDTemplate;
-    m_pParentWnd = pParentWnd;
-    HINSTANCE resources = AfxFindResourceHandle(m_lpszTemplateName, reinterpret_cast<LPCSTR>(RT_DIALOG));
-    HWND hDlg = ::CreateDialogParamA(resources, m_lpszTemplateName, ParentWindowHandle(), &CDialog::DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
-    return hDlg != nullptr;
 }
 
 // The dialog manager's procedure. On WM_INITDIALOG it attaches the object
@@ -141,11 +119,10 @@ BOOL CDialog::ExecuteDlgInit(LPCSTR lpszResourceName)
         offset += recordHeaderSize;
         if (length > size - offset)
             return FALSE;
-        const UINT message = AddStringMessageFor(storedMessage);
         // The text must end inside the record, or the control would read past it.
-        if (message != 0 && length > 0 && data[offset + length - 1] == '\0')
+        if (storedMessage == StoredComboBoxAddString && length > 0 && data[offset + length - 1] == '\0')
         {
-            const LRESULT added = ::SendDlgItemMessageA(m_hWnd, controlId, message, 0,
+            const LRESULT added = ::SendDlgItemMessageA(m_hWnd, controlId, CB_ADDSTRING, 0,
                                                         reinterpret_cast<LPARAM>(data + offset));
             if (added == CB_ERR || added == CB_ERRSPACE)
                 return FALSE;

@@ -2,7 +2,6 @@
 
 HWND CDataExchange::PrepareCtrl(int nIDC)
 {
-    m_idLastControl = nIDC;
     return ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
 }
 

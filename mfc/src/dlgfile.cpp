@@ -25,8 +25,8 @@ FileNameFunction CommonDialogFunction(LPCSTR name)
     }
     return reinterpret_cast<FileNameFunction>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
 }
-}  // namespace
 
+// The NUL-separated form of a '|'-separated filter.
 std::wstring AfxConvertFilter(LPCSTR lpszFilter)
 {
     std::wstring filter = AfxWideFromAnsi(lpszFilter);
@@ -40,10 +40,11 @@ std::wstring AfxConvertFilter(LPCSTR lpszFilter)
     filter.push_back(L'\0');
     return filter;
 }
+}  // namespace
 
-CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
-                         LPCSTR lpszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog), m_pParentWnd(pParentWnd), m_defaultExtension(AfxWideFromAnsi(lpszDefExt)),
+CFileDialog::CFileDialog(BOOL, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags, LPCSTR lpszFilter,
+                         CWnd* pParentWnd)
+    : m_pParentWnd(pParentWnd), m_defaultExtension(AfxWideFromAnsi(lpszDefExt)),
       m_filter(AfxConvertFilter(lpszFilter)), m_fileName(AfxWideFromAnsi(lpszFileName))
 {
     m_fileName.resize(MaximumPathLength, L'\0');
@@ -61,8 +62,7 @@ INT_PTR CFileDialog::DoModal()
     // Like the framework, a dialog without a parent is owned by the main window.
     CWnd* owner = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWnd();
     m_ofn.hwndOwner = owner != nullptr ? owner->m_hWnd : nullptr;
-    const FileNameFunction showDialog =
-        CommonDialogFunction(m_bOpenFileDialog ? "GetOpenFileNameW" : "GetSaveFileNameW");
+    const FileNameFunction showDialog = CommonDialogFunction("GetOpenFileNameW");
     if (showDialog == nullptr)
         return IDCANCEL;
     return showDialog(&m_ofn) ? IDOK : IDCANCEL;

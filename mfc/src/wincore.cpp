@@ -36,11 +36,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
-{
-    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID)));
-}
-
 HWND CWnd::UnsubclassWindow()
 {
     HWND hWnd = m_hWnd;
@@ -83,7 +78,6 @@ LRESULT CWnd::DispatchWindowMessage(HWND hWnd, UINT message, WPARAM wParam, LPAR
             reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) == &AfxWndProc)
             ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
         Detach();
-        PostNcDestroy();
     }
     return result;
 }
@@ -142,47 +136,9 @@ void CWnd::DoDataExchange(CDataExchange*)
 {
 }
 
-BOOL CWnd::DestroyWindow()
-{
-    if (m_hWnd == nullptr)
-        return FALSE;
-    return ::DestroyWindow(m_hWnd);
-}
-
 void AfxGetWindowText(HWND hWnd, CString& rString)
 {
     const int length = ::GetWindowTextLengthA(hWnd);
     ::GetWindowTextA(hWnd, rString.GetBuffer(length + 1), length + 1);
-    rString.ReleaseBuffer();
-}
-
-void CWnd::GetWindowText(CString& rString) const
-{
-    AfxGetWindowText(m_hWnd, rString);
-}
-
-void CComboBox::GetLBText(int nIndex, CString& rString) const
-{
-    const LRESULT length = ::SendMessageA(m_hWnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (length == CB_ERR)
-    {
-        rString.Empty();
-        return;
-    }
-    ::SendMessageA(m_hWnd, CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
-                   reinterpret_cast<LPARAM>(rString.GetBuffer(static_cast<int>(length) + 1)));
-    rString.ReleaseBuffer();
-}
-
-void CListBox::GetText(int nIndex, CString& rString) const
-{
-    const LRESULT length = ::SendMessageA(m_hWnd, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (length == LB_ERR)
-    {
-        rString.Empty();
-        return;
-    }
-    ::SendMessageA(m_hWnd, LB_GETTEXT, static_cast<WPARAM>(nIndex),
-                   reinterpret_cast<LPARAM>(rString.GetBuffer(static_cast<int>(length) + 1)));
     rString.ReleaseBuffer();
 }

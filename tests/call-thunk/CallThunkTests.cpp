@@ -179,10 +179,10 @@ TEST_P(CallConvention, ThunkDeliversTheWordsInOrderAndKeepsTheStack)
 {
     const Callee& callee = GetParam();
     const auto words = DistinctWords(callee.wordCount);
-    EXPECT_EQ(callee.Result(), CallProbe(callee.function, words.data(), callee.wordCount, 1));
-    EXPECT_EQ(words, receivedWords);
+    EXPECT_EQ(CallProbe(callee.function, words.data(), callee.wordCount, 1), callee.Result());
+    EXPECT_EQ(receivedWords, words);
     EXPECT_TRUE(StackAndSavedRegistersKept());
-    EXPECT_EQ(0u, stackAtCall % 16) << "the stack is 16-byte aligned at the call";
+    EXPECT_EQ(stackAtCall % 16, 0u) << "the stack is 16-byte aligned at the call";
 }
 
 // Without the thunk a stdcall callee removes its words and the caller removes them again.
@@ -190,11 +190,11 @@ TEST_P(CallConvention, PlainCdeclCallOfAStdcallCalleeIsCaught)
 {
     const Callee& callee = GetParam();
     const auto words = DistinctWords(callee.wordCount);
-    EXPECT_EQ(callee.Result(), CallProbe(callee.function, words.data(), callee.wordCount, 0));
-    EXPECT_EQ(words, receivedWords);
+    EXPECT_EQ(CallProbe(callee.function, words.data(), callee.wordCount, 0), callee.Result());
+    EXPECT_EQ(receivedWords, words);
     const bool stackMoves = callee.stdcall && callee.wordCount > 0;
-    EXPECT_EQ(!stackMoves, static_cast<bool>(StackAndSavedRegistersKept()));
-    EXPECT_EQ(stackMoves ? 4 * callee.wordCount : 0u, probeAfter.esp - probeBefore.esp);
+    EXPECT_EQ(static_cast<bool>(StackAndSavedRegistersKept()), !stackMoves);
+    EXPECT_EQ(probeAfter.esp - probeBefore.esp, stackMoves ? 4 * callee.wordCount : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(ExportArgumentCounts, CallConvention, ::testing::ValuesIn(AllCallees()),
@@ -210,8 +210,8 @@ TEST(CallExport, TypedCallOfEitherConventionPassesEachArgumentAsAWord)
     for (const Callee& callee : CalleesWith(std::make_index_sequence<4>()))
     {
         const auto burn = reinterpret_cast<BurnFunction>(const_cast<void*>(callee.function));
-        EXPECT_EQ(callee.Result(), CallExport(burn, 1, 0, buffer, 256u)) << callee.name;
-        EXPECT_EQ(expected, receivedWords) << callee.name;
+        EXPECT_EQ(CallExport(burn, 1, 0, buffer, 256u), callee.Result()) << callee.name;
+        EXPECT_EQ(receivedWords, expected) << callee.name;
     }
 }
 }  // namespace

@@ -16,20 +16,29 @@ protected:
         folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini",
                          std::string("[KELVRA]\nVID=") + vid + "\nPID=" + pid + "\n");
     }
+    // The dialog on the scripted interfaces; without identifiers, without a settings file.
+    void Start(const char* vid = nullptr, const char* pid = nullptr)
+    {
+        if (vid != nullptr)
+            Settings(vid, pid);
+        dialog.DevicePlatform = &platform;
+        harness = std::make_unique<DialogHarness>(dialog);
+    }
     DWORD_PTR ItemData(DialogHarness& harness, int index)
     {
         return static_cast<DWORD_PTR>(SendMessageA(harness.Control(IDC_DEVICE_LIST), CB_GETITEMDATA, index, 0));
     }
     void ExpectNothingLeaked()
     {
-        EXPECT_EQ(0, platform.openHandles);
-        EXPECT_EQ(0, platform.liveAllocations);
+        EXPECT_EQ(platform.openHandles, 0);
+        EXPECT_EQ(platform.liveAllocations, 0);
         EXPECT_FALSE(platform.closedAnUnopenedHandle);
     }
 
     WorkingFolder folder;
     FakeHidPlatform platform;
     CKelvraDlg dialog;
+    std::unique_ptr<DialogHarness> harness;
 };
 
 TEST_F(DeviceListTest, WineOwnHidDeviceIsListedWithItsKey)
@@ -39,9 +48,9 @@ TEST_F(DeviceListTest, WineOwnHidDeviceIsListedWithItsKey)
         Settings(settings.first, settings.second);
         CKelvraDlg realDialog;
         DialogHarness harness(realDialog);
-        EXPECT_EQ(std::vector<std::string>{"VID_845e&PID_0001"}, harness.DeviceEntries());
-        EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
-        EXPECT_EQ(0x845E0001u, ItemData(harness, 0));
+        EXPECT_EQ(harness.DeviceEntries(), std::vector<std::string>{"VID_845e&PID_0001"});
+        EXPECT_EQ(harness.CurrentSelection(IDC_DEVICE_LIST), 0);
+        EXPECT_EQ(ItemData(harness, 0), 0x845E0001u);
     }
 }
 
@@ -50,9 +59,9 @@ TEST_F(DeviceListTest, RealEnumerationCountsAndFillsTheSameDevices)
     const LONG counted = EnumerateHidDevices(0, nullptr);
     ASSERT_GE(counted, 2);  // Wine's virtual mouse and keyboard
     std::vector<DeviceKey> keys(static_cast<size_t>(counted));
-    EXPECT_EQ(counted, EnumerateHidDevices(static_cast<DWORD>(counted), keys.data()));
+    EXPECT_EQ(EnumerateHidDevices(static_cast<DWORD>(counted), keys.data()), counted);
     EXPECT_NE(std::find(keys.begin(), keys.end(), 0x845E0001u), keys.end());
-    EXPECT_EQ(1, EnumerateHidDevices(1, keys.data()));
+    EXPECT_EQ(EnumerateHidDevices(1, keys.data()), 1);
 }
 
 TEST_F(DeviceListTest, InterfacesThatCannotBeReadAreSkippedWithoutLeaks)
@@ -70,57 +79,50 @@ TEST_F(DeviceListTest, InterfacesThatCannotBeReadAreSkippedWithoutLeaks)
     platform.interfaces = {noDetail, FakeDevice(0x1111, 0x2222), noSize, noBuffer, noOpen, noAttributes,
                            FakeDevice(0xA1B2, 0x0C3D)};
 
-    EXPECT_EQ(2, EnumerateHidDevices(0, nullptr, platform));
+    EXPECT_EQ(EnumerateHidDevices(0, nullptr, platform), 2);
     DeviceKey keys[3] = {0xDEAD, 0xDEAD, 0xDEAD};
-    EXPECT_EQ(2, EnumerateHidDevices(3, keys, platform));
-    EXPECT_EQ(0x11112222u, keys[0]);
-    EXPECT_EQ(0xA1B20C3Du, keys[1]);
-    EXPECT_EQ(0xDEADu, keys[2]);
+    EXPECT_EQ(EnumerateHidDevices(3, keys, platform), 2);
+    EXPECT_EQ(keys[0], 0x11112222u);
+    EXPECT_EQ(keys[1], 0xA1B20C3Du);
+    EXPECT_EQ(keys[2], 0xDEADu);
     ExpectNothingLeaked();
 }
 
 TEST_F(DeviceListTest, MatchingDeviceIsListedSelectedAndLowerCase)
 {
     platform.interfaces = {FakeDevice(0x1234, 0x0C3D), FakeDevice(0xA1B2, 0x9999), FakeDevice(0xA1B2, 0x0C3D)};
-    Settings("A1B2", "0C3D");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("A1B2", "0C3D");
 
-    EXPECT_EQ(std::vector<std::string>{"VID_a1b2&PID_0c3d"}, harness.DeviceEntries());
-    EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
-    EXPECT_EQ(0xA1B20C3Du, ItemData(harness, 0));
+    EXPECT_EQ(harness->DeviceEntries(), std::vector<std::string>{"VID_a1b2&PID_0c3d"});
+    EXPECT_EQ(harness->CurrentSelection(IDC_DEVICE_LIST), 0);
+    EXPECT_EQ(ItemData(*harness, 0), 0xA1B20C3Du);
     ExpectNothingLeaked();
 }
 
 TEST_F(DeviceListTest, IdenticalInterfacesGiveIdenticalEntriesInEnumerationOrder)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0x0000, 0x0000), FakeDevice(0xA1B2, 0x0C3D)};
-    Settings("a1b2", "0c3d");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0c3d");
 
-    EXPECT_EQ((std::vector<std::string>{"VID_a1b2&PID_0c3d", "VID_a1b2&PID_0c3d"}), harness.DeviceEntries());
-    EXPECT_EQ(0xA1B20C3Du, ItemData(harness, 0));
-    EXPECT_EQ(0xA1B20C3Du, ItemData(harness, 1));
-    EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_EQ(harness->DeviceEntries(), (std::vector<std::string>{"VID_a1b2&PID_0c3d", "VID_a1b2&PID_0c3d"}));
+    EXPECT_EQ(ItemData(*harness, 0), 0xA1B20C3Du);
+    EXPECT_EQ(ItemData(*harness, 1), 0xA1B20C3Du);
+    EXPECT_EQ(harness->CurrentSelection(IDC_DEVICE_LIST), 0);
 }
 
 TEST_F(DeviceListTest, MissingSettingsMatchOnlyIdentifierZero)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D), FakeDevice(0x0000, 0x0000)};
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
-    EXPECT_EQ(std::vector<std::string>{"VID_0000&PID_0000"}, harness.DeviceEntries());
+    Start();
+    EXPECT_EQ(harness->DeviceEntries(), std::vector<std::string>{"VID_0000&PID_0000"});
 }
 
 TEST_F(DeviceListTest, NoDeviceLeavesBothListsEmptyWithoutSelection)
 {
-    Settings("a1b2", "0c3d");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
-    EXPECT_TRUE(harness.DeviceEntries().empty());
-    EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
-    EXPECT_TRUE(harness.Messages().empty());
+    Start("a1b2", "0c3d");
+    EXPECT_TRUE(harness->DeviceEntries().empty());
+    EXPECT_EQ(harness->CurrentSelection(IDC_DEVICE_LIST), CB_ERR);
+    EXPECT_TRUE(harness->Messages().empty());
     ExpectNothingLeaked();
 }
 
@@ -132,12 +134,10 @@ TEST_F(DeviceListTest, DeviceArrivingBetweenPassesDoesNotFitAndStopsTheFill)
         if (passes == 1)
             platform.interfaces.insert(platform.interfaces.begin(), FakeDevice(0xA1B2, 0x0001));
     };
-    Settings("a1b2", "0001");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0001");
 
     // Two keys fit: the new one and the first old one; the second old one is not reached.
-    EXPECT_EQ((std::vector<std::string>{"VID_a1b2&PID_0001", "VID_a1b2&PID_0001"}), harness.DeviceEntries());
+    EXPECT_EQ(harness->DeviceEntries(), (std::vector<std::string>{"VID_a1b2&PID_0001", "VID_a1b2&PID_0001"}));
     ExpectNothingLeaked();
 }
 
@@ -148,11 +148,9 @@ TEST_F(DeviceListTest, DeviceLeavingBetweenPassesLeavesOnlyTheStoredKeys)
         if (passes == 1)
             platform.interfaces.erase(platform.interfaces.begin());
     };
-    Settings("a1b2", "0001");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0001");
 
-    EXPECT_EQ(std::vector<std::string>{"VID_a1b2&PID_0001"}, harness.DeviceEntries());
+    EXPECT_EQ(harness->DeviceEntries(), std::vector<std::string>{"VID_a1b2&PID_0001"});
     ExpectNothingLeaked();
 }
 
@@ -160,12 +158,10 @@ TEST_F(DeviceListTest, KeyArrayThatCannotBeAllocatedLeavesTheListEmpty)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0C3D)};
     platform.keyArrayAllocationFails = true;
-    Settings("a1b2", "0c3d");
-    dialog.DevicePlatform = &platform;
-    DialogHarness harness(dialog);
+    Start("a1b2", "0c3d");
 
-    EXPECT_TRUE(harness.DeviceEntries().empty());
-    EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_TRUE(harness->DeviceEntries().empty());
+    EXPECT_EQ(harness->CurrentSelection(IDC_DEVICE_LIST), CB_ERR);
     ExpectNothingLeaked();
 }
 }  // namespace

@@ -3,14 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-GUID HidInterfaceClass()
-{
-    return GUID{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-}
+#include "DeviceBroadcast.h"
 
 void FakeHidPlatform::GetHidGuid(GUID* hidGuid)
 {
-    *hidGuid = HidInterfaceClass();
+    *hidGuid = KelvraAutomation::HidInterfaceClass;
 }
 
 HDEVINFO FakeHidPlatform::GetClassDevs(const GUID*, PCSTR, HWND, DWORD flags)

@@ -70,6 +70,3 @@ private:
     // Interfaces as the current pass sees them.
     std::vector<FakeInterface> m_snapshot;
 };
-
-// Wine's and Windows' HID interface class.
-GUID HidInterfaceClass();

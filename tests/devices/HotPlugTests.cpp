@@ -4,20 +4,17 @@
 
 #include <cstring>
 
+#include "DeviceBroadcast.h"
 #include "DialogHarness.h"
 #include "FakeHidPlatform.h"
+#include "KelvraTexts.h"
 #include "WorkingFolder.h"
 
 namespace
 {
 DEV_BROADCAST_DEVICEINTERFACE_A InterfaceRecord(const GUID& classGuid)
 {
-    DEV_BROADCAST_DEVICEINTERFACE_A record;
-    std::memset(&record, 0, sizeof record);
-    record.dbcc_size = sizeof record;
-    record.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    record.dbcc_classguid = classGuid;
-    return record;
+    return KelvraAutomation::MakeDeviceInterfaceRecord(classGuid, DBT_DEVTYP_DEVICEINTERFACE);
 }
 
 class HotPlugTest : public testing::Test
@@ -33,12 +30,12 @@ protected:
     // Sends the notification; true when it rebuilt the list (each rebuild is two passes).
     bool Notify(DialogHarness& harness, WPARAM event, const void* record)
     {
-        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Write Success!"));
+        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(KelvraText::WriteSuccess));
         const int passesBefore = platform.passesEnded;
         SendMessageA(harness.Window(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
         harness.Pump();
         const bool rebuilt = platform.passesEnded == passesBefore + 2;
-        EXPECT_EQ(rebuilt, harness.Messages().empty()) << "the message list is emptied exactly on a rebuild";
+        EXPECT_EQ(harness.Messages().empty(), rebuilt) << "the message list is emptied exactly on a rebuild";
         return rebuilt;
     }
 
@@ -51,15 +48,15 @@ TEST_F(HotPlugTest, RegistersForHidInterfacesAndWithdrawsOnDestroy)
 {
     {
         DialogHarness harness(dialog);
-        EXPECT_EQ(1, platform.registrations);
-        EXPECT_NE(nullptr, dialog.DeviceNotifyHandle);
-        EXPECT_EQ(32u, platform.lastFilter.dbcc_size);
-        EXPECT_EQ(static_cast<DWORD>(DBT_DEVTYP_DEVICEINTERFACE), platform.lastFilter.dbcc_devicetype);
-        EXPECT_EQ(0, std::memcmp(&platform.lastFilter.dbcc_classguid, &dialog.HidClassGuid, sizeof(GUID)));
-        EXPECT_EQ(static_cast<DWORD>(DEVICE_NOTIFY_WINDOW_HANDLE), platform.lastRegistrationFlags);
+        EXPECT_EQ(platform.registrations, 1);
+        EXPECT_NE(dialog.DeviceNotifyHandle, nullptr);
+        EXPECT_EQ(platform.lastFilter.dbcc_size, 32u);
+        EXPECT_EQ(platform.lastFilter.dbcc_devicetype, static_cast<DWORD>(DBT_DEVTYP_DEVICEINTERFACE));
+        EXPECT_EQ(std::memcmp(&platform.lastFilter.dbcc_classguid, &dialog.HidClassGuid, sizeof(GUID)), 0);
+        EXPECT_EQ(platform.lastRegistrationFlags, static_cast<DWORD>(DEVICE_NOTIFY_WINDOW_HANDLE));
     }
-    EXPECT_EQ(1, platform.unregistrations);
-    EXPECT_EQ(nullptr, dialog.DeviceNotifyHandle);
+    EXPECT_EQ(platform.unregistrations, 1);
+    EXPECT_EQ(dialog.DeviceNotifyHandle, nullptr);
 }
 
 TEST_F(HotPlugTest, ArrivalAndRemovalOfAHidInterfaceRebuildTheList)
@@ -70,13 +67,13 @@ TEST_F(HotPlugTest, ArrivalAndRemovalOfAHidInterfaceRebuildTheList)
     SendMessageA(harness.Control(IDC_DEVICE_LIST), CB_SETCURSEL, 2, 0);
     platform.interfaces.push_back(FakeDevice(0xA1B2, 0x0C3D));
     EXPECT_TRUE(Notify(harness, DBT_DEVICEARRIVAL, &record));
-    EXPECT_EQ(4u, harness.DeviceEntries().size());
-    EXPECT_EQ(0, harness.CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_EQ(harness.DeviceEntries().size(), 4u);
+    EXPECT_EQ(harness.CurrentSelection(IDC_DEVICE_LIST), 0);
 
     platform.interfaces.clear();
     EXPECT_TRUE(Notify(harness, DBT_DEVICEREMOVECOMPLETE, &record));
     EXPECT_TRUE(harness.DeviceEntries().empty());
-    EXPECT_EQ(CB_ERR, harness.CurrentSelection(IDC_DEVICE_LIST));
+    EXPECT_EQ(harness.CurrentSelection(IDC_DEVICE_LIST), CB_ERR);
 
     // A device that does not match still causes a rebuild.
     platform.interfaces = {FakeDevice(0x1111, 0x2222)};
@@ -114,7 +111,7 @@ TEST_F(HotPlugTest, OtherEventsTypesClassesAndNoRecordChangeNothing)
     truncated.dbch_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     EXPECT_FALSE(Notify(harness, DBT_DEVICEARRIVAL, &truncated));
 
-    EXPECT_EQ(3u, harness.DeviceEntries().size());
+    EXPECT_EQ(harness.DeviceEntries().size(), 3u);
 }
 
 TEST_F(HotPlugTest, FailedRegistrationKeepsTheDialogWorkingAndTeardownHarmless)
@@ -122,12 +119,12 @@ TEST_F(HotPlugTest, FailedRegistrationKeepsTheDialogWorkingAndTeardownHarmless)
     platform.registrationFails = true;
     {
         DialogHarness harness(dialog);
-        EXPECT_EQ(nullptr, dialog.DeviceNotifyHandle);
-        EXPECT_EQ(3u, harness.DeviceEntries().size());
+        EXPECT_EQ(dialog.DeviceNotifyHandle, nullptr);
+        EXPECT_EQ(harness.DeviceEntries().size(), 3u);
         harness.Click(IDC_CHIP_C);
-        EXPECT_EQ(2, dialog.ChipFamily);
+        EXPECT_EQ(dialog.ChipFamily, 2);
     }
-    EXPECT_EQ(0, platform.unregistrations);
-    EXPECT_EQ(nullptr, dialog.DeviceNotifyHandle);
+    EXPECT_EQ(platform.unregistrations, 0);
+    EXPECT_EQ(dialog.DeviceNotifyHandle, nullptr);
 }
 }  // namespace

@@ -127,8 +127,9 @@ TEST_F(CallLogLines, TimestampIsTheEntryInMicroseconds) {
 }
 
 TEST(StateFolderLocation, EnvironmentIsReadAtEachOpen) {
-    const std::string first = UniqueTemporaryFolderPath();
-    const std::string second = UniqueTemporaryFolderPath() + "\\nested";
+    const TemporaryFolder scratch;
+    const std::string first = scratch.PathOf("first");
+    const std::string second = scratch.PathOf("second\\nested");
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", first.c_str());
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
@@ -146,13 +147,12 @@ TEST(StateFolderLocation, EnvironmentIsReadAtEachOpen) {
               INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesA((second + "\\VT_HIDA-845E0001.bin").c_str()),
               INVALID_FILE_ATTRIBUTES);
-    RemoveFolderWithFiles(first);
-    RemoveFolderWithFiles(second.substr(0, second.size() - 7));
 }
 
 TEST(StateFolderLocation, CallsWithoutAnOpenDeviceLogWhereTheEnvironmentPointsThen) {
-    const std::string first = UniqueTemporaryFolderPath();
-    const std::string second = UniqueTemporaryFolderPath();
+    const TemporaryFolder scratch;
+    const std::string first = scratch.PathOf("first");
+    const std::string second = scratch.PathOf("second");
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", first.c_str());
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
@@ -164,13 +164,11 @@ TEST(StateFolderLocation, CallsWithoutAnOpenDeviceLogWhereTheEnvironmentPointsTh
 
     EXPECT_EQ(ReadCallLog(first).size(), 2u);
     EXPECT_EQ(ReadCallLog(second).size(), 2u);
-    RemoveFolderWithFiles(first);
-    RemoveFolderWithFiles(second);
 }
 
 TEST(StateFolderLocation, DefaultsToKelvraEmulatorInTheTemporaryFolder) {
-    const std::string temporary = UniqueTemporaryFolderPath();
-    ASSERT_TRUE(CreateDirectoryA(temporary.c_str(), nullptr));
+    const TemporaryFolder scratch;
+    const std::string& temporary = scratch.Path();
     char savedTmp[MAX_PATH] = {};
     char savedTemp[MAX_PATH] = {};
     const bool hadTmp = GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH) != 0;
@@ -188,7 +186,6 @@ TEST(StateFolderLocation, DefaultsToKelvraEmulatorInTheTemporaryFolder) {
     const std::vector<LoggedCall> calls = ReadCallLog(temporary + "\\KelvraEmulator");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].function, "rmDeviceClose");
-    RemoveFolderWithFiles(temporary);
 }
 
 TEST(CallLogReader, RejectsLinesOfAnotherShape) {
@@ -201,18 +198,10 @@ TEST(CallLogReader, RejectsLinesOfAnotherShape) {
 }
 
 TEST(CallLogReader, MissingLogHasNoCallsAndAMalformedOneThrows) {
-    const std::string folder = UniqueTemporaryFolderPath();
-    EXPECT_TRUE(ReadCallLog(folder).empty());
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    const HANDLE log = CreateFileA((folder + "\\calls.log").c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(log, INVALID_HANDLE_VALUE);
-    const char text[] = "1 VT_HIDA CloseDevice -> 0\r\ntruncated line\r\n";
-    DWORD written = 0;
-    WriteFile(log, text, sizeof text - 1, &written, nullptr);
-    CloseHandle(log);
-    EXPECT_THROW(ReadCallLog(folder), std::runtime_error);
-    RemoveFolderWithFiles(folder);
+    const TemporaryFolder folder;
+    EXPECT_TRUE(ReadCallLog(folder.Path()).empty());
+    folder.WriteFile("calls.log", "1 VT_HIDA CloseDevice -> 0\r\ntruncated line\r\n");
+    EXPECT_THROW(ReadCallLog(folder.Path()), std::runtime_error);
 }
 
 }  // namespace

@@ -8,52 +8,18 @@ namespace {
 
 constexpr char StateFolderVariable[] = "KELVRA_EMULATOR_DIR";
 
-std::string TemporaryFolder() {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof buffer, buffer);
-    return std::string(buffer, length <= MAX_PATH ? length : 0);
-}
-
 }  // namespace
 
-std::string UniqueTemporaryFolderPath() {
-    static unsigned counter = 0;
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return TemporaryFolder() + "kelvra-emulator-test-" + std::to_string(GetCurrentProcessId()) +
-           "-" + std::to_string(now.QuadPart) + "-" + std::to_string(++counter);
-}
-
-void RemoveFolderWithFiles(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolderWithFiles(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-ScratchStateFolder::ScratchStateFolder() : path_(UniqueTemporaryFolderPath()) {
-    if (!CreateDirectoryA(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path_;
-    SetEnvironmentVariableA(StateFolderVariable, path_.c_str());
+ScratchStateFolder::ScratchStateFolder() {
+    SetEnvironmentVariableA(StateFolderVariable, Path().c_str());
 }
 
 ScratchStateFolder::~ScratchStateFolder() {
     SetEnvironmentVariableA(StateFolderVariable, nullptr);
-    RemoveFolderWithFiles(path_);
 }
 
 std::string ScratchStateFolder::FilePath(const std::string& fileName) const {
-    return path_ + "\\" + fileName;
+    return folder_.PathOf(fileName);
 }
 
 bool ScratchStateFolder::HasFile(const std::string& fileName) const {

@@ -2,6 +2,7 @@
 
 #include "DriverExports.h"
 #include "EmulatedDriverFolders.h"
+#include "TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -26,7 +27,7 @@ public:
     ScratchStateFolder(const ScratchStateFolder&) = delete;
     ScratchStateFolder& operator=(const ScratchStateFolder&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return folder_.Path(); }
     std::string FilePath(const std::string& fileName) const;
     bool HasFile(const std::string& fileName) const;
     std::vector<BYTE> FileBytes(const std::string& fileName) const;
@@ -37,11 +38,8 @@ public:
     void SetSetting(const char* section, const char* key, const std::string& value) const;
 
 private:
-    std::string path_;
+    TemporaryFolder folder_{"kelvra-emulator-test"};
 };
-
-std::string UniqueTemporaryFolderPath();
-void RemoveFolderWithFiles(const std::string& folder);
 
 // A library loaded by full path, unloaded when destroyed.
 class LoadedLibrary {

@@ -395,7 +395,8 @@ TEST(CliDeviceChoice, SeveralInterfacesWithTheIdentifiersAreListedButNotGuessedB
 
 TEST(CliProgress, AConsoleSeesWordsDoneOfSixtyFourUnlessAskedToBeQuiet)
 {
-    const std::string state = NewTemporaryFolder("kelvra-cli-progress");
+    const TemporaryFolder folder("kelvra-cli-progress");
+    const std::string& state = folder.Path();
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
     SetDllDirectoryA(EmulatedDriversFolder.c_str());
     const std::string image = state + "\\image.hex";
@@ -411,7 +412,6 @@ TEST(CliProgress, AConsoleSeesWordsDoneOfSixtyFourUnlessAskedToBeQuiet)
     const int quiet = RunKelvraCli(quietly, console, WindowsHidPlatform::Instance());
     SetDllDirectoryA(nullptr);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
-    RemoveFolderTree(state);
 
     EXPECT_EQ(0, shown);
     EXPECT_TRUE(Contains(bar, "\rwriting [#" + std::string(31, '.') + "] 2/64 words")) << bar;

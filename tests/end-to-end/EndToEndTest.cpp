@@ -1,7 +1,5 @@
 #include "EndToEndTest.h"
 
-#include "WorkingFolder.h"
-
 #include <tlhelp32.h>
 
 #include <cstring>
@@ -19,9 +17,9 @@ namespace {
 using KelvraAutomation::Milliseconds;
 
 // Wine shows the build's host path under a drive letter.
-std::string KelvraExecutable()
+std::string WindowsPathOf(const std::string& hostPath)
 {
-    std::string path = KelvraHostDrive + KelvraHostPath;
+    std::string path = KelvraHostDrive + hostPath;
     for (char& character : path)
         if (character == '/')
             character = '\\';
@@ -82,35 +80,16 @@ std::string EnvironmentFor(const std::string& stateFolder, const std::string& pa
     return block;
 }
 
-void AppendField(std::string& image, size_t offset, const std::string& text)
-{
-    image[offset] = static_cast<char>(2 + 2 * text.size());
-    text.copy(&image[offset + 1], text.size());
-}
-
 }  // namespace
+
+std::string AutomationProgram()
+{
+    return WindowsPathOf(AutomationHostPath);
+}
 
 std::string SettingsFor(const std::string& vid, const std::string& pid, int autoVerify)
 {
     return "[KELVRA]\r\nVID=" + vid + "\r\nPID=" + pid + "\r\nAUTOVERIFY=" + std::to_string(autoVerify) + "\r\n";
-}
-
-std::string IdentityImage(WORD header, WORD vid, WORD pid, const std::string& product,
-                          const std::string& manufacturer, const std::string& serial)
-{
-    if (serial.size() > 13 || product.size() > 31 || manufacturer.size() > 75)
-        throw std::invalid_argument("string too long for its field");
-    std::string image(128, '\0');
-    const WORD words[] = {header, vid, pid};
-    for (size_t index = 0; index < 3; ++index)
-    {
-        image[2 * index] = static_cast<char>(words[index] & 0xFF);
-        image[2 * index + 1] = static_cast<char>(words[index] >> 8);
-    }
-    AppendField(image, 6, serial);
-    AppendField(image, 20, product);
-    AppendField(image, 52, manufacturer);
-    return image;
 }
 
 std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra,
@@ -222,7 +201,7 @@ void KelvraProcess::Kill()
         throw std::runtime_error("Kelvra did not end when killed");
 }
 
-EndToEndTest::EndToEndTest() : m_root(NewTemporaryFolder("kelvra-e2e"))
+EndToEndTest::EndToEndTest()
 {
     m_programFolder = NewFolder("program");
     m_workingFolder = NewFolder("work");
@@ -234,19 +213,18 @@ EndToEndTest::~EndToEndTest()
 {
     // Kelvra first: its files cannot go while it runs.
     m_kelvras.clear();
-    RemoveFolderTree(m_root);
 }
 
 std::string EndToEndTest::NewFolder(const std::string& name) const
 {
-    const std::string path = m_root + "\\" + name;
+    const std::string path = m_root.PathOf(name);
     RequireFolder(path);
     return path;
 }
 
 void EndToEndTest::Install(const std::string& name)
 {
-    RequireCopy(KelvraExecutable(), m_programFolder + "\\" + name + ".exe");
+    RequireCopy(WindowsPathOf(KelvraHostPath), m_programFolder + "\\" + name + ".exe");
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
         RequireCopy(EmulatedDriversFolder + "\\" + library, m_programFolder + "\\" + library);
 }
@@ -254,6 +232,11 @@ void EndToEndTest::Install(const std::string& name)
 void EndToEndTest::WriteSettings(const std::string& contents, const std::string& name)
 {
     WriteBytes(m_workingFolder + "\\" + name + ".ini", contents);
+}
+
+void EndToEndTest::SetEmulatorSettings(const std::string& contents) const
+{
+    WriteBytes(m_stateFolder + "\\emulator.ini", contents);
 }
 
 void EndToEndTest::PrependToPath(const std::string& folder)

@@ -14,17 +14,17 @@
 #include <vector>
 
 #include "CallLog.h"
+#include "IdentityImage.h"
 #include "KelvraAutomation.h"
+#include "TemporaryFolder.h"
 
 namespace EndToEnd {
 
+// kelvra-automation.exe where it was built.
+std::string AutomationProgram();
+
 // A settings file's text: section KELVRA with VID, PID and AUTOVERIFY.
 std::string SettingsFor(const std::string& vid, const std::string& pid, int autoVerify = 1);
-
-// A 128-byte VT-A image: header word, identifiers and the serial, product
-// and manufacturer string fields, each a length byte 2 + 2n and n characters.
-std::string IdentityImage(WORD header, WORD vid, WORD pid, const std::string& product,
-                          const std::string& manufacturer, const std::string& serial);
 
 // Presses Write or Verify and returns the message list once the operation,
 // and a verify that follows a write, has ended. The list is read afresh then:
@@ -79,6 +79,8 @@ protected:
     void Install(const std::string& name = "Kelvra");
     // Writes <name>.ini into the working folder, a folder of its own.
     void WriteSettings(const std::string& contents, const std::string& name = "Kelvra");
+    // emulator.ini of the emulated libraries, read at each open.
+    void SetEmulatorSettings(const std::string& contents) const;
     // Puts a folder first on the PATH of the Kelvras started after.
     void PrependToPath(const std::string& folder);
     // The environment a child process of this test gets: the state folder,
@@ -106,7 +108,7 @@ protected:
     std::string NewFolder(const std::string& name) const;
 
 private:
-    std::string m_root;
+    TemporaryFolder m_root{"kelvra-e2e"};
     std::string m_programFolder;
     std::string m_workingFolder;
     std::string m_stateFolder;

@@ -1,40 +1,10 @@
-// What Kelvra lists at start, from the settings file in its working folder.
+// The settings file Kelvra reads: the one of its own name in its working folder.
 #include "EndToEndTest.h"
 
 namespace EndToEnd {
 namespace {
 
-using KelvraAutomation::OperationKind;
 using Lines = std::vector<std::string>;
-
-TEST_F(EndToEndTest, WithoutSettingsNoDeviceIsListedAndWriteAsksForOne)
-{
-    Install();
-    const auto& kelvra = Start();
-
-    const auto devices = kelvra.Devices();
-    EXPECT_EQ(Lines{}, devices.entries);
-    EXPECT_EQ(-1, devices.selected);
-    // The device comes before the missing path.
-    EXPECT_EQ(Lines{"Please Plug-in Vantrel Usb Device!"}, LinesAfter(kelvra, OperationKind::Write));
-
-    ExitKelvra();
-}
-
-TEST_F(EndToEndTest, SettingsNamingWinesDeviceListItSelectedAndWriteAsksForAFile)
-{
-    Install();
-    WriteSettings(SettingsFor("845e", "0001"));
-    const auto& kelvra = Start();
-
-    const auto devices = kelvra.Devices();
-    EXPECT_EQ(Lines{"VID_845e&PID_0001"}, devices.entries);
-    EXPECT_EQ(0, devices.selected);
-    EXPECT_EQ("", kelvra.ImagePath());
-    EXPECT_EQ(Lines{"Please Select Hex File!"}, LinesAfter(kelvra, OperationKind::Write));
-
-    ExitKelvra();
-}
 
 TEST_F(EndToEndTest, RenamedProgramReadsTheSettingsFileOfItsOwnName)
 {
@@ -45,8 +15,8 @@ TEST_F(EndToEndTest, RenamedProgramReadsTheSettingsFileOfItsOwnName)
     const auto& kelvra = Start("Programmer");
 
     const auto devices = kelvra.Devices();
-    EXPECT_EQ(Lines{"VID_845e&PID_0001"}, devices.entries);
-    EXPECT_EQ(0, devices.selected);
+    EXPECT_EQ(devices.entries, Lines{"VID_845e&PID_0001"});
+    EXPECT_EQ(devices.selected, 0);
 
     ExitKelvra();
 }

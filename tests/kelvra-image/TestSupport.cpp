@@ -13,22 +13,6 @@
 
 extern char** environ;
 
-TempFolder::TempFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvra-image-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-    {
-        ADD_FAILURE() << "cannot create a temp folder";
-    }
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 namespace
 {
 
@@ -50,10 +34,10 @@ int WaitForExit(pid_t child)
 
 } // namespace
 
-ToolRun RunTool(const std::vector<std::string>& arguments, const TempFolder& folder)
+ToolRun RunTool(const std::vector<std::string>& arguments, const TemporaryFolder& folder)
 {
-    const std::string outPath = folder.Path() + "/.tool-stdout";
-    const std::string errPath = folder.Path() + "/.tool-stderr";
+    const std::string outPath = folder.PathOf(".tool-stdout");
+    const std::string errPath = folder.PathOf(".tool-stderr");
     std::vector<std::string> words{KELVRA_IMAGE_TOOL};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;

@@ -3,28 +3,13 @@
 #pragma once
 
 #include "Family0Image.h"
+#include "TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Removed with everything in it when the test ends.
-class TempFolder
-{
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 struct ToolRun
 {
@@ -34,7 +19,7 @@ struct ToolRun
 };
 
 // Runs kelvra-image with the arguments inside folder, capturing both streams.
-ToolRun RunTool(const std::vector<std::string>& arguments, const TempFolder& folder);
+ToolRun RunTool(const std::vector<std::string>& arguments, const TemporaryFolder& folder);
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
@@ -52,5 +37,5 @@ void PutField(Family0Image::Image& image, const Family0Image::StringField& field
 class KelvraImageTest : public ::testing::Test
 {
 protected:
-    TempFolder folder;
+    TemporaryFolder folder{"kelvra-image-test"};
 };

@@ -25,7 +25,7 @@ protected:
     std::vector<std::string> BuildArguments(const std::string& output) const
     {
         return {"build",          "--vid",         "845e",     "--pid",  "0001", "--product",        "Sensor Hub",
-                "--manufacturer", "Example Works", "--serial", "SN0001", "-o",   folder.File(output)};
+                "--manufacturer", "Example Works", "--serial", "SN0001", "-o",   folder.PathOf(output)};
     }
 
     // The refusal contract: status 1, one line on stderr, no output file.
@@ -35,7 +35,7 @@ protected:
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
         EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
-        EXPECT_FALSE(Exists(folder.File(file)));
+        EXPECT_FALSE(Exists(folder.PathOf(file)));
     }
 };
 
@@ -82,13 +82,13 @@ TEST_F(ToolTest, BuildThenShowListsWhatKelvraWould)
 {
     const ToolRun build = Run(BuildArguments("id.hex"));
     ASSERT_EQ(build.exitCode, 0) << build.err;
-    const std::vector<std::uint8_t> bytes = ReadBytes(folder.File("id.hex"));
+    const std::vector<std::uint8_t> bytes = ReadBytes(folder.PathOf("id.hex"));
     ASSERT_EQ(bytes.size(), 128u);
     EXPECT_EQ(bytes[0], 0x07);
     EXPECT_EQ(bytes[1], 0x67);
     EXPECT_EQ(bytes[6], 2 + 2 * 6);
 
-    const ToolRun show = Run({"show", folder.File("id.hex")});
+    const ToolRun show = Run({"show", folder.PathOf("id.hex")});
     EXPECT_EQ(show.exitCode, 0) << show.err;
     EXPECT_EQ(SplitLines(show.out), ExpectedLines);
     EXPECT_TRUE(show.err.empty());
@@ -96,11 +96,11 @@ TEST_F(ToolTest, BuildThenShowListsWhatKelvraWould)
 
 TEST_F(ToolTest, BuildFromProfileWithOptionsOverriding)
 {
-    WriteText(folder.File("p.ini"), Profile);
+    WriteText(folder.PathOf("p.ini"), Profile);
     const ToolRun build = Run(
-        {"build", "--profile", folder.File("p.ini"), "--serial", "SN0001", "--product=", "-o", folder.File("id.hex")});
+        {"build", "--profile", folder.PathOf("p.ini"), "--serial", "SN0001", "--product=", "-o", folder.PathOf("id.hex")});
     ASSERT_EQ(build.exitCode, 0) << build.err;
-    const ToolRun show = Run({"show", folder.File("id.hex")});
+    const ToolRun show = Run({"show", folder.PathOf("id.hex")});
     EXPECT_EQ(SplitLines(show.out),
               (std::vector<std::string>{"VID:0x845e", "PID:0x0001", "Manufacture String:Example Works",
                                         "Serial Number:SN0001"}));
@@ -118,79 +118,79 @@ TEST_F(ToolTest, BuildRefusesBadInputWithoutWritingAFile)
     ExpectRefusal(With(good, "--vid", "0x12"), "id.hex", "not 1 to 4 hexadecimal digits");
     ExpectRefusal(With(good, "--pid", "xyz"), "id.hex", "not 1 to 4 hexadecimal digits");
     ExpectRefusal(With(good, "--pid", ""), "id.hex", "no product identifier");
-    WriteText(folder.File("bad.ini"), "[IMAGE]\nSERIALNO=1\n");
+    WriteText(folder.PathOf("bad.ini"), "[IMAGE]\nSERIALNO=1\n");
     std::vector<std::string> withProfile = good;
-    withProfile.insert(withProfile.end(), {"--profile", folder.File("bad.ini")});
+    withProfile.insert(withProfile.end(), {"--profile", folder.PathOf("bad.ini")});
     ExpectRefusal(withProfile, "id.hex", "line 2: unknown key 'SERIALNO'");
 }
 
 TEST_F(ToolTest, ExistingFilesAreReplacedOnlyWithForce)
 {
-    WriteText(folder.File("id.hex"), "keep");
+    WriteText(folder.PathOf("id.hex"), "keep");
     ExpectRefusal(BuildArguments("id.hex"), "missing.hex", "already exists");
-    EXPECT_EQ(ReadBytes(folder.File("id.hex")).size(), 4u);
+    EXPECT_EQ(ReadBytes(folder.PathOf("id.hex")).size(), 4u);
 
     std::vector<std::string> forced = BuildArguments("id.hex");
     forced.push_back("--force");
     EXPECT_EQ(Run(forced).exitCode, 0);
-    EXPECT_EQ(ReadBytes(folder.File("id.hex")).size(), 128u);
+    EXPECT_EQ(ReadBytes(folder.PathOf("id.hex")).size(), 128u);
 }
 
 TEST_F(ToolTest, SeriesWritesOneImagePerSerial)
 {
-    WriteText(folder.File("p.ini"), Profile);
+    WriteText(folder.PathOf("p.ini"), Profile);
     const ToolRun run =
-        Run({"series", "--profile", folder.File("p.ini"), "--count", "3", "--output-dir", folder.Path()});
+        Run({"series", "--profile", folder.PathOf("p.ini"), "--count", "3", "--output-dir", folder.Path()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const std::string serial : {"SN0099", "SN0100", "SN0101"})
     {
-        const ToolRun show = Run({"show", folder.File(serial + ".hex")});
+        const ToolRun show = Run({"show", folder.PathOf(serial + ".hex")});
         ASSERT_EQ(SplitLines(show.out).size(), 5u) << serial;
         EXPECT_EQ(SplitLines(show.out).back(), "Serial Number:" + serial);
     }
-    EXPECT_FALSE(Exists(folder.File("SN0102.hex")));
+    EXPECT_FALSE(Exists(folder.PathOf("SN0102.hex")));
 }
 
 TEST_F(ToolTest, SeriesRefusesBeforeWritingAnything)
 {
-    WriteText(folder.File("p.ini"), Profile);
-    const std::vector<std::string> base{"series", "--profile", folder.File("p.ini"), "--output-dir", folder.Path()};
+    WriteText(folder.PathOf("p.ini"), Profile);
+    const std::vector<std::string> base{"series", "--profile", folder.PathOf("p.ini"), "--output-dir", folder.Path()};
     std::vector<std::string> overflow = base;
     overflow.insert(overflow.end(), {"--start", "98", "--count", "3"});
     ExpectRefusal(overflow, "98.hex", "do not fit in 2 digits");
 
-    WriteText(folder.File("SN0101.hex"), "keep");
+    WriteText(folder.PathOf("SN0101.hex"), "keep");
     std::vector<std::string> blocked = base;
     blocked.insert(blocked.end(), {"--count", "3"});
     ExpectRefusal(blocked, "SN0099.hex", "SN0101.hex: already exists");
-    EXPECT_FALSE(Exists(folder.File("SN0100.hex")));
+    EXPECT_FALSE(Exists(folder.PathOf("SN0100.hex")));
 
     std::vector<std::string> badStart = base;
     badStart.insert(badStart.end(), {"--start", "S/N01", "--count", "1"});
     ExpectRefusal(badStart, "S/N01.hex", "not decimal digits");
 
-    ExpectRefusal({"series", "--profile", folder.File("p.ini"), "--count", "1", "--output-dir", folder.File("none")},
+    ExpectRefusal({"series", "--profile", folder.PathOf("p.ini"), "--count", "1", "--output-dir", folder.PathOf("none")},
                   "none", "no such directory");
 }
 
 TEST_F(ToolTest, FromIntelHexConvertsAndReportsTheFaultyLine)
 {
-    WriteText(folder.File("good.hex"), ":0400000007674584C5\r\n:00000001FF\r\n");
-    const ToolRun good = Run({"from-ihex", folder.File("good.hex"), folder.File("good.bin")});
+    WriteText(folder.PathOf("good.hex"), ":0400000007674584C5\r\n:00000001FF\r\n");
+    const ToolRun good = Run({"from-ihex", folder.PathOf("good.hex"), folder.PathOf("good.bin")});
     ASSERT_EQ(good.exitCode, 0) << good.err;
-    EXPECT_EQ(ReadBytes(folder.File("good.bin")), (std::vector<std::uint8_t>{0x07, 0x67, 0x45, 0x84}));
-    ExpectRefusal({"from-ihex", folder.File("good.hex"), folder.File("good.bin")}, "none", "already exists");
+    EXPECT_EQ(ReadBytes(folder.PathOf("good.bin")), (std::vector<std::uint8_t>{0x07, 0x67, 0x45, 0x84}));
+    ExpectRefusal({"from-ihex", folder.PathOf("good.hex"), folder.PathOf("good.bin")}, "none", "already exists");
 
-    WriteText(folder.File("bad.hex"), ":0400000007674584C5\n:0100000055AB\n:00000001FF\n");
-    ExpectRefusal({"from-ihex", folder.File("bad.hex"), folder.File("bad.bin")}, "bad.bin",
+    WriteText(folder.PathOf("bad.hex"), ":0400000007674584C5\n:0100000055AB\n:00000001FF\n");
+    ExpectRefusal({"from-ihex", folder.PathOf("bad.hex"), folder.PathOf("bad.bin")}, "bad.bin",
                   "bad.hex: line 2: checksum");
-    ExpectRefusal({"from-ihex", folder.File("none.hex"), folder.File("x.bin")}, "x.bin", "no such file");
+    ExpectRefusal({"from-ihex", folder.PathOf("none.hex"), folder.PathOf("x.bin")}, "x.bin", "no such file");
 }
 
 TEST_F(ToolTest, ShowWarnsAboutIntelHexAndEscapesControlBytes)
 {
-    WriteText(folder.File("text.hex"), ":0400000007674584C5\n:00000001FF\n");
-    const ToolRun hex = Run({"show", folder.File("text.hex")});
+    WriteText(folder.PathOf("text.hex"), ":0400000007674584C5\n:00000001FF\n");
+    const ToolRun hex = Run({"show", folder.PathOf("text.hex")});
     EXPECT_EQ(hex.exitCode, 0);
     const std::vector<std::string> lines = SplitLines(hex.out);
     ASSERT_FALSE(lines.empty());
@@ -200,8 +200,8 @@ TEST_F(ToolTest, ShowWarnsAboutIntelHexAndEscapesControlBytes)
     PutField(image, Family0Image::SerialNumberField, 8,
              "A\x1b"
              "B");
-    WriteBytes(folder.File("esc.bin"), std::vector<std::uint8_t>(image.begin(), image.end()));
-    const ToolRun escaped = Run({"show", folder.File("esc.bin")});
+    WriteBytes(folder.PathOf("esc.bin"), std::vector<std::uint8_t>(image.begin(), image.end()));
+    const ToolRun escaped = Run({"show", folder.PathOf("esc.bin")});
     EXPECT_EQ(SplitLines(escaped.out).at(2), "Serial Number:A\\x1bB");
     EXPECT_EQ(SplitLines(escaped.out).at(3).rfind("warning: ", 0), 0u);
 }
@@ -210,7 +210,7 @@ namespace {
 
 TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
 {
-    TempFolder folder;
+    TemporaryFolder folder;
     std::vector<std::uint8_t> image(128, 0);
     image[0] = 0x02;  // serial present
     image[1] = 0x67;
@@ -218,11 +218,11 @@ TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
     image[7] = 'A';
     image[8] = 0x07;
     image[9] = 'C';
-    WriteBytes(folder.File("bell.hex"), image);
+    WriteBytes(folder.PathOf("bell.hex"), image);
 
-    const ToolRun escaped = RunTool({"show", folder.File("bell.hex")}, folder);
+    const ToolRun escaped = RunTool({"show", folder.PathOf("bell.hex")}, folder);
     EXPECT_NE(escaped.out.find("Serial Number:A\\x07C\n"), std::string::npos) << escaped.out;
-    const ToolRun raw = RunTool({"show", "--raw", folder.File("bell.hex")}, folder);
+    const ToolRun raw = RunTool({"show", "--raw", folder.PathOf("bell.hex")}, folder);
     EXPECT_NE(raw.out.find("Serial Number:A\x07" "C\n"), std::string::npos) << raw.out;
     // Warnings stay escaped either way.
     EXPECT_EQ(raw.out.find("warning: ") == std::string::npos, escaped.out.find("warning: ") == std::string::npos);

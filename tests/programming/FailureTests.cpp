@@ -12,13 +12,13 @@ TEST_F(ProgrammingTest, FailedWordStopsTheWriteAndTheCloseStillFollows)
     Start();
     ChooseImage(CountingBytes(128));
     SetEmulator("VT_HIDA", "FailWriteWord", "5");
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     const auto calls = Calls();
     const auto writes = CallsOf(calls, "WriteEEPROM");
-    ASSERT_EQ(6u, writes.size());
-    EXPECT_EQ(5u, writes.back().ArgumentValue(0));
-    EXPECT_EQ(0, writes.back().result);
-    EXPECT_EQ("CloseDevice", calls.back().function);
+    ASSERT_EQ(writes.size(), 6u);
+    EXPECT_EQ(writes.back().ArgumentValue(0), 5u);
+    EXPECT_EQ(writes.back().result, 0);
+    EXPECT_EQ(calls.back().function, "CloseDevice");
     EXPECT_GE(calls.back().microseconds - writes.back().microseconds, 20000);
     ExpectRestored();
 }
@@ -28,16 +28,16 @@ TEST_F(ProgrammingTest, FailedOpenAndFailedBurnReportFail)
     Start();
     ChooseImage(CountingBytes(128));
     SetEmulator("VT_HIDA", "FailOpen", "1");
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     EXPECT_TRUE(CallsOf(Calls(), "CloseDevice").empty());
     ExpectRestored();
 
     ChooseFamily(2);
     ChooseImage(CountingBytes(256));
     SetEmulator("VT_HIDC", "FailBurn", "1");
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
-    EXPECT_EQ(2u, CallsOf(Calls(), "rmDeviceClose").size());
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
+    EXPECT_EQ(Press(IDC_VERIFY), (Lines{KelvraText::Verifying, KelvraText::VerifyFail}));
+    EXPECT_EQ(CallsOf(Calls(), "rmDeviceClose").size(), 2u);
     ExpectRestored();
 }
 
@@ -47,8 +47,8 @@ TEST_F(ProgrammingTest, MissingLibraryFailsAndEnablesTheButtonAgain)
     UseLibrariesFrom(folder.PathOf("empty"));
     Start();
     ChooseImage(CountingBytes(128));
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
+    EXPECT_EQ(Press(IDC_VERIFY), (Lines{KelvraText::Verifying, KelvraText::VerifyFail}));
     ExpectRestored();
 }
 
@@ -70,9 +70,9 @@ TEST_F(ProgrammingTest, AnyMissingExportCallsNothingOfThatLibrary)
         UseLibrariesFrom(EmulatedDriversFolderMissing(entry.missing));
         ChooseFamily(entry.family);
         ChooseImage(CountingBytes(256));
-        const Lines expected = entry.button == IDC_WRITE ? Lines{"Writing ........", "Write Fail!"}
-                                                         : Lines{"Verifying ........", "Verify Fail!"};
-        EXPECT_EQ(expected, Press(entry.button)) << entry.missing;
+        const Lines expected = entry.button == IDC_WRITE ? Lines{KelvraText::Writing, KelvraText::WriteFail}
+                                                         : Lines{KelvraText::Verifying, KelvraText::VerifyFail};
+        EXPECT_EQ(Press(entry.button), expected) << entry.missing;
         EXPECT_TRUE(Calls().empty()) << entry.missing;
         ExpectRestored();
     }
@@ -80,7 +80,7 @@ TEST_F(ProgrammingTest, AnyMissingExportCallsNothingOfThatLibrary)
     UseLibrariesFrom(EmulatedDriversFolderMissing("ReadEEPROM"));
     ChooseFamily(0);
     ChooseImage(CountingBytes(128));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
 }
 
 TEST_F(ProgrammingTest, ImageFileThatCannotBeOpenedFailsWithoutADriverCall)
@@ -88,18 +88,18 @@ TEST_F(ProgrammingTest, ImageFileThatCannotBeOpenedFailsWithoutADriverCall)
     Start();
     ChooseImage(CountingBytes(128));
     DeleteFileA(folder.PathOf("image.hex").c_str());
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     ExpectRestored();
 
     CreateDirectoryA(folder.PathOf("folder.hex").c_str(), nullptr);
     dialog.ImagePath = folder.PathOf("folder.hex").c_str();
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ(Press(IDC_VERIFY), (Lines{KelvraText::Verifying, KelvraText::VerifyFail}));
     ExpectRestored();
 
     ChooseImage(CountingBytes(128));
     HANDLE locked = CreateFileA(folder.PathOf("image.hex").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     CloseHandle(locked);
     ExpectRestored();
     EXPECT_TRUE(Calls().empty());
@@ -112,14 +112,14 @@ TEST_F(ProgrammingTest, DeviceListWithoutSelectionFailsWithoutADriverCall)
     // Typing into the list's edit field clears its selection.
     HWND deviceList = harness->Control(IDC_DEVICE_LIST);
     HWND edit = GetWindow(deviceList, GW_CHILD);
-    ASSERT_NE(nullptr, edit);
+    ASSERT_NE(edit, nullptr);
     SendMessageA(edit, WM_CHAR, 'x', 1);
     harness->Pump();
-    ASSERT_EQ(CB_ERR, SendMessageA(deviceList, CB_GETCURSEL, 0, 0));
-    ASSERT_EQ(1, SendMessageA(deviceList, CB_GETCOUNT, 0, 0));
+    ASSERT_EQ(SendMessageA(deviceList, CB_GETCURSEL, 0, 0), CB_ERR);
+    ASSERT_EQ(SendMessageA(deviceList, CB_GETCOUNT, 0, 0), 1);
 
-    EXPECT_EQ((Lines{"Writing ........", "Write Fail!"}), Press(IDC_WRITE));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Fail!"}), Press(IDC_VERIFY));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
+    EXPECT_EQ(Press(IDC_VERIFY), (Lines{KelvraText::Verifying, KelvraText::VerifyFail}));
     EXPECT_TRUE(Calls().empty());
     ExpectRestored();
 }

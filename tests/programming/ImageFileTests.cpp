@@ -8,19 +8,17 @@ namespace
 {
 using Lines = std::vector<std::string>;
 
-const Lines WriteFailed{"Writing ........", "Write Fail!"};
-const Lines VerifyFailed{"Verifying ........", "Verify Fail!"};
-const Lines VerifiedIdentity{"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
-                             "Product String:P", "Manufacture String:M", "Serial Number:S"};
+const Lines WriteFailed{KelvraText::Writing, KelvraText::WriteFail};
+const Lines VerifyFailed{KelvraText::Verifying, KelvraText::VerifyFail};
 
 void WriteWideFile(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
-    ASSERT_EQ(bytes.size(), written);
+    ASSERT_EQ(written, bytes.size());
 }
 
 bool Exists(const std::string& path)
@@ -81,8 +79,8 @@ TEST_F(ProgrammingTest, FilesThatAreNoPlainImageFailWithoutADriverCall)
     for (const auto& entry : cases)
     {
         dialog.ImagePath = entry.path.c_str();
-        EXPECT_EQ(WriteFailed, Press(IDC_WRITE)) << entry.what;
-        EXPECT_EQ(VerifyFailed, Press(IDC_VERIFY)) << entry.what;
+        EXPECT_EQ(Press(IDC_WRITE), WriteFailed) << entry.what;
+        EXPECT_EQ(Press(IDC_VERIFY), VerifyFailed) << entry.what;
         ExpectRestored();
     }
     EXPECT_TRUE(Calls().empty());
@@ -94,7 +92,7 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
     BOOL lost = FALSE;
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr, &lost);
     ASSERT_TRUE(lost) << "the ANSI code page holds the name, so this proves nothing";
-    const std::wstring path = WideFromAnsi(folder.Path()) + L"\\" + name;
+    const std::wstring path = AfxWideFromAnsi(folder.Path().c_str()) + L"\\" + name;
     const std::string image = IdentityImage(0x6707, "P", "M", "S");
     WriteWideFile(path, image);
     WriteSettings(1);
@@ -111,18 +109,32 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
     user.join();
 
     // The path shows in the ANSI code page; the file read is the one chosen.
-    EXPECT_EQ(std::string(CString(path.c_str())), harness->Text(IDC_IMAGE_PATH));
-    EXPECT_EQ(VerifiedIdentity, Press(IDC_WRITE));
-    EXPECT_EQ(image, ChipContents("VT_HIDA"));
+    EXPECT_EQ(harness->Text(IDC_IMAGE_PATH), std::string(CString(path.c_str())));
+    EXPECT_EQ(Press(IDC_WRITE), VerifiedIdentity("P", "M", "S"));
+    EXPECT_EQ(ChipContents("VT_HIDA"), image);
 }
 
 TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
 {
-    std::wstring path = L"\\\\?\\" + WideFromAnsi(folder.Path());
+    // The working folder's removal does not reach this deep: the test removes what it made.
+    struct DeepFile
+    {
+        std::vector<std::wstring> folders;
+        std::wstring path;
+        ~DeepFile()
+        {
+            DeleteFileW(path.c_str());
+            for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+                RemoveDirectoryW(folder->c_str());
+        }
+    } deep;
+    std::wstring& path = deep.path;
+    path = L"\\\\?\\" + AfxWideFromAnsi(folder.Path().c_str());
     while (path.size() < MAX_PATH + 40)
     {
         path += L"\\" + std::wstring(40, L'd');
         ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+        deep.folders.push_back(path);
     }
     path += L"\\image.hex";
     const std::string image = IdentityImage(0x6707, "P", "M", "S");
@@ -134,7 +146,7 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
     dialog.ChosenImagePath = path.substr(4);
     dialog.ImagePath = CString(dialog.ChosenImagePath.c_str());
     dialog.UpdateData(FALSE);
-    EXPECT_EQ(VerifiedIdentity, Press(IDC_WRITE));
-    EXPECT_EQ(image, ChipContents("VT_HIDA"));
+    EXPECT_EQ(Press(IDC_WRITE), VerifiedIdentity("P", "M", "S"));
+    EXPECT_EQ(ChipContents("VT_HIDA"), image);
 }
 }  // namespace

@@ -1,35 +1,9 @@
 #include "ProgrammingHarness.h"
 
-#include <fstream>
 #include <thread>
-#include <sstream>
 
 #include "EmulatedDriverFolders.h"
-
-namespace
-{
-const char* const FinalLines[] = {"Please Plug-in Vantrel Usb Device!", "Please Select Hex File!", "Write Fail!",
-                                  "Verify Success!", "Verify Fail!"};
-
-bool HasFinalLine(const std::vector<std::string>& lines, bool writeEndsIt)
-{
-    for (const std::string& line : lines)
-    {
-        for (const char* final : FinalLines)
-            if (line == final)
-                return true;
-        if (writeEndsIt && line == "Write Success!")
-            return true;
-    }
-    return false;
-}
-
-void PutField(std::string& image, size_t offset, const std::string& text)
-{
-    image[offset] = static_cast<char>(2 + 2 * text.size());
-    image.replace(offset + 1, text.size(), text);
-}
-}  // namespace
+#include "MessageLines.h"
 
 void ProgrammingTest::SetUp()
 {
@@ -77,16 +51,12 @@ void ProgrammingTest::SetEmulator(const char* section, const char* key, const st
 
 void ProgrammingTest::SeedChip(const char* library, const std::string& bytes)
 {
-    std::ofstream chip(stateFolder + "\\" + library + "-845E0001.bin", std::ios::binary | std::ios::trunc);
-    chip << bytes;
+    folder.WriteFile(std::string("chips\\") + library + "-845E0001.bin", bytes);
 }
 
 std::string ProgrammingTest::ChipContents(const char* library) const
 {
-    std::ifstream chip(stateFolder + "\\" + library + "-845E0001.bin", std::ios::binary);
-    std::ostringstream contents;
-    contents << chip.rdbuf();
-    return contents.str();
+    return folder.ReadFile(std::string("chips\\") + library + "-845E0001.bin");
 }
 
 void ProgrammingTest::UseLibrariesFrom(const std::string& libraryFolder)
@@ -96,18 +66,15 @@ void ProgrammingTest::UseLibrariesFrom(const std::string& libraryFolder)
 
 std::vector<std::string> ProgrammingTest::Press(int buttonId)
 {
-    const bool writeEndsIt = buttonId == IDC_WRITE && dialog.AutoVerify == 0;
+    using KelvraAutomation::OperationKind;
+    // A write that verifies next ends with the verify's lines.
+    const OperationKind kind = buttonId == IDC_VERIFY ? OperationKind::Verify
+                               : dialog.AutoVerify != 0 ? OperationKind::WriteThenVerify
+                                                        : OperationKind::Write;
     SendMessageA(harness->Control(IDC_MESSAGES), LB_RESETCONTENT, 0, 0);
     harness->Click(buttonId);
-    const bool ended = harness->PumpUntil(
-        [&] {
-            const auto lines = harness->Messages();
-            // A write that verifies next ends with the verify's lines.
-            const bool verifyPending = buttonId == IDC_WRITE && !writeEndsIt && !lines.empty() &&
-                                       lines.back() == "Write Success!";
-            return !verifyPending && HasFinalLine(lines, writeEndsIt);
-        },
-        20000);
+    const bool ended =
+        harness->PumpUntil([&] { return KelvraAutomation::FinalLineOf(kind, harness->Messages()).has_value(); }, 20000);
     EXPECT_TRUE(ended) << "the operation did not end";
     return harness->Messages();
 }
@@ -117,9 +84,9 @@ void ProgrammingTest::ExpectRestored()
     EXPECT_FALSE(dialog.BusyFlag);
     EXPECT_TRUE(harness->IsEnabled(IDC_WRITE));
     EXPECT_TRUE(harness->IsEnabled(IDC_VERIFY));
-    EXPECT_EQ(nullptr, dialog.DriverLibrary);
+    EXPECT_EQ(dialog.DriverLibrary, nullptr);
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
-        EXPECT_EQ(nullptr, GetModuleHandleA(library)) << library;
+        EXPECT_EQ(GetModuleHandleA(library), nullptr) << library;
     // The lock is free: another thread can take it.
     bool entered = false;
     std::thread other([&] {
@@ -129,22 +96,6 @@ void ProgrammingTest::ExpectRestored()
     });
     other.join();
     EXPECT_TRUE(entered);
-}
-
-std::string IdentityImage(WORD header, const std::string& product, const std::string& manufacturer,
-                          const std::string& serial)
-{
-    std::string image(128, '\0');
-    image[0] = static_cast<char>(header & 0xFF);
-    image[1] = static_cast<char>(header >> 8);
-    image[2] = '\x5E';
-    image[3] = '\x84';
-    image[4] = '\x01';
-    image[5] = '\x00';
-    PutField(image, 6, serial);
-    PutField(image, 20, product);
-    PutField(image, 52, manufacturer);
-    return image;
 }
 
 std::string CountingBytes(size_t length)

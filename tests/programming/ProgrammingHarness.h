@@ -10,6 +10,8 @@
 
 #include "CallLog.h"
 #include "DialogHarness.h"
+#include "IdentityImage.h"
+#include "KelvraTexts.h"
 #include "WorkingFolder.h"
 
 constexpr DWORD WineDeviceKey = 0x845E0001;
@@ -46,8 +48,5 @@ protected:
     std::unique_ptr<DialogHarness> harness;
 };
 
-// A 128-byte VT-A image with the signature, identifiers and three strings.
-std::string IdentityImage(WORD header, const std::string& product, const std::string& manufacturer,
-                          const std::string& serial);
-// Bytes 0, 1, 2... of the given length.
+// Bytes 1, 8, 15... (index * 7 + 1, wrapping at 256) of the given length.
 std::string CountingBytes(size_t length);

@@ -21,8 +21,8 @@ TEST_F(ProgrammingTest, PreconditionLinesComeFirstAndCallNoLibrary)
     folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini", "[KELVRA]\n");
     Start();
     // The device test comes before the path test.
-    EXPECT_EQ(Lines{"Please Plug-in Vantrel Usb Device!"}, Press(IDC_WRITE));
-    EXPECT_EQ(Lines{"Please Plug-in Vantrel Usb Device!"}, Press(IDC_VERIFY));
+    EXPECT_EQ(Press(IDC_WRITE), Lines{KelvraText::NoDevice});
+    EXPECT_EQ(Press(IDC_VERIFY), Lines{KelvraText::NoDevice});
     harness.reset();
 
     WriteSettings(0);
@@ -30,10 +30,10 @@ TEST_F(ProgrammingTest, PreconditionLinesComeFirstAndCallNoLibrary)
     DialogHarness secondHarness(withDevice);
     secondHarness.Click(IDC_WRITE);
     secondHarness.PumpUntil([&] { return !secondHarness.Messages().empty(); });
-    EXPECT_EQ(Lines{"Please Select Hex File!"}, secondHarness.Messages());
+    EXPECT_EQ(secondHarness.Messages(), Lines{KelvraText::NoImage});
     secondHarness.Click(IDC_VERIFY);
     secondHarness.PumpUntil([&] { return !secondHarness.Messages().empty(); });
-    EXPECT_EQ(Lines{"Please Select Hex File!"}, secondHarness.Messages());
+    EXPECT_EQ(secondHarness.Messages(), Lines{KelvraText::NoImage});
     EXPECT_FALSE(withDevice.BusyFlag);
     EXPECT_TRUE(Calls().empty());
 }
@@ -43,33 +43,33 @@ TEST_F(ProgrammingTest, Family0WritesSixtyFourPacedWordsOfAShortImage)
     Start();
     const std::string image = CountingBytes(100);
     ChooseImage(image);
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
 
     const auto calls = Calls();
-    ASSERT_EQ(66u, calls.size());
+    ASSERT_EQ(calls.size(), 66u);
     const LoggedCall& open = calls.front();
-    EXPECT_EQ("StartDeviceDetection", open.function);
-    ASSERT_EQ(12u, open.arguments.size());
-    EXPECT_EQ(reinterpret_cast<unsigned long long>(dialog.m_hWnd), open.ArgumentValue(0));
+    EXPECT_EQ(open.function, "StartDeviceDetection");
+    ASSERT_EQ(open.arguments.size(), 12u);
+    EXPECT_EQ(open.ArgumentValue(0), reinterpret_cast<unsigned long long>(dialog.m_hWnd));
     for (size_t zero = 1; zero <= 9; ++zero)
-        EXPECT_EQ(0u, open.ArgumentValue(zero));
-    EXPECT_EQ(0x845Eu, open.ArgumentValue(10));
-    EXPECT_EQ(WineDeviceKey, open.ArgumentValue(11));
+        EXPECT_EQ(open.ArgumentValue(zero), 0u);
+    EXPECT_EQ(open.ArgumentValue(10), 0x845Eu);
+    EXPECT_EQ(open.ArgumentValue(11), WineDeviceKey);
 
     const std::string padded = image + std::string(28, '\0');
     for (unsigned index = 0; index < 64; ++index)
     {
         const LoggedCall& write = calls[1 + index];
-        ASSERT_EQ("WriteEEPROM", write.function);
-        EXPECT_EQ(index, write.ArgumentValue(0));
+        ASSERT_EQ(write.function, "WriteEEPROM");
+        EXPECT_EQ(write.ArgumentValue(0), index);
         const unsigned word = static_cast<unsigned char>(padded[2 * index]) |
                               (static_cast<unsigned char>(padded[2 * index + 1]) << 8);
-        EXPECT_EQ(word, write.ArgumentValue(1)) << index;
+        EXPECT_EQ(write.ArgumentValue(1), word) << index;
         ExpectPacedAtLeast(calls[index], write, index == 0 ? 30000 : 20000);
     }
-    EXPECT_EQ("CloseDevice", calls.back().function);
+    EXPECT_EQ(calls.back().function, "CloseDevice");
     ExpectPacedAtLeast(calls[64], calls.back(), 20000);
-    EXPECT_EQ(padded, ChipContents("VT_HIDA"));
+    EXPECT_EQ(ChipContents("VT_HIDA"), padded);
     ExpectRestored();
 }
 
@@ -78,33 +78,33 @@ TEST_F(ProgrammingTest, FamiliesOneAndTwoWriteTheirSizeInOneBurn)
     Start();
     ChooseFamily(1);
     ChooseImage(CountingBytes(100));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
-    EXPECT_EQ(CountingBytes(100) + std::string(156, '\0'), ChipContents("VT_HIDB"));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_EQ(ChipContents("VT_HIDB"), CountingBytes(100) + std::string(156, '\0'));
 
     ChooseFamily(2);
     harness->SelectSize(3);
     const std::string longImage = CountingBytes(3000);
     ChooseImage(longImage);
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
-    EXPECT_EQ(longImage.substr(0, 2048), ChipContents("VT_HIDC"));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_EQ(ChipContents("VT_HIDC"), longImage.substr(0, 2048));
 
     const auto calls = Calls();
     std::vector<std::string> names;
     for (const LoggedCall& call : calls)
         names.push_back(call.library + " " + call.function);
-    EXPECT_EQ((std::vector<std::string>{"VT_HIDB rmDeviceStart", "VT_HIDB rmBurnEEPROM", "VT_HIDB rmDeviceClose",
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"VT_HIDB rmDeviceStart", "VT_HIDB rmBurnEEPROM", "VT_HIDB rmDeviceClose",
                                         "VT_HIDC rmDeviceStart", "VT_HIDC rmSetEEPROMSize", "VT_HIDC rmBurnEEPROM",
-                                        "VT_HIDC rmDeviceClose"}),
-              names);
-    EXPECT_EQ(0x845Eu, calls[0].ArgumentValue(0));
-    EXPECT_EQ(WineDeviceKey, calls[0].ArgumentValue(1));
-    EXPECT_EQ(reinterpret_cast<unsigned long long>(dialog.m_hWnd), calls[0].ArgumentValue(2));
-    EXPECT_EQ(256u, calls[1].ArgumentValue(3));
-    EXPECT_EQ(1u, calls[4].ArgumentValue(0));
-    EXPECT_EQ(2048u, calls[4].ArgumentValue(1));
-    EXPECT_EQ(1u, calls[5].ArgumentValue(0));
-    EXPECT_EQ(0u, calls[5].ArgumentValue(1));
-    EXPECT_EQ(2048u, calls[5].ArgumentValue(3));
+                                        "VT_HIDC rmDeviceClose"}));
+    EXPECT_EQ(calls[0].ArgumentValue(0), 0x845Eu);
+    EXPECT_EQ(calls[0].ArgumentValue(1), WineDeviceKey);
+    EXPECT_EQ(calls[0].ArgumentValue(2), reinterpret_cast<unsigned long long>(dialog.m_hWnd));
+    EXPECT_EQ(calls[1].ArgumentValue(3), 256u);
+    EXPECT_EQ(calls[4].ArgumentValue(0), 1u);
+    EXPECT_EQ(calls[4].ArgumentValue(1), 2048u);
+    EXPECT_EQ(calls[5].ArgumentValue(0), 1u);
+    EXPECT_EQ(calls[5].ArgumentValue(1), 0u);
+    EXPECT_EQ(calls[5].ArgumentValue(3), 2048u);
     ExpectRestored();
 }
 
@@ -120,13 +120,13 @@ TEST_F(ProgrammingTest, AFamily0WriteBetweenFamily2WritesKeepsTheChosenSize)
     Press(IDC_WRITE);
     ChooseFamily(2);
     ChooseImage(CountingBytes(2048));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
 
     const auto sizes = CallsOf(Calls(), "rmSetEEPROMSize");
-    ASSERT_EQ(2u, sizes.size());
-    EXPECT_EQ(1024u, sizes[0].ArgumentValue(1));
-    EXPECT_EQ(1024u, sizes[1].ArgumentValue(1));
-    EXPECT_EQ(1024u, dialog.EepromSize);
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0].ArgumentValue(1), 1024u);
+    EXPECT_EQ(sizes[1].ArgumentValue(1), 1024u);
+    EXPECT_EQ(dialog.EepromSize, 1024u);
 }
 
 TEST_F(ProgrammingTest, TwoClicksWithinTheTimerDelayRunOneWrite)
@@ -136,8 +136,9 @@ TEST_F(ProgrammingTest, TwoClicksWithinTheTimerDelayRunOneWrite)
     ChooseImage(CountingBytes(256));
     SendMessageA(harness->Control(IDC_WRITE), BM_CLICK, 0, 0);
     Press(IDC_WRITE);
-    harness->PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(1u, CallsOf(Calls(), "rmDeviceStart").size());
+    // The second click re-armed the one timer, which the write then killed.
+    EXPECT_FALSE(KillTimer(dialog.m_hWnd, WRITE_TIMER_ID)) << "a write timer is still armed";
+    EXPECT_EQ(CallsOf(Calls(), "rmDeviceStart").size(), 1u);
 }
 
 TEST_F(ProgrammingTest, TimerThatFiresDuringAnOperationIsServedAfterIt)
@@ -145,16 +146,17 @@ TEST_F(ProgrammingTest, TimerThatFiresDuringAnOperationIsServedAfterIt)
     Start();
     ChooseFamily(1);
     ChooseImage(CountingBytes(256));
+    MessageLog log;
     dialog.BusyFlag = TRUE;  // as while another operation runs
     harness->Click(IDC_WRITE);
-    harness->PumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(harness->PumpUntil([&] { return log.Count(WM_TIMER, WRITE_TIMER_ID) > 0; }, 5000));
     EXPECT_TRUE(Calls().empty());
     EXPECT_TRUE(harness->Messages().empty());
 
     dialog.BusyFlag = FALSE;
     EXPECT_TRUE(harness->PumpUntil([&] { return harness->Messages().size() == 2; }, 5000));
-    EXPECT_EQ((Lines{"Writing ........", "Write Success!"}), harness->Messages());
-    EXPECT_EQ(1u, CallsOf(Calls(), "rmBurnEEPROM").size());
+    EXPECT_EQ(harness->Messages(), (Lines{KelvraText::Writing, KelvraText::WriteSuccess}));
+    EXPECT_EQ(CallsOf(Calls(), "rmBurnEEPROM").size(), 1u);
 }
 
 TEST_F(ProgrammingTest, AutoVerifyReplacesTheWriteLinesWithTheVerifyLines)
@@ -163,17 +165,18 @@ TEST_F(ProgrammingTest, AutoVerifyReplacesTheWriteLinesWithTheVerifyLines)
     Start();
     ChooseFamily(1);
     ChooseImage(CountingBytes(256));
-    EXPECT_EQ((Lines{"Verifying ........", "Verify Success!", ""}), Press(IDC_WRITE));
+    EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Verifying, KelvraText::VerifySuccess, ""}));
     const auto burns = CallsOf(Calls(), "rmBurnEEPROM");
-    ASSERT_EQ(2u, burns.size());
-    EXPECT_EQ(1u, burns[0].ArgumentValue(0));
-    EXPECT_EQ(0u, burns[1].ArgumentValue(0));
+    ASSERT_EQ(burns.size(), 2u);
+    EXPECT_EQ(burns[0].ArgumentValue(0), 1u);
+    EXPECT_EQ(burns[1].ArgumentValue(0), 0u);
     ExpectRestored();
 }
 TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComesBackToIt)
 {
     folder.WriteFile("image.hex", CountingBytes(128));
     dialog.ImagePath = folder.PathOf("image.hex").c_str();
+    MessageLog log;
     HWND write = nullptr;
     bool clickedWhileDisabled = false;
     HWND focusAfterWrite = nullptr;
@@ -188,7 +191,7 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
         clickedWhileDisabled = !IsWindowEnabled(write);
         const bool ended = WaitFor([&] {
             const auto lines = ListBoxLines(GetDlgItem(window, IDC_MESSAGES));
-            return !lines.empty() && lines.back() == "Write Success!";
+            return !lines.empty() && lines.back() == KelvraText::WriteSuccess;
         }, 20000);
         if (!ended)
             return;
@@ -196,16 +199,16 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
         info.cbSize = sizeof info;
         GetGUIThreadInfo(thread, &info);
         focusAfterWrite = info.hwndFocus;
-        // Time for a click that got through to start its write.
-        Sleep(300);
+        // Posted after the clicks, so served after any of them that got through.
         PressKeyInThread(thread, VK_ESCAPE);
         closedByEscape = WaitFor([&] { return !IsWindow(window); }, 5000);
     });
-    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(clickedWhileDisabled);
-    EXPECT_EQ(write, focusAfterWrite);
+    EXPECT_EQ(focusAfterWrite, write);
     EXPECT_TRUE(closedByEscape);
-    EXPECT_EQ(1u, CallsOf(Calls(), "StartDeviceDetection").size());
+    EXPECT_EQ(log.Count(WM_COMMAND, MAKEWPARAM(IDC_WRITE, BN_CLICKED)), 1);
+    EXPECT_EQ(CallsOf(Calls(), "StartDeviceDetection").size(), 1u);
 }
 
 TEST_F(ProgrammingTest, ExitClickedDuringAWriteEndsTheDialogOnceTheWriteHasEnded)
@@ -222,11 +225,11 @@ TEST_F(ProgrammingTest, ExitClickedDuringAWriteEndsTheDialogOnceTheWriteHasEnded
         PostClick(GetDlgItem(window, IDCANCEL));
         closed = WaitFor([&] { return !IsWindow(window); }, 15000);
     });
-    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(closed);
-    EXPECT_EQ(CountingBytes(128), ChipContents("VT_HIDA"));
+    EXPECT_EQ(ChipContents("VT_HIDA"), CountingBytes(128));
     const auto calls = Calls();
-    EXPECT_EQ(1u, CallsOf(calls, "StartDeviceDetection").size());
-    EXPECT_EQ("CloseDevice", calls.back().function);
+    EXPECT_EQ(CallsOf(calls, "StartDeviceDetection").size(), 1u);
+    EXPECT_EQ(calls.back().function, "CloseDevice");
 }
 }  // namespace

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "WorkingFolder.h"
+#include "TemporaryFolder.h"
 
 namespace
 {
@@ -104,11 +104,11 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
                       const std::string& workingFolder, const std::string& environment,
                       const std::function<void()>& whileRunning, DWORD timeoutMilliseconds)
 {
-    const std::string outputFolder = NewTemporaryFolder("kelvra-run");
+    const TemporaryFolder outputFolder("kelvra-run");
     ProcessRun run;
     {
-        OutputFile out(outputFolder + "\\out");
-        OutputFile err(outputFolder + "\\err");
+        OutputFile out(outputFolder.PathOf("out"));
+        OutputFile err(outputFolder.PathOf("err"));
         std::string commandLine = QuotedArgument(executable);
         for (const std::string& argument : arguments)
             commandLine += " " + QuotedArgument(argument);
@@ -124,7 +124,8 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
             UseConsoleOfOwn();
         const DWORD flags = whileRunning ? 0 : CREATE_NO_WINDOW;
         if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, TRUE, flags,
-                            environmentBlock.empty() ? nullptr : &environmentBlock[0], workingFolder.c_str(),
+                            environmentBlock.empty() ? nullptr : &environmentBlock[0],
+                            workingFolder.empty() ? nullptr : workingFolder.c_str(),
                             &startup, &process))
             throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
         CloseHandle(process.hThread);
@@ -143,6 +144,5 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
         run.out = out.Contents();
         run.err = err.Contents();
     }
-    RemoveFolderTree(outputFolder);
     return run;
 }

@@ -16,7 +16,7 @@ struct ProcessRun
     std::string err;
 };
 
-// environment: a CreateProcess environment block, or empty for this
+// workingFolder: empty for this process's own. environment: a CreateProcess environment block, or empty for this
 // process's own. whileRunning, if given, is called once the program has
 // started; the program then shares a console with this process, so
 // PressCtrlC reaches it. Throws when the program does not start or does not

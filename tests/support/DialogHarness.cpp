@@ -5,34 +5,32 @@
 #include <atomic>
 #include <thread>
 
-std::vector<std::string> ListBoxLines(HWND listBox)
+namespace
 {
-    std::vector<std::string> lines;
-    const LRESULT count = SendMessageA(listBox, LB_GETCOUNT, 0, 0);
+std::vector<std::string> Rows(HWND list, UINT countMessage, UINT lengthMessage, UINT textMessage)
+{
+    std::vector<std::string> rows;
+    const LRESULT count = SendMessageA(list, countMessage, 0, 0);
     for (LRESULT index = 0; index < count; ++index)
     {
-        const LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-        std::string line(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(listBox, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&line[0]));
-        line.resize(static_cast<size_t>(length));
-        lines.push_back(line);
+        const LRESULT length = SendMessageA(list, lengthMessage, static_cast<WPARAM>(index), 0);
+        std::string row(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(list, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&row[0]));
+        row.resize(static_cast<size_t>(length));
+        rows.push_back(row);
     }
-    return lines;
+    return rows;
+}
+}  // namespace
+
+std::vector<std::string> ListBoxLines(HWND listBox)
+{
+    return Rows(listBox, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 std::vector<std::string> ComboBoxEntries(HWND comboBox)
 {
-    std::vector<std::string> entries;
-    const LRESULT count = SendMessageA(comboBox, CB_GETCOUNT, 0, 0);
-    for (LRESULT index = 0; index < count; ++index)
-    {
-        const LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-        std::string entry(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(comboBox, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&entry[0]));
-        entry.resize(static_cast<size_t>(length));
-        entries.push_back(entry);
-    }
-    return entries;
+    return Rows(comboBox, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 bool PumpMessagesUntil(HWND dialog, const std::function<bool()>& condition, DWORD timeoutMilliseconds)
@@ -57,9 +55,24 @@ bool PumpMessagesUntil(HWND dialog, const std::function<bool()>& condition, DWOR
     }
 }
 
+namespace
+{
+// The program only runs its dialog modally. A test creates it modelessly
+// instead, through the same dialog procedure DoModal hands the dialog
+// manager, which deriving makes reachable.
+struct ModelessDialog : CDialog
+{
+    static bool Create(CDialog& dialog)
+    {
+        return CreateDialogParamA(AfxGetResourceHandle(), dialog.m_lpszTemplateName, nullptr, &CDialog::DialogProc,
+                                  reinterpret_cast<LPARAM>(&dialog)) != nullptr;
+    }
+};
+}  // namespace
+
 DialogHarness::DialogHarness(CKelvraDlg& dialog) : m_dialog(dialog)
 {
-    if (!m_dialog.Create(CKelvraDlg::IDD))
+    if (!ModelessDialog::Create(m_dialog))
         ADD_FAILURE() << "the dialog could not be created";
     Pump();
 }
@@ -67,7 +80,7 @@ DialogHarness::DialogHarness(CKelvraDlg& dialog) : m_dialog(dialog)
 DialogHarness::~DialogHarness()
 {
     if (m_dialog.m_hWnd != nullptr)
-        m_dialog.DestroyWindow();
+        DestroyWindow(m_dialog.m_hWnd);
     PumpMessagesUntil(nullptr, [] { return true; }, 0);
 }
 
@@ -98,7 +111,7 @@ bool DialogHarness::PumpUntil(const std::function<bool()>& condition, DWORD time
 void DialogHarness::Close()
 {
     Click(IDCANCEL);
-    m_dialog.DestroyWindow();
+    DestroyWindow(m_dialog.m_hWnd);
     Pump();
 }
 
@@ -117,6 +130,72 @@ bool DialogHarness::IsChecked(int id) const
 int DialogHarness::CurrentSelection(int comboId) const
 {
     return static_cast<int>(SendMessageA(Control(comboId), CB_GETCURSEL, 0, 0));
+}
+
+namespace
+{
+MessageLog* currentLog = nullptr;
+}  // namespace
+
+MessageLog::MessageLog()
+{
+    currentLog = this;
+    m_sentHook = SetWindowsHookExA(WH_CALLWNDPROC, &MessageLog::SentMessage, nullptr, GetCurrentThreadId());
+    m_postedHook = SetWindowsHookExA(WH_GETMESSAGE, &MessageLog::PostedMessage, nullptr, GetCurrentThreadId());
+    if (m_sentHook == nullptr || m_postedHook == nullptr)
+        ADD_FAILURE() << "the message hooks could not be set";
+}
+
+MessageLog::~MessageLog()
+{
+    UnhookWindowsHookEx(m_sentHook);
+    UnhookWindowsHookEx(m_postedHook);
+    currentLog = nullptr;
+}
+
+int MessageLog::Count(UINT message) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    int count = 0;
+    for (const auto& logged : m_messages)
+        count += logged.first == message ? 1 : 0;
+    return count;
+}
+
+int MessageLog::Count(UINT message, WPARAM wParam) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    int count = 0;
+    for (const auto& logged : m_messages)
+        count += logged.first == message && logged.second == wParam ? 1 : 0;
+    return count;
+}
+
+void MessageLog::Record(UINT message, WPARAM wParam)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_messages.emplace_back(message, wParam);
+}
+
+LRESULT CALLBACK MessageLog::SentMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && currentLog != nullptr)
+    {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        currentLog->Record(sent->message, sent->wParam);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK MessageLog::PostedMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    // A message only looked at stays in the queue: it counts when taken.
+    if (code == HC_ACTION && wParam == PM_REMOVE && currentLog != nullptr)
+    {
+        const auto* posted = reinterpret_cast<const MSG*>(lParam);
+        currentLog->Record(posted->message, posted->wParam);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 namespace

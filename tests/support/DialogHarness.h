@@ -4,7 +4,9 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "KelvraDlg.h"
@@ -57,6 +59,30 @@ private:
 // dialog's thread id. Bounded: a dialog still open 20 s after the action is
 // closed with WM_CLOSE.
 INT_PTR RunModalWhile(CKelvraDlg& dialog, const std::function<void(HWND dialogWindow, DWORD threadId)>& action);
+
+// Records the messages the calling thread's windows receive, sent and posted
+// alike, while it lives; another thread may read it. One at a time.
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+
+    int Count(UINT message) const;
+    int Count(UINT message, WPARAM wParam) const;
+
+private:
+    static LRESULT CALLBACK SentMessage(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PostedMessage(int code, WPARAM wParam, LPARAM lParam);
+    void Record(UINT message, WPARAM wParam);
+
+    HHOOK m_sentHook;
+    HHOOK m_postedHook;
+    mutable std::mutex m_lock;
+    std::vector<std::pair<UINT, WPARAM>> m_messages;
+};
 
 // Finds a visible top-level dialog of this process with the given caption,
 // waiting up to the timeout.

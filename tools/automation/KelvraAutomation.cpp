@@ -38,6 +38,17 @@ T RequireAnswer(std::optional<T> answer, const std::string& what)
     return std::move(*answer);
 }
 
+// A combo box's rows and selected row.
+template <class List>
+List ReadComboBox(HWND combo, const std::string& rowsName, const std::string& selectionName)
+{
+    List list;
+    list.entries = RequireAnswer(ReadComboBoxEntries(combo, DefaultTimeout::Answer), "with the " + rowsName);
+    list.selected = static_cast<int>(
+        RequireAnswer(SendWithin(combo, CB_GETCURSEL, 0, 0, DefaultTimeout::Answer), "with the " + selectionName));
+    return list;
+}
+
 std::vector<HWND> MainDialogsOf(DWORD processId)
 {
     std::vector<HWND> dialogs;
@@ -155,12 +166,7 @@ bool KelvraWindow::Answers(Milliseconds timeout) const
 
 DeviceList KelvraWindow::Devices() const
 {
-    const HWND combo = Control(IDC_DEVICE_LIST);
-    DeviceList devices;
-    devices.entries = RequireAnswer(ReadComboBoxEntries(combo, DefaultTimeout::Answer), "with the device list");
-    devices.selected = static_cast<int>(
-        RequireAnswer(SendWithin(combo, CB_GETCURSEL, 0, 0, DefaultTimeout::Answer), "with the device selection"));
-    return devices;
+    return ReadComboBox<DeviceList>(Control(IDC_DEVICE_LIST), "device list", "device selection");
 }
 
 void KelvraWindow::ChooseFamily(ChipFamily family) const
@@ -188,10 +194,7 @@ std::optional<ChipFamily> KelvraWindow::CheckedFamily() const
 EepromSizeList KelvraWindow::EepromSizes() const
 {
     const HWND combo = Control(IDC_EEPROM_SIZE);
-    EepromSizeList sizes;
-    sizes.entries = RequireAnswer(ReadComboBoxEntries(combo, DefaultTimeout::Answer), "with the EEPROM size list");
-    sizes.selected = static_cast<int>(
-        RequireAnswer(SendWithin(combo, CB_GETCURSEL, 0, 0, DefaultTimeout::Answer), "with the EEPROM size selection"));
+    auto sizes = ReadComboBox<EepromSizeList>(combo, "EEPROM size list", "EEPROM size selection");
     sizes.shown = IsWindowVisible(combo) != FALSE;
     return sizes;
 }

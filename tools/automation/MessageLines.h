@@ -1,22 +1,13 @@
-// Kelvra's message list texts, and which of them ends an operation.
+// Which of Kelvra's message list lines ends an operation.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace KelvraAutomation {
+#include "KelvraTexts.h"
 
-namespace KelvraText {
-inline const std::string NoDevice = "Please Plug-in Vantrel Usb Device!";
-inline const std::string NoImage = "Please Select Hex File!";
-inline const std::string Writing = "Writing ........";
-inline const std::string WriteSuccess = "Write Success!";
-inline const std::string WriteFail = "Write Fail!";
-inline const std::string Verifying = "Verifying ........";
-inline const std::string VerifySuccess = "Verify Success!";
-inline const std::string VerifyFail = "Verify Fail!";
-}  // namespace KelvraText
+namespace KelvraAutomation {
 
 // What a press of Write or Verify runs. WriteThenVerify is a write of a
 // Kelvra set up with AUTOVERIFY: a successful write is followed by a verify,

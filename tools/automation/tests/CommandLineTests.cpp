@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "KelvraTexts.h"
 
 using namespace KelvraAutomation;
 
@@ -78,9 +79,9 @@ TEST(ParseInvocation, SizeByRowOrText)
 {
     const auto byRow = Parse({"size", "2"}).steps[0];
     EXPECT_EQ(byRow.sizeIndex, 2);
-    const auto byText = Parse({"size", "24C04 ->  512 bytes"}).steps[0];
+    const auto byText = Parse({"size", KELVRA_SIZE_ROW_24C04}).steps[0];
     EXPECT_EQ(byText.sizeIndex, -1);
-    EXPECT_EQ(byText.text, "24C04 ->  512 bytes");
+    EXPECT_EQ(byText.text, KELVRA_SIZE_ROW_24C04);
     EXPECT_EQ(Parse({"size", "24C16"}).steps[0].sizeIndex, -1);
 }
 

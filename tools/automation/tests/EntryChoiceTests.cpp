@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "EntryChoice.h"
+#include "KelvraTexts.h"
 
 using namespace KelvraAutomation;
 
 namespace {
 
-const std::vector<std::string> Sizes = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
-                                        "24C16 ->  2048 bytes"};
+const std::vector<std::string> Sizes(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows));
 
 TEST(FindEntry, ExactText)
 {
-    EXPECT_EQ(FindEntry(Sizes, "24C08 ->  1024 bytes"), 2);
+    EXPECT_EQ(FindEntry(Sizes, KELVRA_SIZE_ROW_24C08), 2);
 }
 
 TEST(FindEntry, UniqueStart)

@@ -1,51 +1,22 @@
-// The library against the real Kelvra.exe, started in a folder of its own.
+// The library against the real Kelvra.exe, where it does something the
+// end-to-end tests do not already lean on.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "KelvraAutomation.h"
-#include "TestProcesses.h"
+#include "EndToEndTest.h"
 #include "WindowMessages.h"
 
 using namespace KelvraAutomation;
 
 namespace {
 
-// Wine's own HID device 845e/0001 is always there.
-const std::string AutoVerifySettings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=1\r\n";
-const std::string PlainSettings = "[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=0\r\n";
-const std::vector<std::string> SizeRows = {"24C02 ->  256 bytes", "24C04 ->  512 bytes", "24C08 ->  1024 bytes",
-                                           "24C16 ->  2048 bytes"};
-
-class KelvraWindowTest : public ::testing::Test
+class KelvraWindowTest : public EndToEnd::EndToEndTest
 {
 protected:
-    virtual std::string Settings() const { return AutoVerifySettings; }
-
     void SetUp() override
     {
-        m_kelvra = std::make_unique<KelvraProcess>(Settings());
-        m_window = std::make_unique<KelvraWindow>(KelvraWindow::Find(m_kelvra->Id()));
-        m_window->WaitUntilReady();
-    }
-
-    void TearDown() override
-    {
-        if (!m_kelvra->HasEnded() && IsWindow(m_window->Handle()) && IsWindowEnabled(m_window->Handle()))
-        {
-            m_window->PressExit();
-            m_window->WaitUntilClosed(m_kelvra->Handle());
-        }
-    }
-
-    HWND Control(int id) const { return GetDlgItem(m_window->Handle(), id); }
-
-    // Lines put into the message list by the test itself, for reading back.
-    void AddMessageLine(const std::string& line) const
-    {
-        const std::wstring wide = WideFromNarrow(line);
-        ASSERT_TRUE(SendWithin(Control(1008), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()),
-                               DefaultTimeout::Answer));
+        Install();
+        WriteSettings(EndToEnd::SettingsFor("845e", "0001"));
+        m_window = &Start();
     }
 
     // Unlike an erased chip, which reads as all 0xFF, and without the VT-A signature.
@@ -54,49 +25,32 @@ protected:
         std::string bytes;
         for (int index = 0; index < 2048; ++index)
             bytes += static_cast<char>(index * 7 + 3);
-        m_kelvra->Folder().WriteFile(name, bytes);
-        return m_kelvra->Folder().PathOf(name);
+        return WriteImage(name, bytes);
     }
 
-    std::unique_ptr<KelvraProcess> m_kelvra;
-    std::unique_ptr<KelvraWindow> m_window;
+    const KelvraWindow* m_window = nullptr;
 };
-
-TEST_F(KelvraWindowTest, FindsTheWindowOfTheProcess)
-{
-    EXPECT_EQ(m_window->ProcessId(), m_kelvra->Id());
-    EXPECT_TRUE(m_window->Answers(DefaultTimeout::Answer));
-}
 
 TEST_F(KelvraWindowTest, NoWindowOfAnotherProcessIsTaken)
 {
-    EXPECT_THROW(KelvraWindow::Find(m_kelvra->Id() + 4, Milliseconds(300)), AutomationError);
+    EXPECT_THROW(KelvraWindow::Find(m_window->ProcessId() + 4, Milliseconds(300)), AutomationError);
 }
 
-TEST_F(KelvraWindowTest, StartsWithVtAAndButtonsEnabled)
+TEST_F(KelvraWindowTest, ReadsTheFamilyTheButtonsAndTheSizeList)
 {
     EXPECT_EQ(m_window->CheckedFamily(), ChipFamily::A);
     EXPECT_TRUE(m_window->IsWriteEnabled());
     EXPECT_TRUE(m_window->IsVerifyEnabled());
-    EXPECT_EQ(m_window->ImagePath(), "");
-}
-
-TEST_F(KelvraWindowTest, ReadsTheSizeRowsExactly)
-{
     const EepromSizeList sizes = m_window->EepromSizes();
-    EXPECT_EQ(sizes.entries, SizeRows);
+    EXPECT_EQ(sizes.entries,
+              std::vector<std::string>(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows)));
     EXPECT_EQ(sizes.selected, 0);
     EXPECT_FALSE(sizes.shown);
-}
 
-TEST_F(KelvraWindowTest, VtCShowsTheSizeListAndVtAHidesIt)
-{
     m_window->ChooseFamily(ChipFamily::C);
     EXPECT_EQ(m_window->CheckedFamily(), ChipFamily::C);
     EXPECT_TRUE(m_window->EepromSizes().shown);
-
     m_window->ChooseFamily(ChipFamily::A);
-    EXPECT_EQ(m_window->CheckedFamily(), ChipFamily::A);
     EXPECT_FALSE(m_window->EepromSizes().shown);
 }
 
@@ -107,7 +61,7 @@ TEST_F(KelvraWindowTest, ChoosesSizesByRowAndByText)
     EXPECT_EQ(m_window->EepromSizes().selected, 2);
     m_window->ChooseEepromSize(3);
     EXPECT_EQ(m_window->EepromSizes().selected, 3);
-    m_window->ChooseEepromSize("24C04 ->  512 bytes");
+    m_window->ChooseEepromSize(KELVRA_SIZE_ROW_24C04);
     EXPECT_EQ(m_window->EepromSizes().selected, 1);
 }
 
@@ -120,148 +74,33 @@ TEST_F(KelvraWindowTest, RefusesASizeAPersonCouldNotChoose)
     EXPECT_EQ(m_window->EepromSizes().selected, 0);
 }
 
-TEST_F(KelvraWindowTest, BrowseSetsTheImagePath)
-{
-    const std::string image = ImageFile("image.hex");
-    m_window->Browse(image);
-    EXPECT_EQ(m_window->ImagePath(), image);
-    EXPECT_TRUE(FindTopLevelDialogs(m_kelvra->Id(), "Open").empty());
-}
-
-TEST_F(KelvraWindowTest, CancelledBrowseKeepsThePath)
-{
-    const std::string image = ImageFile("kept.hex");
-    m_window->Browse(image);
-    m_window->CancelBrowse();
-    EXPECT_EQ(m_window->ImagePath(), image);
-    EXPECT_TRUE(IsWindowEnabled(m_window->Handle()));
-}
-
 TEST_F(KelvraWindowTest, AFolderNameIsReportedAndTheOpenDialogCancelled)
 {
     const std::string image = ImageFile("before.hex");
     m_window->Browse(image);
     // The Open dialog goes into a folder instead of returning it.
-    EXPECT_THROW(m_window->Browse(m_kelvra->Folder().Path(), Milliseconds(3000)), AutomationError);
-    EXPECT_TRUE(FindTopLevelDialogs(m_kelvra->Id(), "Open").empty());
+    EXPECT_THROW(m_window->Browse(NewFolder("chosen"), Milliseconds(3000)), AutomationError);
+    EXPECT_TRUE(FindTopLevelDialogs(m_window->ProcessId(), "Open").empty());
     EXPECT_TRUE(IsWindowEnabled(m_window->Handle()));
     EXPECT_EQ(m_window->ImagePath(), image);
-}
-
-TEST_F(KelvraWindowTest, ChoosingAFamilyClearsThePath)
-{
-    // Kelvra's own handler does that, so the click really reached it.
-    m_window->Browse(ImageFile("cleared.hex"));
-    m_window->ChooseFamily(ChipFamily::B);
-    EXPECT_EQ(m_window->ImagePath(), "");
-}
-
-TEST_F(KelvraWindowTest, ReadsEveryMessageLine)
-{
-    const std::vector<std::string> lines = {"Verify Success!", "", "VID:0x845e", "Serial Number:0001 & more"};
-    for (const auto& line : lines)
-        AddMessageLine(line);
-    EXPECT_EQ(m_window->Messages(), lines);
-}
-
-TEST_F(KelvraWindowTest, ANotificationOfAnotherClassLeavesTheMessages)
-{
-    AddMessageLine("Write Success!");
-    m_window->SendDeviceChange(DeviceEvent::Arrival, UsbDeviceInterfaceClass);
-    m_window->SendDeviceChange(DeviceEvent::Removal, HidInterfaceClass, DBT_DEVTYP_VOLUME);
-    EXPECT_EQ(m_window->Messages(), std::vector<std::string>{"Write Success!"});
-}
-
-TEST_F(KelvraWindowTest, ReadsTheDeviceList)
-{
-    const DeviceList devices = m_window->Devices();
-    EXPECT_EQ(devices.entries, std::vector<std::string>{"VID_845e&PID_0001"});
-    EXPECT_EQ(devices.selected, 0);
-}
-
-TEST_F(KelvraWindowTest, AHidNotificationReachesKelvra)
-{
-    AddMessageLine("Write Success!");
-    m_window->SendDeviceChange(DeviceEvent::Removal, HidInterfaceClass);
-    // Kelvra's rebuild of the device list empties the messages.
-    EXPECT_EQ(m_window->Messages(), std::vector<std::string>{});
-    EXPECT_EQ(m_window->Devices().entries, std::vector<std::string>{"VID_845e&PID_0001"});
-}
-
-TEST_F(KelvraWindowTest, ARefusalEndsAnOperationStartedOnAnEmptyList)
-{
-    ASSERT_EQ(m_window->Messages(), std::vector<std::string>{});
-    const OperationResult result = m_window->RunOperation(OperationKind::Verify);
-    EXPECT_EQ(result.finalLine, "Please Select Hex File!");
-    EXPECT_EQ(result.lines, std::vector<std::string>{"Please Select Hex File!"});
-}
-
-TEST_F(KelvraWindowTest, AWriteThenVerifyEndsWithTheVerify)
-{
-    m_window->Browse(ImageFile("image.hex"));
-    const OperationResult result = m_window->RunOperation(OperationKind::WriteThenVerify);
-    EXPECT_EQ(result.finalLine, "Verify Success!");
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"Verifying ........", "Verify Success!", ""}));
-    EXPECT_TRUE(m_window->IsWriteEnabled());
-    EXPECT_TRUE(m_window->IsVerifyEnabled());
-}
-
-TEST_F(KelvraWindowTest, AFailedWriteEndsAWriteThenVerify)
-{
-    m_window->Browse(ImageFile("image.hex"));
-    m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nFailOpen=1\r\n");
-    const OperationResult result = m_window->RunOperation(OperationKind::WriteThenVerify);
-    EXPECT_EQ(result.finalLine, "Write Fail!");
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"Writing ........", "Write Fail!"}));
 }
 
 TEST_F(KelvraWindowTest, AnOperationIsNotEndedByTheLinesOfTheOneBefore)
 {
     m_window->Browse(ImageFile("image.hex"));
-    ASSERT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, "Verify Fail!");  // erased chip
-    ASSERT_EQ(m_window->RunOperation(OperationKind::WriteThenVerify).finalLine, "Verify Success!");
+    ASSERT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, KelvraText::VerifyFail);  // erased chip
+    ASSERT_EQ(m_window->RunOperation(OperationKind::WriteThenVerify).finalLine, KelvraText::VerifySuccess);
     // The list still shows "Verify Success!" when the next verify is pressed.
-    m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nCorruptReadOffset=5\r\n");
-    EXPECT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, "Verify Fail!");
+    SetEmulatorSettings("[VT_HIDA]\r\nCorruptReadOffset=5\r\n");
+    EXPECT_EQ(m_window->RunOperation(OperationKind::Verify).finalLine, KelvraText::VerifyFail);
 }
 
-TEST_F(KelvraWindowTest, ExitEndsTheProcess)
+TEST_F(KelvraWindowTest, AWindowThatIsGoneIsReported)
 {
-    m_window->PressExit();
-    m_window->WaitUntilClosed(m_kelvra->Handle());
-    EXPECT_TRUE(m_kelvra->HasEnded());
-    EXPECT_FALSE(IsWindow(m_window->Handle()));
-    EXPECT_THROW(m_window->Messages(), AutomationError);
-}
-
-class WithoutAutoVerifyTest : public KelvraWindowTest
-{
-protected:
-    std::string Settings() const override { return PlainSettings; }
-};
-
-TEST_F(WithoutAutoVerifyTest, AWriteEndsAtItsOwnLine)
-{
-    m_window->Browse(ImageFile("image.hex"));
-    const OperationResult result = m_window->RunOperation(OperationKind::Write);
-    EXPECT_EQ(result.finalLine, "Write Success!");
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"Writing ........", "Write Success!"}));
-}
-
-TEST_F(WithoutAutoVerifyTest, ASecondWriteGetsItsOwnOutcome)
-{
-    m_window->Browse(ImageFile("image.hex"));
-    ASSERT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, "Write Success!");
-    m_kelvra->SetEmulatorSettings("[VT_HIDA]\r\nFailWriteWord=60\r\n");
-    EXPECT_EQ(m_window->RunOperation(OperationKind::Write).finalLine, "Write Fail!");
-}
-
-TEST_F(WithoutAutoVerifyTest, PressAndWaitAsTwoSteps)
-{
-    m_window->Browse(ImageFile("image.hex"));
-    const PendingOperation pending = m_window->StartOperation(OperationKind::Verify);
-    EXPECT_EQ(pending.kind, OperationKind::Verify);
-    EXPECT_EQ(m_window->WaitForOperationEnd(pending).finalLine, "Verify Fail!");
+    const KelvraWindow window = *m_window;
+    ExitKelvra();
+    EXPECT_FALSE(IsWindow(window.Handle()));
+    EXPECT_THROW(window.Messages(), AutomationError);
 }
 
 }  // namespace

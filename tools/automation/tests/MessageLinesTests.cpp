@@ -6,64 +6,46 @@ using namespace KelvraAutomation;
 
 namespace {
 
-const std::vector<std::string> VerifiedImage = {"Verify Success!", "", "VID:0x845e", "PID:0x0001",
-                                                "Product String:Panel"};
+using namespace KelvraText;
 
-TEST(FinalLineOf, ProgressAloneEndsNothing)
+TEST(FinalLineOf, IsTheWholeOutcomeLineOfTheKindPressedOrARefusal)
 {
-    EXPECT_FALSE(FinalLineOf(OperationKind::Write, {"Writing ........"}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Verifying ........"}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::WriteThenVerify, {}));
-}
-
-TEST(FinalLineOf, WriteEndsAtItsOutcome)
-{
-    EXPECT_EQ(FinalLineOf(OperationKind::Write, {"Writing ........", "Write Success!"}), "Write Success!");
-    EXPECT_EQ(FinalLineOf(OperationKind::Write, {"Writing ........", "Write Fail!"}), "Write Fail!");
-}
-
-TEST(FinalLineOf, RefusalsEndEveryKind)
-{
+    const std::vector<std::string> verifiedImage = {VerifySuccess, "", "VID:0x845e", "PID:0x0001",
+                                                    "Product String:Panel"};
+    const struct
+    {
+        OperationKind kind;
+        std::vector<std::string> lines;
+        const char* finalLine;  // null: the operation has not ended
+    } cases[] = {
+        {OperationKind::Write, {Writing}, nullptr},
+        {OperationKind::Verify, {Verifying}, nullptr},
+        {OperationKind::WriteThenVerify, {}, nullptr},
+        {OperationKind::Write, {Writing, WriteSuccess}, WriteSuccess},
+        {OperationKind::Write, {Writing, WriteFail}, WriteFail},
+        {OperationKind::Write, verifiedImage, nullptr},
+        {OperationKind::Verify, {Writing, WriteSuccess}, nullptr},
+        {OperationKind::Verify, {WriteFail}, nullptr},
+        {OperationKind::Verify, verifiedImage, VerifySuccess},
+        {OperationKind::WriteThenVerify, {Writing, WriteSuccess}, nullptr},
+        {OperationKind::WriteThenVerify, {Writing, WriteFail}, WriteFail},
+        {OperationKind::WriteThenVerify, verifiedImage, VerifySuccess},
+        {OperationKind::WriteThenVerify, {Verifying, VerifyFail}, VerifyFail},
+        {OperationKind::Write, {"Write Success! "}, nullptr},
+        {OperationKind::Write, {"write success!"}, nullptr},
+        {OperationKind::Verify, {"Serial Number:Verify Fail!"}, nullptr},
+    };
+    for (const auto& entry : cases)
+    {
+        const auto found = FinalLineOf(entry.kind, entry.lines);
+        EXPECT_EQ(found.value_or("(none)"), entry.finalLine ? entry.finalLine : "(none)")
+            << OperationName(entry.kind) << ": " << (entry.lines.empty() ? "" : entry.lines.back());
+    }
     for (OperationKind kind : {OperationKind::Write, OperationKind::Verify, OperationKind::WriteThenVerify})
     {
-        EXPECT_EQ(FinalLineOf(kind, {"Please Plug-in Vantrel Usb Device!"}), "Please Plug-in Vantrel Usb Device!");
-        EXPECT_EQ(FinalLineOf(kind, {"Please Select Hex File!"}), "Please Select Hex File!");
+        EXPECT_EQ(FinalLineOf(kind, {NoDevice}), NoDevice);
+        EXPECT_EQ(FinalLineOf(kind, {NoImage}), NoImage);
     }
-}
-
-TEST(FinalLineOf, AWriteOutcomeDoesNotEndAVerify)
-{
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Writing ........", "Write Success!"}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Write Fail!"}));
-}
-
-TEST(FinalLineOf, AVerifyOutcomeDoesNotEndAWrite)
-{
-    EXPECT_FALSE(FinalLineOf(OperationKind::Write, VerifiedImage));
-}
-
-TEST(FinalLineOf, WriteThenVerifyGoesOnPastWriteSuccess)
-{
-    EXPECT_FALSE(FinalLineOf(OperationKind::WriteThenVerify, {"Writing ........", "Write Success!"}));
-    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, VerifiedImage), "Verify Success!");
-    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, {"Verifying ........", "Verify Fail!"}), "Verify Fail!");
-}
-
-TEST(FinalLineOf, WriteThenVerifyEndsAtAFailedWrite)
-{
-    EXPECT_EQ(FinalLineOf(OperationKind::WriteThenVerify, {"Writing ........", "Write Fail!"}), "Write Fail!");
-}
-
-TEST(FinalLineOf, VerifySuccessIsFoundAheadOfTheReport)
-{
-    EXPECT_EQ(FinalLineOf(OperationKind::Verify, VerifiedImage), "Verify Success!");
-}
-
-TEST(FinalLineOf, LinesMustMatchWhole)
-{
-    EXPECT_FALSE(FinalLineOf(OperationKind::Write, {"Write Success! "}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::Write, {"write success!"}));
-    EXPECT_FALSE(FinalLineOf(OperationKind::Verify, {"Serial Number:Verify Fail!"}));
 }
 
 }  // namespace
