@@ -31,6 +31,9 @@ public:
     ChipSession(DeviceKey device, Console& console, bool progressBar);
 
     Outcome Begin();
+    // Ctrl+C no longer stops a transfer, only a closing console does: a unit
+    // of the production line is finished once it is started.
+    void FinishDespiteCtrlC();
     // size bytes between buffer and the chip.
     Outcome Transfer(ChipFamily family, TransferDirection direction, BYTE* buffer, UINT size);
 
@@ -42,5 +45,6 @@ private:
     Console& m_console;
     bool m_progressBar;
     const char* m_verb = "";
+    const std::atomic<bool>* m_stop;
     HiddenWindow m_window;
 };
