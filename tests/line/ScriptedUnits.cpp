@@ -19,14 +19,20 @@ long long MicrosecondsNow()
 
 ScriptedUnits::ScriptedUnits(int units) : m_units(units)
 {
+    // One script at a time: a second timer would plug and pull in one wait.
+    if (running != nullptr)
+        KillTimer(nullptr, running->m_timer);
     running = this;
     m_timer = SetTimer(nullptr, 0, 10, Tick);
 }
 
 ScriptedUnits::~ScriptedUnits()
 {
-    KillTimer(nullptr, m_timer);
-    running = nullptr;
+    if (running == this)
+    {
+        KillTimer(nullptr, m_timer);
+        running = nullptr;
+    }
 }
 
 HDEVNOTIFY ScriptedUnits::RegisterNotification(HANDLE recipient, LPVOID filter, DWORD flags)

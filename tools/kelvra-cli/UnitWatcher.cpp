@@ -97,7 +97,8 @@ bool UnitWatcher::Pump(DWORD milliseconds)
     for (;;)
     {
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        // A notification is looked at before any other message is run.
+        while (!m_changed && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
         {
             TranslateMessage(&message);
             DispatchMessageW(&message);
