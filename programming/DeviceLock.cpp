@@ -1,14 +1,14 @@
 #include "DeviceLock.h"
 
-#include <cwchar>
+#include <cstdio>
 
 bool DeviceLock::TryAcquire(DWORD deviceKey)
 {
     Release();
-    wchar_t name[64];
-    std::swprintf(name, sizeof name / sizeof name[0], L"Local\\Kelvra-Device-%08lX",
-                  static_cast<unsigned long>(deviceKey));
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    // An ASCII name: the wide formatting code would add 12 KB to kelvra-cli.
+    char name[64];
+    std::snprintf(name, sizeof name, "Local\\Kelvra-Device-%08lX", static_cast<unsigned long>(deviceKey));
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
     if (mutex == nullptr)
         return false;
     const DWORD wait = WaitForSingleObject(mutex, 0);

@@ -261,10 +261,15 @@ void EndToEndTest::PrependToPath(const std::string& folder)
     m_pathPrefix = folder + ";" + m_pathPrefix;
 }
 
+std::string EndToEndTest::ChildEnvironment(const std::string& pathPrefix) const
+{
+    return EnvironmentFor(m_stateFolder, pathPrefix.empty() ? m_pathPrefix : pathPrefix + ";" + m_pathPrefix);
+}
+
 const KelvraAutomation::KelvraWindow& EndToEndTest::Start(const std::string& name)
 {
     m_kelvras.push_back(std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder,
-                                                        EnvironmentFor(m_stateFolder, m_pathPrefix)));
+                                                        ChildEnvironment()));
     return m_kelvras.back()->Window();
 }
 

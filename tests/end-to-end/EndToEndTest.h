@@ -81,6 +81,9 @@ protected:
     void WriteSettings(const std::string& contents, const std::string& name = "Kelvra");
     // Puts a folder first on the PATH of the Kelvras started after.
     void PrependToPath(const std::string& folder);
+    // The environment a child process of this test gets: the state folder,
+    // and pathPrefix before the PATH Kelvra gets.
+    std::string ChildEnvironment(const std::string& pathPrefix = std::string()) const;
     // Starts <name>.exe from the program folder in the working folder and
     // waits for its window; several may run at once.
     const KelvraAutomation::KelvraWindow& Start(const std::string& name = "Kelvra");

@@ -5,54 +5,31 @@
 
 #include <gtest/gtest.h>
 
+#include "ChildProcess.h"
 #include "EmulatedDriverFolders.h"
 #include "Family0Image.h"
 #include "WorkingFolder.h"
 
 namespace
 {
-struct Finished
+// The program in folder, with the emulated libraries on PATH.
+ProcessRun RunCli(const WorkingFolder& folder, const std::vector<std::string>& arguments)
 {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-};
-
-// Runs the program in folder with the emulated libraries on PATH, its
-// output in a file, and ends it if it takes longer than a minute.
-Finished RunCli(const WorkingFolder& folder, const std::string& arguments)
-{
-    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    // A file of its own per run: Wine may close the last run's copy of the handle a moment late.
-    static int runs = 0;
-    const std::string outName = "out-" + std::to_string(++runs) + ".txt";
-    const std::string outPath = folder.PathOf(outName);
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
     char path[32768];
     const DWORD length = GetEnvironmentVariableA("PATH", path, sizeof path);
     const std::string previousPath(path, length < sizeof path ? length : 0);
     SetEnvironmentVariableA("PATH", (EmulatedDriversFolder + ";" + previousPath).c_str());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = std::string("\"") + KELVRA_CLI_PROGRAM + "\" " + arguments;
-    Finished finished;
-    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                       folder.Path().c_str(), &startup, &process))
+    ProcessRun run;
+    try
     {
-        if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
-            TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-        GetExitCodeProcess(process.hProcess, &finished.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        run = RunProcess(KELVRA_CLI_PROGRAM, arguments, folder.Path());
+    }
+    catch (const std::exception& failure)
+    {
+        ADD_FAILURE() << failure.what();
     }
     SetEnvironmentVariableA("PATH", previousPath.c_str());
-    CloseHandle(out);
-    finished.out = folder.ReadFile(outName);
-    return finished;
+    return run;
 }
 
 std::string SerialIn(const std::string& chip)
@@ -73,13 +50,14 @@ TEST(LineProgram, ProgramsOneUnitPerRunAndGoesOnWithTheNextSerial)
     base[1] = 0x67;
     folder.WriteFile("base.hex", std::string(base.begin(), base.end()));
     folder.WriteFile("Kelvra.ini", "[KELVRA]\r\nVID=845e\r\nPID=0001\r\n");
-    const std::string command = "line base.hex --family A --start SN9998 --count 1 --log line.csv --quiet";
+    const std::vector<std::string> command = {"line",    "base.hex", "--family", "A",        "--start", "SN9998",
+                                              "--count", "1",        "--log",    "line.csv", "--quiet"};
     const char* const serials[] = {"SN9998", "SN9999"};
     std::string rows = "time,serial,device,result,first_difference,detail\r\n";
     for (const char* serial : serials)
     {
         SCOPED_TRACE(serial);
-        const Finished run = RunCli(folder, command);
+        const ProcessRun run = RunCli(folder, command);
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(run.out, std::string("PASS  ") + serial + "  VID_845e&PID_0001\nline: 1 passed, 0 failed; "
                                                             "serials passed: " + serial + "\n");
@@ -95,7 +73,7 @@ TEST(LineProgram, ProgramsOneUnitPerRunAndGoesOnWithTheNextSerial)
         rows = log;
     }
     // SN9999 was the series' last serial: the next run says so and changes nothing.
-    const Finished exhausted = RunCli(folder, command);
+    const ProcessRun exhausted = RunCli(folder, command);
     EXPECT_EQ(exhausted.exitCode, 2u);
     EXPECT_EQ(folder.ReadFile("line.csv"), rows);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);

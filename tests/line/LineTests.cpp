@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Commands.h"
+#include "CliCommands.h"
 #include "EmulatedDriverFolders.h"
 #include "Family0Image.h"
 #include "Interrupt.h"

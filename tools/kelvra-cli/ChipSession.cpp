@@ -86,6 +86,9 @@ Outcome ChipSession::Begin()
 {
     if (m_window.Handle() == nullptr)
         return Failure(ExitStatus::Unexpected, "cannot create the window the driver libraries need");
+    if (!m_lock.TryAcquire(m_device))
+        return Failure(ExitStatus::DeviceBusy, DeviceName(m_device) + " is busy: another Kelvra program is writing or "
+                                                                    "verifying it. Try again once it has finished.");
     return {};
 }
 
@@ -93,7 +96,7 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
 {
     const ChipFamilyTraits& traits = TraitsOf(family);
     if (*m_stop)
-        return Failure(ExitStatus::Interrupted, "interrupted before the device was opened; the chip was not touched.");
+        return Failure(ExitStatus::Interrupted, "interrupted before the next transfer; the device is closed.");
     TransferHooks hooks;
     hooks.cancel = m_stop;
     if (m_progressBar)
@@ -109,7 +112,7 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
         const TransferRequest request = {family, direction, m_device, m_window.Handle(), buffer, size};
         outcome = TransferThroughLibrary(request, library, hooks);
     }
-    if (m_progressBar)
+    if (m_barShown)
         ClearProgress();
     return Explain(outcome, traits, direction, m_device, size);
 }
@@ -117,6 +120,7 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
 void ChipSession::ShowProgress(void* session, UINT wordsDone, UINT wordCount)
 {
     auto& self = *static_cast<ChipSession*>(session);
+    self.m_barShown = true;
     const UINT filled = wordCount == 0 ? 0 : wordsDone * ProgressBarWidth / wordCount;
     self.m_console.Err("\r" + std::string(self.m_verb) + " [" + std::string(filled, '#') +
                        std::string(ProgressBarWidth - filled, '.') + "] " + std::to_string(wordsDone) + "/" +
@@ -126,4 +130,5 @@ void ChipSession::ShowProgress(void* session, UINT wordsDone, UINT wordCount)
 void ChipSession::ClearProgress()
 {
     m_console.Err("\r" + std::string(ProgressBarWidth + 24, ' ') + "\r");
+    m_barShown = false;
 }

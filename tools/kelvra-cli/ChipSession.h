@@ -1,9 +1,11 @@
-// One command's work on one device: the hidden window the driver libraries
-// are given, and transfers that draw a progress bar, stop at Ctrl+C between
-// words, and end in a failure that says what happened and what to do.
+// One command's work on one device: the same cross-process lock on it that
+// Kelvra takes, the hidden window the driver libraries are given, and
+// transfers that draw a progress bar, stop at Ctrl+C between words, and end
+// in a failure that says what happened and what to do.
 #pragma once
 
 #include "Console.h"
+#include "DeviceLock.h"
 #include "DriverLibrary.h"
 #include "ExitStatus.h"
 #include "HidEnumeration.h"
@@ -30,6 +32,8 @@ public:
     // progressBar: draw one on stderr during VT-A transfers.
     ChipSession(DeviceKey device, Console& console, bool progressBar);
 
+    // Takes the device lock, held until the session ends; the device is busy
+    // while another program holds it.
     Outcome Begin();
     // Ctrl+C no longer stops a transfer, only a closing console does: a unit
     // of the production line is finished once it is started.
@@ -45,6 +49,8 @@ private:
     Console& m_console;
     bool m_progressBar;
     const char* m_verb = "";
+    bool m_barShown = false;
     const std::atomic<bool>* m_stop;
     HiddenWindow m_window;
+    DeviceLock m_lock;
 };

@@ -4,6 +4,7 @@
 
 #include "Family0Image.h"
 #include "SerialSeries.h"
+#include "Text.h"
 
 const char* const HelpText =
     "kelvra-cli: reads, writes and verifies the configuration EEPROM of a USB device's\n"
@@ -156,22 +157,6 @@ const CommandSpec* FindCommand(const std::string& name)
         if (name == command.name)
             return &command;
     return nullptr;
-}
-
-bool IsHexDigit(char character)
-{
-    return (character >= '0' && character <= '9') || (character >= 'a' && character <= 'f') ||
-           (character >= 'A' && character <= 'F');
-}
-
-bool IsHexIdentifier(const std::string& text)
-{
-    if (text.empty() || text.size() > 4)
-        return false;
-    for (char character : text)
-        if (!IsHexDigit(character))
-            return false;
-    return true;
 }
 
 bool ParseDevice(const std::string& text, DeviceIds& ids)
@@ -342,6 +327,16 @@ Outcome CheckCombination(const CommandSpec& command, unsigned given, const Optio
     return {};
 }
 }  // namespace
+
+bool IsHexIdentifier(const std::string& text)
+{
+    if (text.empty() || text.size() > 4)
+        return false;
+    for (char character : text)
+        if (!Text::IsHexDigit(character))
+            return false;
+    return true;
+}
 
 Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& options)
 {

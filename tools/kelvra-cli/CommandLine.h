@@ -54,4 +54,7 @@ struct Options
 // arguments: the command line after the program name, as UTF-8.
 Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& options);
 
+// 1 to 4 hexadecimal digits: an identifier that means what it says.
+bool IsHexIdentifier(const std::string& text);
+
 extern const char* const HelpText;

@@ -6,26 +6,12 @@ namespace
 {
 const char* const SettingsFile = "./Kelvra.ini";
 
-bool IsOneToFourHexDigits(const std::string& text)
-{
-    if (text.empty() || text.size() > 4)
-        return false;
-    for (char character : text)
-    {
-        const bool digit = (character >= '0' && character <= '9') || (character >= 'a' && character <= 'f') ||
-                           (character >= 'A' && character <= 'F');
-        if (!digit)
-            return false;
-    }
-    return true;
-}
-
 WORD ReadIdentifier(const char* key, Console& console)
 {
     char value[260] = {};
     GetPrivateProfileStringA("KELVRA", key, "", value, sizeof value, SettingsFile);
     const WORD parsed = ParseHexId(value);
-    if (!IsOneToFourHexDigits(value))
+    if (!IsHexIdentifier(value))
     {
         char reading[8];
         std::snprintf(reading, sizeof reading, "%04x", static_cast<unsigned>(parsed));

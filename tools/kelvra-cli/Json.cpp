@@ -25,9 +25,12 @@ std::string JsonString(const std::string& bytes)
     return json + "\"";
 }
 
-std::string JsonHex(unsigned value, int digits)
+std::string JsonField(const char* name, const std::string& value)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "\"0x%0*x\"", digits, value);
-    return text;
+    return std::string(",\"") + name + "\":" + value;
+}
+
+std::string JsonObject(const std::string& fields)
+{
+    return "{" + (fields.empty() ? fields : fields.substr(1)) + "}";
 }

@@ -8,5 +8,8 @@
 // same value, as a chip's one-byte string characters do.
 std::string JsonString(const std::string& bytes);
 
-// "0x" and digits lower-case hexadecimal digits, as a JSON string.
-std::string JsonHex(unsigned value, int digits);
+// ,"name":value for a value that is JSON already.
+std::string JsonField(const char* name, const std::string& value);
+
+// The object of fields made by JsonField.
+std::string JsonObject(const std::string& fields);

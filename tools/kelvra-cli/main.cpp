@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 
-#include "Commands.h"
+#include "CliCommands.h"
+#include "DriverLibrary.h"
 #include "ExitStatus.h"
 #include "Interrupt.h"
 
 int wmain(int argc, wchar_t** argv)
 {
+    ExcludeCurrentFolderFromLibrarySearch();
     CatchInterrupts();
     WindowsConsole console;
     try

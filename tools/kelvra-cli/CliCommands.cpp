@@ -1,4 +1,4 @@
-#include "Commands.h"
+#include "CliCommands.h"
 
 #include <cstdio>
 
@@ -19,13 +19,6 @@ struct Context
     Console& console;
     HidPlatform& platform;
 };
-
-std::string Hex(unsigned value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*x", digits, value);
-    return text;
-}
 
 std::string Plural(size_t count, const char* noun)
 {
@@ -104,11 +97,13 @@ Outcome List(const Context& context)
     {
         if (!context.options.json)
             context.console.Out(DeviceName(device) + "\n");
-        json += std::string(json.empty() ? "" : ",") + "{\"name\":" + JsonString(DeviceName(device)) +
-                ",\"vid\":" + JsonHex(device >> 16, 4) + ",\"pid\":" + JsonHex(device & 0xFFFF, 4) + "}";
+        json += "," + JsonObject(JsonField("name", JsonString(DeviceName(device))) +
+                                 JsonField("vid", JsonString(Text::HexWord(device >> 16))) +
+                                 JsonField("pid", JsonString(Text::HexWord(device & 0xFFFF))));
     }
     if (context.options.json)
-        context.console.Out("{\"devices\":[" + json + "]}\n");
+        context.console.Out(JsonObject(JsonField("devices", "[" + (json.empty() ? json : json.substr(1)) + "]")) +
+                            "\n");
     if (devices.empty() && !context.options.all)
         return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(KeyOf(ids)) +
                                                  " (kelvra-cli list --all shows every HID device)");
@@ -149,26 +144,26 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
             context.console.Out(HexDump(chip));
         if (!signature)
             context.console.Err("kelvra-cli: " + DeviceName(device) + " carries no VT-A identity: its header word " +
-                                Hex(HeaderWord(chip.data()), 4) +
+                                Text::HexWord(HeaderWord(chip.data())) +
                                 " lacks the signature 0x6700 to 0x670f, so there is nothing to list.\n");
         return;
     }
-    std::string json = "{\"device\":" + JsonString(DeviceName(device)) + ",\"signature\":" +
-                       (signature ? "true" : "false") + ",\"header\":" + JsonHex(HeaderWord(chip.data()), 4);
+    std::string fields = JsonField("device", JsonString(DeviceName(device))) +
+                         JsonField("signature", signature ? "true" : "false") +
+                         JsonField("header", JsonString(Text::HexWord(HeaderWord(chip.data()))));
     if (signature)
     {
-        json += ",\"vid\":" + JsonHex(WordAt(chip.data(), VendorIdOffset), 4) +
-                ",\"pid\":" + JsonHex(WordAt(chip.data(), ProductIdOffset), 4);
+        fields += JsonField("vid", JsonString(Text::HexWord(WordAt(chip.data(), VendorIdOffset)))) +
+                  JsonField("pid", JsonString(Text::HexWord(WordAt(chip.data(), ProductIdOffset))));
         const char* const names[] = {"product", "manufacturer", "serial"};
         for (size_t row = 0; row < 3; ++row)
-            json += std::string(",\"") + names[row] + "\":" +
-                    (IsPresent(chip.data(), StringFieldTable[row])
-                         ? JsonString(FieldCharacters(chip.data(), StringFieldTable[row]))
-                         : "null");
+            fields += JsonField(names[row], IsPresent(chip.data(), StringFieldTable[row])
+                                                ? JsonString(FieldCharacters(chip.data(), StringFieldTable[row]))
+                                                : "null");
     }
     if (context.options.hex)
-        json += ",\"bytes\":\"" + HexString(chip) + "\"";
-    context.console.Out(json + "}\n");
+        fields += JsonField("bytes", JsonString(HexString(chip)));
+    context.console.Out(JsonObject(fields) + "\n");
 }
 
 Outcome Show(const Context& context)
@@ -192,7 +187,7 @@ Outcome CheckHasIdentity(const std::string& what, const std::vector<BYTE>& bytes
     if (Family0Image::HasSignature(bytes.data()))
         return {};
     return Failure(ExitStatus::Usage, what + " carries no VT-A identity (header word " +
-                                          Hex(Family0Image::HeaderWord(bytes.data()), 4) +
+                                          Text::HexWord(Family0Image::HeaderWord(bytes.data())) +
                                           "), so it has no serial number field to set; nothing was written.");
 }
 
@@ -206,11 +201,12 @@ Outcome ReadChipSerial(ChipSession& session, std::string& serial)
         return outcome;
     if (!HasSignature(chip.data()) || !IsPresent(chip.data(), SerialNumberField))
         return Failure(ExitStatus::Usage, "the chip carries no serial number to keep (header word " +
-                                              Hex(HeaderWord(chip.data()), 4) +
+                                              Text::HexWord(HeaderWord(chip.data())) +
                                               "); nothing was written. Give --serial TEXT instead.");
     serial = FieldBytes(chip.data(), SerialNumberField);
     if (serial.size() > SerialNumberField.capacity)
-        return Failure(ExitStatus::Usage, "the chip's serial number field counts " + Plural(serial.size(), "character") +
+        return Failure(ExitStatus::Usage, "the chip's serial number field counts " +
+                                              Plural(serial.size(), "character") +
                                               ", more than the field holds; nothing was written. Give --serial TEXT.");
     return {};
 }
@@ -227,23 +223,25 @@ Outcome CompareChip(const Context& context, ChipSession& session, const std::vec
     const Comparison comparison = Compare(image, chip);
     if (options.json)
     {
-        std::string json = "{\"device\":" + JsonString(DeviceName(device)) + ",\"family\":" +
-                           JsonString(TraitsOf(options.family).name) + ",\"size\":" + std::to_string(options.size) +
-                           ",\"match\":" + (comparison.differing == 0 ? "true" : "false") +
-                           ",\"differing\":" + std::to_string(comparison.differing);
+        std::string fields = JsonField("device", JsonString(DeviceName(device))) +
+                             JsonField("family", JsonString(TraitsOf(options.family).name)) +
+                             JsonField("size", std::to_string(options.size)) +
+                             JsonField("match", comparison.differing == 0 ? "true" : "false") +
+                             JsonField("differing", std::to_string(comparison.differing));
+        const std::string first = JsonField("offset", std::to_string(comparison.firstOffset)) +
+                                  JsonField("expected", JsonString(Text::HexByte(comparison.expected))) +
+                                  JsonField("actual", JsonString(Text::HexByte(comparison.actual)));
         if (comparison.differing != 0)
-            json += ",\"first\":{\"offset\":" + std::to_string(comparison.firstOffset) +
-                    ",\"expected\":" + JsonHex(comparison.expected, 2) + ",\"actual\":" + JsonHex(comparison.actual, 2) +
-                    "}";
-        context.console.Out(json + "}\n");
+            fields += JsonField("first", JsonObject(first));
+        context.console.Out(JsonObject(fields) + "\n");
     }
     if (comparison.differing == 0)
         return {};
     return Failure(ExitStatus::VerifyDiffers,
                    "the chip differs from " + options.image + " in " + Plural(comparison.differing, "byte") +
                        " of " + std::to_string(options.size) + "; the first at offset " +
-                       Hex(static_cast<unsigned>(comparison.firstOffset), 4) + ": the image has " +
-                       Hex(comparison.expected, 2) + ", the chip " + Hex(comparison.actual, 2) + ".");
+                       Text::HexWord(static_cast<unsigned>(comparison.firstOffset)) + ": the image has " +
+                       Text::HexByte(comparison.expected) + ", the chip " + Text::HexByte(comparison.actual) + ".");
 }
 
 Outcome Write(const Context& context)

@@ -1,0 +1,426 @@
+// kelvra-cli.exe run as a script runs it: the exit status, stdout, the gist
+// of stderr and the emulated chips, with the driver libraries found on PATH
+// and Kelvra.ini in the folder it runs in.
+#include "EndToEndTest.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "ChildProcess.h"
+#include "CliCommands.h"
+#include "DeviceLock.h"
+#include "EmulatedDriverFolders.h"
+#include "FakeHidPlatform.h"
+#include "KelvraProgramLocation.h"
+#include "WorkingFolder.h"
+
+namespace EndToEnd {
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+const std::string ChipA = "VT_HIDA-845E0001.bin";
+const std::string ChipB = "VT_HIDB-845E0001.bin";
+const std::string ChipC = "VT_HIDC-845E0001.bin";
+
+const std::string Identity = IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN0042");
+
+std::string CliExecutable()
+{
+    std::string path = KelvraHostDrive + KelvraCliHostPath;
+    for (char& character : path)
+        if (character == '/')
+            character = '\\';
+    return path;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class CliTest : public EndToEndTest
+{
+protected:
+    CliTest() { WriteSettings(SettingsFor("845e", "0001")); }
+
+    // libraries goes first on PATH; the working folder holds Kelvra.ini.
+    ProcessRun Cli(const Arguments& arguments, const std::string& libraries = EmulatedDriversFolder) const
+    {
+        return RunProcess(CliExecutable(), arguments, WorkingFolder(), ChildEnvironment(libraries));
+    }
+
+    // emulator.ini, and a fresh call log.
+    void SetEmulator(const std::string& settings) const
+    {
+        SeedChip("emulator.ini", settings);
+        SeedChip("calls.log", "");
+    }
+
+    std::string LastCall() const
+    {
+        const auto calls = Calls();
+        return calls.empty() ? "" : calls.back().function;
+    }
+};
+
+// Kelvra's lines after a successful VT-A verify of Identity.
+std::vector<std::string> VerifiedIdentityLines()
+{
+    return {"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
+            "Product String:Vantrel Pad", "Manufacture String:Vantrel Ltd", "Serial Number:SN0042"};
+}
+
+TEST_F(CliTest, ListShowsTheDevicesOfTheSettingsAndWarnsAboutValuesKelvraMisreads)
+{
+    ProcessRun run = Cli({"list"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ("VID_845e&PID_0001\n", run.out);
+
+    run = Cli({"list", "--all", "--json"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_TRUE(Contains(run.out, "{\"name\":\"VID_845e&PID_0002\",\"vid\":\"0x845e\",\"pid\":\"0x0002\"}")) << run.out;
+
+    run = Cli({"list", "--device", "845e:0003"});
+    EXPECT_EQ(3u, run.exitCode);
+    EXPECT_EQ("", run.out);
+    EXPECT_TRUE(Contains(run.err, "no attached device carries VID_845e&PID_0003")) << run.err;
+
+    // Kelvra reads 0x845e as 0084 and lists nothing, without a word.
+    WriteSettings(SettingsFor("0x845e", "0001"));
+    run = Cli({"list"});
+    EXPECT_EQ(3u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "VID=0x845e, which is not 1 to 4 hexadecimal digits")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "read it as 0084")) << run.err;
+}
+
+TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
+{
+    const std::string backup = NewFolder("backups") + "\\vt-c.bin";
+    const std::string chip = PatternBytes(2048, 3);
+    SeedChip(ChipC, chip);
+    ProcessRun run = Cli({"read", "--family", "C", "--size", "1024", "-o", backup});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(chip.substr(0, 1024), FileBytes(backup));
+
+    // A backup is replaced only when asked to.
+    const std::string changed = PatternBytes(2048, 4);
+    SeedChip(ChipC, changed);
+    run = Cli({"read", "--family", "C", "--size", "1024", "-o", backup});
+    EXPECT_EQ(8u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "already exists; give --force")) << run.err;
+    EXPECT_EQ(chip.substr(0, 1024), FileBytes(backup));
+    run = Cli({"read", "--family", "C", "--size", "1024", "-o", backup, "--force"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(changed.substr(0, 1024), FileBytes(backup));
+
+    SeedChip(ChipA, Identity);
+    run = Cli({"show"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ("VID:0x845e\nPID:0x0001\nProduct String:Vantrel Pad\nManufacture String:Vantrel Ltd\n"
+              "Serial Number:SN0042\n",
+              run.out);
+    run = Cli({"show", "--json"});
+    EXPECT_EQ("{\"device\":\"VID_845e&PID_0001\",\"signature\":true,\"header\":\"0x6707\",\"vid\":\"0x845e\","
+              "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\","
+              "\"serial\":\"SN0042\"}\n",
+              run.out);
+
+    SeedChip(ChipA, std::string(128, '\xFF'));
+    run = Cli({"show"});
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ("", run.out);
+    EXPECT_TRUE(Contains(run.err, "carries no VT-A identity")) << run.err;
+}
+
+TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
+{
+    struct Family
+    {
+        const char* letter;
+        Arguments size;
+        size_t bytes;
+        std::string chip;
+    };
+    const Family families[] = {{"A", {}, 128, ChipA}, {"B", {}, 256, ChipB}, {"C", {"--size", "512"}, 512, ChipC}};
+    for (const Family& family : families)
+    {
+        SCOPED_TRACE(family.letter);
+        const std::string image = PatternBytes(family.bytes, 7);
+        Arguments write = {"write", WriteImage("image.hex", image), "--family", family.letter, "--verify"};
+        write.insert(write.end(), family.size.begin(), family.size.end());
+        ProcessRun run = Cli(write);
+        EXPECT_EQ(0u, run.exitCode) << run.err;
+        EXPECT_TRUE(Contains(run.out, "and verified it")) << run.out;
+        // No progress bar where stderr is no console.
+        EXPECT_EQ("", run.err);
+        EXPECT_EQ(image, Chip(family.chip).substr(0, family.bytes));
+
+        std::string other = image;
+        other[family.bytes / 2] = static_cast<char>(other[family.bytes / 2] ^ 0x01);
+        other[family.bytes - 1] = static_cast<char>(other[family.bytes - 1] ^ 0x10);
+        Arguments verify = {"verify", WriteImage("other.hex", other), "--family", family.letter};
+        verify.insert(verify.end(), family.size.begin(), family.size.end());
+        run = Cli(verify);
+        EXPECT_EQ(7u, run.exitCode);
+        char first[64];
+        std::snprintf(first, sizeof first, "offset 0x%04x: the image has 0x%02x, the chip 0x%02x",
+                      static_cast<unsigned>(family.bytes / 2), static_cast<unsigned char>(other[family.bytes / 2]),
+                      static_cast<unsigned char>(image[family.bytes / 2]));
+        EXPECT_TRUE(Contains(run.err, "in 2 bytes of " + std::to_string(family.bytes))) << run.err;
+        EXPECT_TRUE(Contains(run.err, first)) << run.err;
+    }
+    ProcessRun run = Cli({"verify", WriteImage("other.hex", PatternBytes(100, 8)), "--family", "A", "--json"});
+    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_TRUE(Contains(run.out, "\"match\":false,\"differing\":")) << run.out;
+}
+
+TEST_F(CliTest, KelvraVerifiesWhatTheCliWroteAndTheOtherWayRound)
+{
+    Install();
+    const std::string identityPath = WriteImage("identity.hex", Identity);
+    ProcessRun run = Cli({"write", identityPath, "--family", "A"});
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+
+    const auto& kelvra = Start();
+    kelvra.Browse(identityPath);
+    EXPECT_EQ(VerifiedIdentityLines(), LinesAfter(kelvra, KelvraAutomation::OperationKind::Verify));
+
+    const std::string patternPath = WriteImage("pattern.hex", PatternBytes(128, 9));
+    kelvra.Browse(patternPath);
+    EXPECT_EQ((std::vector<std::string>{"Verifying ........", "Verify Success!", ""}),
+              LinesAfter(kelvra, KelvraAutomation::OperationKind::WriteThenVerify));
+    ExitKelvra();
+    run = Cli({"verify", patternPath, "--family", "A"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+}
+
+TEST_F(CliTest, EachFaultEndsWithItsStatusAndTheCloseStillFollowsTheOpen)
+{
+    const std::string imageA = WriteImage("a.hex", PatternBytes(128, 1));
+    const std::string imageB = WriteImage("b.hex", PatternBytes(256, 2));
+    const std::string imageC = WriteImage("c.hex", PatternBytes(512, 3));
+    SeedChip(ChipA, PatternBytes(128, 1));
+    SeedChip(ChipC, PatternBytes(512, 3));
+    struct Fault
+    {
+        const char* settings;
+        Arguments arguments;
+        DWORD status;
+        const char* gist;
+        const char* lastCall;
+    };
+    const Fault faults[] = {
+        {"[VT_HIDA]\r\nFailOpen=1\r\n", {"write", imageA, "--family", "A"}, 5, "did not open", "StartDeviceDetection"},
+        {"[VT_HIDA]\r\nFailWriteWord=5\r\n", {"write", imageA, "--family", "A"}, 6, "writing failed at word 5 of 64",
+         "CloseDevice"},
+        {"[VT_HIDA]\r\nFailReadWord=63\r\n", {"verify", imageA, "--family", "A"}, 6, "reading failed at word 63 of 64",
+         "CloseDevice"},
+        {"[VT_HIDB]\r\nFailBurn=1\r\n", {"write", imageB, "--family", "B"}, 6, "writing 256 bytes failed",
+         "rmDeviceClose"},
+        {"[VT_HIDC]\r\nCorruptReadOffset=300\r\n", {"verify", imageC, "--family", "C", "--size", "512"}, 7,
+         "in 1 byte of 512; the first at offset 0x012c", "rmDeviceClose"},
+    };
+    for (const Fault& fault : faults)
+    {
+        SCOPED_TRACE(fault.settings);
+        SetEmulator(fault.settings);
+        const ProcessRun run = Cli(fault.arguments);
+        EXPECT_EQ(fault.status, run.exitCode);
+        EXPECT_TRUE(Contains(run.err, fault.gist)) << run.err;
+        EXPECT_EQ(fault.lastCall, LastCall());
+    }
+}
+
+TEST_F(CliTest, SerialFromTheCommandLineOrKeptFromTheChipLeavesTheImageFileAlone)
+{
+    const std::string path = WriteImage("identity.hex", Identity);
+    ProcessRun run = Cli({"write", path, "--family", "A", "--serial", "SN9", "--verify"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN9"), Chip(ChipA));
+    EXPECT_EQ(Identity, FileBytes(path));
+
+    SeedChip(ChipA, IdentityImage(0x6707, 0x1234, 0x5678, "Old", "Other", "KEEP-7"));
+    run = Cli({"write", path, "--family", "A", "--keep-serial"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "KEEP-7"), Chip(ChipA));
+
+    // Refused: a serial longer than its field, and keeping a serial the chip lacks.
+    const std::string blank(128, '\xFF');
+    SeedChip(ChipA, blank);
+    SetEmulator("");
+    run = Cli({"write", path, "--family", "A", "--serial", "SN-01234567890"});
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "has 14 characters; the serial number field holds at most 13")) << run.err;
+    EXPECT_TRUE(Calls().empty());
+    run = Cli({"write", path, "--family", "A", "--keep-serial"});
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "the chip carries no serial number to keep")) << run.err;
+    EXPECT_EQ(blank, Chip(ChipA));
+    EXPECT_TRUE(CallsOf(Calls(), "WriteEEPROM").empty());
+}
+
+TEST_F(CliTest, ABusyDeviceIsLeftAloneUntilItsHolderLetsGo)
+{
+    const std::string path = WriteImage("b.hex", PatternBytes(256, 5));
+    DeviceLock heldByAnotherProgram;
+    ASSERT_TRUE(heldByAnotherProgram.TryAcquire(0x845E0001));
+    ProcessRun run = Cli({"write", path, "--family", "B"});
+    EXPECT_EQ(9u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "VID_845e&PID_0001 is busy")) << run.err;
+    EXPECT_TRUE(Calls().empty());
+
+    heldByAnotherProgram.Release();
+    run = Cli({"write", path, "--family", "B"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+}
+
+TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
+{
+    const std::string image = WriteImage("b.hex", PatternBytes(256, 6));
+    const std::string empty = WriteImage("empty.hex", "");
+    const std::string locked = WriteImage("locked.hex", PatternBytes(256, 6));
+    const std::string existing = WriteImage("existing.bin", "kept");
+    const std::string output = NewFolder("out") + "\\new.bin";
+    const std::string chip = PatternBytes(256, 10);
+    SeedChip(ChipB, chip);
+    struct Case
+    {
+        Arguments arguments;
+        DWORD status;
+        const char* gist;
+    };
+    const Case cases[] = {
+        {{"write", image, "--family", "D"}, 2, "unknown chip family \"D\""},
+        {{"write", image, "--family", "C", "--size", "300"}, 2, "--size 300 is not a VT-C EEPROM size"},
+        {{"write", image, "--family", "B", "--serial", "X"}, 2, "VT-A images only"},
+        {{"read", "--family", "B"}, 2, "read needs -o FILE"},
+        {{"read", "--family", "B", "--size", "512", "-o", output}, 2, "VT-B always transfers 256 bytes"},
+        {{"erase"}, 2, "unknown command \"erase\""},
+        {{"write", image + ".missing", "--family", "B"}, 8, "no such file"},
+        {{"write", NewFolder("folder"), "--family", "B"}, 8, "is a folder"},
+        {{"write", empty, "--family", "B"}, 8, "is empty"},
+        {{"verify", locked, "--family", "B"}, 8, "cannot be opened"},
+        {{"read", "--family", "B", "-o", existing}, 8, "already exists"},
+        {{"read", "--family", "B", "-o", NewFolder("gone") + "\\no\\new.bin"}, 8, "its folder does not exist"},
+    };
+    // Held without sharing, as by a program that has it open.
+    const HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    for (const Case& refused : cases)
+    {
+        SCOPED_TRACE(refused.gist);
+        const ProcessRun run = Cli(refused.arguments);
+        EXPECT_EQ(refused.status, run.exitCode);
+        EXPECT_TRUE(Contains(run.err, refused.gist)) << run.err;
+        EXPECT_EQ("", run.out);
+    }
+    CloseHandle(holder);
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(chip, Chip(ChipB));
+    EXPECT_EQ("kept", FileBytes(existing));
+    EXPECT_FALSE(Exists(output));
+}
+
+TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)
+{
+    const std::string image = WriteImage("a.hex", PatternBytes(128, 11));
+    for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+        ASSERT_TRUE(CopyFileA((EmulatedDriversFolder + "\\" + library).c_str(),
+                              (WorkingFolder() + "\\" + library).c_str(), FALSE));
+    ProcessRun run = Cli({"write", image, "--family", "A"}, "");
+    EXPECT_EQ(4u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "VT_HIDA.dll did not load")) << run.err;
+
+    run = Cli({"write", image, "--family", "A"}, EmulatedDriversFolderMissing("WriteEEPROM"));
+    EXPECT_EQ(4u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "lacks the export WriteEEPROM")) << run.err;
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(CliTest, CtrlCEndsAVtaWriteBetweenWordsAndTheDeviceIsClosed)
+{
+    const std::string image = WriteImage("a.hex", PatternBytes(128, 12));
+    bool pressed = false;
+    const ProcessRun run = RunProcess(CliExecutable(), {"write", image, "--family", "A"}, WorkingFolder(),
+                                      ChildEnvironment(EmulatedDriversFolder), [&] {
+                                          const DWORD start = GetTickCount();
+                                          while (CallsOf(Calls(), "WriteEEPROM").size() < 5 &&
+                                                 GetTickCount() - start < 10000)
+                                              Sleep(5);
+                                          pressed = PressCtrlC();
+                                      });
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(10u, run.exitCode);
+    EXPECT_TRUE(Contains(run.err, "interrupted after")) << run.err;
+    EXPECT_LT(CallsOf(Calls(), "WriteEEPROM").size(), 64u);
+    EXPECT_EQ("CloseDevice", LastCall());
+}
+
+class CollectedConsole : public Console
+{
+public:
+    std::string out;
+    std::string err;
+    bool errIsConsole = false;
+    void Out(const std::string& text) override { out += text; }
+    void Err(const std::string& text) override { err += text; }
+    bool ErrIsConsole() const override { return errIsConsole; }
+};
+
+TEST(CliDeviceChoice, SeveralInterfacesWithTheIdentifiersAreListedButNotGuessedBetween)
+{
+    FakeHidPlatform platform;
+    platform.interfaces = {FakeDevice(0x845E, 0x0001), FakeDevice(0x845E, 0x0002), FakeDevice(0x845E, 0x0001)};
+    CollectedConsole console;
+    EXPECT_EQ(0, RunKelvraCli({"list", "--device", "845e:0001"}, console, platform));
+    EXPECT_EQ("VID_845e&PID_0001\nVID_845e&PID_0001\n", console.out);
+
+    EXPECT_EQ(3, RunKelvraCli({"show", "--device", "845e:0001"}, console, platform));
+    EXPECT_TRUE(Contains(console.err, "2 attached interfaces carry VID_845e&PID_0001")) << console.err;
+}
+
+TEST(CliProgress, AConsoleSeesWordsDoneOfSixtyFourUnlessAskedToBeQuiet)
+{
+    const std::string state = NewTemporaryFolder("kelvra-cli-progress");
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+    SetDllDirectoryA(EmulatedDriversFolder.c_str());
+    const std::string image = state + "\\image.hex";
+    std::ofstream(image, std::ios::binary) << PatternBytes(128, 13);
+    CollectedConsole console;
+    console.errIsConsole = true;
+    const Arguments write = {"write", image, "--family", "A", "--device", "845e:0001"};
+    const int shown = RunKelvraCli(write, console, WindowsHidPlatform::Instance());
+    const std::string bar = console.err;
+    console.err.clear();
+    Arguments quietly = write;
+    quietly.push_back("--quiet");
+    const int quiet = RunKelvraCli(quietly, console, WindowsHidPlatform::Instance());
+    SetDllDirectoryA(nullptr);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+    RemoveFolderTree(state);
+
+    EXPECT_EQ(0, shown);
+    EXPECT_TRUE(Contains(bar, "\rwriting [#" + std::string(31, '.') + "] 2/64 words")) << bar;
+    EXPECT_TRUE(Contains(bar, "\rwriting [" + std::string(32, '#') + "] 64/64 words")) << bar;
+    // Wiped before the summary.
+    EXPECT_EQ('\r', bar.back());
+    EXPECT_EQ(0, quiet);
+    EXPECT_EQ("", console.err);
+}
+
+}  // namespace
+}  // namespace EndToEnd

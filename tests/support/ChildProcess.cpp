@@ -1,0 +1,136 @@
+#include "ChildProcess.h"
+
+#include <stdexcept>
+
+#include "WorkingFolder.h"
+
+namespace
+{
+// Quoted as the C runtime splits a command line: backslashes count only before a quote.
+std::string QuotedArgument(const std::string& argument)
+{
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char character : argument)
+    {
+        if (character == '\\')
+        {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(character == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += character;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+class OutputFile
+{
+public:
+    explicit OutputFile(const std::string& path)
+    {
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        m_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                               nullptr);
+        if (m_handle == INVALID_HANDLE_VALUE)
+            throw std::runtime_error("cannot create " + path);
+    }
+    ~OutputFile() { CloseHandle(m_handle); }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    HANDLE Handle() const { return m_handle; }
+    std::string Contents() const
+    {
+        std::string contents;
+        SetFilePointer(m_handle, 0, nullptr, FILE_BEGIN);
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(m_handle, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            contents.append(buffer, read);
+        return contents;
+    }
+
+private:
+    HANDLE m_handle;
+};
+// A console that passes control events, for this process and the programs it
+// runs. The test runner's may be none, or Wine's for output that is no
+// terminal, which passes none. The standard handles stay where they were.
+void UseConsoleOfOwn()
+{
+    static bool done = false;
+    if (done)
+        return;
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    FreeConsole();
+    if (!AllocConsole())
+        throw std::runtime_error("cannot make a console (error " + std::to_string(GetLastError()) + ")");
+    SetStdHandle(STD_INPUT_HANDLE, input);
+    SetStdHandle(STD_OUTPUT_HANDLE, output);
+    SetStdHandle(STD_ERROR_HANDLE, error);
+    done = true;
+}
+}  // namespace
+
+bool PressCtrlC()
+{
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    const bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
+    // The event reaches this process too, later, on a thread of its own.
+    Sleep(200);
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    return sent;
+}
+
+ProcessRun RunProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                      const std::string& workingFolder, const std::string& environment,
+                      const std::function<void()>& whileRunning, DWORD timeoutMilliseconds)
+{
+    const std::string outputFolder = NewTemporaryFolder("kelvra-run");
+    ProcessRun run;
+    {
+        OutputFile out(outputFolder + "\\out");
+        OutputFile err(outputFolder + "\\err");
+        std::string commandLine = QuotedArgument(executable);
+        for (const std::string& argument : arguments)
+            commandLine += " " + QuotedArgument(argument);
+        std::string environmentBlock = environment;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out.Handle();
+        startup.hStdError = err.Handle();
+        PROCESS_INFORMATION process = {};
+        // A test runner may have left this process without a console to share.
+        if (whileRunning)
+            UseConsoleOfOwn();
+        const DWORD flags = whileRunning ? 0 : CREATE_NO_WINDOW;
+        if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, TRUE, flags,
+                            environmentBlock.empty() ? nullptr : &environmentBlock[0], workingFolder.c_str(),
+                            &startup, &process))
+            throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
+        CloseHandle(process.hThread);
+        if (whileRunning)
+            whileRunning();
+        const bool ended = WaitForSingleObject(process.hProcess, timeoutMilliseconds) == WAIT_OBJECT_0;
+        if (!ended)
+        {
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, 10000);
+        }
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hProcess);
+        if (!ended)
+            throw std::runtime_error(executable + " did not end in time");
+        run.out = out.Contents();
+        run.err = err.Contents();
+    }
+    RemoveFolderTree(outputFolder);
+    return run;
+}

@@ -1,0 +1,29 @@
+// Runs a console program as a script would: arguments quoted for the C
+// runtime, a working folder and environment of the caller's choosing, stdout
+// and stderr captured, the wait bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ProcessRun
+{
+    DWORD exitCode = 0;
+    std::string out;
+    std::string err;
+};
+
+// environment: a CreateProcess environment block, or empty for this
+// process's own. whileRunning, if given, is called once the program has
+// started; the program then shares a console with this process, so
+// PressCtrlC reaches it. Throws when the program does not start or does not
+// end within timeoutMilliseconds (it is then ended).
+ProcessRun RunProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                      const std::string& workingFolder, const std::string& environment = std::string(),
+                      const std::function<void()>& whileRunning = nullptr, DWORD timeoutMilliseconds = 60000);
+
+// Ctrl+C on that console, as a person presses it; this process ignores it.
+bool PressCtrlC();
