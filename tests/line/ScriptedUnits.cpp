@@ -53,6 +53,7 @@ void ScriptedUnits::Step()
     {
         interfaces.clear();
         m_attached = false;
+        removals.push_back(MicrosecondsNow());
         Notify(DBT_DEVICEREMOVECOMPLETE);
         if (afterRemoval)
             afterRemoval(m_plugged - 1);

@@ -22,8 +22,9 @@ public:
     std::function<void(int unit)> afterRemoval;
 
     HDEVNOTIFY RegisterNotification(HANDLE recipient, LPVOID filter, DWORD flags) override;
-    // QueryPerformanceCounter microseconds of each arrival notification.
+    // QueryPerformanceCounter microseconds of each arrival and removal notification.
     std::vector<long long> arrivals;
+    std::vector<long long> removals;
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
