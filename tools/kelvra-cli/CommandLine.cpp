@@ -67,7 +67,9 @@ const char* const HelpText =
     "   8  file error: an image missing, unreadable, empty or not a file; an output\n"
     "      that exists or cannot be written\n"
     "   9  the device is busy: another Kelvra program is using it\n"
-    "  10  interrupted (Ctrl+C); the device was closed\n";
+    "  10  interrupted (Ctrl+C); the device was closed\n"
+    "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
+    "runs out of serials; a failed unit is logged and the line goes on.\n";
 
 namespace
 {
