@@ -1,7 +1,6 @@
 #include "Line.h"
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 
 #include "ChipSession.h"
@@ -43,23 +42,6 @@ std::string ShortReason(const Outcome& outcome, const std::string& firstDifferen
     }
 }
 
-// Runs of consecutive numbers as "a to b", joined by commas.
-std::string Ranges(const std::vector<std::uint64_t>& numbers, const std::function<std::string(std::uint64_t)>& name)
-{
-    std::string text;
-    for (size_t first = 0; first < numbers.size();)
-    {
-        size_t last = first;
-        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1)
-            ++last;
-        text += (text.empty() ? "" : ", ") + name(numbers[first]);
-        if (last != first)
-            text += " to " + name(numbers[last]);
-        first = last + 1;
-    }
-    return text.empty() ? "none" : text;
-}
-
 class ProductionLine
 {
 public:
@@ -74,6 +56,7 @@ private:
     bool Serialised() const { return m_options.family == ChipFamily::A; }
     std::string UnitName(std::uint64_t number) const;
     std::optional<std::uint64_t> NumberOf(const std::string& unit) const;
+    std::string Ranges(const std::vector<std::uint64_t>& numbers) const;
     Outcome Prepare();
     void Resume();
     Outcome ProgramUnit(std::uint64_t number, std::string& firstDifference);
@@ -104,7 +87,27 @@ std::optional<std::uint64_t> ProductionLine::NumberOf(const std::string& unit) c
         return SerialSeries::NumberOf(m_form, unit);
     if (unit.empty() || unit.size() > 18 || unit.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
-    return std::stoull(unit);
+    std::uint64_t number = 0;
+    for (char digit : unit)
+        number = number * 10 + static_cast<std::uint64_t>(digit - '0');
+    return number;
+}
+
+// Runs of consecutive numbers as "a to b", joined by commas.
+std::string ProductionLine::Ranges(const std::vector<std::uint64_t>& numbers) const
+{
+    std::string text;
+    for (size_t first = 0; first < numbers.size();)
+    {
+        size_t last = first;
+        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1)
+            ++last;
+        text += (text.empty() ? "" : ", ") + UnitName(numbers[first]);
+        if (last != first)
+            text += " to " + UnitName(numbers[last]);
+        first = last + 1;
+    }
+    return text.empty() ? "none" : text;
 }
 
 void ProductionLine::Tell(const std::string& text)
@@ -194,12 +197,11 @@ Outcome ProductionLine::Record(std::uint64_t number, const Outcome& outcome, con
 
 void ProductionLine::Summarise()
 {
-    const auto name = [this](std::uint64_t number) { return UnitName(number); };
     m_console.Out("line: " + std::to_string(m_passed.size()) + " passed, " + std::to_string(m_failed.size()) +
-                  " failed; " + (Serialised() ? "serials" : "unit numbers") + " passed: " + Ranges(m_passed, name) +
+                  " failed; " + (Serialised() ? "serials" : "unit numbers") + " passed: " + Ranges(m_passed) +
                   "\n");
     if (!m_failed.empty())
-        m_console.Out(std::string("line: failed attempts: ") + Ranges(m_failed, name) +
+        m_console.Out(std::string("line: failed attempts: ") + Ranges(m_failed) +
                       (m_options.skipFailed ? " (not used again)" : "") + "\n");
 }
 
