@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include <atomic>
 #include <stdexcept>
 
 #include "WorkingFolder.h"
@@ -57,6 +58,14 @@ public:
 private:
     HANDLE m_handle;
 };
+std::atomic<bool> ctrlCArrived(false);
+
+BOOL WINAPI NoteCtrlC(DWORD)
+{
+    ctrlCArrived = true;
+    return TRUE;
+}
+
 // A console that passes control events, for this process and the programs it
 // runs. The test runner's may be none, or Wine's for output that is no
 // terminal, which passes none. The standard handles stay where they were.
@@ -80,11 +89,14 @@ void UseConsoleOfOwn()
 
 bool PressCtrlC()
 {
-    SetConsoleCtrlHandler(nullptr, TRUE);
+    ctrlCArrived = false;
+    SetConsoleCtrlHandler(NoteCtrlC, TRUE);
     const bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
-    // The event reaches this process too, later, on a thread of its own.
-    Sleep(200);
-    SetConsoleCtrlHandler(nullptr, FALSE);
+    // It reaches this process too, on a thread of its own: handled until then.
+    const DWORD start = GetTickCount();
+    while (sent && !ctrlCArrived && GetTickCount() - start < 10000)
+        Sleep(1);
+    SetConsoleCtrlHandler(NoteCtrlC, FALSE);
     return sent;
 }
 
