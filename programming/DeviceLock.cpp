@@ -5,7 +5,6 @@
 bool DeviceLock::TryAcquire(DWORD deviceKey)
 {
     Release();
-    // An ASCII name: the wide formatting code would add 12 KB to kelvra-cli.
     char name[64];
     std::snprintf(name, sizeof name, "Local\\Kelvra-Device-%08lX", static_cast<unsigned long>(deviceKey));
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name);

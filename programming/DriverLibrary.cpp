@@ -4,6 +4,7 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace
@@ -19,34 +20,46 @@ DWORD VendorIdOf(DWORD deviceKey)
     return deviceKey >> 16;
 }
 
+// A library of Windows itself, from the system folder only (Windows 7 may
+// lack LOAD_LIBRARY_SEARCH_SYSTEM32).
+HMODULE LoadSystemLibrary(LPCWSTR name)
+{
+    wchar_t path[MAX_PATH + 32];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || lstrlenW(name) > 30)
+        return nullptr;
+    lstrcatW(path, L"\\");
+    lstrcatW(path, name);
+    return LoadLibraryW(path);
+}
+
 // Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced
 // sleep lasts what it asks for rather than a 15.6 ms tick's multiple. The
-// multimedia library is loaded here, from the system folder, rather than
-// imported: only a family-0 transfer needs it, and every import costs start-up.
+// multimedia library is loaded at the first such transfer, from the system
+// folder, and kept: only these transfers need it, and an import would cost
+// every start.
 class FineTimerResolution
 {
 public:
-    FineTimerResolution() : m_library(LoadLibraryExA("winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    FineTimerResolution()
     {
-        if (m_library == nullptr)
+        static const HMODULE library = LoadSystemLibrary(L"winmm.dll");
+        if (library == nullptr)
             return;
-        Resolve(m_library, "timeBeginPeriod", m_begin);
-        Resolve(m_library, "timeEndPeriod", m_end);
+        Resolve(library, "timeBeginPeriod", m_begin);
+        Resolve(library, "timeEndPeriod", m_end);
         m_granted = m_begin != nullptr && m_end != nullptr && m_begin(1) == TIMERR_NOERROR;
     }
     ~FineTimerResolution()
     {
         if (m_granted)
             m_end(1);
-        if (m_library != nullptr)
-            FreeLibrary(m_library);
     }
     FineTimerResolution(const FineTimerResolution&) = delete;
     FineTimerResolution& operator=(const FineTimerResolution&) = delete;
 
 private:
     using PeriodFunction = MMRESULT(WINAPI*)(UINT);
-    HMODULE m_library;
     PeriodFunction m_begin = nullptr;
     PeriodFunction m_end = nullptr;
     bool m_granted = false;
@@ -192,23 +205,19 @@ TransferOutcome TransferSizedBurn(HMODULE library, const TransferRequest& reques
     return Burn(library, request, true);
 }
 
-// The folder of the running program with its final separator (so "C:\" stays
-// a root, not the current folder of drive C), NUL-terminated; empty when it
-// cannot be had. Not a wide string: kelvra-cli would carry its code for this alone.
+// The folder of the running program with its final separator (so "C:\\" stays
+// a root, not the current folder of drive C), or empty when it cannot be had.
 std::vector<wchar_t> ProgramFolder()
 {
-    std::vector<wchar_t> path(MAX_PATH);
-    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    std::vector<wchar_t> path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     // A path that fills the buffer was cut short.
-    while (length == path.size() && path.size() < 32768)
-    {
-        path.resize(path.size() * 2);
-        length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    }
-    size_t end = length == path.size() ? 0 : length;
-    while (end > 0 && path[end - 1] != L'\\' && path[end - 1] != L'/')
-        --end;
-    path.resize(end);
+    if (length == 0 || length >= path.size())
+        return {L'\0'};
+    path.resize(length);
+    const auto afterSeparator =
+        std::find_if(path.rbegin(), path.rend(), [](wchar_t character) { return character == L'\\' || character == L'/'; });
+    path.erase(afterSeparator.base(), path.end());
     path.push_back(L'\0');
     return path;
 }
