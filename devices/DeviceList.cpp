@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "HidEnumeration.h"
+#include "HidNotification.h"
 #include "KelvraDlg.h"
 
 namespace
@@ -49,4 +50,11 @@ void CKelvraDlg::RefreshDeviceList()
     if (DeviceCombo.GetCount() != 0)
         DeviceCombo.SetCurSel(0);
     platform.Free(keys);
+}
+
+LRESULT CKelvraDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (IsHidInterfaceChange(message, wParam, lParam, HidClassGuid))
+        RefreshDeviceList();
+    return CDialog::WindowProc(message, wParam, lParam);
 }

@@ -3,8 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "KelvraDlg.h"
-
 int RegisterHidNotification(int registerFlag, HWND window, HDEVNOTIFY* slot, GUID classGuid, HidPlatform& platform)
 {
     if (!registerFlag)
@@ -42,11 +40,4 @@ bool IsHidInterfaceChange(UINT message, WPARAM wParam, LPARAM lParam, const GUID
         return false;
     const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(header);
     return std::memcmp(&record->dbcc_classguid, &classGuid, sizeof(GUID)) == 0;
-}
-
-LRESULT CKelvraDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (IsHidInterfaceChange(message, wParam, lParam, HidClassGuid))
-        RefreshDeviceList();
-    return CDialog::WindowProc(message, wParam, lParam);
 }

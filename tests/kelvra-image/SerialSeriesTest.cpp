@@ -54,3 +54,15 @@ TEST(SerialSeriesCount, AcceptsOneToTheLimit)
         EXPECT_FALSE(SerialSeries::ParseCount(text).IsOk()) << text;
     }
 }
+
+TEST(SerialSeriesForm, NumbersOnlySerialsOfTheSamePrefixAndWidth)
+{
+    const SerialSeries::Form form = SerialSeries::ParseStart("KV-0099").Value();
+    EXPECT_EQ(SerialSeries::SerialOf(form, 100), "KV-0100");
+    EXPECT_EQ(SerialSeries::NumberOf(form, "KV-0100"), std::optional<std::uint64_t>(100));
+    EXPECT_EQ(SerialSeries::Limit(form), 10000u);
+    for (const std::string other : {"KV-100", "KV-00100", "KW-0100", "KV-01a0", "0100", ""})
+    {
+        EXPECT_FALSE(SerialSeries::NumberOf(form, other).has_value()) << other;
+    }
+}

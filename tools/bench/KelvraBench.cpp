@@ -5,7 +5,8 @@
 // start-up of both, run alternately, and Kelvra's peak memory; given
 // kelvra-cli.exe and a bare console program too, the CLI's start to the
 // library's open call against the bare program's whole run, and VT-A writes
-// and verifies through the CLI.
+// and verifies through the CLI; and kelvra-cli line in process on scripted
+// units: a unit's arrival to the library's open, and the whole VT-A cycle.
 #include <windows.h>
 
 #include <psapi.h>
@@ -17,11 +18,14 @@
 #include <vector>
 
 #include "CallLog.h"
+#include "CliCommands.h"
 #include "DialogHarness.h"
 #include "EmulatedDriverFolders.h"
 #include "FakeHidPlatform.h"
 #include "HidEnumeration.h"
+#include "Interrupt.h"
 #include "KelvraAutomation.h"
+#include "ScriptedUnits.h"
 #include "WorkingFolder.h"
 
 namespace
@@ -453,6 +457,58 @@ void BenchCli(const std::string& cliExe, const std::string& bareConsoleExe)
     SetEnvironmentVariableA("PATH", path);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 }
+class SilentConsole final : public Console
+{
+public:
+    void Out(const std::string&) override {}
+    void Err(const std::string&) override {}
+    bool ErrIsConsole() const override { return false; }
+};
+
+void BenchLine()
+{
+    WorkingFolder folder;
+    const std::string state = folder.PathOf("chips");
+    CreateDirectoryA(state.c_str(), nullptr);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+    SetDllDirectoryA(EmulatedDriversFolder.c_str());
+    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    const int units = 5;
+    ScriptedUnits scripted(units);
+    SilentConsole console;
+    ClearInterrupt();
+    // Ends with Ctrl+C once every unit was programmed and pulled out.
+    RunKelvraCli({"line", folder.PathOf("base.hex"), "--family", "A", "--start", "B-0001", "--log",
+                  folder.PathOf("line.csv"), "--device", "845e:0001", "--quiet"},
+                 console, scripted);
+    ClearInterrupt();
+    SetDllDirectoryA(nullptr);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+    std::vector<long long> opens;
+    for (const LoggedCall& call : ReadCallLog(state))
+        if (call.function == "StartDeviceDetection")
+            opens.push_back(call.microseconds);
+    std::vector<double> toOpen, cycles;
+    for (size_t unit = 0; unit < scripted.arrivals.size() && unit < scripted.removals.size(); ++unit)
+    {
+        const long long arrival = scripted.arrivals[unit];
+        const auto open = std::upper_bound(opens.begin(), opens.end(), arrival);
+        if (open != opens.end())
+            toOpen.push_back((*open - arrival) / 1000.0);
+        cycles.push_back((scripted.removals[unit] - arrival) / 1000.0 / (2 * 1310.0));
+    }
+    if (toOpen.size() != static_cast<size_t>(units) || cycles.size() != static_cast<size_t>(units))
+    {
+        Row("kelvra-cli line", "a unit did not pass through the line", "");
+        return;
+    }
+    Row("kelvra-cli line: a unit's arrival notification to the library's open call, 250 ms settle included (" +
+            std::to_string(units) + " units)",
+        SpreadText(SpreadOf(toOpen), "%.1f"), "");
+    Row("kelvra-cli line: whole VT-A unit, arrival to the removal it waits for (settle, write, verify, log row), as "
+        "a ratio to 2 x 1310 ms (" + std::to_string(units) + " units)",
+        SpreadText(SpreadOf(cycles), "%.4f", ""), "");
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -460,6 +516,7 @@ int main(int argc, char** argv)
     AfxWinInit(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL);
     BenchRefresh();
     BenchOperations();
+    BenchLine();
     if (argc >= 3)
         BenchProcess(argv[1], argv[2]);
     if (argc >= 5)

@@ -73,8 +73,13 @@ HiddenWindow::~HiddenWindow()
 }
 
 ChipSession::ChipSession(DeviceKey device, Console& console, bool progressBar)
-    : m_device(device), m_console(console), m_progressBar(progressBar)
+    : m_device(device), m_console(console), m_progressBar(progressBar), m_stop(&InterruptRequested())
 {
+}
+
+void ChipSession::FinishDespiteCtrlC()
+{
+    m_stop = &ConsoleClosing();
 }
 
 Outcome ChipSession::Begin()
@@ -90,10 +95,10 @@ Outcome ChipSession::Begin()
 Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BYTE* buffer, UINT size)
 {
     const ChipFamilyTraits& traits = TraitsOf(family);
-    if (InterruptRequested())
+    if (*m_stop)
         return Failure(ExitStatus::Interrupted, "interrupted before the next transfer; the device is closed.");
     TransferHooks hooks;
-    hooks.cancel = &InterruptRequested();
+    hooks.cancel = m_stop;
     if (m_progressBar)
     {
         hooks.progress = ShowProgress;

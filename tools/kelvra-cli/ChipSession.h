@@ -35,6 +35,9 @@ public:
     // Takes the device lock, held until the session ends; the device is busy
     // while another program holds it.
     Outcome Begin();
+    // Ctrl+C no longer stops a transfer, only a closing console does: a unit
+    // of the production line is finished once it is started.
+    void FinishDespiteCtrlC();
     // size bytes between buffer and the chip.
     Outcome Transfer(ChipFamily family, TransferDirection direction, BYTE* buffer, UINT size);
 
@@ -47,6 +50,7 @@ private:
     bool m_progressBar;
     const char* m_verb = "";
     bool m_barShown = false;
+    const std::atomic<bool>* m_stop;
     HiddenWindow m_window;
     DeviceLock m_lock;
 };

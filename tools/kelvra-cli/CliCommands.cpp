@@ -3,10 +3,12 @@
 #include <cstdio>
 
 #include "ChipSession.h"
+#include "Comparison.h"
 #include "DeviceChoice.h"
 #include "Family0Image.h"
 #include "Files.h"
 #include "Json.h"
+#include "Line.h"
 #include "Text.h"
 
 namespace
@@ -17,32 +19,6 @@ struct Context
     Console& console;
     HidPlatform& platform;
 };
-
-// Where the chip and the image part.
-struct Comparison
-{
-    size_t differing = 0;
-    size_t firstOffset = 0;
-    BYTE expected = 0;
-    BYTE actual = 0;
-};
-
-Comparison Compare(const std::vector<BYTE>& image, const std::vector<BYTE>& chip)
-{
-    Comparison comparison;
-    for (size_t offset = 0; offset < image.size() && offset < chip.size(); ++offset)
-    {
-        if (image[offset] == chip[offset])
-            continue;
-        if (comparison.differing++ == 0)
-        {
-            comparison.firstOffset = offset;
-            comparison.expected = image[offset];
-            comparison.actual = chip[offset];
-        }
-    }
-    return comparison;
-}
 
 std::string Plural(size_t count, const char* noun)
 {
@@ -339,6 +315,7 @@ Outcome Run(const Context& context)
     case Command::Show: return Show(context);
     case Command::Write: return Write(context);
     case Command::Verify: return Verify(context);
+    case Command::Line: return RunLine(context.options, context.console, context.platform);
     case Command::Help: break;
     }
     context.console.Out(HelpText);

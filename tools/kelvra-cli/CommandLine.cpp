@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "Family0Image.h"
+#include "SerialSeries.h"
 #include "Text.h"
 
 const char* const HelpText =
@@ -16,6 +17,8 @@ const char* const HelpText =
     "  kelvra-cli write IMAGE --family A|B|C [--size BYTES] [--verify]\n"
     "                         [--serial TEXT | --keep-serial]\n"
     "  kelvra-cli verify IMAGE --family A|B|C [--size BYTES] [--json]\n"
+    "  kelvra-cli line IMAGE --family A|B|C [--size BYTES] --log FILE\n"
+    "                        [--start SERIAL] [--count N] [--skip-failed]\n"
     "\n"
     "Commands:\n"
     "  list    the attached HID devices with the chosen identifiers (--all: every one)\n"
@@ -25,6 +28,10 @@ const char* const HelpText =
     "          (--hex adds the 128 bytes)\n"
     "  write   writes IMAGE to the chip; --verify reads it back and compares\n"
     "  verify  reads the chip and compares it with IMAGE\n"
+    "  line    production line: waits for each unit, writes IMAGE (VT-A: with the next\n"
+    "          serial of the series), verifies it, logs a row to FILE, prints PASS or\n"
+    "          FAIL, and waits for the unit to be removed. Started again with the same\n"
+    "          log, it goes on after the last serial that passed\n"
     "\n"
     "Options:\n"
     "  --device VID:PID  the device, e.g. 845e:0001. Without it, VID and PID of\n"
@@ -35,6 +42,12 @@ const char* const HelpText =
     "                    printable ASCII characters; the file itself is not changed\n"
     "  --keep-serial     VT-A write: the image with the serial number the chip has now\n"
     "  --json            list, show, verify: one JSON object on stdout\n"
+    "  --log FILE        line: the CSV log, created if missing, appended to otherwise\n"
+    "  --start SERIAL    line, VT-A: the first serial, letters, '-' or '_' then digits\n"
+    "                    whose width is kept, e.g. KV-000100\n"
+    "  --count N         line: end once N units have passed (default: at Ctrl+C)\n"
+    "  --skip-failed     line: a failed unit's serial is not used again (default: the\n"
+    "                    next unit retries it)\n"
     "  --quiet           no progress bar and no summary line\n"
     "  --help            this text\n"
     "An image is raw bytes: a shorter one counts as padded with zeros, a longer one is cut.\n"
@@ -54,7 +67,9 @@ const char* const HelpText =
     "   8  file error: an image missing, unreadable, empty or not a file; an output\n"
     "      that exists or cannot be written\n"
     "   9  the device is busy: another Kelvra program is using it\n"
-    "  10  interrupted (Ctrl+C); the device was closed\n";
+    "  10  interrupted (Ctrl+C); the device was closed\n"
+    "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
+    "runs out of serials; a failed unit is logged and the line goes on.\n";
 
 namespace
 {
@@ -72,6 +87,10 @@ enum OptionBit : unsigned
     KeepSerialOption = 1u << 9,
     VerifyOption = 1u << 10,
     QuietOption = 1u << 11,
+    StartOption = 1u << 12,
+    CountOption = 1u << 13,
+    LogOption = 1u << 14,
+    SkipFailedOption = 1u << 15,
 };
 
 struct OptionSpec
@@ -95,6 +114,10 @@ const OptionSpec OptionTable[] = {
     {"--keep-serial", KeepSerialOption, nullptr},
     {"--verify", VerifyOption, nullptr},
     {"--quiet", QuietOption, nullptr},
+    {"--start", StartOption, "SERIAL"},
+    {"--count", CountOption, "N"},
+    {"--log", LogOption, "FILE"},
+    {"--skip-failed", SkipFailedOption, nullptr},
 };
 
 struct CommandSpec
@@ -115,6 +138,9 @@ const CommandSpec CommandTable[] = {
     {"write", Command::Write, Everywhere | FamilyOption | SizeOption | VerifyOption | SerialOption | KeepSerialOption,
      FamilyOption, true},
     {"verify", Command::Verify, Everywhere | FamilyOption | SizeOption | JsonOption, FamilyOption, true},
+    {"line", Command::Line,
+     Everywhere | FamilyOption | SizeOption | StartOption | CountOption | LogOption | SkipFailedOption,
+     FamilyOption | LogOption, true},
 };
 
 const char* const SeeHelp = " (kelvra-cli --help lists them)";
@@ -222,6 +248,23 @@ Outcome ApplyValue(const OptionSpec& option, const std::string& value, Options& 
     case SerialOption:
         options.serial = value;
         return CheckSerial(value);
+    case StartOption:
+    {
+        options.start = value;
+        const Result<SerialSeries::Form> form = SerialSeries::ParseStart(value);
+        return form.IsOk() ? Outcome() : Usage("--start: " + form.Error());
+    }
+    case CountOption:
+    {
+        const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
+        if (!count.IsOk())
+            return Usage("--count: " + count.Error());
+        options.count = count.Value();
+        return {};
+    }
+    case LogOption:
+        options.log = value;
+        return {};
     default:
         return {};
     }
@@ -238,6 +281,7 @@ void ApplyFlag(OptionBit bit, Options& options)
     case KeepSerialOption: options.keepSerial = true; break;
     case VerifyOption: options.verify = true; break;
     case QuietOption: options.quiet = true; break;
+    case SkipFailedOption: options.skipFailed = true; break;
     default: break;
     }
 }
@@ -278,6 +322,10 @@ Outcome CheckCombination(const CommandSpec& command, unsigned given, const Optio
         return Usage("give --serial or --keep-serial, not both");
     if ((options.serial || options.keepSerial) && options.family != ChipFamily::A)
         return Usage("--serial and --keep-serial apply to VT-A images only");
+    if (command.command == Command::Line && options.family == ChipFamily::A && options.start.empty())
+        return Usage("line --family A needs --start SERIAL, the first serial number to write" + std::string(SeeHelp));
+    if (!options.start.empty() && options.family != ChipFamily::A)
+        return Usage("--start applies to VT-A, whose images carry a serial number; VT-B and VT-C units are numbered");
     return {};
 }
 }  // namespace
@@ -304,7 +352,7 @@ Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& opt
         return {};
     const CommandSpec* command = FindCommand(arguments[0]);
     if (command == nullptr)
-        return Usage("unknown command \"" + arguments[0] + "\": give list, read, show, write or verify");
+        return Usage("unknown command \"" + arguments[0] + "\": give list, read, show, write, verify or line");
     options.command = command->command;
 
     unsigned given = 0;

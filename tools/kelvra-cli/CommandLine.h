@@ -3,6 +3,7 @@
 // is touched.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ enum class Command
     Show,
     Write,
     Verify,
+    Line,
 };
 
 struct DeviceIds
@@ -42,6 +44,11 @@ struct Options
     bool json = false;
     bool quiet = false;
     bool all = false;
+    // line
+    std::string start;  // VT-A: the first serial of the series
+    std::optional<std::uint64_t> count;
+    std::string log;
+    bool skipFailed = false;
 };
 
 // arguments: the command line after the program name, as UTF-8.

@@ -1,12 +1,11 @@
 #include "Interrupt.h"
 
-#include <windows.h>
-
 namespace
 {
 // A console control handler runs on a thread of its own and can reach the
 // program only through state like this.
 std::atomic<bool> interruptRequested(false);
+std::atomic<bool> consoleClosing(false);
 HANDLE noTransferRunning = nullptr;
 
 // Windows ends the process once the handler of a closing console returns,
@@ -15,8 +14,9 @@ const DWORD CloseWaitMilliseconds = 4000;
 
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
-    interruptRequested = true;
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && noTransferRunning != nullptr)
+    const bool closing = event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT;
+    RequestInterrupt(closing);
+    if (closing && noTransferRunning != nullptr)
         WaitForSingleObject(noTransferRunning, CloseWaitMilliseconds);
     return TRUE;
 }
@@ -24,6 +24,7 @@ BOOL WINAPI OnConsoleControl(DWORD event)
 
 void CatchInterrupts()
 {
+    InterruptEvent();
     noTransferRunning = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
@@ -31,6 +32,32 @@ void CatchInterrupts()
 const std::atomic<bool>& InterruptRequested()
 {
     return interruptRequested;
+}
+
+const std::atomic<bool>& ConsoleClosing()
+{
+    return consoleClosing;
+}
+
+HANDLE InterruptEvent()
+{
+    static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
+void RequestInterrupt(bool closing)
+{
+    if (closing)
+        consoleClosing = true;
+    interruptRequested = true;
+    SetEvent(InterruptEvent());
+}
+
+void ClearInterrupt()
+{
+    interruptRequested = false;
+    consoleClosing = false;
+    ResetEvent(InterruptEvent());
 }
 
 RunningTransfer::RunningTransfer()

@@ -1,7 +1,6 @@
 #include "SerialSeries.h"
 
 #include "Family0Image.h"
-#include "Text.h"
 
 namespace SerialSeries
 {
@@ -9,16 +8,10 @@ namespace SerialSeries
 namespace
 {
 
-struct SerialStart
-{
-    std::string prefix;
-    std::uint64_t number = 0;
-    std::size_t width = 0;
-};
-
 bool IsPrefixCharacter(char character)
 {
-    return Text::IsAsciiLetter(character) || character == '-' || character == '_';
+    const bool letter = (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z');
+    return letter || character == '-' || character == '_';
 }
 
 std::uint64_t PowerOfTen(std::size_t exponent)
@@ -57,13 +50,15 @@ bool AllDecimalDigits(const std::string& text)
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-Result<SerialStart> ParseStart(const std::string& text)
+} // namespace
+
+Result<Form> ParseStart(const std::string& text)
 {
     const std::size_t maxLength = Family0Image::SerialNumberField.capacity;
     if (text.size() > maxLength)
     {
-        return Result<SerialStart>::Failure("start serial '" + text + "' is longer than " + std::to_string(maxLength) +
-                                            " characters");
+        return Result<Form>::Failure("start serial '" + text + "' is longer than " + std::to_string(maxLength) +
+                                     " characters");
     }
     std::size_t digitsBegin = 0;
     while (digitsBegin < text.size() && IsPrefixCharacter(text[digitsBegin]))
@@ -73,17 +68,39 @@ Result<SerialStart> ParseStart(const std::string& text)
     const std::string digits = text.substr(digitsBegin);
     if (!AllDecimalDigits(digits))
     {
-        return Result<SerialStart>::Failure("start serial '" + text +
-                                            "' is not decimal digits after an optional prefix of letters, '-' or '_'");
+        return Result<Form>::Failure("start serial '" + text +
+                                     "' is not decimal digits after an optional prefix of letters, '-' or '_'");
     }
-    SerialStart start;
+    Form start;
     start.prefix = text.substr(0, digitsBegin);
     start.number = DecimalValue(digits);
     start.width = digits.size();
-    return Result<SerialStart>::Success(std::move(start));
+    return Result<Form>::Success(std::move(start));
 }
 
-} // namespace
+std::uint64_t Limit(const Form& form)
+{
+    return PowerOfTen(form.width);
+}
+
+std::string SerialOf(const Form& form, std::uint64_t number)
+{
+    return form.prefix + ZeroPadded(number, form.width);
+}
+
+std::optional<std::uint64_t> NumberOf(const Form& form, const std::string& serial)
+{
+    if (serial.size() != form.prefix.size() + form.width || serial.compare(0, form.prefix.size(), form.prefix) != 0)
+    {
+        return std::nullopt;
+    }
+    const std::string digits = serial.substr(form.prefix.size());
+    if (!AllDecimalDigits(digits))
+    {
+        return std::nullopt;
+    }
+    return DecimalValue(digits);
+}
 
 Result<std::uint64_t> ParseCount(const std::string& text)
 {
@@ -99,13 +116,13 @@ Result<std::uint64_t> ParseCount(const std::string& text)
 
 Result<std::vector<std::string>> Consecutive(const std::string& startText, std::uint64_t count)
 {
-    const Result<SerialStart> start = ParseStart(startText);
+    const Result<Form> start = ParseStart(startText);
     if (!start.IsOk())
     {
         return Result<std::vector<std::string>>::Failure(start.Error());
     }
-    const SerialStart& first = start.Value();
-    const std::uint64_t limit = PowerOfTen(first.width);
+    const Form& first = start.Value();
+    const std::uint64_t limit = Limit(first);
     if (count == 0 || count > limit - first.number)
     {
         return Result<std::vector<std::string>>::Failure(std::to_string(count) + " serial numbers from " + startText +
@@ -115,7 +132,7 @@ Result<std::vector<std::string>> Consecutive(const std::string& startText, std::
     serials.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t step = 0; step < count; ++step)
     {
-        serials.push_back(first.prefix + ZeroPadded(first.number + step, first.width));
+        serials.push_back(SerialOf(first, first.number + step));
     }
     return Result<std::vector<std::string>>::Success(std::move(serials));
 }

@@ -1,0 +1,80 @@
+// kelvra-cli.exe line run as an operator starts it, on Wine's device
+// 845e/0001, which is always attached: one unit per run, the second run on
+// the same log going on with the next serial.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "EmulatedDriverFolders.h"
+#include "Family0Image.h"
+#include "WorkingFolder.h"
+
+namespace
+{
+// The program in folder, with the emulated libraries on PATH.
+ProcessRun RunCli(const WorkingFolder& folder, const std::vector<std::string>& arguments)
+{
+    char path[32768];
+    const DWORD length = GetEnvironmentVariableA("PATH", path, sizeof path);
+    const std::string previousPath(path, length < sizeof path ? length : 0);
+    SetEnvironmentVariableA("PATH", (EmulatedDriversFolder + ";" + previousPath).c_str());
+    ProcessRun run;
+    try
+    {
+        run = RunProcess(KELVRA_CLI_PROGRAM, arguments, folder.Path());
+    }
+    catch (const std::exception& failure)
+    {
+        ADD_FAILURE() << failure.what();
+    }
+    SetEnvironmentVariableA("PATH", previousPath.c_str());
+    return run;
+}
+
+std::string SerialIn(const std::string& chip)
+{
+    if (chip.size() < Family0Image::ImageSize)
+        return "<no chip>";
+    return Family0Image::FieldCharacters(reinterpret_cast<const std::uint8_t*>(chip.data()),
+                                         Family0Image::SerialNumberField);
+}
+}  // namespace
+
+TEST(LineProgram, ProgramsOneUnitPerRunAndGoesOnWithTheNextSerial)
+{
+    WorkingFolder folder;
+    const std::string stateFolder = folder.PathOf("chips");
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", stateFolder.c_str());
+    Family0Image::Image base{};
+    base[1] = 0x67;
+    folder.WriteFile("base.hex", std::string(base.begin(), base.end()));
+    folder.WriteFile("Kelvra.ini", "[KELVRA]\r\nVID=845e\r\nPID=0001\r\n");
+    const std::vector<std::string> command = {"line",    "base.hex", "--family", "A",        "--start", "SN9998",
+                                              "--count", "1",        "--log",    "line.csv", "--quiet"};
+    const char* const serials[] = {"SN9998", "SN9999"};
+    std::string rows = "time,serial,device,result,first_difference,detail\r\n";
+    for (const char* serial : serials)
+    {
+        SCOPED_TRACE(serial);
+        const ProcessRun run = RunCli(folder, command);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.out, std::string("PASS  ") + serial + "  VID_845e&PID_0001\nline: 1 passed, 0 failed; "
+                                                            "serials passed: " + serial + "\n");
+        EXPECT_EQ(SerialIn(folder.ReadFile("chips\\VT_HIDA-845E0001.bin")), serial);
+        const std::string log = folder.ReadFile("line.csv");
+        ASSERT_GT(log.size(), rows.size());
+        EXPECT_EQ(log.substr(0, rows.size()), rows);
+        const std::string row = log.substr(rows.size());
+        // 2026-12-07T10:30:12+01:00 and the rest.
+        EXPECT_EQ(row.size(), 25 + std::string(",,VID_845e&PID_0001,PASS,,\r\n").size() + 6) << row;
+        EXPECT_EQ(row[10], 'T');
+        EXPECT_EQ(row.substr(25), std::string(",") + serial + ",VID_845e&PID_0001,PASS,,\r\n");
+        rows = log;
+    }
+    // SN9999 was the series' last serial: the next run says so and changes nothing.
+    const ProcessRun exhausted = RunCli(folder, command);
+    EXPECT_EQ(exhausted.exitCode, 2u);
+    EXPECT_EQ(folder.ReadFile("line.csv"), rows);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+}

@@ -1,0 +1,114 @@
+#include "UnitWatcher.h"
+
+#include "DeviceChoice.h"
+#include "HidNotification.h"
+#include "Interrupt.h"
+
+namespace
+{
+const wchar_t* const WindowClass = L"KelvraCliUnitWatcher";
+const DWORD LookAgainMilliseconds = 1000;
+// A unit's interface is listed a moment before its firmware answers.
+const DWORD SettleMilliseconds = 250;
+}  // namespace
+
+UnitWatcher::UnitWatcher(HidPlatform& platform, DeviceKey device, Console& console)
+    : m_platform(platform), m_device(device), m_console(console)
+{
+}
+
+UnitWatcher::~UnitWatcher()
+{
+    RegisterHidNotification(0, m_window, &m_notification, m_hidClass, m_platform);
+    if (m_window != nullptr)
+        DestroyWindow(m_window);
+}
+
+bool UnitWatcher::Begin()
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = WindowClass;
+    RegisterClassExW(&windowClass);
+    m_window = CreateWindowExW(0, WindowClass, L"kelvra-cli line", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+    if (m_window == nullptr)
+        return false;
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_platform.GetHidGuid(&m_hidClass);
+    RegisterHidNotification(1, m_window, &m_notification, m_hidClass, m_platform);
+    return true;
+}
+
+LRESULT CALLBACK UnitWatcher::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* watcher = reinterpret_cast<UnitWatcher*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (watcher != nullptr && IsHidInterfaceChange(message, wParam, lParam, watcher->m_hidClass))
+        watcher->m_changed = true;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+size_t UnitWatcher::Attached()
+{
+    size_t matching = 0;
+    for (DeviceKey attached : AttachedDevices(m_platform))
+        if (attached == m_device)
+            ++matching;
+    return matching;
+}
+
+bool UnitWatcher::WaitForArrival()
+{
+    if (!WaitFor(1))
+        return false;
+    return WaitForSingleObject(InterruptEvent(), SettleMilliseconds) != WAIT_OBJECT_0;
+}
+
+bool UnitWatcher::WaitForRemoval()
+{
+    return WaitFor(0);
+}
+
+bool UnitWatcher::WaitFor(size_t wanted)
+{
+    bool warned = false;
+    for (;;)
+    {
+        m_changed = false;
+        const size_t attached = Attached();
+        if (attached == wanted)
+            return true;
+        if (attached > 1 && !warned)
+        {
+            m_console.Err("kelvra-cli: " + std::to_string(attached) + " interfaces carry " + DeviceName(m_device) +
+                          "; the driver libraries cannot tell them apart. Leave one unit plugged in.\n");
+            warned = true;
+        }
+        if (!Pump(LookAgainMilliseconds))
+            return false;
+    }
+}
+
+bool UnitWatcher::Pump(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;)
+    {
+        MSG message;
+        // A notification is looked at before any other message is run.
+        while (!m_changed && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (InterruptRequested())
+            return false;
+        const DWORD elapsed = GetTickCount() - start;
+        if (m_changed || elapsed >= milliseconds)
+            return true;
+        HANDLE interrupt = InterruptEvent();
+        MsgWaitForMultipleObjects(1, &interrupt, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+    }
+}

@@ -1,0 +1,41 @@
+// Waits for the production line's units to come and go: device-interface
+// notifications of the HID class on a hidden window of its own wake it, and
+// an enumeration confirms what is attached. Every wait also wakes for Ctrl+C
+// and looks again at least once a second, in case a notification is lost.
+#pragma once
+
+#include "Console.h"
+#include "HidEnumeration.h"
+
+class UnitWatcher
+{
+public:
+    UnitWatcher(HidPlatform& platform, DeviceKey device, Console& console);
+    ~UnitWatcher();
+    UnitWatcher(const UnitWatcher&) = delete;
+    UnitWatcher& operator=(const UnitWatcher&) = delete;
+
+    // False when the window cannot be made. A failed registration leaves
+    // the once-a-second look.
+    bool Begin();
+    // Until exactly one interface with the identifiers is attached, then a
+    // short settle. False when interrupted first.
+    bool WaitForArrival();
+    // Until none is attached. False when interrupted first.
+    bool WaitForRemoval();
+
+private:
+    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    size_t Attached();
+    bool WaitFor(size_t wanted);
+    // Runs messages until a notification, the time is up (true) or Ctrl+C (false).
+    bool Pump(DWORD milliseconds);
+
+    HidPlatform& m_platform;
+    DeviceKey m_device;
+    Console& m_console;
+    HWND m_window = nullptr;
+    HDEVNOTIFY m_notification = nullptr;
+    GUID m_hidClass{};
+    bool m_changed = false;
+};
