@@ -1,5 +1,6 @@
 #include "ScriptedUnits.h"
 
+#include "DeviceBroadcast.h"
 #include "Interrupt.h"
 
 namespace
@@ -78,6 +79,6 @@ void ScriptedUnits::Notify(WPARAM event)
     DEV_BROADCAST_DEVICEINTERFACE_A record = {};
     record.dbcc_size = sizeof record;
     record.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    record.dbcc_classguid = HidInterfaceClass();
+    record.dbcc_classguid = KelvraAutomation::HidInterfaceClass;
     SendMessageA(m_window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record));
 }
