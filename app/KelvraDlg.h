@@ -3,8 +3,6 @@
 // verify operations (programming/) are members of this class.
 #pragma once
 
-#include <string>
-
 #include "afxwin.h"
 #include "DriverLibrary.h"
 #include "HidPlatform.h"
@@ -46,7 +44,7 @@ public:
     GUID HidClassGuid;
     // The file chosen with the file dialog, by its exact name: ImagePath
     // shows it in the ANSI code page, which may lack some of its characters.
-    std::wstring ChosenImagePath;
+    CStringW ChosenImagePath;
 
     // Sizes in bytes of the EEPROM size list's rows, in list order.
     static constexpr const UINT32 (&EepromSizeTable)[4] = VtcEepromSizes;

@@ -113,8 +113,8 @@ bool CKelvraDlg::OpenImageFile(CFile& image) const
 {
     const UINT flags = CFile::modeRead | CFile::typeBinary;
     // While ImagePath still shows the chosen file, open that file by its own name.
-    if (!ChosenImagePath.empty() && ImagePath == CString(ChosenImagePath.c_str()))
-        return image.Open(ChosenImagePath.c_str(), flags);
+    if (!ChosenImagePath.IsEmpty() && ImagePath == CString(ChosenImagePath))
+        return image.Open(ChosenImagePath, flags);
     return image.Open(ImagePath, flags);
 }
 

@@ -7,7 +7,7 @@
 
 #include <commdlg.h>
 
-#include <string>
+#include <vector>
 
 class CFileDialog
 {
@@ -25,15 +25,15 @@ public:
     // common dialog library cannot be loaded).
     virtual INT_PTR DoModal();
     // The full path chosen, in the ANSI code page: for showing it.
-    CString GetPathName() const { return CString(m_fileName.c_str()); }
+    CString GetPathName() const { return CString(m_fileName.data()); }
     // The full path chosen, exactly: for opening it.
-    std::wstring GetPathNameW() const { return m_fileName.c_str(); }
+    CStringW GetPathNameW() const { return m_fileName.data(); }
 
     OPENFILENAMEW m_ofn = {};
 
 protected:
     CWnd* m_pParentWnd;
-    std::wstring m_defaultExtension;
-    std::wstring m_filter;    // NUL-separated, as the common dialog takes it
-    std::wstring m_fileName;  // room for the longest path Windows takes
+    CStringW m_defaultExtension;
+    std::vector<wchar_t> m_filter;    // NUL-separated, as the common dialog takes it
+    std::vector<wchar_t> m_fileName;  // room for the longest path Windows takes
 };

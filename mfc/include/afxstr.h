@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class CString
 {
@@ -37,5 +38,24 @@ private:
     std::string m_text;
 };
 
-// ANSI text (in the ANSI code page) in its wide form.
-std::wstring AfxWideFromAnsi(LPCSTR text);
+// CStringW: wide text, for file names the ANSI code page cannot hold. It
+// keeps its characters in a vector: the library's wide string would add
+// 35 KB to the program.
+class CStringW
+{
+public:
+    CStringW() = default;
+    CStringW(LPCWSTR text);
+    // From ANSI text, in the ANSI code page.
+    explicit CStringW(LPCSTR text);
+
+    operator LPCWSTR() const { return m_text.data(); }
+    int GetLength() const { return static_cast<int>(m_text.size()) - 1; }
+    BOOL IsEmpty() const { return GetLength() == 0; }
+
+    CStringW& operator+=(LPCWSTR text);
+    friend CStringW operator+(CStringW left, LPCWSTR right) { return left += right; }
+
+private:
+    std::vector<wchar_t> m_text = std::vector<wchar_t>(1, L'\0');  // ends with its NUL
+};

@@ -1,5 +1,7 @@
 #include "afxdlgs.h"
 
+#include <algorithm>
+
 namespace
 {
 // The longest path Windows takes, in characters.
@@ -19,7 +21,7 @@ FileNameFunction CommonDialogFunction(LPCSTR name)
         const UINT length = ::GetSystemDirectoryW(systemFolder, MAX_PATH);
         if (length == 0 || length >= MAX_PATH)
             return nullptr;
-        library = ::LoadLibraryW((std::wstring(systemFolder) + L"\\comdlg32.dll").c_str());
+        library = ::LoadLibraryW(CStringW(systemFolder) + L"\\comdlg32.dll");
         if (library == nullptr)
             return nullptr;
     }
@@ -27,9 +29,10 @@ FileNameFunction CommonDialogFunction(LPCSTR name)
 }
 
 // The NUL-separated form of a '|'-separated filter.
-std::wstring AfxConvertFilter(LPCSTR lpszFilter)
+std::vector<wchar_t> AfxConvertFilter(LPCSTR lpszFilter)
 {
-    std::wstring filter = AfxWideFromAnsi(lpszFilter);
+    const CStringW text(lpszFilter);
+    std::vector<wchar_t> filter(static_cast<LPCWSTR>(text), static_cast<LPCWSTR>(text) + text.GetLength());
     for (wchar_t& character : filter)
     {
         if (character == L'|')
@@ -44,16 +47,17 @@ std::wstring AfxConvertFilter(LPCSTR lpszFilter)
 
 CFileDialog::CFileDialog(BOOL, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags, LPCSTR lpszFilter,
                          CWnd* pParentWnd)
-    : m_pParentWnd(pParentWnd), m_defaultExtension(AfxWideFromAnsi(lpszDefExt)),
-      m_filter(AfxConvertFilter(lpszFilter)), m_fileName(AfxWideFromAnsi(lpszFileName))
+    : m_pParentWnd(pParentWnd), m_defaultExtension(lpszDefExt), m_filter(AfxConvertFilter(lpszFilter)),
+      m_fileName(MaximumPathLength, L'\0')
 {
-    m_fileName.resize(MaximumPathLength, L'\0');
+    const CStringW fileName(lpszFileName);
+    std::copy(static_cast<LPCWSTR>(fileName), static_cast<LPCWSTR>(fileName) + fileName.GetLength(), m_fileName.begin());
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.hInstance = AfxGetInstanceHandle();
-    m_ofn.lpstrFile = &m_fileName[0];
+    m_ofn.lpstrFile = m_fileName.data();
     m_ofn.nMaxFile = static_cast<DWORD>(m_fileName.size());
-    m_ofn.lpstrDefExt = lpszDefExt != nullptr ? m_defaultExtension.c_str() : nullptr;
-    m_ofn.lpstrFilter = lpszFilter != nullptr ? m_filter.c_str() : nullptr;
+    m_ofn.lpstrDefExt = lpszDefExt != nullptr ? static_cast<LPCWSTR>(m_defaultExtension) : nullptr;
+    m_ofn.lpstrFilter = lpszFilter != nullptr ? m_filter.data() : nullptr;
     m_ofn.Flags = dwFlags | OFN_EXPLORER;
 }
 

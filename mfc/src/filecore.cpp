@@ -1,26 +1,27 @@
 #include "afxwin.h"
 
-#include <string>
+#include <cwchar>
+#include <vector>
 
 namespace
 {
 // Windows takes a path of MAX_PATH characters or more only in its extended
 // form, prefixed \\?\ and absolute.
-std::wstring ExtendedLengthPath(LPCWSTR path)
+CStringW ExtendedLengthPath(LPCWSTR path)
 {
     const DWORD size = ::GetFullPathNameW(path, 0, nullptr, nullptr);
     if (size < MAX_PATH)
         return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path, size, &full[0], nullptr);
+    std::vector<wchar_t> full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path, size, full.data(), nullptr);
     if (length == 0 || length >= size)
         return path;
-    full.resize(length);
-    if (full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0)
-        return full;
-    if (full.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+    const LPCWSTR fullPath = full.data();
+    if (std::wcsncmp(fullPath, L"\\\\?\\", 4) == 0 || std::wcsncmp(fullPath, L"\\\\.\\", 4) == 0)
+        return fullPath;
+    if (std::wcsncmp(fullPath, L"\\\\", 2) == 0)
+        return CStringW(L"\\\\?\\UNC\\") + (fullPath + 2);
+    return CStringW(L"\\\\?\\") + fullPath;
 }
 }  // namespace
 
@@ -31,7 +32,7 @@ CFile::~CFile()
 
 BOOL CFile::Open(LPCSTR lpszFileName, UINT nOpenFlags)
 {
-    return Open(lpszFileName != nullptr ? AfxWideFromAnsi(lpszFileName).c_str() : nullptr, nOpenFlags);
+    return Open(lpszFileName != nullptr ? static_cast<LPCWSTR>(CStringW(lpszFileName)) : nullptr, nOpenFlags);
 }
 
 BOOL CFile::Open(LPCWSTR lpszFileName, UINT)
@@ -39,7 +40,7 @@ BOOL CFile::Open(LPCWSTR lpszFileName, UINT)
     Close();
     if (lpszFileName == nullptr || lpszFileName[0] == L'\0')
         return FALSE;
-    HANDLE file = ::CreateFileW(ExtendedLengthPath(lpszFileName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(ExtendedLengthPath(lpszFileName), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;

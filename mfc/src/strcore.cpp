@@ -17,17 +17,31 @@ CString::CString(LPCWSTR text)
     m_text.resize(static_cast<size_t>(size) - 1);
 }
 
-std::wstring AfxWideFromAnsi(LPCSTR text)
+CStringW::CStringW(LPCWSTR text)
+{
+    *this += text;
+}
+
+CStringW::CStringW(LPCSTR text)
 {
     if (text == nullptr || text[0] == '\0')
-        return std::wstring();
+        return;
     const int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (size <= 1)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], size);
-    wide.resize(static_cast<size_t>(size) - 1);
-    return wide;
+        return;
+    m_text.resize(static_cast<size_t>(size));
+    ::MultiByteToWideChar(CP_ACP, 0, text, -1, m_text.data(), size);
+}
+
+CStringW& CStringW::operator+=(LPCWSTR text)
+{
+    if (text == nullptr)
+        return *this;
+    m_text.pop_back();
+    while (*text != L'\0')
+        m_text.push_back(*text++);
+    m_text.push_back(L'\0');
+    return *this;
 }
 
 void CString::Format(LPCSTR format, ...)

@@ -92,7 +92,7 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
     BOOL lost = FALSE;
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr, &lost);
     ASSERT_TRUE(lost) << "the ANSI code page holds the name, so this proves nothing";
-    const std::wstring path = AfxWideFromAnsi(folder.Path().c_str()) + L"\\" + name;
+    const std::wstring path = std::wstring(CStringW(folder.Path().c_str())) + L"\\" + name;
     const std::string image = IdentityImage(0x6707, "P", "M", "S");
     WriteWideFile(path, image);
     WriteSettings(1);
@@ -129,7 +129,7 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
         }
     } deep;
     std::wstring& path = deep.path;
-    path = L"\\\\?\\" + AfxWideFromAnsi(folder.Path().c_str());
+    path = L"\\\\?\\" + std::wstring(CStringW(folder.Path().c_str()));
     while (path.size() < MAX_PATH + 40)
     {
         path += L"\\" + std::wstring(40, L'd');
@@ -143,8 +143,8 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
     Start();
 
     // Wine's Open dialog fails on paths this long: the choice is made as the dialog's would be.
-    dialog.ChosenImagePath = path.substr(4);
-    dialog.ImagePath = CString(dialog.ChosenImagePath.c_str());
+    dialog.ChosenImagePath = path.substr(4).c_str();
+    dialog.ImagePath = CString(dialog.ChosenImagePath);
     dialog.UpdateData(FALSE);
     EXPECT_EQ(Press(IDC_WRITE), VerifiedIdentity("P", "M", "S"));
     EXPECT_EQ(ChipContents("VT_HIDA"), image);
