@@ -7,9 +7,7 @@ BEGIN_MESSAGE_MAP(CKelvraApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-CKelvraApp::CKelvraApp()
-{
-}
+CKelvraApp::CKelvraApp() {}
 
 CKelvraApp theApp;
 

@@ -108,7 +108,9 @@ void CKelvraDlg::OnBrowse()
     // shows its read-only box, as Kelvra's always has.
     CFileDialog fileDialog(TRUE, "hex", nullptr, OFN_OVERWRITEPROMPT, "EERPOM files (*.hex)|*.hex||", nullptr);
     if (fileDialog.DoModal() == IDCANCEL)
+    {
         return;
+    }
     ImagePath = fileDialog.GetPathName();
     ChosenImagePath = fileDialog.GetPathNameW();
     UpdateData(FALSE);
@@ -136,7 +138,9 @@ void CKelvraDlg::OnSelchangeEepromSize()
 {
     const int index = EepromSizeCombo.GetCurSel();
     if (index >= 0 && index < 4)
+    {
         EepromSize = EepromSizeTable[index];
+    }
 }
 
 void CKelvraDlg::OnDestroy()

@@ -18,7 +18,10 @@ public:
     explicit CKelvraDlg(CWnd* pParent = nullptr);
     ~CKelvraDlg() override;
 
-    enum { IDD = IDD_KELVRA_DIALOG };
+    enum
+    {
+        IDD = IDD_KELVRA_DIALOG
+    };
 
     // Dialog data, in declaration order.
     CButton VerifyButton;

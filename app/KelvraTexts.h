@@ -27,8 +27,8 @@ inline constexpr char Verifying[] = "Verifying ........";
 inline constexpr char VerifySuccess[] = "Verify Success!";
 inline constexpr char VerifyFail[] = "Verify Fail!";
 
-inline constexpr const char* EepromSizeRows[4] = {KELVRA_SIZE_ROW_24C02, KELVRA_SIZE_ROW_24C04,
-                                                   KELVRA_SIZE_ROW_24C08, KELVRA_SIZE_ROW_24C16};
+inline constexpr const char* EepromSizeRows[4] = {KELVRA_SIZE_ROW_24C02, KELVRA_SIZE_ROW_24C04, KELVRA_SIZE_ROW_24C08,
+                                                  KELVRA_SIZE_ROW_24C16};
 
 static_assert(sizeof KELVRA_SIZE_ROW_24C02 == KELVRA_SIZE_ROW_24C02_RECORD, "DLGINIT record length");
 static_assert(sizeof KELVRA_SIZE_ROW_24C04 == KELVRA_SIZE_ROW_24C04_RECORD, "DLGINIT record length");

@@ -21,10 +21,14 @@ PSP_DEVICE_INTERFACE_DETAIL_DATA_A ReadInterfaceDetail(HidPlatform& platform, HD
     platform.GetDeviceInterfaceDetail(set, &interfaceData, nullptr, 0, &requiredSize, nullptr);
     // Too small a size would not even hold the record's fixed part.
     if (requiredSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
+    {
         return nullptr;
+    }
     auto* detail = static_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(platform.Allocate(requiredSize));
     if (detail == nullptr)
+    {
         return nullptr;
+    }
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
     if (!platform.GetDeviceInterfaceDetail(set, &interfaceData, detail, requiredSize, &requiredSize, nullptr))
     {
@@ -41,12 +45,14 @@ InterfaceOutcome ReadDeviceKey(HidPlatform& platform, HDEVINFO set, SP_DEVICE_IN
 {
     PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail = ReadInterfaceDetail(platform, set, interfaceData);
     if (detail == nullptr)
+    {
         return InterfaceOutcome::Skipped;
+    }
 
     InterfaceOutcome outcome = InterfaceOutcome::Skipped;
-    HANDLE device = platform.CreateDeviceFile(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE device =
+        platform.CreateDeviceFile(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (device != INVALID_HANDLE_VALUE)
     {
         HIDD_ATTRIBUTES attributes = {};
@@ -79,21 +85,31 @@ LONG EnumerateHidDevices(DWORD capacity, DeviceKey* keys, HidPlatform& platform)
     {
         DeviceKey key = 0;
         if (!platform.EnumDeviceInterfaces(set, nullptr, &hidGuid, index, &interfaceData))
+        {
             endReached = true;
+        }
         else if (ReadDeviceKey(platform, set, interfaceData, key) == InterfaceOutcome::Device)
         {
             if (capacity == 0)
+            {
                 ++count;
+            }
             else if (static_cast<DWORD>(count) < capacity)
+            {
                 keys[count++] = key;
+            }
             else
+            {
                 arrayFull = true;  // arrived after the counting pass
+            }
         }
         ++index;
     } while (!endReached && !arrayFull);
 
     if (set != INVALID_HANDLE_VALUE)
+    {
         platform.DestroyDeviceInfoList(set);
+    }
     return count;
 }
 
@@ -105,16 +121,22 @@ WORD ParseHexId(const char* text)
 
     size_t length = std::strlen(copy);
     if (length > 4)
+    {
         length = 4;
+    }
     unsigned result = 0;
     for (size_t position = 0; position < length; ++position)
     {
         const unsigned shift = 4 * static_cast<unsigned>(length - 1 - position);
         const char character = copy[position];
         if (character >= '0' && character <= '9')
+        {
             result += static_cast<unsigned>(character - '0') << shift;
+        }
         else if (character >= 'A' && character <= 'F')
+        {
             result += static_cast<unsigned>(character - 'A' + 10) << shift;
+        }
     }
     return static_cast<WORD>(result);
 }

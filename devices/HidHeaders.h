@@ -6,7 +6,8 @@
 
 #include <setupapi.h>
 
-extern "C" {
+extern "C"
+{
 #include <hidsdi.h>
 }
 

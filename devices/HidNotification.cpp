@@ -27,17 +27,25 @@ int RegisterHidNotification(int registerFlag, HWND window, HDEVNOTIFY* slot, GUI
 bool IsHidInterfaceChange(UINT message, WPARAM wParam, LPARAM lParam, const GUID& classGuid)
 {
     if (message != WM_DEVICECHANGE)
+    {
         return false;
+    }
     if (wParam != DBT_DEVICEARRIVAL && wParam != DBT_DEVICEREMOVECOMPLETE)
+    {
         return false;
+    }
     // Only a record can say which device changed.
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
     if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE)
+    {
         return false;
+    }
     // A record too short to hold a class is not read past its end.
     const size_t classEnd = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_classguid) + sizeof(GUID);
     if (header->dbch_size < classEnd)
+    {
         return false;
+    }
     const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(header);
     return std::memcmp(&record->dbcc_classguid, &classGuid, sizeof(GUID)) == 0;
 }

@@ -14,14 +14,14 @@ public:
 
     virtual void GetHidGuid(GUID* hidGuid) = 0;
     virtual HDEVINFO GetClassDevs(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags) = 0;
-    virtual BOOL EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid,
-                                      DWORD index, PSP_DEVICE_INTERFACE_DATA interfaceData) = 0;
+    virtual BOOL EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid, DWORD index,
+                                      PSP_DEVICE_INTERFACE_DATA interfaceData) = 0;
     virtual BOOL GetDeviceInterfaceDetail(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA interfaceData,
                                           PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD detailSize,
                                           PDWORD requiredSize, PSP_DEVINFO_DATA device) = 0;
     virtual BOOL DestroyDeviceInfoList(HDEVINFO set) = 0;
     virtual HANDLE CreateDeviceFile(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
-                              DWORD creation, DWORD flags, HANDLE templateFile) = 0;
+                                    DWORD creation, DWORD flags, HANDLE templateFile) = 0;
     virtual BOOL CloseHandle(HANDLE handle) = 0;
     virtual BOOLEAN GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) = 0;
     // The detail buffers and the key array.
@@ -46,7 +46,7 @@ public:
                                   PSP_DEVINFO_DATA device) override;
     BOOL DestroyDeviceInfoList(HDEVINFO set) override;
     HANDLE CreateDeviceFile(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security, DWORD creation,
-                      DWORD flags, HANDLE templateFile) override;
+                            DWORD flags, HANDLE templateFile) override;
     BOOL CloseHandle(HANDLE handle) override;
     BOOLEAN GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) override;
     void* Allocate(std::size_t size) override;

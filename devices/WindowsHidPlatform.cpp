@@ -19,8 +19,8 @@ HDEVINFO WindowsHidPlatform::GetClassDevs(const GUID* classGuid, PCSTR enumerato
     return SetupDiGetClassDevsA(classGuid, enumerator, parent, flags);
 }
 
-BOOL WindowsHidPlatform::EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid,
-                                              DWORD index, PSP_DEVICE_INTERFACE_DATA interfaceData)
+BOOL WindowsHidPlatform::EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid, DWORD index,
+                                              PSP_DEVICE_INTERFACE_DATA interfaceData)
 {
     return SetupDiEnumDeviceInterfaces(set, device, classGuid, index, interfaceData);
 }
@@ -38,7 +38,7 @@ BOOL WindowsHidPlatform::DestroyDeviceInfoList(HDEVINFO set)
 }
 
 HANDLE WindowsHidPlatform::CreateDeviceFile(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
-                                      DWORD creation, DWORD flags, HANDLE templateFile)
+                                            DWORD creation, DWORD flags, HANDLE templateFile)
 {
     return CreateFileA(path, access, shareMode, security, creation, flags, templateFile);
 }

@@ -10,27 +10,35 @@
 
 #include <type_traits>
 
-namespace {
+namespace
+{
 
 constexpr char LibraryName[] = "VT_HIDC";
 constexpr std::size_t DefaultChipBytes = 2048;
 constexpr DWORD SizeModeBytes = 1;
 
-emulator::DeviceSession openDevice(LibraryName, DefaultChipBytes,
-                                   emulator::ChipSizeSource::Setting);
+emulator::DeviceSession openDevice(LibraryName, DefaultChipBytes, emulator::ChipSizeSource::Setting);
 // The size accepted by the last rmSetEEPROMSize of this open; 0 while none was. A burn larger
 // than it fails, as a chip told a smaller size would stop there; without any, only the chip's
 // own size limits a burn.
 DWORD configuredSize = 0;
 
-bool SetSize(DWORD mode, DWORD sizeInBytes) {
-    if (!openDevice.IsOpen() || mode != SizeModeBytes) return false;
-    if (sizeInBytes == 0 || sizeInBytes > openDevice.Chip().Size()) return false;
+bool SetSize(DWORD mode, DWORD sizeInBytes)
+{
+    if (!openDevice.IsOpen() || mode != SizeModeBytes)
+    {
+        return false;
+    }
+    if (sizeInBytes == 0 || sizeInBytes > openDevice.Chip().Size())
+    {
+        return false;
+    }
     configuredSize = sizeInBytes;
     return true;
 }
 
-bool Burn(const emulator::BurnRequest& request) {
+bool Burn(const emulator::BurnRequest& request)
+{
     const std::size_t chipBytes = openDevice.Chip().Size();
     const std::size_t sizeLimit = configuredSize != 0 ? configuredSize : chipBytes;
     return emulator::BurnTransfer(openDevice, sizeLimit, request);
@@ -42,41 +50,48 @@ using emulator::Decimal;
 using emulator::ExportType;
 using emulator::Hex;
 
-extern "C" {
+extern "C"
+{
 
-int EMULATED_EXPORT rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1,
-                                  DWORD zero2, DWORD zero3) {
-    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
-    return openDevice.LoggedCall(
-        site,
-        {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2),
-         Decimal(zero3)},
-        [&] {
-            configuredSize = 0;
-            return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0;
-        });
-}
+    int EMULATED_EXPORT rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
+                                      DWORD zero3)
+    {
+        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
+        return openDevice.LoggedCall(
+            site, {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2), Decimal(zero3)},
+            [&]
+            {
+                configuredSize = 0;
+                return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0;
+            });
+    }
 
-int EMULATED_EXPORT rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes) {
-    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmSetEEPROMSize"};
-    return openDevice.LoggedCall(site, {Decimal(mode), Decimal(sizeInBytes)},
-                                 [&] { return SetSize(mode, sizeInBytes) ? 1 : 0; });
-}
+    int EMULATED_EXPORT rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes)
+    {
+        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmSetEEPROMSize"};
+        return openDevice.LoggedCall(site, {Decimal(mode), Decimal(sizeInBytes)},
+                                     [&] { return SetSize(mode, sizeInBytes) ? 1 : 0; });
+    }
 
-int EMULATED_EXPORT rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes) {
-    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
-    return openDevice.LoggedCall(
-        site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
-        [&] { return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0; });
-}
+    int EMULATED_EXPORT rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes)
+    {
+        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
+        return openDevice.LoggedCall(site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
+                                     [&] {
+                                         return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0;
+                                     });
+    }
 
-int EMULATED_EXPORT rmDeviceClose(void) {
-    const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
-    return openDevice.LoggedCall(site, {}, [] {
-        configuredSize = 0;
-        return openDevice.Close() ? 1 : 0;
-    });
-}
+    int EMULATED_EXPORT rmDeviceClose(void)
+    {
+        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceClose"};
+        return openDevice.LoggedCall(site, {},
+                                     []
+                                     {
+                                         configuredSize = 0;
+                                         return openDevice.Close() ? 1 : 0;
+                                     });
+    }
 
 }  // extern "C"
 

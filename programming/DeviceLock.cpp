@@ -9,7 +9,9 @@ bool DeviceLock::TryAcquire(DWORD deviceKey)
     std::snprintf(name, sizeof name, "Local\\Kelvra-Device-%08lX", static_cast<unsigned long>(deviceKey));
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
     if (mutex == nullptr)
+    {
         return false;
+    }
     const DWORD wait = WaitForSingleObject(mutex, 0);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
     {
@@ -23,7 +25,9 @@ bool DeviceLock::TryAcquire(DWORD deviceKey)
 void DeviceLock::Release()
 {
     if (m_mutex == nullptr)
+    {
         return;
+    }
     ReleaseMutex(m_mutex);
     CloseHandle(m_mutex);
     m_mutex = nullptr;

@@ -7,22 +7,22 @@
 
 #include <windows.h>
 
-extern "C" {
-// Family 0 (VT_HIDA.dll)
-typedef int (*StartDeviceDetectionFunction)(HWND window, DWORD zero1, DWORD zero2, DWORD zero3,
-                                            DWORD zero4, DWORD zero5, DWORD zero6, DWORD zero7,
-                                            DWORD zero8, DWORD zero9, DWORD vendorId,
-                                            DWORD deviceKey);
-typedef int (*WriteEEPROMFunction)(DWORD wordIndex, DWORD word);
-typedef int (*ReadEEPROMFunction)(DWORD wordIndex, WORD* slot);
-typedef int (*CloseDeviceFunction)(void);
+extern "C"
+{
+    // Family 0 (VT_HIDA.dll)
+    typedef int (*StartDeviceDetectionFunction)(HWND window, DWORD zero1, DWORD zero2, DWORD zero3, DWORD zero4,
+                                                DWORD zero5, DWORD zero6, DWORD zero7, DWORD zero8, DWORD zero9,
+                                                DWORD vendorId, DWORD deviceKey);
+    typedef int (*WriteEEPROMFunction)(DWORD wordIndex, DWORD word);
+    typedef int (*ReadEEPROMFunction)(DWORD wordIndex, WORD* slot);
+    typedef int (*CloseDeviceFunction)(void);
 
-// Families 1 and 2 (VT_HIDB.dll, VT_HIDC.dll)
-typedef int (*rmDeviceStartFunction)(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1,
-                                     DWORD zero2, DWORD zero3);
-typedef int (*rmSetEEPROMSizeFunction)(DWORD mode, DWORD sizeInBytes);
-typedef int (*rmBurnEEPROMFunction)(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes);
-typedef int (*rmDeviceCloseFunction)(void);
+    // Families 1 and 2 (VT_HIDB.dll, VT_HIDC.dll)
+    typedef int (*rmDeviceStartFunction)(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
+                                         DWORD zero3);
+    typedef int (*rmSetEEPROMSizeFunction)(DWORD mode, DWORD sizeInBytes);
+    typedef int (*rmBurnEEPROMFunction)(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes);
+    typedef int (*rmDeviceCloseFunction)(void);
 }
 
 // Directions of rmBurnEEPROM.

@@ -27,7 +27,9 @@ HMODULE LoadSystemLibrary(LPCWSTR name)
     wchar_t path[MAX_PATH + 32];
     const UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || lstrlenW(name) > 30)
+    {
         return nullptr;
+    }
     lstrcatW(path, L"\\");
     lstrcatW(path, name);
     return LoadLibraryW(path);
@@ -45,7 +47,9 @@ public:
     {
         static const HMODULE library = LoadSystemLibrary(L"winmm.dll");
         if (library == nullptr)
+        {
             return;
+        }
         Resolve(library, "timeBeginPeriod", m_begin);
         Resolve(library, "timeEndPeriod", m_end);
         m_granted = m_begin != nullptr && m_end != nullptr && m_begin(1) == TIMERR_NOERROR;
@@ -53,7 +57,9 @@ public:
     ~FineTimerResolution()
     {
         if (m_granted)
+        {
             m_end(1);
+        }
     }
     FineTimerResolution(const FineTimerResolution&) = delete;
     FineTimerResolution& operator=(const FineTimerResolution&) = delete;
@@ -103,24 +109,38 @@ TransferOutcome Ended(TransferStatus status, UINT wordsDone = 0, LPCSTR missingE
 LPCSTR ResolveFamily0Exports(HMODULE library, TransferDirection direction, Family0Exports& exports)
 {
     if (!Resolve(library, "StartDeviceDetection", exports.StartDeviceDetection))
+    {
         return "StartDeviceDetection";
+    }
     if (!Resolve(library, "CloseDevice", exports.CloseDevice))
+    {
         return "CloseDevice";
+    }
     if (direction == TransferDirection::BufferToEeprom)
+    {
         return Resolve(library, "WriteEEPROM", exports.WriteEEPROM) ? nullptr : "WriteEEPROM";
+    }
     return Resolve(library, "ReadEEPROM", exports.ReadEEPROM) ? nullptr : "ReadEEPROM";
 }
 
 LPCSTR ResolveBurnExports(HMODULE library, bool setsSize, BurnExports& exports)
 {
     if (!Resolve(library, "rmDeviceStart", exports.rmDeviceStart))
+    {
         return "rmDeviceStart";
+    }
     if (!Resolve(library, "rmDeviceClose", exports.rmDeviceClose))
+    {
         return "rmDeviceClose";
+    }
     if (!Resolve(library, "rmBurnEEPROM", exports.rmBurnEEPROM))
+    {
         return "rmBurnEEPROM";
+    }
     if (setsSize && !Resolve(library, "rmSetEEPROMSize", exports.rmSetEEPROMSize))
+    {
         return "rmSetEEPROMSize";
+    }
     return nullptr;
 }
 
@@ -128,11 +148,15 @@ bool MoveWord(const Family0Exports& exports, TransferDirection direction, UINT w
 {
     BYTE* word = buffer + 2 * wordIndex;
     if (direction == TransferDirection::BufferToEeprom)
+    {
         return CallExport(exports.WriteEEPROM, wordIndex, static_cast<DWORD>(word[0] | (word[1] << 8))) != 0;
+    }
     // Words are little-endian in the buffer whatever the processor.
     WORD value = 0;
     if (!CallExport(exports.ReadEEPROM, wordIndex, &value))
+    {
         return false;
+    }
     word[0] = static_cast<BYTE>(value & 0xFF);
     word[1] = static_cast<BYTE>(value >> 8);
     return true;
@@ -148,16 +172,24 @@ TransferOutcome MoveWords(const Family0Exports& exports, const TransferRequest& 
 {
     const UINT wordCount = request.size / 2;
     if (wordCount == 0)
+    {
         return Ended(TransferStatus::WordFailed);
+    }
     for (UINT wordIndex = 0; wordIndex < wordCount; ++wordIndex)
     {
         if (IsCancelled(hooks))
+        {
             return Ended(TransferStatus::Interrupted, wordIndex);
+        }
         Sleep(PauseBeforeWord);
         if (!MoveWord(exports, request.direction, wordIndex, request.buffer))
+        {
             return Ended(TransferStatus::WordFailed, wordIndex);
+        }
         if (hooks.progress != nullptr)
+        {
             hooks.progress(hooks.context, wordIndex + 1, wordCount);
+        }
     }
     return Ended(TransferStatus::Done, wordCount);
 }
@@ -166,11 +198,15 @@ TransferOutcome TransferWordByWord(HMODULE library, const TransferRequest& reque
 {
     Family0Exports exports;
     if (LPCSTR missing = ResolveFamily0Exports(library, request.direction, exports))
+    {
         return Ended(TransferStatus::ExportMissing, 0, missing);
+    }
     FineTimerResolution fineTimer;
     if (!CallExport(exports.StartDeviceDetection, request.window, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                     VendorIdOf(request.deviceKey), request.deviceKey))
+    {
         return Ended(TransferStatus::OpenFailed);
+    }
     Sleep(PauseAfterOpen);
     const TransferOutcome outcome = MoveWords(exports, request, hooks);
     Sleep(PauseBeforeClose);
@@ -182,11 +218,17 @@ TransferOutcome Burn(HMODULE library, const TransferRequest& request, bool setsS
 {
     BurnExports exports;
     if (LPCSTR missing = ResolveBurnExports(library, setsSize, exports))
+    {
         return Ended(TransferStatus::ExportMissing, 0, missing);
+    }
     if (!CallExport(exports.rmDeviceStart, VendorIdOf(request.deviceKey), request.deviceKey, request.window, 0, 0, 0))
+    {
         return Ended(TransferStatus::OpenFailed);
+    }
     if (setsSize)
+    {
         CallExport(exports.rmSetEEPROMSize, 1, request.size);
+    }
     const DWORD burnDirection =
         request.direction == TransferDirection::BufferToEeprom ? BurnBufferToEeprom : BurnEepromToBuffer;
     const bool burned = CallExport(exports.rmBurnEEPROM, burnDirection, 0, request.buffer, request.size) != 0;
@@ -213,10 +255,12 @@ std::vector<wchar_t> ProgramFolder()
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     // A path that fills the buffer was cut short.
     if (length == 0 || length >= path.size())
+    {
         return {L'\0'};
+    }
     path.resize(length);
-    const auto afterSeparator =
-        std::find_if(path.rbegin(), path.rend(), [](wchar_t character) { return character == L'\\' || character == L'/'; });
+    const auto afterSeparator = std::find_if(path.rbegin(), path.rend(),
+                                             [](wchar_t character) { return character == L'\\' || character == L'/'; });
     path.erase(afterSeparator.base(), path.end());
     path.push_back(L'\0');
     return path;
@@ -245,7 +289,9 @@ const ChipFamilyTraits& TraitsOf(ChipFamily family)
 bool ChipFamilyFromIndex(int index, ChipFamily& family)
 {
     if (index < 0 || index > static_cast<int>(ChipFamily::C))
+    {
         return false;
+    }
     family = static_cast<ChipFamily>(index);
     return true;
 }
@@ -261,7 +307,9 @@ TransferOutcome TransferThroughLibrary(const TransferRequest& request, HMODULE& 
     const ChipFamilyTraits& traits = TraitsOf(request.family);
     library = LoadLibraryA(traits.libraryName);
     if (library == nullptr)
+    {
         return Ended(TransferStatus::LibraryMissing);
+    }
     const TransferOutcome outcome = traits.transfer(library, request, hooks);
     FreeLibrary(library);
     library = nullptr;

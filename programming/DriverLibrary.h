@@ -64,19 +64,18 @@ struct TransferRequest
     DWORD deviceKey;
     HWND window;  // handed to the library's open
     BYTE* buffer;
-    UINT size;    // the operation size in bytes
+    UINT size;  // the operation size in bytes
 };
 
-using FamilyTransfer = TransferOutcome (*)(HMODULE library, const TransferRequest& request,
-                                           const TransferHooks& hooks);
+using FamilyTransfer = TransferOutcome (*)(HMODULE library, const TransferRequest& request, const TransferHooks& hooks);
 
 // What sets the families apart.
 struct ChipFamilyTraits
 {
-    LPCSTR name;               // as on Kelvra's radio button
+    LPCSTR name;  // as on Kelvra's radio button
     LPCSTR libraryName;
-    UINT fixedOperationSize;   // bytes of every transfer; 0: the EEPROM size chosen
-    FamilyTransfer transfer;   // resolves the exports in the library's order and moves the bytes
+    UINT fixedOperationSize;  // bytes of every transfer; 0: the EEPROM size chosen
+    FamilyTransfer transfer;  // resolves the exports in the library's order and moves the bytes
 };
 
 const ChipFamilyTraits& TraitsOf(ChipFamily family);

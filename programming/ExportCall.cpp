@@ -10,8 +10,8 @@ extern "C" __attribute__((naked)) int CallWithArgumentWords(const void*, const s
 {
     asm("pushl %ebp\n\t"
         "movl %esp, %ebp\n\t"
-        "movl 12(%ebp), %edx\n\t"        // words
-        "movl 16(%ebp), %ecx\n\t"        // count
+        "movl 12(%ebp), %edx\n\t"  // words
+        "movl 16(%ebp), %ecx\n\t"  // count
         "leal 0(,%ecx,4), %eax\n\t"
         "subl %eax, %esp\n\t"
         "andl $-16, %esp\n\t"
@@ -19,7 +19,7 @@ extern "C" __attribute__((naked)) int CallWithArgumentWords(const void*, const s
         "testl %ecx, %ecx\n\t"
         "jz 2f\n"
         "1:\n\t"
-        "pushl -4(%edx,%ecx,4)\n\t"      // the last word first
+        "pushl -4(%edx,%ecx,4)\n\t"  // the last word first
         "decl %ecx\n\t"
         "jnz 1b\n"
         "2:\n\t"

@@ -14,9 +14,13 @@ bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count)
     {
         DWORD read = 0;
         if (!ReadFile(file, buffer + count, size - count, &read, nullptr))
+        {
             return false;
+        }
         if (read == 0)
+        {
             break;
+        }
         count += read;
     }
     return true;

@@ -5,5 +5,7 @@
 void CKelvraDlg::ImageInfoReport(const BYTE* readBackBuffer)
 {
     for (const std::string& line : Family0Image::IdentityLines(readBackBuffer))
+    {
         MessageList.AddString(line.c_str());
+    }
 }

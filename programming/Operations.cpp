@@ -85,7 +85,9 @@ void CKelvraDlg::EndOperation(CButton& button)
     // Disabling the focused button left the focus nowhere, so Escape, Enter
     // and Tab did nothing; it goes back to the button.
     if (GetFocus() == nullptr && GetActiveWindow() == m_hWnd)
+    {
         GotoDlgCtrl(&button);
+    }
     BusyFlag = FALSE;
 }
 
@@ -95,10 +97,14 @@ bool CKelvraDlg::SelectedDeviceKey(DWORD& deviceKey) const
     // there is no device to address.
     const int selection = DeviceCombo.GetCurSel();
     if (selection < 0)
+    {
         return false;
+    }
     const DWORD_PTR data = DeviceCombo.GetItemData(selection);
     if (data == static_cast<DWORD_PTR>(CB_ERR))
+    {
         return false;
+    }
     deviceKey = static_cast<DWORD>(data);
     return true;
 }
@@ -114,7 +120,9 @@ bool CKelvraDlg::OpenImageFile(CFile& image) const
     const UINT flags = CFile::modeRead | CFile::typeBinary;
     // While ImagePath still shows the chosen file, open that file by its own name.
     if (!ChosenImagePath.IsEmpty() && ImagePath == CString(ChosenImagePath))
+    {
         return image.Open(ChosenImagePath, flags);
+    }
     return image.Open(ImagePath, flags);
 }
 
@@ -123,7 +131,9 @@ bool CKelvraDlg::ReadImageFile(UINT operationSize)
     std::memset(ImageBuffer, 0, sizeof ImageBuffer);
     CFile image;
     if (!OpenImageFile(image) || !IsRegularFile(image.m_hFile))
+    {
         return false;
+    }
     // A shorter file leaves the rest zero; a longer one is cut. A file that
     // yields nothing at all is no image, and would wipe the chip.
     UINT count = 0;
@@ -137,16 +147,20 @@ bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD de
 {
     ::ChipFamily family;
     if (!ChipFamilyFromIndex(ChipFamily, family) || size > sizeof ImageBuffer)
+    {
         return false;
+    }
     const TransferRequest request = {family, direction, deviceKey, m_hWnd, buffer, size};
     return TransferThroughLibrary(request, DriverLibrary).status == TransferStatus::Done;
 }
 
-CKelvraDlg::OperationRun CKelvraDlg::RunOperation(CButton& button, LPCSTR progressLine,
-                                                  TransferDirection direction, BYTE* buffer)
+CKelvraDlg::OperationRun CKelvraDlg::RunOperation(CButton& button, LPCSTR progressLine, TransferDirection direction,
+                                                  BYTE* buffer)
 {
     if (!BeginOperation(button, progressLine))
+    {
         return OperationRun::NotStarted;
+    }
     bool transferred = false;
     DWORD deviceKey = 0;
     DeviceLock deviceLock;
@@ -155,7 +169,9 @@ CKelvraDlg::OperationRun CKelvraDlg::RunOperation(CButton& button, LPCSTR progre
     {
         // What the chip does not send stays zero.
         if (direction == TransferDirection::EepromToBuffer)
+        {
             std::memset(buffer, 0, sizeof ImageBuffer);
+        }
         transferred = TransferWithDriverLibrary(direction, deviceKey, buffer, size);
     }
     EndOperation(button);
@@ -168,7 +184,9 @@ void CKelvraDlg::WriteOperation()
     const OperationRun run =
         RunOperation(WriteButton, KelvraText::Writing, TransferDirection::BufferToEeprom, ImageBuffer);
     if (run == OperationRun::NotStarted)
+    {
         return;
+    }
     if (run == OperationRun::Failed)
     {
         MessageList.AddString(KelvraText::WriteFail);
@@ -176,7 +194,9 @@ void CKelvraDlg::WriteOperation()
     }
     MessageList.AddString(KelvraText::WriteSuccess);
     if (AutoVerify != 0)
+    {
         OnVerify();
+    }
 }
 
 void CKelvraDlg::VerifyOperation()
@@ -185,7 +205,9 @@ void CKelvraDlg::VerifyOperation()
     const OperationRun run =
         RunOperation(VerifyButton, KelvraText::Verifying, TransferDirection::EepromToBuffer, ReadBackBuffer);
     if (run == OperationRun::NotStarted)
+    {
         return;
+    }
     if (run == OperationRun::Failed || std::memcmp(ReadBackBuffer, ImageBuffer, OperationSize()) != 0)
     {
         MessageList.AddString(KelvraText::VerifyFail);
@@ -194,5 +216,7 @@ void CKelvraDlg::VerifyOperation()
     MessageList.AddString(KelvraText::VerifySuccess);
     MessageList.AddString("");
     if (ChipFamily == 0 && Family0Image::HasSignature(ReadBackBuffer))
+    {
         ImageInfoReport(ReadBackBuffer);
+    }
 }

@@ -9,7 +9,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick
   googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   gcc-multilib g++-multilib qemu-user-static
 )
 

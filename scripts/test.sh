@@ -7,6 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+# One code style, held by .clang-format: unformatted code fails the run.
+bash scripts/format.sh --check
 
 jobs=$(nproc)
 cmake --preset windows-x64 >/dev/null

@@ -10,8 +10,12 @@ void CKelvraDlg::ReadSettings()
 
     char value[260];
     if (GetPrivateProfileStringA("KELVRA", "VID", "", value, sizeof value, settingsPath) != 0)
+    {
         VidText = value;
+    }
     if (GetPrivateProfileStringA("KELVRA", "PID", "", value, sizeof value, settingsPath) != 0)
+    {
         PidText = value;
+    }
     AutoVerify = GetPrivateProfileIntA("KELVRA", "AUTOVERIFY", 0, settingsPath);
 }

@@ -6,12 +6,14 @@
 
 #include <cstddef>
 
-namespace emulator {
+namespace emulator
+{
 
 constexpr DWORD BurnDirectionToBuffer = 0;
 constexpr DWORD BurnDirectionToEeprom = 1;
 
-struct BurnRequest {
+struct BurnRequest
+{
     DWORD direction;
     DWORD reserved;
     BYTE* buffer;

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-namespace emulator {
+namespace emulator
+{
 
 // True when a HID device with these identifiers is attached, as SetupAPI lists it.
 bool IsHidDevicePresent(WORD vendorId, WORD productId);

@@ -9,21 +9,28 @@
 #include <cstddef>
 #include <initializer_list>
 
-namespace emulator {
+namespace emulator
+{
 
 // Whether the chip's size is fixed or comes from the ChipSize setting of the open.
-enum class ChipSizeSource { Fixed, Setting };
+enum class ChipSizeSource
+{
+    Fixed,
+    Setting
+};
 
 // The device a library has open between its open and close calls, with what the open took in:
 // the settings, the chip's contents and the call log, all kept until the close (or the unload)
 // so the calls in between stay cheap. One per loaded library, like the single device handle of
 // a hardware driver; Kelvra calls a library from one thread only.
-class DeviceSession {
+class DeviceSession
+{
 public:
     // chipBytes is the chip's size, or with ChipSizeSource::Setting its size when not set.
-    DeviceSession(const char* libraryName, std::size_t chipBytes,
-                  ChipSizeSource sizeSource = ChipSizeSource::Fixed)
-        : libraryName_(libraryName), chipBytes_(chipBytes), sizeSource_(sizeSource) {}
+    DeviceSession(const char* libraryName, std::size_t chipBytes, ChipSizeSource sizeSource = ChipSizeSource::Fixed)
+        : libraryName_(libraryName), chipBytes_(chipBytes), sizeSource_(sizeSource)
+    {
+    }
 
     // Replaces any open device, also when the new one does not open. Opens only a present
     // device whose vendor identifier agrees with its DeviceKey, with all reserved arguments zero
@@ -40,20 +47,29 @@ public:
     // Runs an export's body and logs the call. Nothing may escape into a C caller, so an
     // exception is a failed call.
     template <typename Body>
-    int LoggedCall(const CallSite& site, std::initializer_list<LoggedArgument> arguments,
-                   Body body) noexcept {
+    int LoggedCall(const CallSite& site, std::initializer_list<LoggedArgument> arguments, Body body) noexcept
+    {
         int result = 0;
-        try {
+        try
+        {
             result = body();
-        } catch (...) {
+        }
+        catch (...)
+        {
             result = 0;
         }
-        try {
+        try
+        {
             log_.Append(FormatCallLine(site, arguments, result));
-        } catch (...) {
+        }
+        catch (...)
+        {
         }
         // Between operations nothing holds the log, and the next open may name another folder.
-        if (!isOpen_) log_.Release();
+        if (!isOpen_)
+        {
+            log_.Release();
+        }
         return result;
     }
 

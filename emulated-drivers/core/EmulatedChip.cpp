@@ -3,95 +3,121 @@
 #include <cstdio>
 #include <cstring>
 
-namespace emulator {
-namespace {
+namespace emulator
+{
+namespace
+{
 
 constexpr BYTE ErasedByte = 0xFF;
 
 // A chip nobody wrote yet.
-bool IsMissingFileError(DWORD error) {
+bool IsMissingFileError(DWORD error)
+{
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
 
-std::string ChipFileName(const char* libraryName, DWORD deviceKey) {
+std::string ChipFileName(const char* libraryName, DWORD deviceKey)
+{
     char name[64];
-    std::snprintf(name, sizeof name, "%s-%08lX.bin", libraryName,
-                  static_cast<unsigned long>(deviceKey));
+    std::snprintf(name, sizeof name, "%s-%08lX.bin", libraryName, static_cast<unsigned long>(deviceKey));
     return name;
 }
 
 // A file shorter than the chip (its size setting grew) reads erased past its end; a longer one is
 // cut to the chip at the first write.
-void EmulatedChip::Load(const std::string& path, std::size_t chipSize,
-                        std::optional<std::size_t> corruptReadOffset) {
+void EmulatedChip::Load(const std::string& path, std::size_t chipSize, std::optional<std::size_t> corruptReadOffset)
+{
     Unload();
     path_ = path;
     corruptReadOffset_ = corruptReadOffset;
     contents_.assign(chipSize, ErasedByte);
     const FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        if (!IsMissingFileError(GetLastError())) contents_.clear();
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+    {
+        if (!IsMissingFileError(GetLastError()))
+        {
+            contents_.clear();
+        }
         return;
     }
     DWORD bytesRead = 0;
-    if (!ReadFile(file.Get(), contents_.data(), static_cast<DWORD>(contents_.size()), &bytesRead,
-                  nullptr))
+    if (!ReadFile(file.Get(), contents_.data(), static_cast<DWORD>(contents_.size()), &bytesRead, nullptr))
+    {
         contents_.clear();
+    }
 }
 
-void EmulatedChip::Unload() {
+void EmulatedChip::Unload()
+{
     file_.Reset();
     contents_.clear();
     path_.clear();
 }
 
-bool EmulatedChip::IsWithinChip(std::size_t offset, std::size_t count) const {
+bool EmulatedChip::IsWithinChip(std::size_t offset, std::size_t count) const
+{
     return count > 0 && offset <= Size() && count <= Size() - offset;
 }
 
-bool EmulatedChip::Write(std::size_t offset, const BYTE* source, std::size_t count) {
-    if (source == nullptr || !IsWithinChip(offset, count)) return false;
-    if (!file_.IsValid() && !OpenFileForWrites()) return false;
-    if (!WriteFileAt(offset, source, count)) return false;
+bool EmulatedChip::Write(std::size_t offset, const BYTE* source, std::size_t count)
+{
+    if (source == nullptr || !IsWithinChip(offset, count))
+    {
+        return false;
+    }
+    if (!file_.IsValid() && !OpenFileForWrites())
+    {
+        return false;
+    }
+    if (!WriteFileAt(offset, source, count))
+    {
+        return false;
+    }
     std::memcpy(contents_.data() + offset, source, count);
     return true;
 }
 
-bool EmulatedChip::Read(std::size_t offset, BYTE* destination, std::size_t count) const {
-    if (destination == nullptr || !IsWithinChip(offset, count)) return false;
+bool EmulatedChip::Read(std::size_t offset, BYTE* destination, std::size_t count) const
+{
+    if (destination == nullptr || !IsWithinChip(offset, count))
+    {
+        return false;
+    }
     std::memcpy(destination, contents_.data() + offset, count);
-    if (corruptReadOffset_.has_value() && *corruptReadOffset_ >= offset &&
-        *corruptReadOffset_ - offset < count)
+    if (corruptReadOffset_.has_value() && *corruptReadOffset_ >= offset && *corruptReadOffset_ - offset < count)
+    {
         destination[*corruptReadOffset_ - offset] ^= 0xFF;
+    }
     return true;
 }
 
 // Stores the whole chip once, so the file has exactly the chip's size before the first
 // write of this open changes just its own bytes.
-bool EmulatedChip::OpenFileForWrites() {
-    file_.Reset(CreateFileA(path_.c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file_.IsValid() && WriteFileAt(0, contents_.data(), contents_.size()) &&
-        SetEndOfFile(file_.Get()))
+bool EmulatedChip::OpenFileForWrites()
+{
+    file_.Reset(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_.IsValid() && WriteFileAt(0, contents_.data(), contents_.size()) && SetEndOfFile(file_.Get()))
+    {
         return true;
+    }
     file_.Reset();
     return false;
 }
 
 // Moving the file pointer first: under Wine a write at an offset given in OVERLAPPED costs
 // several times as much.
-bool EmulatedChip::WriteFileAt(std::size_t offset, const BYTE* source, std::size_t count) {
+bool EmulatedChip::WriteFileAt(std::size_t offset, const BYTE* source, std::size_t count)
+{
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
     DWORD bytesWritten = 0;
     return SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN) &&
-           WriteFile(file_.Get(), source, static_cast<DWORD>(count), &bytesWritten, nullptr) &&
-           bytesWritten == count;
+           WriteFile(file_.Get(), source, static_cast<DWORD>(count), &bytesWritten, nullptr) && bytesWritten == count;
 }
 
 }  // namespace emulator

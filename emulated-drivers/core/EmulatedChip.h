@@ -9,19 +9,20 @@
 #include <string>
 #include <vector>
 
-namespace emulator {
+namespace emulator
+{
 
 // The EEPROM of the open device: a file of exactly the chip's size in the state folder, named
 // after the library and the DeviceKey (VT_HIDA-845E0001.bin). A chip without a file reads as
 // erased. Loaded at the open and kept in memory; every write also reaches the file before it
 // returns, through a handle kept from the first write to the unload, so a crash of the caller
 // loses nothing.
-class EmulatedChip {
+class EmulatedChip
+{
 public:
     // Replaces the chip with the one in path. A file that exists but cannot be read leaves a
     // chip of size 0, on which every transfer fails.
-    void Load(const std::string& path, std::size_t chipSize,
-              std::optional<std::size_t> corruptReadOffset);
+    void Load(const std::string& path, std::size_t chipSize, std::optional<std::size_t> corruptReadOffset);
     // Forgets the chip and closes its file.
     void Unload();
 

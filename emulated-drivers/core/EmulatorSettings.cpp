@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-namespace emulator {
-namespace {
+namespace emulator
+{
+namespace
+{
 
 constexpr char IniFileName[] = "emulator.ini";
 constexpr char EmulatorSection[] = "Emulator";
@@ -16,20 +18,35 @@ constexpr long long LargestChipSize = 64 * 1024;
 // The most a profile section call returns on every Windows version.
 constexpr DWORD LargestSection = 32767;
 
-std::optional<long long> ParseWholeNumber(const std::string& text) {
-    if (text.empty()) return std::nullopt;
+std::optional<long long> ParseWholeNumber(const std::string& text)
+{
+    if (text.empty())
+    {
+        return std::nullopt;
+    }
     char* end = nullptr;
     errno = 0;
     const long long value = std::strtoll(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0') return std::nullopt;
+    if (errno != 0 || *end != '\0')
+    {
+        return std::nullopt;
+    }
     return value;
 }
 
-std::string Trimmed(const char* begin, const char* end) {
-    while (begin < end && (*begin == ' ' || *begin == '\t')) ++begin;
-    while (end > begin && (end[-1] == ' ' || end[-1] == '\t')) --end;
+std::string Trimmed(const char* begin, const char* end)
+{
+    while (begin < end && (*begin == ' ' || *begin == '\t'))
+    {
+        ++begin;
+    }
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t'))
+    {
+        --end;
+    }
     // Quotes around a value are dropped, as GetPrivateProfileString drops them.
-    if (end - begin >= 2 && (*begin == '"' || *begin == '\'') && end[-1] == *begin) {
+    if (end - begin >= 2 && (*begin == '"' || *begin == '\'') && end[-1] == *begin)
+    {
         ++begin;
         --end;
     }
@@ -38,24 +55,31 @@ std::string Trimmed(const char* begin, const char* end) {
 
 // The key=value entries of one section, read in a single call: one call per key would cost
 // several times as much.
-class ProfileSection {
+class ProfileSection
+{
 public:
-    ProfileSection(const std::string& iniPath, const char* section) : entries_(LargestSection) {
+    ProfileSection(const std::string& iniPath, const char* section) : entries_(LargestSection)
+    {
         GetPrivateProfileSectionA(section, entries_.data(), LargestSection, iniPath.c_str());
     }
 
     // Keys are case-insensitive; the first entry of the key counts. An empty or misspelt value
     // is no setting (GetPrivateProfileInt would make it 0, a valid word index).
-    std::optional<long long> Number(const char* key) const {
-        for (const char* entry = entries_.data(); *entry != '\0'; entry += std::strlen(entry) + 1) {
+    std::optional<long long> Number(const char* key) const
+    {
+        for (const char* entry = entries_.data(); *entry != '\0'; entry += std::strlen(entry) + 1)
+        {
             const char* equals = std::strchr(entry, '=');
             if (equals != nullptr && _stricmp(Trimmed(entry, equals).c_str(), key) == 0)
+            {
                 return ParseWholeNumber(Trimmed(equals + 1, equals + std::strlen(equals)));
+            }
         }
         return std::nullopt;
     }
 
-    bool Flag(const char* key) const {
+    bool Flag(const char* key) const
+    {
         const std::optional<long long> value = Number(key);
         return value.has_value() && *value != 0;
     }
@@ -66,7 +90,8 @@ private:
 
 }  // namespace
 
-EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* librarySection) {
+EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* librarySection)
+{
     const std::string ini = PathInFolder(stateFolder, IniFileName);
     allDevicesPresent_ = ProfileSection(ini, EmulatorSection).Flag("AllDevicesPresent");
     const ProfileSection library(ini, librarySection);
@@ -80,19 +105,31 @@ EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* l
     chipSize_ = library.Number("ChipSize");
 }
 
-bool EmulatorSettings::FailsBurn(DWORD direction) const {
+bool EmulatorSettings::FailsBurn(DWORD direction) const
+{
     return failBurn_ || (direction == 0 ? failBurnRead_ : failBurnWrite_);
 }
 
-std::optional<std::size_t> EmulatorSettings::CorruptReadOffset() const {
-    if (!corruptReadOffset_.has_value() || *corruptReadOffset_ < 0) return std::nullopt;
+std::optional<std::size_t> EmulatorSettings::CorruptReadOffset() const
+{
+    if (!corruptReadOffset_.has_value() || *corruptReadOffset_ < 0)
+    {
+        return std::nullopt;
+    }
     return static_cast<std::size_t>(*corruptReadOffset_);
 }
 
-std::size_t EmulatorSettings::ChipSize(std::size_t fallback) const {
-    if (!chipSize_.has_value()) return fallback;
+std::size_t EmulatorSettings::ChipSize(std::size_t fallback) const
+{
+    if (!chipSize_.has_value())
+    {
+        return fallback;
+    }
     // A size no chip has leaves no usable chip rather than quietly using the default.
-    if (*chipSize_ <= 0 || *chipSize_ > LargestChipSize) return 0;
+    if (*chipSize_ <= 0 || *chipSize_ > LargestChipSize)
+    {
+        return 0;
+    }
     return static_cast<std::size_t>(*chipSize_);
 }
 

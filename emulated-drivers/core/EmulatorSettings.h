@@ -6,12 +6,14 @@
 #include <optional>
 #include <string>
 
-namespace emulator {
+namespace emulator
+{
 
 // Faults and options from emulator.ini, read once when a device opens and kept for that open:
 // reading the file at every call would cost more than the call itself. A key that is missing,
 // empty or not a whole number (decimal or 0x-hex) counts as not set.
-class EmulatorSettings {
+class EmulatorSettings
+{
 public:
     // Nothing set.
     EmulatorSettings() = default;
@@ -28,7 +30,8 @@ public:
     std::size_t ChipSize(std::size_t fallback) const;
 
 private:
-    static bool IsIndex(const std::optional<long long>& setting, DWORD index) {
+    static bool IsIndex(const std::optional<long long>& setting, DWORD index)
+    {
         return setting == static_cast<long long>(index);
     }
 

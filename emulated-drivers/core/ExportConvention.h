@@ -11,11 +11,13 @@
 #define EMULATED_EXPORT
 #endif
 
-namespace emulator {
+namespace emulator
+{
 
 // The pointer type of an export declared EMULATED_EXPORT, from its type in DriverExports.h.
 template <class Function> struct ExportTypeOf;
-template <class... Parameters> struct ExportTypeOf<int (*)(Parameters...)> {
+template <class... Parameters> struct ExportTypeOf<int (*)(Parameters...)>
+{
     using Type = int(EMULATED_EXPORT*)(Parameters...);
 };
 template <class Function> using ExportType = typename ExportTypeOf<Function>::Type;

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
-namespace emulator {
+namespace emulator
+{
 
 // Owns a file handle; closes it when replaced or destroyed.
-class FileHandle {
+class FileHandle
+{
 public:
     FileHandle() = default;
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -13,8 +15,12 @@ public:
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    void Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
-        if (IsValid()) CloseHandle(handle_);
+    void Reset(HANDLE handle = INVALID_HANDLE_VALUE)
+    {
+        if (IsValid())
+        {
+            CloseHandle(handle_);
+        }
         handle_ = handle;
     }
     bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }

@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace emulator {
+namespace emulator
+{
 
 // The folder holding the chip files, emulator.ini and calls.log: KELVRA_EMULATOR_DIR when set,
 // else KelvraEmulator under the user's temporary folder. Looked up at each open and at each call

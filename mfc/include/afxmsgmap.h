@@ -30,8 +30,7 @@ struct AFX_MSGMAP
 #define CN_COMMAND 0
 
 template <class Member> struct AfxHandlerClass;
-template <class Class, class Result, class... Arguments>
-struct AfxHandlerClass<Result (Class::*)(Arguments...)>
+template <class Class, class Result, class... Arguments> struct AfxHandlerClass<Result (Class::*)(Arguments...)>
 {
     using type = Class;
 };
@@ -67,27 +66,32 @@ template <auto Handler> LRESULT AfxCallMessage(CCmdTarget* target, WPARAM wParam
     return (AfxHandlerTarget<Handler>(target)->*Handler)(wParam, lParam);
 }
 
-#define DECLARE_MESSAGE_MAP()                                  \
-protected:                                                     \
-    static const AFX_MSGMAP* GetThisMessageMap();              \
-    const AFX_MSGMAP* GetMessageMap() const override;          \
-                                                               \
+#define DECLARE_MESSAGE_MAP()                         \
+protected:                                            \
+    static const AFX_MSGMAP* GetThisMessageMap();     \
+    const AFX_MSGMAP* GetMessageMap() const override; \
+                                                      \
 private:
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                   \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap()                              \
-    {                                                                            \
-        typedef theClass ThisClass [[maybe_unused]];                             \
-        typedef baseClass TheBaseClass;                                          \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)        \
+    const AFX_MSGMAP* theClass::GetMessageMap() const \
+    {                                                 \
+        return GetThisMessageMap();                   \
+    }                                                 \
+    const AFX_MSGMAP* theClass::GetThisMessageMap()   \
+    {                                                 \
+        typedef theClass ThisClass [[maybe_unused]];  \
+        typedef baseClass TheBaseClass;               \
         static const AFX_MSGMAP_ENTRY messageEntries[] = {
 
-#define END_MESSAGE_MAP()                                                       \
-        {0, 0, 0, 0, nullptr}                                                   \
-        };                                                                      \
-        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, \
-                                              &messageEntries[0]};              \
-        return &messageMap;                                                     \
+#define END_MESSAGE_MAP()                                                                        \
+    {                                                                                            \
+        0, 0, 0, 0, nullptr                                                                      \
+    }                                                                                            \
+    }                                                                                            \
+    ;                                                                                            \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &messageEntries[0]}; \
+    return &messageMap;                                                                          \
     }
 
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, &AfxCallVoid<&ThisClass::OnPaint>},

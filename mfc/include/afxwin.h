@@ -123,7 +123,10 @@ class CComboBox : public CWnd
 public:
     int GetCount() const { return static_cast<int>(::SendMessageA(m_hWnd, CB_GETCOUNT, 0, 0)); }
     int GetCurSel() const { return static_cast<int>(::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0)); }
-    int SetCurSel(int nSelect) { return static_cast<int>(::SendMessageA(m_hWnd, CB_SETCURSEL, static_cast<WPARAM>(nSelect), 0)); }
+    int SetCurSel(int nSelect)
+    {
+        return static_cast<int>(::SendMessageA(m_hWnd, CB_SETCURSEL, static_cast<WPARAM>(nSelect), 0));
+    }
     int AddString(LPCSTR lpszString)
     {
         return static_cast<int>(::SendMessageA(m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString)));
@@ -134,7 +137,8 @@ public:
     }
     int SetItemData(int nIndex, DWORD_PTR dwItemData)
     {
-        return static_cast<int>(::SendMessageA(m_hWnd, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), static_cast<LPARAM>(dwItemData)));
+        return static_cast<int>(
+            ::SendMessageA(m_hWnd, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), static_cast<LPARAM>(dwItemData)));
     }
     void ResetContent() { ::SendMessageA(m_hWnd, CB_RESETCONTENT, 0, 0); }
 };
@@ -181,10 +185,7 @@ public:
 
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
     // Moves the focus to a control as Tab does, default button included.
-    void GotoDlgCtrl(CWnd* pWndCtrl)
-    {
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->m_hWnd), TRUE);
-    }
+    void GotoDlgCtrl(CWnd* pWndCtrl) { SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->m_hWnd), TRUE); }
     // Sends the CB_ADDSTRING records of a DLGINIT resource.
     BOOL ExecuteDlgInit(LPCSTR lpszResourceName);
 
@@ -285,10 +286,7 @@ public:
 class CDataExchange
 {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
-        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
-    {
-    }
+    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
 
     // The control's window; null when the dialog has no such control.
     HWND PrepareCtrl(int nIDC);

@@ -14,7 +14,9 @@ std::string ModulePath(HINSTANCE module)
     {
         const DWORD length = ::GetModuleFileNameA(module, &path[0], static_cast<DWORD>(path.size()));
         if (length == 0)
+        {
             return std::string();
+        }
         if (length < path.size())
         {
             path.resize(length);
@@ -31,7 +33,9 @@ std::string BaseNameWithoutExtension(const std::string& path)
     std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
     const size_t dot = name.find_last_of('.');
     if (dot != std::string::npos)
+    {
         name.erase(dot);
+    }
     return name;
 }
 
@@ -49,14 +53,18 @@ END_MESSAGE_MAP()
 CWinApp::CWinApp(LPCSTR lpszAppName)
 {
     if (lpszAppName != nullptr)
+    {
         m_givenAppName = lpszAppName;
+    }
     currentApplication = this;
 }
 
 CWinApp::~CWinApp()
 {
     if (currentApplication == this)
+    {
         currentApplication = nullptr;
+    }
 }
 
 void CWinApp::InitializeFromModule(HINSTANCE hInstance)
@@ -68,9 +76,13 @@ void CWinApp::InitializeFromModule(HINSTANCE hInstance)
     // else the executable's base name.
     m_appName = m_givenAppName;
     if (m_appName.empty())
+    {
         m_appName = StringResource(hInstance, AFX_IDS_APP_TITLE);
+    }
     if (m_appName.empty())
+    {
         m_appName = BaseNameWithoutExtension(modulePath);
+    }
 
     const size_t dot = modulePath.find_last_of('.');
     const size_t separator = modulePath.find_last_of("\\/:");
@@ -106,7 +118,9 @@ CWnd* AfxGetMainWnd()
 HINSTANCE AfxGetInstanceHandle()
 {
     if (currentApplication != nullptr && currentApplication->m_hInstance != nullptr)
+    {
         return currentApplication->m_hInstance;
+    }
     return ::GetModuleHandleA(nullptr);
 }
 
@@ -125,7 +139,9 @@ BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     CWinApp* application = AfxGetApp();
     if (application == nullptr)
+    {
         return FALSE;
+    }
     application->InitializeFromModule(hInstance);
     return TRUE;
 }
@@ -134,7 +150,9 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
 {
     CWinApp* application = AfxGetApp();
     if (application == nullptr || !AfxWinInit(hInstance, hPrevInstance, lpCmdLine, nCmdShow))
+    {
         return -1;
+    }
     // A dialog-based program runs its dialog inside InitInstance and returns
     // FALSE; the layer has no message loop of its own to run after it.
     application->InitInstance();

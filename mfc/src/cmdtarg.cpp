@@ -20,11 +20,17 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(UINT message, UINT nCode, U
         for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->pfn != nullptr; ++entry)
         {
             if (entry->nMessage != message)
+            {
                 continue;
+            }
             if (message != WM_COMMAND)
+            {
                 return entry;
+            }
             if (entry->nCode == nCode && entry->nID <= nID && nID <= entry->nLastID)
+            {
                 return entry;
+            }
         }
     }
     return nullptr;
@@ -34,7 +40,9 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode)
 {
     const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(WM_COMMAND, static_cast<UINT>(nCode), nID);
     if (entry == nullptr)
+    {
         return FALSE;
+    }
     entry->pfn(this, 0, 0);
     return TRUE;
 }

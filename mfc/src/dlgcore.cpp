@@ -38,11 +38,15 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
 HWND CDialog::ParentWindowHandle() const
 {
     if (m_pParentWnd != nullptr)
+    {
         return m_pParentWnd->m_hWnd;
+    }
     // Like the framework: an unowned dialog is owned by the main window.
     CWnd* mainWindow = AfxGetMainWnd();
     if (mainWindow != nullptr && mainWindow != this && mainWindow->m_hWnd != nullptr)
+    {
         return mainWindow->m_hWnd;
+    }
     return nullptr;
 }
 
@@ -60,12 +64,18 @@ INT_PTR CDialog::DoModal()
 INT_PTR CALLBACK CDialog::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_INITDIALOG || CWnd::FromHandlePermanent(hDlg) != nullptr)
+    {
         return FALSE;
+    }
     CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
     if (dialog == nullptr || !dialog->SubclassWindow(hDlg))
+    {
         return FALSE;
+    }
     if (!AfxWndProc(hDlg, message, wParam, lParam))
+    {
         return FALSE;
+    }
     return FocusFirstTabStop(hDlg) ? FALSE : TRUE;
 }
 
@@ -76,7 +86,9 @@ bool CDialog::FocusFirstTabStop(HWND hDlg)
 {
     HWND first = ::GetNextDlgTabItem(hDlg, nullptr, FALSE);
     if (first == nullptr)
+    {
         return false;
+    }
     ::SendMessageA(hDlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
     return true;
 }
@@ -98,11 +110,15 @@ BOOL CDialog::ExecuteDlgInit(LPCSTR lpszResourceName)
     HINSTANCE module = AfxFindResourceHandle(lpszResourceName, DialogInitResourceType);
     HRSRC resource = ::FindResourceA(module, lpszResourceName, DialogInitResourceType);
     if (resource == nullptr)
+    {
         return TRUE;  // no initialisation data is not an error
+    }
     HGLOBAL loaded = ::LoadResource(module, resource);
     const BYTE* data = loaded != nullptr ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
     if (data == nullptr)
+    {
         return FALSE;
+    }
     const DWORD size = ::SizeofResource(module, resource);
 
     // Records: control id (WORD), message (WORD), data length (DWORD), data;
@@ -112,20 +128,26 @@ BOOL CDialog::ExecuteDlgInit(LPCSTR lpszResourceName)
     while (offset + sizeof(WORD) <= size && ReadWord(data + offset) != 0)
     {
         if (offset + recordHeaderSize > size)
+        {
             return FALSE;
+        }
         const WORD controlId = ReadWord(data + offset);
         const WORD storedMessage = ReadWord(data + offset + 2);
         const DWORD length = ReadDword(data + offset + 4);
         offset += recordHeaderSize;
         if (length > size - offset)
+        {
             return FALSE;
+        }
         // The text must end inside the record, or the control would read past it.
         if (storedMessage == StoredComboBoxAddString && length > 0 && data[offset + length - 1] == '\0')
         {
-            const LRESULT added = ::SendDlgItemMessageA(m_hWnd, controlId, CB_ADDSTRING, 0,
-                                                        reinterpret_cast<LPARAM>(data + offset));
+            const LRESULT added =
+                ::SendDlgItemMessageA(m_hWnd, controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(data + offset));
             if (added == CB_ERR || added == CB_ERRSPACE)
+            {
                 return FALSE;
+            }
         }
         offset += length;
     }
@@ -135,7 +157,9 @@ BOOL CDialog::ExecuteDlgInit(LPCSTR lpszResourceName)
 void CDialog::OnOK()
 {
     if (!UpdateData(TRUE))
+    {
         return;
+    }
     EndDialog(IDOK);
 }
 
@@ -147,10 +171,14 @@ void CDialog::OnCancel()
 BOOL CDialog::OnCmdMsg(UINT nID, int nCode)
 {
     if (CWnd::OnCmdMsg(nID, nCode))
+    {
         return TRUE;
+    }
     // Commands no dialog handler takes go to the application last.
     if (nCode != CN_COMMAND || nID == 0 || nID >= 0xF000)
+    {
         return FALSE;
+    }
     CWinApp* application = AfxGetApp();
     return application != nullptr && application->OnCmdMsg(nID, nCode);
 }

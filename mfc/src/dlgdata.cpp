@@ -9,17 +9,23 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
     // A control object is attached once, on the first exchange.
     if (rControl.m_hWnd != nullptr)
+    {
         return;
+    }
     HWND control = pDX->PrepareCtrl(nIDC);
     if (control != nullptr)
+    {
         rControl.SubclassWindow(control);
+    }
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 {
     HWND control = pDX->PrepareCtrl(nIDC);
     if (control == nullptr)
+    {
         return;
+    }
     if (pDX->m_bSaveAndValidate)
     {
         AfxGetWindowText(control, value);
@@ -29,7 +35,9 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     CString current;
     AfxGetWindowText(control, current);
     if (current != value)
+    {
         ::SetWindowTextA(control, value);
+    }
 }
 
 namespace
@@ -52,20 +60,30 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value)
 {
     HWND first = pDX->PrepareCtrl(nIDC);
     if (first == nullptr)
+    {
         return;
+    }
     if (pDX->m_bSaveAndValidate)
+    {
         value = -1;
+    }
     int index = 0;
     for (HWND control = first; control != nullptr; control = ::GetWindow(control, GW_HWNDNEXT))
     {
         if (control != first && StartsGroup(control))
+        {
             break;
+        }
         if (!IsRadioButton(control))
+        {
             continue;
+        }
         if (pDX->m_bSaveAndValidate)
         {
             if (::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            {
                 value = index;
+            }
         }
         else
         {

@@ -20,10 +20,14 @@ FileNameFunction CommonDialogFunction(LPCSTR name)
         wchar_t systemFolder[MAX_PATH];
         const UINT length = ::GetSystemDirectoryW(systemFolder, MAX_PATH);
         if (length == 0 || length >= MAX_PATH)
+        {
             return nullptr;
+        }
         library = ::LoadLibraryW(CStringW(systemFolder) + L"\\comdlg32.dll");
         if (library == nullptr)
+        {
             return nullptr;
+        }
     }
     return reinterpret_cast<FileNameFunction>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
 }
@@ -36,7 +40,9 @@ std::vector<wchar_t> AfxConvertFilter(LPCSTR lpszFilter)
     for (wchar_t& character : filter)
     {
         if (character == L'|')
+        {
             character = L'\0';
+        }
     }
     // The common dialog wants the list ended by two NULs.
     filter.push_back(L'\0');
@@ -51,7 +57,8 @@ CFileDialog::CFileDialog(BOOL, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwF
       m_fileName(MaximumPathLength, L'\0')
 {
     const CStringW fileName(lpszFileName);
-    std::copy(static_cast<LPCWSTR>(fileName), static_cast<LPCWSTR>(fileName) + fileName.GetLength(), m_fileName.begin());
+    std::copy(static_cast<LPCWSTR>(fileName), static_cast<LPCWSTR>(fileName) + fileName.GetLength(),
+              m_fileName.begin());
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.hInstance = AfxGetInstanceHandle();
     m_ofn.lpstrFile = m_fileName.data();
@@ -68,6 +75,8 @@ INT_PTR CFileDialog::DoModal()
     m_ofn.hwndOwner = owner != nullptr ? owner->m_hWnd : nullptr;
     const FileNameFunction showDialog = CommonDialogFunction("GetOpenFileNameW");
     if (showDialog == nullptr)
+    {
         return IDCANCEL;
+    }
     return showDialog(&m_ofn) ? IDOK : IDCANCEL;
 }

@@ -7,11 +7,15 @@
 CString::CString(LPCWSTR text)
 {
     if (text == nullptr || text[0] == L'\0')
+    {
         return;
+    }
     // No best fit: a look-alike letter could name another file.
     const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1)
+    {
         return;
+    }
     m_text.resize(static_cast<size_t>(size));
     ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &m_text[0], size, nullptr, nullptr);
     m_text.resize(static_cast<size_t>(size) - 1);
@@ -25,10 +29,14 @@ CStringW::CStringW(LPCWSTR text)
 CStringW::CStringW(LPCSTR text)
 {
     if (text == nullptr || text[0] == '\0')
+    {
         return;
+    }
     const int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (size <= 1)
+    {
         return;
+    }
     m_text.resize(static_cast<size_t>(size));
     ::MultiByteToWideChar(CP_ACP, 0, text, -1, m_text.data(), size);
 }
@@ -36,10 +44,14 @@ CStringW::CStringW(LPCSTR text)
 CStringW& CStringW::operator+=(LPCWSTR text)
 {
     if (text == nullptr)
+    {
         return *this;
+    }
     m_text.pop_back();
     while (*text != L'\0')
+    {
         m_text.push_back(*text++);
+    }
     m_text.push_back(L'\0');
     return *this;
 }
@@ -68,13 +80,17 @@ void CString::Format(LPCSTR format, ...)
 LPSTR CString::GetBuffer(int minimumLength)
 {
     if (minimumLength > GetLength())
+    {
         m_text.resize(static_cast<size_t>(minimumLength));
+    }
     return &m_text[0];
 }
 
 void CString::ReleaseBuffer(int newLength)
 {
     if (newLength < 0)
+    {
         newLength = static_cast<int>(std::char_traits<char>::length(m_text.c_str()));
+    }
     m_text.resize(static_cast<size_t>(newLength));
 }

@@ -37,7 +37,7 @@ bool FitsItsField(const Identity& identity, const StringField& field)
     return !text || text->size() <= field.capacity;
 }
 
-} // namespace
+}  // namespace
 
 std::uint8_t ByteAt(const std::uint8_t* image128, std::size_t offset)
 {
@@ -193,4 +193,4 @@ std::optional<Image> Encode(const Identity& identity)
     return image;
 }
 
-} // namespace Family0Image
+}  // namespace Family0Image

@@ -42,10 +42,10 @@ constexpr std::size_t MaxCharacterCount = 126;
 
 struct StringField
 {
-    const char* label;         // as Kelvra lists it; the characters follow directly
-    std::uint16_t presenceBit; // mask in the header word
-    std::size_t wordOffset;    // the length byte is the low byte of this word
-    std::size_t capacity;      // characters that fit before the next field or the image end
+    const char* label;          // as Kelvra lists it; the characters follow directly
+    std::uint16_t presenceBit;  // mask in the header word
+    std::size_t wordOffset;     // the length byte is the low byte of this word
+    std::size_t capacity;       // characters that fit before the next field or the image end
 };
 
 // Rows in the order Kelvra lists them, which is neither the order of the
@@ -111,7 +111,7 @@ struct Identity
 {
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
-    std::optional<std::string> product; // absent: presence bit clear
+    std::optional<std::string> product;  // absent: presence bit clear
     std::optional<std::string> manufacturer;
     std::optional<std::string> serialNumber;
 };
@@ -124,4 +124,4 @@ const std::optional<std::string>& StringFor(const Identity& identity, const Stri
 // byte zero. Nothing when a string is longer than its field's capacity.
 std::optional<Image> Encode(const Identity& identity);
 
-} // namespace Family0Image
+}  // namespace Family0Image

@@ -50,7 +50,7 @@ bool AllDecimalDigits(const std::string& text)
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-} // namespace
+}  // namespace
 
 Result<Form> ParseStart(const std::string& text)
 {
@@ -137,4 +137,4 @@ Result<std::vector<std::string>> Consecutive(const std::string& startText, std::
     return Result<std::vector<std::string>>::Success(std::move(serials));
 }
 
-} // namespace SerialSeries
+}  // namespace SerialSeries

@@ -50,4 +50,4 @@ std::optional<std::uint64_t> NumberOf(const Form& form, const std::string& seria
 // digits, and a count whose last number would need more digits than start.
 Result<std::vector<std::string>> Consecutive(const std::string& start, std::uint64_t count);
 
-} // namespace SerialSeries
+}  // namespace SerialSeries

@@ -28,10 +28,14 @@ template <class Call> double NanosecondsPerCall(Call call)
     const auto start = std::chrono::steady_clock::now();
     int sum = 0;
     for (int index = 0; index < Calls; ++index)
+    {
         sum += call(static_cast<Word>(index));
+    }
     const std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
     if (sum == 1)
+    {
         std::puts("");
+    }
     return elapsed.count() / Calls;
 }
 }  // namespace

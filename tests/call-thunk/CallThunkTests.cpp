@@ -18,66 +18,67 @@ struct Registers
     std::uint32_t ebx, esi, edi, ebp, esp;
 };
 
-extern "C" {
-// Kept outside the stack, so CallProbe finds its way back however the call left esp.
-Registers probeBefore, probeAfter;
-std::uint32_t probeSavedStack, probeArgumentBytes;
-
-// Calls function with count words, either through the thunk or the way compiled code calls a
-// cdecl pointer, and records the registers just before and just after. ebx, esi, edi and ebp
-// carry marked values across the call.
-__attribute__((naked)) int CallProbe(const void*, const std::uint32_t*, std::uint32_t, int)
+extern "C"
 {
-    asm("pushl %ebp\n\t"
-        "pushl %ebx\n\t"
-        "pushl %esi\n\t"
-        "pushl %edi\n\t"
-        "movl %esp, probeSavedStack\n\t"
-        "movl 20(%esp), %eax\n\t"        // function
-        "movl 24(%esp), %edx\n\t"        // words
-        "movl 28(%esp), %ecx\n\t"        // count
-        "leal 0(,%ecx,4), %ebx\n\t"
-        "movl %ebx, probeArgumentBytes\n\t"
-        "cmpl $0, 32(%esp)\n\t"          // through the thunk? The moves below keep the flags.
-        "movl $0x0B0B0B0B, %ebx\n\t"
-        "movl $0x51515151, %esi\n\t"
-        "movl $0xD1D1D1D1, %edi\n\t"
-        "movl $0xBBBBBBBB, %ebp\n\t"
-        "movl %ebx, probeBefore\n\t"
-        "movl %esi, probeBefore+4\n\t"
-        "movl %edi, probeBefore+8\n\t"
-        "movl %ebp, probeBefore+12\n\t"
-        "movl %esp, probeBefore+16\n\t"
-        "jne 3f\n\t"
-        "testl %ecx, %ecx\n\t"           // plain cdecl: push, call, the caller removes the words
-        "jz 2f\n"
-        "1:\n\t"
-        "pushl -4(%edx,%ecx,4)\n\t"
-        "decl %ecx\n\t"
-        "jnz 1b\n"
-        "2:\n\t"
-        "call *%eax\n\t"
-        "addl probeArgumentBytes, %esp\n\t"
-        "jmp 4f\n"
-        "3:\n\t"
-        "pushl %ecx\n\t"
-        "pushl %edx\n\t"
-        "pushl %eax\n\t"
-        "call CallWithArgumentWords\n\t"
-        "addl $12, %esp\n"
-        "4:\n\t"
-        "movl %ebx, probeAfter\n\t"
-        "movl %esi, probeAfter+4\n\t"
-        "movl %edi, probeAfter+8\n\t"
-        "movl %ebp, probeAfter+12\n\t"
-        "movl %esp, probeAfter+16\n\t"
-        "movl probeSavedStack, %esp\n\t"
-        "popl %edi\n\t"
-        "popl %esi\n\t"
-        "popl %ebx\n\t"
-        "popl %ebp\n\t"
-        "ret\n");
-}
+    // Kept outside the stack, so CallProbe finds its way back however the call left esp.
+    Registers probeBefore, probeAfter;
+    std::uint32_t probeSavedStack, probeArgumentBytes;
+
+    // Calls function with count words, either through the thunk or the way compiled code calls a
+    // cdecl pointer, and records the registers just before and just after. ebx, esi, edi and ebp
+    // carry marked values across the call.
+    __attribute__((naked)) int CallProbe(const void*, const std::uint32_t*, std::uint32_t, int)
+    {
+        asm("pushl %ebp\n\t"
+            "pushl %ebx\n\t"
+            "pushl %esi\n\t"
+            "pushl %edi\n\t"
+            "movl %esp, probeSavedStack\n\t"
+            "movl 20(%esp), %eax\n\t"  // function
+            "movl 24(%esp), %edx\n\t"  // words
+            "movl 28(%esp), %ecx\n\t"  // count
+            "leal 0(,%ecx,4), %ebx\n\t"
+            "movl %ebx, probeArgumentBytes\n\t"
+            "cmpl $0, 32(%esp)\n\t"  // through the thunk? The moves below keep the flags.
+            "movl $0x0B0B0B0B, %ebx\n\t"
+            "movl $0x51515151, %esi\n\t"
+            "movl $0xD1D1D1D1, %edi\n\t"
+            "movl $0xBBBBBBBB, %ebp\n\t"
+            "movl %ebx, probeBefore\n\t"
+            "movl %esi, probeBefore+4\n\t"
+            "movl %edi, probeBefore+8\n\t"
+            "movl %ebp, probeBefore+12\n\t"
+            "movl %esp, probeBefore+16\n\t"
+            "jne 3f\n\t"
+            "testl %ecx, %ecx\n\t"  // plain cdecl: push, call, the caller removes the words
+            "jz 2f\n"
+            "1:\n\t"
+            "pushl -4(%edx,%ecx,4)\n\t"
+            "decl %ecx\n\t"
+            "jnz 1b\n"
+            "2:\n\t"
+            "call *%eax\n\t"
+            "addl probeArgumentBytes, %esp\n\t"
+            "jmp 4f\n"
+            "3:\n\t"
+            "pushl %ecx\n\t"
+            "pushl %edx\n\t"
+            "pushl %eax\n\t"
+            "call CallWithArgumentWords\n\t"
+            "addl $12, %esp\n"
+            "4:\n\t"
+            "movl %ebx, probeAfter\n\t"
+            "movl %esi, probeAfter+4\n\t"
+            "movl %edi, probeAfter+8\n\t"
+            "movl %ebp, probeAfter+12\n\t"
+            "movl %esp, probeAfter+16\n\t"
+            "movl probeSavedStack, %esp\n\t"
+            "popl %edi\n\t"
+            "popl %esi\n\t"
+            "popl %ebx\n\t"
+            "popl %ebp\n\t"
+            "ret\n");
+    }
 }
 
 namespace
@@ -142,7 +143,9 @@ std::vector<Callee> AllCallees()
     for (auto&& some : {CalleesWith(std::make_index_sequence<0>()), CalleesWith(std::make_index_sequence<2>()),
                         CalleesWith(std::make_index_sequence<4>()), CalleesWith(std::make_index_sequence<6>()),
                         CalleesWith(std::make_index_sequence<12>())})
+    {
         callees.insert(callees.end(), some.begin(), some.end());
+    }
     return callees;
 }
 
@@ -150,7 +153,9 @@ std::vector<std::uint32_t> DistinctWords(std::uint32_t count)
 {
     std::vector<std::uint32_t> words;
     for (std::uint32_t index = 0; index < count; ++index)
+    {
         words.push_back(0xC0DE0001u + 0x00010101u * index);
+    }
     return words;
 }
 
@@ -163,11 +168,15 @@ std::vector<std::uint32_t> DistinctWords(std::uint32_t count)
     for (int index = 0; index < 5; ++index)
     {
         if (before[index] != after[index])
+        {
             changes += std::string(" ") + names[index] + " moved by " +
                        std::to_string(static_cast<std::int32_t>(after[index] - before[index]));
+        }
     }
     if (changes.empty())
+    {
         return ::testing::AssertionSuccess();
+    }
     return ::testing::AssertionFailure() << "after the call:" << changes;
 }
 

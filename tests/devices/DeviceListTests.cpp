@@ -20,7 +20,9 @@ protected:
     void Start(const char* vid = nullptr, const char* pid = nullptr)
     {
         if (vid != nullptr)
+        {
             Settings(vid, pid);
+        }
         dialog.DevicePlatform = &platform;
         harness = std::make_unique<DialogHarness>(dialog);
     }
@@ -76,8 +78,8 @@ TEST_F(DeviceListTest, InterfacesThatCannotBeReadAreSkippedWithoutLeaks)
     noOpen.openFails = true;
     FakeInterface noAttributes = FakeDevice(0xA1B2, 0x0C3D);
     noAttributes.attributesFail = true;
-    platform.interfaces = {noDetail, FakeDevice(0x1111, 0x2222), noSize, noBuffer, noOpen, noAttributes,
-                           FakeDevice(0xA1B2, 0x0C3D)};
+    platform.interfaces = {noDetail,     FakeDevice(0x1111, 0x2222), noSize, noBuffer, noOpen,
+                           noAttributes, FakeDevice(0xA1B2, 0x0C3D)};
 
     EXPECT_EQ(EnumerateHidDevices(0, nullptr, platform), 2);
     DeviceKey keys[3] = {0xDEAD, 0xDEAD, 0xDEAD};
@@ -130,9 +132,12 @@ TEST_F(DeviceListTest, DeviceArrivingBetweenPassesDoesNotFitAndStopsTheFill)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0001), FakeDevice(0xA1B2, 0x0002)};
     // After the counting pass a new device appears first in the order.
-    platform.afterPass = [this](int passes) {
+    platform.afterPass = [this](int passes)
+    {
         if (passes == 1)
+        {
             platform.interfaces.insert(platform.interfaces.begin(), FakeDevice(0xA1B2, 0x0001));
+        }
     };
     Start("a1b2", "0001");
 
@@ -144,9 +149,12 @@ TEST_F(DeviceListTest, DeviceArrivingBetweenPassesDoesNotFitAndStopsTheFill)
 TEST_F(DeviceListTest, DeviceLeavingBetweenPassesLeavesOnlyTheStoredKeys)
 {
     platform.interfaces = {FakeDevice(0xA1B2, 0x0001), FakeDevice(0xA1B2, 0x0002), FakeDevice(0xA1B2, 0x0001)};
-    platform.afterPass = [this](int passes) {
+    platform.afterPass = [this](int passes)
+    {
         if (passes == 1)
+        {
             platform.interfaces.erase(platform.interfaces.begin());
+        }
     };
     Start("a1b2", "0001");
 

@@ -13,7 +13,9 @@ void FakeHidPlatform::GetHidGuid(GUID* hidGuid)
 HDEVINFO FakeHidPlatform::GetClassDevs(const GUID*, PCSTR, HWND, DWORD flags)
 {
     if (flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
+    {
         return INVALID_HANDLE_VALUE;
+    }
     m_insidePass = true;
     m_snapshot = interfaces;
     return reinterpret_cast<HDEVINFO>(static_cast<INT_PTR>(0x5E7));
@@ -23,7 +25,9 @@ BOOL FakeHidPlatform::EnumDeviceInterfaces(HDEVINFO, PSP_DEVINFO_DATA, const GUI
                                            PSP_DEVICE_INTERFACE_DATA interfaceData)
 {
     if (index >= m_snapshot.size() || interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA))
+    {
         return FALSE;
+    }
     m_currentInterface = index;
     interfaceData->Reserved = index;
     return TRUE;
@@ -38,11 +42,17 @@ BOOL FakeHidPlatform::GetDeviceInterfaceDetail(HDEVINFO, PSP_DEVICE_INTERFACE_DA
     const std::string path = PathOf(index);
     const DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
     if (requiredSize != nullptr)
+    {
         *requiredSize = device.reportsNoDetailSize ? 0 : needed;
+    }
     if (detail == nullptr || detailSize < needed || device.detailFails)
+    {
         return FALSE;
+    }
     if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
+    {
         return FALSE;
+    }
     std::memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
     return TRUE;
 }
@@ -52,7 +62,9 @@ BOOL FakeHidPlatform::DestroyDeviceInfoList(HDEVINFO)
     m_insidePass = false;
     ++passesEnded;
     if (afterPass)
+    {
         afterPass(passesEnded);
+    }
     return TRUE;
 }
 
@@ -61,10 +73,14 @@ HANDLE FakeHidPlatform::CreateDeviceFile(LPCSTR path, DWORD access, DWORD shareM
 {
     const size_t index = m_currentInterface;
     if (path != PathOf(index) || m_snapshot.at(index).openFails)
+    {
         return INVALID_HANDLE_VALUE;
+    }
     if (access != (GENERIC_READ | GENERIC_WRITE) || shareMode != (FILE_SHARE_READ | FILE_SHARE_WRITE) ||
         creation != OPEN_EXISTING || flags != FILE_FLAG_OVERLAPPED)
+    {
         return INVALID_HANDLE_VALUE;
+    }
     ++openHandles;
     return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1000 + index));
 }
@@ -84,7 +100,9 @@ BOOLEAN FakeHidPlatform::GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attribute
 {
     const size_t index = static_cast<size_t>(reinterpret_cast<INT_PTR>(device) - 0x1000);
     if (index >= m_snapshot.size() || attributes->Size != sizeof(HIDD_ATTRIBUTES) || m_snapshot[index].attributesFail)
+    {
         return FALSE;
+    }
     attributes->VendorID = m_snapshot[index].vendor;
     attributes->ProductID = m_snapshot[index].product;
     return TRUE;
@@ -94,7 +112,9 @@ void* FakeHidPlatform::Allocate(std::size_t size)
 {
     const bool fails = m_insidePass ? m_snapshot.at(m_currentInterface).detailAllocationFails : keyArrayAllocationFails;
     if (fails)
+    {
         return nullptr;
+    }
     ++liveAllocations;
     return std::malloc(size == 0 ? 1 : size);
 }
@@ -102,7 +122,9 @@ void* FakeHidPlatform::Allocate(std::size_t size)
 void FakeHidPlatform::Free(void* block)
 {
     if (block != nullptr)
+    {
         --liveAllocations;
+    }
     std::free(block);
 }
 
@@ -111,7 +133,9 @@ HDEVNOTIFY FakeHidPlatform::RegisterNotification(HANDLE, LPVOID filter, DWORD fl
     std::memcpy(&lastFilter, filter, sizeof lastFilter);
     lastRegistrationFlags = flags;
     if (registrationFails)
+    {
         return nullptr;
+    }
     ++registrations;
     return reinterpret_cast<HDEVNOTIFY>(static_cast<INT_PTR>(0xD0));
 }

@@ -54,8 +54,8 @@ public:
                                   PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD detailSize, PDWORD requiredSize,
                                   PSP_DEVINFO_DATA device) override;
     BOOL DestroyDeviceInfoList(HDEVINFO set) override;
-    HANDLE CreateDeviceFile(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
-                            DWORD creation, DWORD flags, HANDLE templateFile) override;
+    HANDLE CreateDeviceFile(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security, DWORD creation,
+                            DWORD flags, HANDLE templateFile) override;
     BOOL CloseHandle(HANDLE handle) override;
     BOOLEAN GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) override;
     void* Allocate(std::size_t size) override;

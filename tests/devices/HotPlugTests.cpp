@@ -30,7 +30,8 @@ protected:
     // Sends the notification; true when it rebuilt the list (each rebuild is two passes).
     bool Notify(DialogHarness& harness, WPARAM event, const void* record)
     {
-        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(KelvraText::WriteSuccess));
+        SendMessageA(harness.Control(IDC_MESSAGES), LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(KelvraText::WriteSuccess));
         const int passesBefore = platform.passesEnded;
         SendMessageA(harness.Window(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
         harness.Pump();
@@ -87,7 +88,9 @@ TEST_F(HotPlugTest, OtherEventsTypesClassesAndNoRecordChangeNothing)
     const auto hid = InterfaceRecord(dialog.HidClassGuid);
 
     for (WPARAM event : {WPARAM{DBT_DEVNODES_CHANGED}, WPARAM{DBT_DEVICEQUERYREMOVE}, WPARAM{DBT_DEVICEREMOVEPENDING}})
+    {
         EXPECT_FALSE(Notify(harness, event, &hid)) << event;
+    }
 
     DEV_BROADCAST_HDR volume = {};
     volume.dbch_size = sizeof volume;

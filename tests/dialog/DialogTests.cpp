@@ -35,7 +35,9 @@ TEST_F(DialogTest, StartsWithFamilyAHiddenSizeControlsAndFocusOnExit)
     EXPECT_EQ(dialog.DriverLibrary, nullptr);
     EXPECT_FALSE(dialog.BusyFlag);
     for (BYTE value : dialog.ImageBuffer)
+    {
         ASSERT_EQ(value, 0);
+    }
 }
 
 TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
@@ -70,15 +72,19 @@ TEST_F(DialogTest, TemplateHasItsControlsStylesAndOrder)
         // Combo boxes create an edit child of their own, which is not a sibling.
         char className[32] = {};
         GetClassNameA(child, className, sizeof className);
-        EXPECT_EQ(GetDlgCtrlID(child) == 0xFFFF ? -1 : static_cast<int>(static_cast<short>(GetDlgCtrlID(child))), expected.id);
+        EXPECT_EQ(GetDlgCtrlID(child) == 0xFFFF ? -1 : static_cast<int>(static_cast<short>(GetDlgCtrlID(child))),
+                  expected.id);
         EXPECT_STREQ(expected.className, className) << expected.id;
         LONG style = GetWindowLongA(child, GWL_STYLE);
         // The focused Exit button is the default one; that is Windows' doing, not the template's.
         if (expected.id == IDCANCEL && (style & 0xF) == BS_DEFPUSHBUTTON)
+        {
             style = (style & ~0xF) | BS_PUSHBUTTON;
+        }
         // The initial hide of the size controls clears WS_VISIBLE; everything else is as the template.
-        const LONG templateStyle = expected.style | WS_CHILD |
-                                   ((expected.id == IDC_EEPROM_SIZE || expected.id == IDC_EEPROM_SIZE_LABEL) ? 0 : WS_VISIBLE);
+        const LONG templateStyle =
+            expected.style | WS_CHILD |
+            ((expected.id == IDC_EEPROM_SIZE || expected.id == IDC_EEPROM_SIZE_LABEL) ? 0 : WS_VISIBLE);
         // Controls turn their own border and scroll bar bits on and off, and a
         // checked radio button becomes a tab stop, so those bits are not compared.
         const bool isRadio = expected.style == BS_AUTORADIOBUTTON || expected.style == (BS_AUTORADIOBUTTON | WS_GROUP);
@@ -199,15 +205,18 @@ TEST_F(DialogTest, EscapeEndsTheDialog)
 
 TEST_F(DialogTest, EnterWithoutAFocusedPushButtonEndsThroughOk)
 {
-    const INT_PTR result = RunModalWhile(dialog, [](HWND window, DWORD thread) {
-        // Controls that differ from the fields: no handler ran to copy them.
-        SendMessageA(GetDlgItem(window, IDC_CHIP_A), BM_SETCHECK, BST_UNCHECKED, 0);
-        SendMessageA(GetDlgItem(window, IDC_CHIP_B), BM_SETCHECK, BST_CHECKED, 0);
-        SetWindowTextA(GetDlgItem(window, IDC_IMAGE_PATH), "C:\\typed.hex");
-        // Give the focus to the message list, as a click into it would.
-        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MESSAGES)), TRUE);
-        PressKeyInThread(thread, VK_RETURN);
-    });
+    const INT_PTR result = RunModalWhile(
+        dialog,
+        [](HWND window, DWORD thread)
+        {
+            // Controls that differ from the fields: no handler ran to copy them.
+            SendMessageA(GetDlgItem(window, IDC_CHIP_A), BM_SETCHECK, BST_UNCHECKED, 0);
+            SendMessageA(GetDlgItem(window, IDC_CHIP_B), BM_SETCHECK, BST_CHECKED, 0);
+            SetWindowTextA(GetDlgItem(window, IDC_IMAGE_PATH), "C:\\typed.hex");
+            // Give the focus to the message list, as a click into it would.
+            SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MESSAGES)), TRUE);
+            PressKeyInThread(thread, VK_RETURN);
+        });
     EXPECT_EQ(result, IDOK);
     // OnOK moved the controls into the fields before the dialog ended.
     EXPECT_EQ(dialog.ChipFamily, 1);

@@ -33,7 +33,9 @@ TEST(Settings, AreReadFromSectionKelvraInAnyCase)
     for (const auto& entry : cases)
     {
         if (entry.file != nullptr)
+        {
             folder.WriteFile(fileName, entry.file);
+        }
         CKelvraDlg dialog;
         DialogHarness harness(dialog);
         EXPECT_EQ(std::string(dialog.VidText), entry.vid) << (entry.file ? entry.file : "no file");

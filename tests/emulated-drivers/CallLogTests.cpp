@@ -9,18 +9,22 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
-class CallLogLines : public ::testing::Test {
+class CallLogLines : public ::testing::Test
+{
 protected:
     ScratchStateFolder state;
 };
 
-std::vector<std::string> Arguments(std::initializer_list<const char*> texts) {
+std::vector<std::string> Arguments(std::initializer_list<const char*> texts)
+{
     return std::vector<std::string>(texts.begin(), texts.end());
 }
 
-long long MicrosecondsNow() {
+long long MicrosecondsNow()
+{
     LARGE_INTEGER frequency;
     LARGE_INTEGER counter;
     QueryPerformanceFrequency(&frequency);
@@ -29,7 +33,8 @@ long long MicrosecondsNow() {
            counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
 }
 
-TEST_F(CallLogLines, Family0CallsAreLoggedInOrderWithEveryArgument) {
+TEST_F(CallLogLines, Family0CallsAreLoggedInOrderWithEveryArgument)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Write(5, 0xABCD1234), 1);
@@ -40,10 +45,13 @@ TEST_F(CallLogLines, Family0CallsAreLoggedInOrderWithEveryArgument) {
 
     const std::vector<LoggedCall> calls = ReadCallLog(state.Path());
     ASSERT_EQ(calls.size(), 5u);
-    for (const LoggedCall& call : calls) EXPECT_EQ(call.library, "VT_HIDA");
+    for (const LoggedCall& call : calls)
+    {
+        EXPECT_EQ(call.library, "VT_HIDA");
+    }
     EXPECT_EQ(calls[0].function, "StartDeviceDetection");
-    EXPECT_EQ(calls[0].arguments, Arguments({"0x1234", "0", "0", "0", "0", "0", "0", "0", "0",
-                                             "0", "0x845E", "0x845E0001"}));
+    EXPECT_EQ(calls[0].arguments,
+              Arguments({"0x1234", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0x845E", "0x845E0001"}));
     EXPECT_EQ(calls[0].result, 1);
     EXPECT_EQ(calls[1].function, "WriteEEPROM");
     EXPECT_EQ(calls[1].arguments, Arguments({"5", "0xABCD1234"}));
@@ -57,7 +65,8 @@ TEST_F(CallLogLines, Family0CallsAreLoggedInOrderWithEveryArgument) {
     EXPECT_EQ(calls[4].result, 1);
 }
 
-TEST_F(CallLogLines, BurnCallsAreLoggedInOrderWithEveryArgument) {
+TEST_F(CallLogLines, BurnCallsAreLoggedInOrderWithEveryArgument)
+{
     BurnDriver driver("VT_HIDC");
     std::vector<BYTE> image(1024, 0);
     EXPECT_EQ(driver.Burn(1, image.data(), 1024), 0);
@@ -86,15 +95,16 @@ TEST_F(CallLogLines, BurnCallsAreLoggedInOrderWithEveryArgument) {
 }
 
 // Tests and other processes read, and append to, the log while a library has a device open.
-TEST_F(CallLogLines, LogIsSharedWhileADeviceIsOpen) {
+TEST_F(CallLogLines, LogIsSharedWhileADeviceIsOpen)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Write(1, 0x1111), 1);
     EXPECT_EQ(ReadCallLog(state.Path()).size(), 2u);
 
     const HANDLE other = CreateFileA(state.FilePath("calls.log").c_str(), FILE_APPEND_DATA,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     const char line[] = "1 VT_HIDB rmDeviceClose -> 0\r\n";
     DWORD written = 0;
@@ -111,7 +121,8 @@ TEST_F(CallLogLines, LogIsSharedWhileADeviceIsOpen) {
     EXPECT_EQ(calls[4].function, "CloseDevice");
 }
 
-TEST_F(CallLogLines, TimestampIsTheEntryInMicroseconds) {
+TEST_F(CallLogLines, TimestampIsTheEntryInMicroseconds)
+{
     Family0Driver driver;
     const long long before = MicrosecondsNow();
     driver.Open(WineMouseKey);
@@ -126,7 +137,8 @@ TEST_F(CallLogLines, TimestampIsTheEntryInMicroseconds) {
     EXPECT_GE(calls[1].microseconds - calls[0].microseconds, 30000 - 1000);
 }
 
-TEST(StateFolderLocation, EnvironmentIsReadAtEachOpen) {
+TEST(StateFolderLocation, EnvironmentIsReadAtEachOpen)
+{
     const TemporaryFolder scratch;
     const std::string first = scratch.PathOf("first");
     const std::string second = scratch.PathOf("second\\nested");
@@ -143,13 +155,12 @@ TEST(StateFolderLocation, EnvironmentIsReadAtEachOpen) {
 
     EXPECT_EQ(ReadCallLog(first).size(), 3u);
     EXPECT_EQ(ReadCallLog(second).size(), 3u) << "missing folders are created, parents too";
-    EXPECT_NE(GetFileAttributesA((first + "\\VT_HIDA-845E0001.bin").c_str()),
-              INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA((second + "\\VT_HIDA-845E0001.bin").c_str()),
-              INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((first + "\\VT_HIDA-845E0001.bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((second + "\\VT_HIDA-845E0001.bin").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(StateFolderLocation, CallsWithoutAnOpenDeviceLogWhereTheEnvironmentPointsThen) {
+TEST(StateFolderLocation, CallsWithoutAnOpenDeviceLogWhereTheEnvironmentPointsThen)
+{
     const TemporaryFolder scratch;
     const std::string first = scratch.PathOf("first");
     const std::string second = scratch.PathOf("second");
@@ -166,7 +177,8 @@ TEST(StateFolderLocation, CallsWithoutAnOpenDeviceLogWhereTheEnvironmentPointsTh
     EXPECT_EQ(ReadCallLog(second).size(), 2u);
 }
 
-TEST(StateFolderLocation, DefaultsToKelvraEmulatorInTheTemporaryFolder) {
+TEST(StateFolderLocation, DefaultsToKelvraEmulatorInTheTemporaryFolder)
+{
     const TemporaryFolder scratch;
     const std::string& temporary = scratch.Path();
     char savedTmp[MAX_PATH] = {};
@@ -188,7 +200,8 @@ TEST(StateFolderLocation, DefaultsToKelvraEmulatorInTheTemporaryFolder) {
     EXPECT_EQ(calls[0].function, "rmDeviceClose");
 }
 
-TEST(CallLogReader, RejectsLinesOfAnotherShape) {
+TEST(CallLogReader, RejectsLinesOfAnotherShape)
+{
     LoggedCall call;
     EXPECT_FALSE(ParseCallLogLine("", call));
     EXPECT_FALSE(ParseCallLogLine("12 VT_HIDA WriteEEPROM 5 0x1234", call));
@@ -197,7 +210,8 @@ TEST(CallLogReader, RejectsLinesOfAnotherShape) {
     EXPECT_FALSE(ParseCallLogLine("12 VT_HIDA CloseDevice -> yes", call));
 }
 
-TEST(CallLogReader, MissingLogHasNoCallsAndAMalformedOneThrows) {
+TEST(CallLogReader, MissingLogHasNoCallsAndAMalformedOneThrows)
+{
     const TemporaryFolder folder;
     EXPECT_TRUE(ReadCallLog(folder.Path()).empty());
     folder.WriteFile("calls.log", "1 VT_HIDA CloseDevice -> 0\r\ntruncated line\r\n");

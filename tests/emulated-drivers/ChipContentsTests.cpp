@@ -8,30 +8,38 @@
 #include <utility>
 #include <vector>
 
-namespace {
+namespace
+{
 
-class ChipContents : public ::testing::Test {
+class ChipContents : public ::testing::Test
+{
 protected:
     ScratchStateFolder state;
 };
 
-std::vector<WORD> ReadAllWords(const Family0Driver& driver) {
+std::vector<WORD> ReadAllWords(const Family0Driver& driver)
+{
     std::vector<WORD> words(64, 0);
     for (DWORD index = 0; index < words.size(); ++index)
+    {
         EXPECT_NE(driver.Read(index, &words[index]), 0) << "word " << index;
+    }
     return words;
 }
 
-TEST_F(ChipContents, NewFamily0ChipReadsErased) {
+TEST_F(ChipContents, NewFamily0ChipReadsErased)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     EXPECT_EQ(ReadAllWords(driver), std::vector<WORD>(64, 0xFFFF));
     EXPECT_FALSE(state.HasFile("VT_HIDA-845E0001.bin")) << "reading must not create the chip file";
 }
 
-TEST_F(ChipContents, NewBurnChipsReadErased) {
-    for (const auto& [library, size] : {std::pair<const char*, DWORD>{"VT_HIDB", 256},
-                                        std::pair<const char*, DWORD>{"VT_HIDC", 2048}}) {
+TEST_F(ChipContents, NewBurnChipsReadErased)
+{
+    for (const auto& [library, size] :
+         {std::pair<const char*, DWORD>{"VT_HIDB", 256}, std::pair<const char*, DWORD>{"VT_HIDC", 2048}})
+    {
         BurnDriver driver(library);
         ASSERT_EQ(driver.Open(WineMouseKey), 1) << library;
         std::vector<BYTE> buffer(size, 0x00);
@@ -40,11 +48,14 @@ TEST_F(ChipContents, NewBurnChipsReadErased) {
     }
 }
 
-TEST_F(ChipContents, Family0WordsSurviveReloadAsLittleEndianFile) {
+TEST_F(ChipContents, Family0WordsSurviveReloadAsLittleEndianFile)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     for (DWORD index = 0; index < 64; ++index)
+    {
         ASSERT_EQ(driver.Write(index, 0x6700 + index), 1) << "word " << index;
+    }
     driver.Close();
 
     const std::vector<BYTE> file = state.FileBytes("VT_HIDA-845E0001.bin");
@@ -57,15 +68,20 @@ TEST_F(ChipContents, Family0WordsSurviveReloadAsLittleEndianFile) {
     driver.Library().Reload();
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     const std::vector<WORD> words = ReadAllWords(driver);
-    for (DWORD index = 0; index < 64; ++index) EXPECT_EQ(words[index], 0x6700 + index);
+    for (DWORD index = 0; index < 64; ++index)
+    {
+        EXPECT_EQ(words[index], 0x6700 + index);
+    }
 }
 
 // Kelvra may be ended, or crash, in the middle of a write: what it was told is written must be in
 // the file already.
-TEST_F(ChipContents, EveryWriteIsInTheFileWhenTheCallReturns) {
+TEST_F(ChipContents, EveryWriteIsInTheFileWhenTheCallReturns)
+{
     Family0Driver family0;
     ASSERT_EQ(family0.Open(WineMouseKey), 1);
-    for (DWORD index = 0; index < 64; index += 9) {
+    for (DWORD index = 0; index < 64; index += 9)
+    {
         ASSERT_EQ(family0.Write(index, 0x5100 + index), 1);
         const std::vector<BYTE> file = state.FileBytes("VT_HIDA-845E0001.bin");
         ASSERT_EQ(file.size(), 128u);
@@ -84,7 +100,8 @@ TEST_F(ChipContents, EveryWriteIsInTheFileWhenTheCallReturns) {
     EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin"), image);
 }
 
-TEST_F(ChipContents, FileOfAnotherSizeReadsAsTheChipAndTakesItsSizeAtTheFirstWrite) {
+TEST_F(ChipContents, FileOfAnotherSizeReadsAsTheChipAndTakesItsSizeAtTheFirstWrite)
+{
     std::vector<BYTE> longFile = PatternBytes(200);
     state.SetFileBytes("VT_HIDA-845E0001.bin", longFile);
     Family0Driver family0;
@@ -113,7 +130,8 @@ TEST_F(ChipContents, FileOfAnotherSizeReadsAsTheChipAndTakesItsSizeAtTheFirstWri
     EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin"), expected);
 }
 
-TEST_F(ChipContents, Family0KeepsOnlyTheLowHalfOfTheWordArgument) {
+TEST_F(ChipContents, Family0KeepsOnlyTheLowHalfOfTheWordArgument)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Write(5, 0xABCD1234), 1);
@@ -125,9 +143,11 @@ TEST_F(ChipContents, Family0KeepsOnlyTheLowHalfOfTheWordArgument) {
     EXPECT_EQ(neighbour, 0xFFFF);
 }
 
-TEST_F(ChipContents, BurnChipsSurviveReload) {
-    for (const auto& [library, size] : {std::pair<const char*, DWORD>{"VT_HIDB", 256},
-                                        std::pair<const char*, DWORD>{"VT_HIDC", 2048}}) {
+TEST_F(ChipContents, BurnChipsSurviveReload)
+{
+    for (const auto& [library, size] :
+         {std::pair<const char*, DWORD>{"VT_HIDB", 256}, std::pair<const char*, DWORD>{"VT_HIDC", 2048}})
+    {
         BurnDriver driver(library);
         ASSERT_EQ(driver.Open(WineMouseKey), 1) << library;
         std::vector<BYTE> image = PatternBytes(size);
@@ -143,7 +163,8 @@ TEST_F(ChipContents, BurnChipsSurviveReload) {
     }
 }
 
-TEST_F(ChipContents, EachDeviceKeyHasItsOwnChip) {
+TEST_F(ChipContents, EachDeviceKeyHasItsOwnChip)
+{
     state.SetSetting("Emulator", "AllDevicesPresent", "1");
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
@@ -161,7 +182,8 @@ TEST_F(ChipContents, EachDeviceKeyHasItsOwnChip) {
     EXPECT_EQ(word, 0x1111);
 }
 
-TEST_F(ChipContents, EachFamilyHasItsOwnChip) {
+TEST_F(ChipContents, EachFamilyHasItsOwnChip)
+{
     BurnDriver family1("VT_HIDB");
     ASSERT_EQ(family1.Open(WineMouseKey), 1);
     std::vector<BYTE> image = PatternBytes(256);
@@ -174,7 +196,8 @@ TEST_F(ChipContents, EachFamilyHasItsOwnChip) {
     EXPECT_EQ(readBack, std::vector<BYTE>(256, 0xFF));
 }
 
-TEST_F(ChipContents, SmallerTransferTouchesOnlyTheFirstBytes) {
+TEST_F(ChipContents, SmallerTransferTouchesOnlyTheFirstBytes)
+{
     BurnDriver driver("VT_HIDC");
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> image = PatternBytes(2048);
@@ -184,14 +207,23 @@ TEST_F(ChipContents, SmallerTransferTouchesOnlyTheFirstBytes) {
 
     std::vector<BYTE> readBack(2048 + 8, 0x5A);
     ASSERT_EQ(driver.Burn(0, readBack.data(), 1024), 1);
-    for (std::size_t index = 0; index < 16; ++index) EXPECT_EQ(readBack[index], 0xAA);
-    for (std::size_t index = 16; index < 1024; ++index) ASSERT_EQ(readBack[index], image[index]);
+    for (std::size_t index = 0; index < 16; ++index)
+    {
+        EXPECT_EQ(readBack[index], 0xAA);
+    }
+    for (std::size_t index = 16; index < 1024; ++index)
+    {
+        ASSERT_EQ(readBack[index], image[index]);
+    }
     for (std::size_t index = 1024; index < readBack.size(); ++index)
+    {
         ASSERT_EQ(readBack[index], 0x5A) << "read past the transfer at " << index;
+    }
     EXPECT_EQ(state.FileBytes("VT_HIDC-845E0001.bin").size(), 2048u);
 }
 
-TEST_F(ChipContents, TransfersOutsideTheChipFailAndChangeNothing) {
+TEST_F(ChipContents, TransfersOutsideTheChipFailAndChangeNothing)
+{
     Family0Driver family0;
     ASSERT_EQ(family0.Open(WineMouseKey), 1);
     WORD word = 0x5A5A;
@@ -216,7 +248,8 @@ TEST_F(ChipContents, TransfersOutsideTheChipFailAndChangeNothing) {
     EXPECT_EQ(family2.Burn(1, large.data(), 2048), 1);
 }
 
-TEST_F(ChipContents, Family2ChipSizeComesFromTheSettings) {
+TEST_F(ChipContents, Family2ChipSizeComesFromTheSettings)
+{
     state.SetSetting("VT_HIDC", "ChipSize", "512");
     BurnDriver driver("VT_HIDC");
     ASSERT_EQ(driver.Open(WineMouseKey), 1);

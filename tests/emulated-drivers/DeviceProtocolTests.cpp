@@ -6,14 +6,17 @@
 
 #include <vector>
 
-namespace {
+namespace
+{
 
-class DeviceProtocol : public ::testing::Test {
+class DeviceProtocol : public ::testing::Test
+{
 protected:
     ScratchStateFolder state;
 };
 
-TEST_F(DeviceProtocol, WineHidDevicesArePresent) {
+TEST_F(DeviceProtocol, WineHidDevicesArePresent)
+{
     Family0Driver family0;
     EXPECT_EQ(family0.Open(WineMouseKey), 1);
     BurnDriver family1("VT_HIDB");
@@ -22,7 +25,8 @@ TEST_F(DeviceProtocol, WineHidDevicesArePresent) {
 
 // Between operations Kelvra keeps the libraries loaded no longer, but whoever does must not keep
 // the chip or the log from others: tests reset and remove them.
-TEST_F(DeviceProtocol, CloseAndUnloadLetGoOfTheChipAndTheLog) {
+TEST_F(DeviceProtocol, CloseAndUnloadLetGoOfTheChipAndTheLog)
+{
     Family0Driver family0;
     ASSERT_EQ(family0.Open(WineMouseKey), 1);
     ASSERT_EQ(family0.Write(0, 0x1234), 1);
@@ -40,7 +44,8 @@ TEST_F(DeviceProtocol, CloseAndUnloadLetGoOfTheChipAndTheLog) {
     EXPECT_EQ(state.FileBytes("VT_HIDB-845E0001.bin"), image);
 }
 
-TEST_F(DeviceProtocol, AbsentDeviceOpensOnlyWhenAllDevicesCountAsPresent) {
+TEST_F(DeviceProtocol, AbsentDeviceOpensOnlyWhenAllDevicesCountAsPresent)
+{
     Family0Driver family0;
     BurnDriver family1("VT_HIDB");
     BurnDriver family2("VT_HIDC");
@@ -54,7 +59,8 @@ TEST_F(DeviceProtocol, AbsentDeviceOpensOnlyWhenAllDevicesCountAsPresent) {
     EXPECT_EQ(family2.Open(AbsentDeviceKey), 1);
 }
 
-TEST_F(DeviceProtocol, CallsWithoutAnOpenDeviceFail) {
+TEST_F(DeviceProtocol, CallsWithoutAnOpenDeviceFail)
+{
     Family0Driver family0;
     WORD word = 0;
     EXPECT_EQ(family0.Write(0, 0x1234), 0);
@@ -76,7 +82,8 @@ TEST_F(DeviceProtocol, CallsWithoutAnOpenDeviceFail) {
     EXPECT_FALSE(state.HasFile("VT_HIDC-845E0001.bin"));
 }
 
-TEST_F(DeviceProtocol, OpenReplacesTheOpenDeviceEvenWhenItFails) {
+TEST_F(DeviceProtocol, OpenReplacesTheOpenDeviceEvenWhenItFails)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Open(WineKeyboardKey), 1);
@@ -88,49 +95,46 @@ TEST_F(DeviceProtocol, OpenReplacesTheOpenDeviceEvenWhenItFails) {
     EXPECT_EQ(driver.Write(0, 0x3333), 0);
 }
 
-TEST_F(DeviceProtocol, OpenRejectsArgumentsKelvraNeverPasses) {
+TEST_F(DeviceProtocol, OpenRejectsArgumentsKelvraNeverPasses)
+{
     LoadedLibrary family0(LibraryPath(EmulatedDriversFolder, "VT_HIDA"));
     // A vendor identifier that is not the DeviceKey's upper half: swapped or truncated arguments.
-    EXPECT_EQ(family0.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul,
-                                                         0ul, 0ul, 0ul, 0ul, 0ul, 0ul, 0ul, 0ul,
-                                                         WineMouseKey, 0x845Eul),
+    EXPECT_EQ(family0.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul, 0ul, 0ul, 0ul, 0ul,
+                                                         0ul, 0ul, 0ul, 0ul, WineMouseKey, 0x845Eul),
               0);
-    EXPECT_EQ(family0.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul,
-                                                         0ul, 0ul, 0ul, 7ul, 0ul, 0ul, 0ul, 0ul,
-                                                         0x845Eul, WineMouseKey),
+    EXPECT_EQ(family0.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul, 0ul, 0ul, 0ul, 7ul,
+                                                         0ul, 0ul, 0ul, 0ul, 0x845Eul, WineMouseKey),
               0);
 
     LoadedLibrary family1(LibraryPath(EmulatedDriversFolder, "VT_HIDB"));
-    EXPECT_EQ(family1.Call<rmDeviceStartFunction>("rmDeviceStart", WineMouseKey, 0x845Eul,
-                                                  TestWindow(), 0ul, 0ul, 0ul),
+    EXPECT_EQ(family1.Call<rmDeviceStartFunction>("rmDeviceStart", WineMouseKey, 0x845Eul, TestWindow(), 0ul, 0ul, 0ul),
               0);
-    EXPECT_EQ(family1.Call<rmDeviceStartFunction>("rmDeviceStart", 0x845Eul, WineMouseKey,
-                                                  TestWindow(), 0ul, 0ul, 1ul),
+    EXPECT_EQ(family1.Call<rmDeviceStartFunction>("rmDeviceStart", 0x845Eul, WineMouseKey, TestWindow(), 0ul, 0ul, 1ul),
               0);
-    EXPECT_EQ(family1.Call<rmDeviceStartFunction>("rmDeviceStart", 0x845Eul, WineMouseKey,
-                                                  TestWindow(), 0ul, 0ul, 0ul),
+    EXPECT_EQ(family1.Call<rmDeviceStartFunction>("rmDeviceStart", 0x845Eul, WineMouseKey, TestWindow(), 0ul, 0ul, 0ul),
               1);
 }
 
-TEST_F(DeviceProtocol, BurnRejectsMalformedRequests) {
+TEST_F(DeviceProtocol, BurnRejectsMalformedRequests)
+{
     BurnDriver driver("VT_HIDB");
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> buffer(256, 0x11);
     EXPECT_EQ(driver.Burn(2, buffer.data(), 256), 0);
     EXPECT_EQ(driver.Burn(1, nullptr, 256), 0);
-    EXPECT_EQ(driver.Library().Call<rmBurnEEPROMFunction>("rmBurnEEPROM", 1ul, 4ul, buffer.data(),
-                                                          256ul),
-              0);
+    EXPECT_EQ(driver.Library().Call<rmBurnEEPROMFunction>("rmBurnEEPROM", 1ul, 4ul, buffer.data(), 256ul), 0);
     EXPECT_FALSE(state.HasFile("VT_HIDB-845E0001.bin"));
 }
 
-TEST_F(DeviceProtocol, Family0ReadRejectsAMissingSlot) {
+TEST_F(DeviceProtocol, Family0ReadRejectsAMissingSlot)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     EXPECT_EQ(driver.Read(0, nullptr), 0);
 }
 
-TEST_F(DeviceProtocol, SetSizeLimitsTheBurnsOfThisOpen) {
+TEST_F(DeviceProtocol, SetSizeLimitsTheBurnsOfThisOpen)
+{
     BurnDriver driver("VT_HIDC");
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> image = PatternBytes(2048);
@@ -147,7 +151,8 @@ TEST_F(DeviceProtocol, SetSizeLimitsTheBurnsOfThisOpen) {
     EXPECT_EQ(driver.Burn(1, image.data(), 2048), 1);
 }
 
-TEST_F(DeviceProtocol, SetSizeRefusesWhatNoChipOfThisSizeTakes) {
+TEST_F(DeviceProtocol, SetSizeRefusesWhatNoChipOfThisSizeTakes)
+{
     state.SetSetting("VT_HIDC", "ChipSize", "1024");
     BurnDriver driver("VT_HIDC");
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
@@ -162,7 +167,8 @@ TEST_F(DeviceProtocol, SetSizeRefusesWhatNoChipOfThisSizeTakes) {
     EXPECT_EQ(driver.Burn(1, image.data(), 512), 1);
 }
 
-TEST(Family1Library, HasNoSetSizeExport) {
+TEST(Family1Library, HasNoSetSizeExport)
+{
     LoadedLibrary library(LibraryPath(EmulatedDriversFolder, "VT_HIDB"));
     ASSERT_TRUE(library.IsLoaded());
     EXPECT_FALSE(library.Exports("rmSetEEPROMSize"));

@@ -17,10 +17,14 @@ constexpr DWORD WineKeyboardKey = 0x845E0002;
 constexpr DWORD AbsentDeviceKey = 0x12345678;
 
 // Never dereferenced by the libraries; only logged.
-inline HWND TestWindow() { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1234)); }
+inline HWND TestWindow()
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1234));
+}
 
 // A fresh state folder named by KELVRA_EMULATOR_DIR while it lives; removed with its files.
-class ScratchStateFolder {
+class ScratchStateFolder
+{
 public:
     ScratchStateFolder();
     ~ScratchStateFolder();
@@ -42,7 +46,8 @@ private:
 };
 
 // A library loaded by full path, unloaded when destroyed.
-class LoadedLibrary {
+class LoadedLibrary
+{
 public:
     explicit LoadedLibrary(std::string path);
     ~LoadedLibrary();
@@ -54,12 +59,12 @@ public:
     // Unloads and loads again: the library starts over with nothing open.
     void Reload();
 
-    template <typename Function, typename... Arguments>
-    int Call(const char* name, Arguments... arguments) const {
+    template <typename Function, typename... Arguments> int Call(const char* name, Arguments... arguments) const
+    {
         // Through void (*)() so the cast from FARPROC raises no function-type warning.
-        const auto function = reinterpret_cast<Function>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
-        if (function == nullptr) {
+        const auto function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+        if (function == nullptr)
+        {
             ADD_FAILURE() << path_ << " has no export " << name;
             return -1;
         }
@@ -74,7 +79,8 @@ private:
 std::string LibraryPath(const std::string& folder, const std::string& library);
 
 // VT_HIDA called as Kelvra calls it.
-class Family0Driver {
+class Family0Driver
+{
 public:
     Family0Driver();
     LoadedLibrary& Library() { return library_; }
@@ -88,7 +94,8 @@ private:
 };
 
 // VT_HIDB or VT_HIDC called as Kelvra calls them.
-class BurnDriver {
+class BurnDriver
+{
 public:
     explicit BurnDriver(const std::string& library);
     LoadedLibrary& Library() { return library_; }

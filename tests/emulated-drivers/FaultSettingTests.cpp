@@ -7,14 +7,17 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
-class FaultSettings : public ::testing::Test {
+class FaultSettings : public ::testing::Test
+{
 protected:
     ScratchStateFolder state;
 };
 
-TEST_F(FaultSettings, FailOpenFailsOnlyItsOwnLibrary) {
+TEST_F(FaultSettings, FailOpenFailsOnlyItsOwnLibrary)
+{
     state.SetSetting("VT_HIDB", "FailOpen", "1");
     BurnDriver family1("VT_HIDB");
     BurnDriver family2("VT_HIDC");
@@ -32,11 +35,15 @@ TEST_F(FaultSettings, FailOpenFailsOnlyItsOwnLibrary) {
     EXPECT_EQ(family1.Open(WineMouseKey), 1);
 }
 
-TEST_F(FaultSettings, FailedWordWriteKeepsTheWordsBeforeIt) {
+TEST_F(FaultSettings, FailedWordWriteKeepsTheWordsBeforeIt)
+{
     state.SetSetting("VT_HIDA", "FailWriteWord", "10");
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
-    for (DWORD index = 0; index < 10; ++index) ASSERT_EQ(driver.Write(index, 0x4100 + index), 1);
+    for (DWORD index = 0; index < 10; ++index)
+    {
+        ASSERT_EQ(driver.Write(index, 0x4100 + index), 1);
+    }
     EXPECT_EQ(driver.Write(10, 0x410A), 0);
     driver.Close();
 
@@ -48,7 +55,8 @@ TEST_F(FaultSettings, FailedWordWriteKeepsTheWordsBeforeIt) {
     EXPECT_EQ(file[21], 0xFF);
 }
 
-TEST_F(FaultSettings, Family0SettingsTakeEffectAtTheNextOpen) {
+TEST_F(FaultSettings, Family0SettingsTakeEffectAtTheNextOpen)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     state.SetSetting("VT_HIDA", "FailWriteWord", "4");
@@ -63,7 +71,8 @@ TEST_F(FaultSettings, Family0SettingsTakeEffectAtTheNextOpen) {
     EXPECT_EQ(state.FileBytes("VT_HIDA-845E0001.bin")[8], 0x44);
 }
 
-TEST_F(FaultSettings, ValuesAreWholeNumbersUnderKeysOfAnyCase) {
+TEST_F(FaultSettings, ValuesAreWholeNumbersUnderKeysOfAnyCase)
+{
     const std::string ini = "[emulator]\r\n allDevicesPresent = 1 \r\n"
                             "[vt_hida]\r\nfailwriteword = 0x0A\r\nFailReadWord=3 words\r\n"
                             "CorruptReadOffset=\"5\"\r\n";
@@ -79,7 +88,8 @@ TEST_F(FaultSettings, ValuesAreWholeNumbersUnderKeysOfAnyCase) {
     EXPECT_EQ(word, 0xFC02) << "byte 5 inverted";
 }
 
-TEST_F(FaultSettings, FailReadWordFailsThatWordOnly) {
+TEST_F(FaultSettings, FailReadWordFailsThatWordOnly)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Write(3, 0x3333), 1);
@@ -98,9 +108,12 @@ TEST_F(FaultSettings, FailReadWordFailsThatWordOnly) {
     EXPECT_EQ(word, 0x4444);
 }
 
-class BurnFaults : public FaultSettings, public ::testing::WithParamInterface<const char*> {};
+class BurnFaults : public FaultSettings, public ::testing::WithParamInterface<const char*>
+{
+};
 
-TEST_P(BurnFaults, FailBurnFailsBothDirectionsWithoutTouchingTheChip) {
+TEST_P(BurnFaults, FailBurnFailsBothDirectionsWithoutTouchingTheChip)
+{
     BurnDriver driver(GetParam());
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> image = PatternBytes(256);
@@ -119,7 +132,8 @@ TEST_P(BurnFaults, FailBurnFailsBothDirectionsWithoutTouchingTheChip) {
     EXPECT_EQ(other, image);
 }
 
-TEST_P(BurnFaults, DirectionalBurnFaultsFailOneDirection) {
+TEST_P(BurnFaults, DirectionalBurnFaultsFailOneDirection)
+{
     BurnDriver driver(GetParam());
     std::vector<BYTE> image = PatternBytes(256);
 
@@ -137,7 +151,8 @@ TEST_P(BurnFaults, DirectionalBurnFaultsFailOneDirection) {
     EXPECT_EQ(readBack, image);
 }
 
-TEST_P(BurnFaults, CorruptReadChangesTheAnswerNotTheChip) {
+TEST_P(BurnFaults, CorruptReadChangesTheAnswerNotTheChip)
+{
     BurnDriver driver(GetParam());
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> image = PatternBytes(256);
@@ -147,11 +162,16 @@ TEST_P(BurnFaults, CorruptReadChangesTheAnswerNotTheChip) {
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     std::vector<BYTE> readBack(256, 0);
     ASSERT_EQ(driver.Burn(0, readBack.data(), 256), 1);
-    for (std::size_t index = 0; index < 256; ++index) {
+    for (std::size_t index = 0; index < 256; ++index)
+    {
         if (index == 200)
+        {
             EXPECT_NE(readBack[index], image[index]);
+        }
         else
+        {
             ASSERT_EQ(readBack[index], image[index]) << "offset " << index;
+        }
     }
     EXPECT_EQ(state.FileBytes(std::string(GetParam()) + "-845E0001.bin")[200], image[200]);
 
@@ -161,7 +181,8 @@ TEST_P(BurnFaults, CorruptReadChangesTheAnswerNotTheChip) {
         << "an offset beyond the transfer changes nothing";
 }
 
-TEST_P(BurnFaults, SettingsTakeEffectAtTheNextOpen) {
+TEST_P(BurnFaults, SettingsTakeEffectAtTheNextOpen)
+{
     BurnDriver driver(GetParam());
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     state.SetSetting(GetParam(), "FailBurn", "1");
@@ -173,7 +194,8 @@ TEST_P(BurnFaults, SettingsTakeEffectAtTheNextOpen) {
 
 INSTANTIATE_TEST_SUITE_P(BurnFamilies, BurnFaults, ::testing::Values("VT_HIDB", "VT_HIDC"));
 
-TEST_F(FaultSettings, Family0CorruptReadChangesOneByteOfOneWord) {
+TEST_F(FaultSettings, Family0CorruptReadChangesOneByteOfOneWord)
+{
     Family0Driver driver;
     ASSERT_EQ(driver.Open(WineMouseKey), 1);
     ASSERT_EQ(driver.Write(1, 0x1234), 1);

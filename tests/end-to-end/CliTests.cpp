@@ -14,8 +14,10 @@
 #include "KelvraProgramLocation.h"
 #include "WorkingFolder.h"
 
-namespace EndToEnd {
-namespace {
+namespace EndToEnd
+{
+namespace
+{
 
 using Arguments = std::vector<std::string>;
 
@@ -29,8 +31,12 @@ std::string CliExecutable()
 {
     std::string path = KelvraHostDrive + KelvraCliHostPath;
     for (char& character : path)
+    {
         if (character == '/')
+        {
             character = '\\';
+        }
+    }
     return path;
 }
 
@@ -80,29 +86,35 @@ protected:
 // Kelvra's lines after a successful VT-A verify of Identity.
 std::vector<std::string> VerifiedIdentityLines()
 {
-    return {"Verifying ........", "Verify Success!", "", "VID:0x845e", "PID:0x0001",
-            "Product String:Vantrel Pad", "Manufacture String:Vantrel Ltd", "Serial Number:SN0042"};
+    return {"Verifying ........",
+            "Verify Success!",
+            "",
+            "VID:0x845e",
+            "PID:0x0001",
+            "Product String:Vantrel Pad",
+            "Manufacture String:Vantrel Ltd",
+            "Serial Number:SN0042"};
 }
 
 TEST_F(CliTest, ListShowsTheDevicesOfTheSettingsAndWarnsAboutValuesKelvraMisreads)
 {
     ProcessRun run = Cli({"list"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
-    EXPECT_EQ("VID_845e&PID_0001\n", run.out);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.out, "VID_845e&PID_0001\n");
 
     run = Cli({"list", "--all", "--json"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_TRUE(Contains(run.out, "{\"name\":\"VID_845e&PID_0002\",\"vid\":\"0x845e\",\"pid\":\"0x0002\"}")) << run.out;
 
     run = Cli({"list", "--device", "845e:0003"});
-    EXPECT_EQ(3u, run.exitCode);
-    EXPECT_EQ("", run.out);
+    EXPECT_EQ(run.exitCode, 3u);
+    EXPECT_EQ(run.out, "");
     EXPECT_TRUE(Contains(run.err, "no attached device carries VID_845e&PID_0003")) << run.err;
 
     // Kelvra reads 0x845e as 0084 and lists nothing, without a word.
     WriteSettings(SettingsFor("0x845e", "0001"));
     run = Cli({"list"});
-    EXPECT_EQ(3u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 3u);
     EXPECT_TRUE(Contains(run.err, "VID=0x845e, which is not 1 to 4 hexadecimal digits")) << run.err;
     EXPECT_TRUE(Contains(run.err, "read it as 0084")) << run.err;
 }
@@ -113,36 +125,34 @@ TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
     const std::string chip = PatternBytes(2048, 3);
     SeedChip(ChipC, chip);
     ProcessRun run = Cli({"read", "--family", "C", "--size", "1024", "-o", backup});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(chip.substr(0, 1024), FileBytes(backup));
 
     // A backup is replaced only when asked to.
     const std::string changed = PatternBytes(2048, 4);
     SeedChip(ChipC, changed);
     run = Cli({"read", "--family", "C", "--size", "1024", "-o", backup});
-    EXPECT_EQ(8u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 8u);
     EXPECT_TRUE(Contains(run.err, "already exists; give --force")) << run.err;
     EXPECT_EQ(chip.substr(0, 1024), FileBytes(backup));
     run = Cli({"read", "--family", "C", "--size", "1024", "-o", backup, "--force"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(changed.substr(0, 1024), FileBytes(backup));
 
     SeedChip(ChipA, Identity);
     run = Cli({"show"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
-    EXPECT_EQ("VID:0x845e\nPID:0x0001\nProduct String:Vantrel Pad\nManufacture String:Vantrel Ltd\n"
-              "Serial Number:SN0042\n",
-              run.out);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.out, "VID:0x845e\nPID:0x0001\nProduct String:Vantrel Pad\nManufacture String:Vantrel Ltd\n"
+                       "Serial Number:SN0042\n");
     run = Cli({"show", "--json"});
-    EXPECT_EQ("{\"device\":\"VID_845e&PID_0001\",\"signature\":true,\"header\":\"0x6707\",\"vid\":\"0x845e\","
-              "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\","
-              "\"serial\":\"SN0042\"}\n",
-              run.out);
+    EXPECT_EQ(run.out, "{\"device\":\"VID_845e&PID_0001\",\"signature\":true,\"header\":\"0x6707\",\"vid\":\"0x845e\","
+                       "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\","
+                       "\"serial\":\"SN0042\"}\n");
 
     SeedChip(ChipA, std::string(128, '\xFF'));
     run = Cli({"show"});
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ("", run.out);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.out, "");
     EXPECT_TRUE(Contains(run.err, "carries no VT-A identity")) << run.err;
 }
 
@@ -163,10 +173,10 @@ TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
         Arguments write = {"write", WriteImage("image.hex", image), "--family", family.letter, "--verify"};
         write.insert(write.end(), family.size.begin(), family.size.end());
         ProcessRun run = Cli(write);
-        EXPECT_EQ(0u, run.exitCode) << run.err;
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
         EXPECT_TRUE(Contains(run.out, "and verified it")) << run.out;
         // No progress bar where stderr is no console.
-        EXPECT_EQ("", run.err);
+        EXPECT_EQ(run.err, "");
         EXPECT_EQ(image, Chip(family.chip).substr(0, family.bytes));
 
         std::string other = image;
@@ -175,7 +185,7 @@ TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
         Arguments verify = {"verify", WriteImage("other.hex", other), "--family", family.letter};
         verify.insert(verify.end(), family.size.begin(), family.size.end());
         run = Cli(verify);
-        EXPECT_EQ(7u, run.exitCode);
+        EXPECT_EQ(run.exitCode, 7u);
         char first[64];
         std::snprintf(first, sizeof first, "offset 0x%04x: the image has 0x%02x, the chip 0x%02x",
                       static_cast<unsigned>(family.bytes / 2), static_cast<unsigned char>(other[family.bytes / 2]),
@@ -184,7 +194,7 @@ TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
         EXPECT_TRUE(Contains(run.err, first)) << run.err;
     }
     ProcessRun run = Cli({"verify", WriteImage("other.hex", PatternBytes(100, 8)), "--family", "A", "--json"});
-    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 7u);
     EXPECT_TRUE(Contains(run.out, "\"match\":false,\"differing\":")) << run.out;
 }
 
@@ -193,7 +203,7 @@ TEST_F(CliTest, KelvraVerifiesWhatTheCliWroteAndTheOtherWayRound)
     Install();
     const std::string identityPath = WriteImage("identity.hex", Identity);
     ProcessRun run = Cli({"write", identityPath, "--family", "A"});
-    ASSERT_EQ(0u, run.exitCode) << run.err;
+    ASSERT_EQ(run.exitCode, 0u) << run.err;
 
     const auto& kelvra = Start();
     kelvra.Browse(identityPath);
@@ -205,7 +215,7 @@ TEST_F(CliTest, KelvraVerifiesWhatTheCliWroteAndTheOtherWayRound)
               LinesAfter(kelvra, KelvraAutomation::OperationKind::WriteThenVerify));
     ExitKelvra();
     run = Cli({"verify", patternPath, "--family", "A"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
 }
 
 TEST_F(CliTest, EachFaultEndsWithItsStatusAndTheCloseStillFollowsTheOpen)
@@ -225,14 +235,26 @@ TEST_F(CliTest, EachFaultEndsWithItsStatusAndTheCloseStillFollowsTheOpen)
     };
     const Fault faults[] = {
         {"[VT_HIDA]\r\nFailOpen=1\r\n", {"write", imageA, "--family", "A"}, 5, "did not open", "StartDeviceDetection"},
-        {"[VT_HIDA]\r\nFailWriteWord=5\r\n", {"write", imageA, "--family", "A"}, 6, "writing failed at word 5 of 64",
+        {"[VT_HIDA]\r\nFailWriteWord=5\r\n",
+         {"write", imageA, "--family", "A"},
+         6,
+         "writing failed at word 5 of 64",
          "CloseDevice"},
-        {"[VT_HIDA]\r\nFailReadWord=63\r\n", {"verify", imageA, "--family", "A"}, 6, "reading failed at word 63 of 64",
+        {"[VT_HIDA]\r\nFailReadWord=63\r\n",
+         {"verify", imageA, "--family", "A"},
+         6,
+         "reading failed at word 63 of 64",
          "CloseDevice"},
-        {"[VT_HIDB]\r\nFailBurn=1\r\n", {"write", imageB, "--family", "B"}, 6, "writing 256 bytes failed",
+        {"[VT_HIDB]\r\nFailBurn=1\r\n",
+         {"write", imageB, "--family", "B"},
+         6,
+         "writing 256 bytes failed",
          "rmDeviceClose"},
-        {"[VT_HIDC]\r\nCorruptReadOffset=300\r\n", {"verify", imageC, "--family", "C", "--size", "512"}, 7,
-         "in 1 byte of 512; the first at offset 0x012c", "rmDeviceClose"},
+        {"[VT_HIDC]\r\nCorruptReadOffset=300\r\n",
+         {"verify", imageC, "--family", "C", "--size", "512"},
+         7,
+         "in 1 byte of 512; the first at offset 0x012c",
+         "rmDeviceClose"},
     };
     for (const Fault& fault : faults)
     {
@@ -249,13 +271,13 @@ TEST_F(CliTest, SerialFromTheCommandLineOrKeptFromTheChipLeavesTheImageFileAlone
 {
     const std::string path = WriteImage("identity.hex", Identity);
     ProcessRun run = Cli({"write", path, "--family", "A", "--serial", "SN9", "--verify"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN9"), Chip(ChipA));
     EXPECT_EQ(Identity, FileBytes(path));
 
     SeedChip(ChipA, IdentityImage(0x6707, 0x1234, 0x5678, "Old", "Other", "KEEP-7"));
     run = Cli({"write", path, "--family", "A", "--keep-serial"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "KEEP-7"), Chip(ChipA));
 
     // Refused: a serial longer than its field, and keeping a serial the chip lacks.
@@ -263,11 +285,11 @@ TEST_F(CliTest, SerialFromTheCommandLineOrKeptFromTheChipLeavesTheImageFileAlone
     SeedChip(ChipA, blank);
     SetEmulator("");
     run = Cli({"write", path, "--family", "A", "--serial", "SN-01234567890"});
-    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 2u);
     EXPECT_TRUE(Contains(run.err, "has 14 characters; the serial number field holds at most 13")) << run.err;
     EXPECT_TRUE(Calls().empty());
     run = Cli({"write", path, "--family", "A", "--keep-serial"});
-    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 2u);
     EXPECT_TRUE(Contains(run.err, "the chip carries no serial number to keep")) << run.err;
     EXPECT_EQ(blank, Chip(ChipA));
     EXPECT_TRUE(CallsOf(Calls(), "WriteEEPROM").empty());
@@ -279,13 +301,13 @@ TEST_F(CliTest, ABusyDeviceIsLeftAloneUntilItsHolderLetsGo)
     DeviceLock heldByAnotherProgram;
     ASSERT_TRUE(heldByAnotherProgram.TryAcquire(0x845E0001));
     ProcessRun run = Cli({"write", path, "--family", "B"});
-    EXPECT_EQ(9u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 9u);
     EXPECT_TRUE(Contains(run.err, "VID_845e&PID_0001 is busy")) << run.err;
     EXPECT_TRUE(Calls().empty());
 
     heldByAnotherProgram.Release();
     run = Cli({"write", path, "--family", "B"});
-    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
 }
 
 TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
@@ -326,12 +348,12 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
         const ProcessRun run = Cli(refused.arguments);
         EXPECT_EQ(refused.status, run.exitCode);
         EXPECT_TRUE(Contains(run.err, refused.gist)) << run.err;
-        EXPECT_EQ("", run.out);
+        EXPECT_EQ(run.out, "");
     }
     CloseHandle(holder);
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(chip, Chip(ChipB));
-    EXPECT_EQ("kept", FileBytes(existing));
+    EXPECT_EQ(FileBytes(existing), "kept");
     EXPECT_FALSE(Exists(output));
 }
 
@@ -339,14 +361,16 @@ TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)
 {
     const std::string image = WriteImage("a.hex", PatternBytes(128, 11));
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+    {
         ASSERT_TRUE(CopyFileA((EmulatedDriversFolder + "\\" + library).c_str(),
                               (WorkingFolder() + "\\" + library).c_str(), FALSE));
+    }
     ProcessRun run = Cli({"write", image, "--family", "A"}, "");
-    EXPECT_EQ(4u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 4u);
     EXPECT_TRUE(Contains(run.err, "VT_HIDA.dll did not load")) << run.err;
 
     run = Cli({"write", image, "--family", "A"}, EmulatedDriversFolderMissing("WriteEEPROM"));
-    EXPECT_EQ(4u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 4u);
     EXPECT_TRUE(Contains(run.err, "lacks the export WriteEEPROM")) << run.err;
     EXPECT_TRUE(Calls().empty());
 }
@@ -355,19 +379,22 @@ TEST_F(CliTest, CtrlCEndsAVtaWriteBetweenWordsAndTheDeviceIsClosed)
 {
     const std::string image = WriteImage("a.hex", PatternBytes(128, 12));
     bool pressed = false;
-    const ProcessRun run = RunProcess(CliExecutable(), {"write", image, "--family", "A"}, WorkingFolder(),
-                                      ChildEnvironment(EmulatedDriversFolder), [&] {
-                                          const DWORD start = GetTickCount();
-                                          while (CallsOf(Calls(), "WriteEEPROM").size() < 5 &&
-                                                 GetTickCount() - start < 10000)
-                                              Sleep(5);
-                                          pressed = PressCtrlC();
-                                      });
+    const ProcessRun run = RunProcess(
+        CliExecutable(), {"write", image, "--family", "A"}, WorkingFolder(), ChildEnvironment(EmulatedDriversFolder),
+        [&]
+        {
+            const DWORD start = GetTickCount();
+            while (CallsOf(Calls(), "WriteEEPROM").size() < 5 && GetTickCount() - start < 10000)
+            {
+                Sleep(5);
+            }
+            pressed = PressCtrlC();
+        });
     ASSERT_TRUE(pressed);
-    EXPECT_EQ(10u, run.exitCode);
+    EXPECT_EQ(run.exitCode, 10u);
     EXPECT_TRUE(Contains(run.err, "interrupted after")) << run.err;
     EXPECT_LT(CallsOf(Calls(), "WriteEEPROM").size(), 64u);
-    EXPECT_EQ("CloseDevice", LastCall());
+    EXPECT_EQ(LastCall(), "CloseDevice");
 }
 
 class CollectedConsole : public Console
@@ -386,10 +413,10 @@ TEST(CliDeviceChoice, SeveralInterfacesWithTheIdentifiersAreListedButNotGuessedB
     FakeHidPlatform platform;
     platform.interfaces = {FakeDevice(0x845E, 0x0001), FakeDevice(0x845E, 0x0002), FakeDevice(0x845E, 0x0001)};
     CollectedConsole console;
-    EXPECT_EQ(0, RunKelvraCli({"list", "--device", "845e:0001"}, console, platform));
-    EXPECT_EQ("VID_845e&PID_0001\nVID_845e&PID_0001\n", console.out);
+    EXPECT_EQ(RunKelvraCli({"list", "--device", "845e:0001"}, console, platform), 0);
+    EXPECT_EQ(console.out, "VID_845e&PID_0001\nVID_845e&PID_0001\n");
 
-    EXPECT_EQ(3, RunKelvraCli({"show", "--device", "845e:0001"}, console, platform));
+    EXPECT_EQ(RunKelvraCli({"show", "--device", "845e:0001"}, console, platform), 3);
     EXPECT_TRUE(Contains(console.err, "2 attached interfaces carry VID_845e&PID_0001")) << console.err;
 }
 
@@ -413,13 +440,13 @@ TEST(CliProgress, AConsoleSeesWordsDoneOfSixtyFourUnlessAskedToBeQuiet)
     SetDllDirectoryA(nullptr);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 
-    EXPECT_EQ(0, shown);
+    EXPECT_EQ(shown, 0);
     EXPECT_TRUE(Contains(bar, "\rwriting [#" + std::string(31, '.') + "] 2/64 words")) << bar;
     EXPECT_TRUE(Contains(bar, "\rwriting [" + std::string(32, '#') + "] 64/64 words")) << bar;
     // Wiped before the summary.
-    EXPECT_EQ('\r', bar.back());
-    EXPECT_EQ(0, quiet);
-    EXPECT_EQ("", console.err);
+    EXPECT_EQ(bar.back(), '\r');
+    EXPECT_EQ(quiet, 0);
+    EXPECT_EQ(console.err, "");
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 #include "EmulatedDriverFolders.h"
 #include "KelvraProgramLocation.h"
 
-namespace EndToEnd {
+namespace EndToEnd
+{
 
-namespace {
+namespace
+{
 
 using KelvraAutomation::Milliseconds;
 
@@ -21,21 +23,29 @@ std::string WindowsPathOf(const std::string& hostPath)
 {
     std::string path = KelvraHostDrive + hostPath;
     for (char& character : path)
+    {
         if (character == '/')
+        {
             character = '\\';
+        }
+    }
     return path;
 }
 
 void RequireCopy(const std::string& from, const std::string& to)
 {
     if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
+    {
         throw std::runtime_error("cannot copy " + from + " to " + to);
+    }
 }
 
 void RequireFolder(const std::string& path)
 {
     if (!CreateDirectoryA(path.c_str(), nullptr))
+    {
         throw std::runtime_error("cannot create " + path);
+    }
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes)
@@ -43,14 +53,18 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << bytes;
     if (!file.flush())
+    {
         throw std::runtime_error("cannot write " + path);
+    }
 }
 
 std::string ReadBytes(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file)
+    {
         throw std::runtime_error("cannot read " + path);
+    }
     std::ostringstream contents;
     contents << file.rdbuf();
     return contents.str();
@@ -68,12 +82,18 @@ std::string EnvironmentFor(const std::string& stateFolder, const std::string& pa
     for (const char* entry = current; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1)
     {
         if (_strnicmp(entry, pathName.c_str(), pathName.size()) == 0)
+        {
             path.append(entry + pathName.size());
+        }
         else if (_strnicmp(entry, stateName.c_str(), stateName.size()) != 0)
+        {
             block.append(entry).push_back('\0');
+        }
     }
     if (current != nullptr)
+    {
         FreeEnvironmentStringsA(current);
+    }
     block.append(stateName + stateFolder).push_back('\0');
     block.append(path).push_back('\0');
     block.push_back('\0');
@@ -92,8 +112,7 @@ std::string SettingsFor(const std::string& vid, const std::string& pid, int auto
     return "[KELVRA]\r\nVID=" + vid + "\r\nPID=" + pid + "\r\nAUTOVERIFY=" + std::to_string(autoVerify) + "\r\n";
 }
 
-std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra,
-                                    KelvraAutomation::OperationKind kind)
+std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra, KelvraAutomation::OperationKind kind)
 {
     kelvra.RunOperation(kind);
     return kelvra.Messages();
@@ -115,12 +134,16 @@ bool HasLoaded(DWORD processId, const std::string& library)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
     if (snapshot == INVALID_HANDLE_VALUE)
+    {
         throw std::runtime_error("cannot list the libraries of process " + std::to_string(processId));
+    }
     MODULEENTRY32 module{};
     module.dwSize = sizeof module;
     bool found = false;
     for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module))
+    {
         found = _stricmp(module.szModule, library.c_str()) == 0;
+    }
     CloseHandle(snapshot);
     return found;
 }
@@ -137,7 +160,9 @@ KelvraProcess::Handles::~Handles()
         CloseHandle(info.hProcess);
     }
     if (info.hThread != nullptr)
+    {
         CloseHandle(info.hThread);
+    }
 }
 
 KelvraProcess::KelvraProcess(const std::string& executable, const std::string& workingFolder,
@@ -149,7 +174,9 @@ KelvraProcess::KelvraProcess(const std::string& executable, const std::string& w
     startup.cb = sizeof startup;
     if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, &environmentBlock[0],
                         workingFolder.c_str(), &startup, &m_process.info))
+    {
         throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
+    }
     try
     {
         m_window.emplace(KelvraAutomation::KelvraWindow::Find(m_process.info.dwProcessId));
@@ -198,7 +225,9 @@ void KelvraProcess::Kill()
 {
     TerminateProcess(m_process.info.hProcess, 1);
     if (WaitForSingleObject(m_process.info.hProcess, 10000) != WAIT_OBJECT_0)
+    {
         throw std::runtime_error("Kelvra did not end when killed");
+    }
 }
 
 EndToEndTest::EndToEndTest()
@@ -226,7 +255,9 @@ void EndToEndTest::Install(const std::string& name)
 {
     RequireCopy(WindowsPathOf(KelvraHostPath), m_programFolder + "\\" + name + ".exe");
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+    {
         RequireCopy(EmulatedDriversFolder + "\\" + library, m_programFolder + "\\" + library);
+    }
 }
 
 void EndToEndTest::WriteSettings(const std::string& contents, const std::string& name)
@@ -251,17 +282,21 @@ std::string EndToEndTest::ChildEnvironment(const std::string& pathPrefix) const
 
 const KelvraAutomation::KelvraWindow& EndToEndTest::Start(const std::string& name)
 {
-    m_kelvras.push_back(std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder,
-                                                        ChildEnvironment()));
+    m_kelvras.push_back(
+        std::make_unique<KelvraProcess>(m_programFolder + "\\" + name + ".exe", m_workingFolder, ChildEnvironment()));
     return m_kelvras.back()->Window();
 }
 
 void EndToEndTest::ExitKelvra()
 {
     if (m_kelvras.empty())
+    {
         throw std::logic_error("Kelvra is not running");
+    }
     for (const auto& kelvra : m_kelvras)
+    {
         kelvra->Exit();
+    }
     m_kelvras.clear();
 }
 

@@ -18,7 +18,8 @@
 #include "KelvraAutomation.h"
 #include "TemporaryFolder.h"
 
-namespace EndToEnd {
+namespace EndToEnd
+{
 
 // kelvra-automation.exe where it was built.
 std::string AutomationProgram();
@@ -29,8 +30,7 @@ std::string SettingsFor(const std::string& vid, const std::string& pid, int auto
 // Presses Write or Verify and returns the message list once the operation,
 // and a verify that follows a write, has ended. The list is read afresh then:
 // a snapshot taken while it changes can mix a write's lines with a verify's.
-std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra,
-                                    KelvraAutomation::OperationKind kind);
+std::vector<std::string> LinesAfter(const KelvraAutomation::KelvraWindow& kelvra, KelvraAutomation::OperationKind kind);
 
 // length pseudo-random bytes; another seed gives another pattern.
 std::string PatternBytes(size_t length, unsigned seed);
@@ -43,8 +43,7 @@ bool HasLoaded(DWORD processId, const std::string& library);
 class KelvraProcess
 {
 public:
-    KelvraProcess(const std::string& executable, const std::string& workingFolder,
-                  const std::string& environment);
+    KelvraProcess(const std::string& executable, const std::string& workingFolder, const std::string& environment);
     ~KelvraProcess();
     KelvraProcess(const KelvraProcess&) = delete;
     KelvraProcess& operator=(const KelvraProcess&) = delete;

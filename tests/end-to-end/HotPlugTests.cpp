@@ -5,8 +5,10 @@
 #include "WindowMessages.h"
 #include "resource.h"
 
-namespace EndToEnd {
-namespace {
+namespace EndToEnd
+{
+namespace
+{
 
 using KelvraAutomation::DeviceEvent;
 using KelvraAutomation::HidInterfaceClass;
@@ -26,8 +28,8 @@ void MarkLists(const KelvraWindow& kelvra)
     ASSERT_EQ(LinesAfter(kelvra, OperationKind::Write), NoImage);
     const HWND devices = GetDlgItem(kelvra.Handle(), IDC_DEVICE_LIST);
     const Milliseconds timeout{10000};
-    ASSERT_TRUE(KelvraAutomation::SendWithin(devices, CB_ADDSTRING, 0,
-                                             reinterpret_cast<LPARAM>(L"stale entry"), timeout));
+    ASSERT_TRUE(
+        KelvraAutomation::SendWithin(devices, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"stale entry"), timeout));
     ASSERT_TRUE(KelvraAutomation::SendWithin(devices, CB_SETCURSEL, 1, 0, timeout));
     const auto marked = kelvra.Devices();
     ASSERT_EQ(marked.entries, WinesDeviceAndStale);

@@ -2,8 +2,10 @@
 // against the emulated chips through the driver libraries beside Kelvra.
 #include "EndToEndTest.h"
 
-namespace EndToEnd {
-namespace {
+namespace EndToEnd
+{
+namespace
+{
 
 using KelvraAutomation::ChipFamily;
 using KelvraAutomation::OperationKind;
@@ -23,8 +25,12 @@ std::vector<LoggedCall> CallsOf(const std::vector<LoggedCall>& calls, const std:
 {
     std::vector<LoggedCall> matching;
     for (const LoggedCall& call : calls)
+    {
         if (call.library == library && call.function == function)
+        {
             matching.push_back(call);
+        }
+    }
     return matching;
 }
 
@@ -70,8 +76,7 @@ TEST_F(EndToEndTest, VerifyFailsOnAChipThatDiffersInItsLastByte)
 
     // The same Kelvra and file succeed once the chip holds the image.
     SeedChip(ChipA, image);
-    EXPECT_EQ(LinesAfter(kelvra, OperationKind::Verify),
-              VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::Verify), VerifiedIdentity("Vantrel Pad", "Vantrel Ltd", "SN0042"));
 
     ExitKelvra();
 }
@@ -114,7 +119,9 @@ TEST_F(EndToEndTest, SecondKelvraOnTheDeviceBeingWrittenFailsWithoutACallAndWrit
     EXPECT_EQ(LinesAfter(second, OperationKind::Write), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     ASSERT_FALSE(first.IsWriteEnabled()) << "the first write ended too soon to overlap";
     for (const LoggedCall& open : CallsOf(Calls(), "VT_HIDA", "StartDeviceDetection"))
+    {
         EXPECT_EQ(open.ArgumentValue(0), HandleArgument(first));
+    }
 
     // A Kelvra that dies in the middle of a write leaves the device free.
     KillKelvra(first);

@@ -1,8 +1,10 @@
 // The settings file Kelvra reads: the one of its own name in its working folder.
 #include "EndToEndTest.h"
 
-namespace EndToEnd {
-namespace {
+namespace EndToEnd
+{
+namespace
+{
 
 using Lines = std::vector<std::string>;
 

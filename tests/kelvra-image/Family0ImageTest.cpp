@@ -50,7 +50,7 @@ Identity IdentityWith(const StringField& field, const std::string& text)
     return identity;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Family0ImageSignature, AcceptsOnlyHeaderWords6700To670F)
 {
@@ -58,10 +58,10 @@ TEST(Family0ImageSignature, AcceptsOnlyHeaderWords6700To670F)
     {
         EXPECT_TRUE(HasSignature(ImageWithHeader(static_cast<std::uint16_t>(0x6700 | low)).data())) << low;
     }
-    EXPECT_FALSE(HasSignature(ImageWithHeader(0x6710).data())); // upper nibble of byte 0
+    EXPECT_FALSE(HasSignature(ImageWithHeader(0x6710).data()));  // upper nibble of byte 0
     EXPECT_FALSE(HasSignature(ImageWithHeader(0x67F7).data()));
     EXPECT_FALSE(HasSignature(ImageWithHeader(0x6607).data()));
-    EXPECT_FALSE(HasSignature(ImageWithHeader(0x0067).data())); // bytes swapped
+    EXPECT_FALSE(HasSignature(ImageWithHeader(0x0067).data()));  // bytes swapped
     EXPECT_FALSE(HasSignature(nullptr));
 }
 
@@ -76,7 +76,7 @@ TEST(Family0ImageLines, PresenceBitsChooseTheStringLines)
     Image image = WellFormedImage();
     image[0] = 0x00;
     EXPECT_EQ(Lines(image), (std::vector<std::string>{"VID:0x845e", "PID:0x0001"}));
-    image[0] = 0x08; // bit 3 means nothing here
+    image[0] = 0x08;  // bit 3 means nothing here
     EXPECT_EQ(Lines(image).size(), 2u);
     image[0] = 0x02;
     EXPECT_EQ(Lines(image).back(), SerialLabel + "S01");
@@ -100,7 +100,7 @@ TEST(Family0ImageFields, LengthByteCountsTwoPlusTwoPerCharacter)
     Image image = ImageWithHeader(0x6702);
     PutField(image, SerialNumberField, 8, "ABCDEF");
     EXPECT_EQ(Lines(image).back(), SerialLabel + "ABC");
-    image[6] = 9; // odd counts as one less
+    image[6] = 9;  // odd counts as one less
     EXPECT_EQ(Lines(image).back(), SerialLabel + "ABC");
     for (const std::uint8_t shortLength : {0, 1, 2, 3})
     {
@@ -112,7 +112,7 @@ TEST(Family0ImageFields, LengthByteCountsTwoPlusTwoPerCharacter)
 TEST(Family0ImageFields, CharacterCountRule)
 {
     EXPECT_EQ(CharacterCount(0), 0u);
-    EXPECT_EQ(CharacterCount(1), 0u); // mended: would be -1
+    EXPECT_EQ(CharacterCount(1), 0u);  // mended: would be -1
     EXPECT_EQ(CharacterCount(4), 1u);
     EXPECT_EQ(CharacterCount(5), 1u);
     EXPECT_EQ(CharacterCount(254), 126u);
@@ -144,7 +144,7 @@ TEST(Family0ImageFields, LengthRunsIntoNextFieldIncludingItsLengthByte)
 
     Image serial = ImageWithHeader(0x6702);
     PutField(serial, SerialNumberField, 2 + 2 * 15, std::string(13, 's'));
-    serial[20] = 0; // an empty length byte adds nothing
+    serial[20] = 0;  // an empty length byte adds nothing
     serial[21] = 'P';
     EXPECT_EQ(Lines(serial).back(), SerialLabel + std::string(13, 's') + "P");
 }

@@ -47,7 +47,7 @@ testing::AssertionResult HasWarningContaining(const ImageReport::Report& report,
     return failure;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ImageReportAnalyze, CleanImageHasKelvrasLinesAndNoWarnings)
 {
@@ -61,7 +61,7 @@ TEST(ImageReportAnalyze, FileSizeOtherThan128IsReported)
     const Image image = CleanImage();
     const auto shortReport = ImageReport::Analyze(image.data(), 100, 100);
     EXPECT_TRUE(HasWarningContaining(shortReport, "100 bytes, shorter than 128"));
-    EXPECT_EQ(shortReport.identityLines.size(), 5u); // padded with zeros like Kelvra
+    EXPECT_EQ(shortReport.identityLines.size(), 5u);  // padded with zeros like Kelvra
 
     EXPECT_TRUE(HasWarningContaining(ImageReport::Analyze(image.data(), image.size(), 300), "longer than 128"));
     EXPECT_TRUE(HasWarningContaining(ImageReport::Analyze(nullptr, 0, 0), "0 bytes"));

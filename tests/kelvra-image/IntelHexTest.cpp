@@ -15,7 +15,7 @@ std::string ErrorOf(const std::string& text)
 
 const std::string EndOfFile = ":00000001FF\n";
 
-} // namespace
+}  // namespace
 
 TEST(IntelHexParse, ConvertsDataWithGapsFilledByZero)
 {
@@ -91,7 +91,9 @@ TEST(IntelHexParse, OverlappingDataIsRefused)
 TEST(IntelHexDetect, RecognisesARecordOnTheFirstLine)
 {
     const auto looks = [](const std::string& text)
-    { return IntelHex::LooksLikeIntelHex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()); };
+    {
+        return IntelHex::LooksLikeIntelHex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    };
     EXPECT_TRUE(looks(":0100000055AA\r\n"));
     EXPECT_TRUE(looks(EndOfFile));
     EXPECT_FALSE(looks(":0000\n"));

@@ -35,7 +35,7 @@ std::string IdentityError(const IdentityTexts& texts)
     return identity.IsOk() ? "accepted" : identity.Error();
 }
 
-} // namespace
+}  // namespace
 
 TEST(ProfileParse, ReadsTheImageSectionLikeAProfileFunction)
 {

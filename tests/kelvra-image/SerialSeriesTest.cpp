@@ -17,7 +17,7 @@ bool Refused(const std::string& start, std::uint64_t count)
     return !SerialSeries::Consecutive(start, count).IsOk();
 }
 
-} // namespace
+}  // namespace
 
 TEST(SerialSeriesConsecutive, CountsUpKeepingWidthAndPrefix)
 {

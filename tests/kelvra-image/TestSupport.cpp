@@ -32,7 +32,7 @@ int WaitForExit(pid_t child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-} // namespace
+}  // namespace
 
 ToolRun RunTool(const std::vector<std::string>& arguments, const TemporaryFolder& folder)
 {

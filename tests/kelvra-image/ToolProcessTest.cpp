@@ -24,7 +24,7 @@ protected:
 
     std::vector<std::string> BuildArguments(const std::string& output) const
     {
-        return {"build",          "--vid",         "845e",     "--pid",  "0001", "--product",        "Sensor Hub",
+        return {"build",          "--vid",         "845e",     "--pid",  "0001", "--product",          "Sensor Hub",
                 "--manufacturer", "Example Works", "--serial", "SN0001", "-o",   folder.PathOf(output)};
     }
 
@@ -51,7 +51,7 @@ std::vector<std::string> With(std::vector<std::string> arguments, const std::str
     return arguments;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(ToolTest, HelpAndUsageErrors)
 {
@@ -97,8 +97,8 @@ TEST_F(ToolTest, BuildThenShowListsWhatKelvraWould)
 TEST_F(ToolTest, BuildFromProfileWithOptionsOverriding)
 {
     WriteText(folder.PathOf("p.ini"), Profile);
-    const ToolRun build = Run(
-        {"build", "--profile", folder.PathOf("p.ini"), "--serial", "SN0001", "--product=", "-o", folder.PathOf("id.hex")});
+    const ToolRun build = Run({"build", "--profile", folder.PathOf("p.ini"), "--serial", "SN0001", "--product=", "-o",
+                               folder.PathOf("id.hex")});
     ASSERT_EQ(build.exitCode, 0) << build.err;
     const ToolRun show = Run({"show", folder.PathOf("id.hex")});
     EXPECT_EQ(SplitLines(show.out),
@@ -169,8 +169,9 @@ TEST_F(ToolTest, SeriesRefusesBeforeWritingAnything)
     badStart.insert(badStart.end(), {"--start", "S/N01", "--count", "1"});
     ExpectRefusal(badStart, "S/N01.hex", "not decimal digits");
 
-    ExpectRefusal({"series", "--profile", folder.PathOf("p.ini"), "--count", "1", "--output-dir", folder.PathOf("none")},
-                  "none", "no such directory");
+    ExpectRefusal(
+        {"series", "--profile", folder.PathOf("p.ini"), "--count", "1", "--output-dir", folder.PathOf("none")}, "none",
+        "no such directory");
 }
 
 TEST_F(ToolTest, FromIntelHexConvertsAndReportsTheFaultyLine)
@@ -206,7 +207,8 @@ TEST_F(ToolTest, ShowWarnsAboutIntelHexAndEscapesControlBytes)
     EXPECT_EQ(SplitLines(escaped.out).at(3).rfind("warning: ", 0), 0u);
 }
 
-namespace {
+namespace
+{
 
 TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
 {
@@ -223,7 +225,10 @@ TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
     const ToolRun escaped = RunTool({"show", folder.PathOf("bell.hex")}, folder);
     EXPECT_NE(escaped.out.find("Serial Number:A\\x07C\n"), std::string::npos) << escaped.out;
     const ToolRun raw = RunTool({"show", "--raw", folder.PathOf("bell.hex")}, folder);
-    EXPECT_NE(raw.out.find("Serial Number:A\x07" "C\n"), std::string::npos) << raw.out;
+    EXPECT_NE(raw.out.find("Serial Number:A\x07"
+                           "C\n"),
+              std::string::npos)
+        << raw.out;
     // Warnings stay escaped either way.
     EXPECT_EQ(raw.out.find("warning: ") == std::string::npos, escaped.out.find("warning: ") == std::string::npos);
 }

@@ -35,7 +35,9 @@ ProcessRun RunCli(const WorkingFolder& folder, const std::vector<std::string>& a
 std::string SerialIn(const std::string& chip)
 {
     if (chip.size() < Family0Image::ImageSize)
+    {
         return "<no chip>";
+    }
     return Family0Image::FieldCharacters(reinterpret_cast<const std::uint8_t*>(chip.data()),
                                          Family0Image::SerialNumberField);
 }
@@ -59,8 +61,10 @@ TEST(LineProgram, ProgramsOneUnitPerRunAndGoesOnWithTheNextSerial)
         SCOPED_TRACE(serial);
         const ProcessRun run = RunCli(folder, command);
         EXPECT_EQ(run.exitCode, 0u);
-        EXPECT_EQ(run.out, std::string("PASS  ") + serial + "  VID_845e&PID_0001\nline: 1 passed, 0 failed; "
-                                                            "serials passed: " + serial + "\n");
+        EXPECT_EQ(run.out, std::string("PASS  ") + serial +
+                               "  VID_845e&PID_0001\nline: 1 passed, 0 failed; "
+                               "serials passed: " +
+                               serial + "\n");
         EXPECT_EQ(SerialIn(folder.ReadFile("chips\\VT_HIDA-845E0001.bin")), serial);
         const std::string log = folder.ReadFile("line.csv");
         ASSERT_GT(log.size(), rows.size());

@@ -59,8 +59,8 @@ protected:
     int Line(ScriptedUnits& units, std::vector<std::string> options)
     {
         console = RecordingConsole();
-        std::vector<std::string> arguments = {"line", folder.PathOf("base.hex"), "--device", "845e:0001", "--log",
-                                              folder.PathOf("line.csv")};
+        std::vector<std::string> arguments = {"line",  folder.PathOf("base.hex"), "--device", "845e:0001",
+                                              "--log", folder.PathOf("line.csv")};
         arguments.insert(arguments.end(), options.begin(), options.end());
         return RunKelvraCli(arguments, console, units);
     }
@@ -69,7 +69,9 @@ protected:
     {
         const std::string chip = folder.ReadFile("chips\\" + std::string(library) + "-845E0001.bin");
         if (chip.size() < Family0Image::ImageSize)
+        {
             return "<no chip>";
+        }
         return Family0Image::FieldCharacters(reinterpret_cast<const std::uint8_t*>(chip.data()),
                                              Family0Image::SerialNumberField);
     }
@@ -91,7 +93,9 @@ protected:
             std::string field;
             std::string row;
             for (int index = 0; index < 5 && std::getline(fields, field, ','); ++index)
+            {
                 row += index == 0 ? "" : (index == 1 ? "" : ",") + field;
+            }
             rows.push_back(row);
         }
         return rows;
@@ -109,8 +113,14 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
     ScriptedUnits units(4);
     std::vector<std::string> serialsAtRemoval;
     // The second unit reads back one byte of its serial wrong; the third passes.
-    units.beforeArrival = [&](int unit) { SetEmulator("CorruptReadOffset", unit == 1 ? "10" : nullptr); };
-    units.afterRemoval = [&](int) { serialsAtRemoval.push_back(ChipSerial()); };
+    units.beforeArrival = [&](int unit)
+    {
+        SetEmulator("CorruptReadOffset", unit == 1 ? "10" : nullptr);
+    };
+    units.afterRemoval = [&](int)
+    {
+        serialsAtRemoval.push_back(ChipSerial());
+    };
     ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "3"}), 0) << console.err;
     EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
                            "FAIL  KV-000101  VID_845e&PID_0001  verify differs at 0x000a\n"
@@ -120,10 +130,8 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
                            "line: failed attempts: KV-000101\n");
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101", "KV-000101"}));
     EXPECT_EQ(ChipSerial(), "KV-000102") << "the last unit is not waited for";
-    const Rows firstRun = {"serial,device,result,first_difference",
-                           "KV-000100,VID_845e&PID_0001,PASS,",
-                           "KV-000101,VID_845e&PID_0001,FAIL,0x000a",
-                           "KV-000101,VID_845e&PID_0001,PASS,",
+    const Rows firstRun = {"serial,device,result,first_difference", "KV-000100,VID_845e&PID_0001,PASS,",
+                           "KV-000101,VID_845e&PID_0001,FAIL,0x000a", "KV-000101,VID_845e&PID_0001,PASS,",
                            "KV-000102,VID_845e&PID_0001,PASS,"};
     EXPECT_EQ(LogRows(), firstRun);
 
@@ -141,7 +149,8 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     // VT-B units are numbered; a failed one is skipped, and a restart goes on after it.
     ScriptedUnits units(2);
     const std::string settings = stateFolder + "\\emulator.ini";
-    units.beforeArrival = [&](int unit) {
+    units.beforeArrival = [&](int unit)
+    {
         WritePrivateProfileStringA("VT_HIDB", "FailBurnRead", unit == 1 ? "1" : nullptr, settings.c_str());
     };
     EXPECT_EQ(Line(units, {"--family", "B", "--skip-failed"}), 10);

@@ -22,7 +22,9 @@ ScriptedUnits::ScriptedUnits(int units) : m_units(units)
 {
     // One script at a time: a second timer would plug and pull in one wait.
     if (running != nullptr)
+    {
         KillTimer(nullptr, running->m_timer);
+    }
     running = this;
     m_timer = SetTimer(nullptr, 0, 10, Tick);
 }
@@ -45,7 +47,9 @@ HDEVNOTIFY ScriptedUnits::RegisterNotification(HANDLE recipient, LPVOID filter, 
 void CALLBACK ScriptedUnits::Tick(HWND, UINT, UINT_PTR, DWORD)
 {
     if (running != nullptr && running->m_window != nullptr)
+    {
         running->Step();
+    }
 }
 
 void ScriptedUnits::Step()
@@ -57,7 +61,9 @@ void ScriptedUnits::Step()
         removals.push_back(MicrosecondsNow());
         Notify(DBT_DEVICEREMOVECOMPLETE);
         if (afterRemoval)
+        {
             afterRemoval(m_plugged - 1);
+        }
         return;
     }
     if (m_plugged == m_units)
@@ -66,7 +72,9 @@ void ScriptedUnits::Step()
         return;
     }
     if (beforeArrival)
+    {
         beforeArrival(m_plugged);
+    }
     interfaces = {FakeDevice(0x845E, 0x0001)};
     m_attached = true;
     ++m_plugged;

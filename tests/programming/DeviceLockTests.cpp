@@ -11,13 +11,17 @@ namespace
 bool TakenElsewhere(DWORD deviceKey, bool keepIt = false)
 {
     bool taken = false;
-    std::thread other([&] {
-        // Kept, the lock is never released: its thread ends holding it, as a killed holder's does.
-        auto* lock = new DeviceLock;
-        taken = lock->TryAcquire(deviceKey);
-        if (!keepIt)
-            delete lock;
-    });
+    std::thread other(
+        [&]
+        {
+            // Kept, the lock is never released: its thread ends holding it, as a killed holder's does.
+            auto* lock = new DeviceLock;
+            taken = lock->TryAcquire(deviceKey);
+            if (!keepIt)
+            {
+                delete lock;
+            }
+        });
     other.join();
     return taken;
 }

@@ -60,8 +60,8 @@ TEST_F(ProgrammingTest, AnyMissingExportCallsNothingOfThatLibrary)
         const char* missing;
         int button;
     } cases[] = {
-        {0, "StartDeviceDetection", IDC_WRITE}, {0, "CloseDevice", IDC_VERIFY}, {0, "WriteEEPROM", IDC_WRITE},
-        {0, "ReadEEPROM", IDC_VERIFY},          {1, "rmDeviceStart", IDC_WRITE}, {1, "rmDeviceClose", IDC_VERIFY},
+        {0, "StartDeviceDetection", IDC_WRITE}, {0, "CloseDevice", IDC_VERIFY},     {0, "WriteEEPROM", IDC_WRITE},
+        {0, "ReadEEPROM", IDC_VERIFY},          {1, "rmDeviceStart", IDC_WRITE},    {1, "rmDeviceClose", IDC_VERIFY},
         {1, "rmBurnEEPROM", IDC_WRITE},         {2, "rmSetEEPROMSize", IDC_VERIFY}, {2, "rmBurnEEPROM", IDC_VERIFY},
     };
     Start();
@@ -97,7 +97,8 @@ TEST_F(ProgrammingTest, ImageFileThatCannotBeOpenedFailsWithoutADriverCall)
     ExpectRestored();
 
     ChooseImage(CountingBytes(128));
-    HANDLE locked = CreateFileA(folder.PathOf("image.hex").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE locked =
+        CreateFileA(folder.PathOf("image.hex").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Press(IDC_WRITE), (Lines{KelvraText::Writing, KelvraText::WriteFail}));
     CloseHandle(locked);

@@ -27,7 +27,9 @@ bool Exists(const std::string& path)
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(path.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE)
+    {
         return false;
+    }
     FindClose(search);
     return true;
 }
@@ -41,21 +43,31 @@ std::string MakeLinuxFifo()
     const std::string unixPath =
         "/tmp/kelvra-fifo-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     std::string commandLine = "sh -c \"mkfifo $0 && timeout 20 sh -c 'trap : PIPE; for reader in 1 2; do printf "
-                              "image-bytes > $0 2>/dev/null; done' $0; rm -f $0\" " + unixPath;
+                              "image-bytes > $0 2>/dev/null; done' $0; rm -f $0\" " +
+                              unixPath;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string path = "Z:" + unixPath;
     for (char& character : path)
+    {
         if (character == '/')
+        {
             character = '\\';
+        }
+    }
     if (CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &process))
     {
-        PumpMessagesUntil(nullptr, [&] { return Exists(path); }, 10000);
+        PumpMessagesUntil(
+            nullptr, [&] { return Exists(path); }, 10000);
         for (HANDLE handle : {process.hProcess, process.hThread})
+        {
             if (handle != nullptr)
+            {
                 CloseHandle(handle);
+            }
+        }
     }
     return path;
 }
@@ -98,13 +110,17 @@ TEST_F(ProgrammingTest, FileNamedOutsideTheAnsiCodePageIsChosenWrittenAndVerifie
     WriteSettings(1);
     Start();
 
-    std::thread user([&] {
-        HWND openDialog = WaitForProcessDialog("Open", 15000);
-        if (openDialog == nullptr)
-            return;
-        SendMessageW(GetDlgItem(openDialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        PostMessageW(openDialog, WM_COMMAND, IDOK, 0);
-    });
+    std::thread user(
+        [&]
+        {
+            HWND openDialog = WaitForProcessDialog("Open", 15000);
+            if (openDialog == nullptr)
+            {
+                return;
+            }
+            SendMessageW(GetDlgItem(openDialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            PostMessageW(openDialog, WM_COMMAND, IDOK, 0);
+        });
     harness->Click(IDC_BROWSE);
     user.join();
 
@@ -125,7 +141,9 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
         {
             DeleteFileW(path.c_str());
             for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+            {
                 RemoveDirectoryW(folder->c_str());
+            }
         }
     } deep;
     std::wstring& path = deep.path;

@@ -68,7 +68,7 @@ std::vector<std::string> ProgrammingTest::Press(int buttonId)
 {
     using KelvraAutomation::OperationKind;
     // A write that verifies next ends with the verify's lines.
-    const OperationKind kind = buttonId == IDC_VERIFY ? OperationKind::Verify
+    const OperationKind kind = buttonId == IDC_VERIFY   ? OperationKind::Verify
                                : dialog.AutoVerify != 0 ? OperationKind::WriteThenVerify
                                                         : OperationKind::Write;
     SendMessageA(harness->Control(IDC_MESSAGES), LB_RESETCONTENT, 0, 0);
@@ -86,14 +86,20 @@ void ProgrammingTest::ExpectRestored()
     EXPECT_TRUE(harness->IsEnabled(IDC_VERIFY));
     EXPECT_EQ(dialog.DriverLibrary, nullptr);
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+    {
         EXPECT_EQ(GetModuleHandleA(library), nullptr) << library;
+    }
     // The lock is free: another thread can take it.
     bool entered = false;
-    std::thread other([&] {
-        entered = TryEnterCriticalSection(&dialog.OperationLock) != FALSE;
-        if (entered)
-            LeaveCriticalSection(&dialog.OperationLock);
-    });
+    std::thread other(
+        [&]
+        {
+            entered = TryEnterCriticalSection(&dialog.OperationLock) != FALSE;
+            if (entered)
+            {
+                LeaveCriticalSection(&dialog.OperationLock);
+            }
+        });
     other.join();
     EXPECT_TRUE(entered);
 }
@@ -102,6 +108,8 @@ std::string CountingBytes(size_t length)
 {
     std::string bytes(length, '\0');
     for (size_t index = 0; index < length; ++index)
+    {
         bytes[index] = static_cast<char>(index * 7 + 1);
+    }
     return bytes;
 }

@@ -19,12 +19,18 @@ Lines ShownIdentity(const std::string& path)
     {
         size_t end = run.out.find('\n', start);
         if (end == std::string::npos)
+        {
             end = run.out.size();
+        }
         std::string line = run.out.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
+        {
             line.pop_back();
+        }
         if (line.rfind("warning: ", 0) != 0)
+        {
             lines.push_back(line);
+        }
         start = end + 1;
     }
     return lines;

@@ -16,7 +16,9 @@ TEST_F(ProgrammingTest, Family0VerifyOfAFullIdentityListsItInTableOrder)
     const auto reads = CallsOf(Calls(), "ReadEEPROM");
     ASSERT_EQ(reads.size(), 64u);
     for (unsigned index = 0; index < 64; ++index)
+    {
         EXPECT_EQ(reads[index].ArgumentValue(0), index);
+    }
     EXPECT_EQ(Calls().back().function, "CloseDevice");
     ExpectRestored();
 }

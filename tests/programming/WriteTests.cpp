@@ -52,7 +52,9 @@ TEST_F(ProgrammingTest, Family0WritesSixtyFourPacedWordsOfAShortImage)
     ASSERT_EQ(open.arguments.size(), 12u);
     EXPECT_EQ(open.ArgumentValue(0), reinterpret_cast<unsigned long long>(dialog.m_hWnd));
     for (size_t zero = 1; zero <= 9; ++zero)
+    {
         EXPECT_EQ(open.ArgumentValue(zero), 0u);
+    }
     EXPECT_EQ(open.ArgumentValue(10), 0x845Eu);
     EXPECT_EQ(open.ArgumentValue(11), WineDeviceKey);
 
@@ -62,8 +64,8 @@ TEST_F(ProgrammingTest, Family0WritesSixtyFourPacedWordsOfAShortImage)
         const LoggedCall& write = calls[1 + index];
         ASSERT_EQ(write.function, "WriteEEPROM");
         EXPECT_EQ(write.ArgumentValue(0), index);
-        const unsigned word = static_cast<unsigned char>(padded[2 * index]) |
-                              (static_cast<unsigned char>(padded[2 * index + 1]) << 8);
+        const unsigned word =
+            static_cast<unsigned char>(padded[2 * index]) | (static_cast<unsigned char>(padded[2 * index + 1]) << 8);
         EXPECT_EQ(write.ArgumentValue(1), word) << index;
         ExpectPacedAtLeast(calls[index], write, index == 0 ? 30000 : 20000);
     }
@@ -91,11 +93,12 @@ TEST_F(ProgrammingTest, FamiliesOneAndTwoWriteTheirSizeInOneBurn)
     const auto calls = Calls();
     std::vector<std::string> names;
     for (const LoggedCall& call : calls)
+    {
         names.push_back(call.library + " " + call.function);
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"VT_HIDB rmDeviceStart", "VT_HIDB rmBurnEEPROM", "VT_HIDB rmDeviceClose",
-                                        "VT_HIDC rmDeviceStart", "VT_HIDC rmSetEEPROMSize", "VT_HIDC rmBurnEEPROM",
-                                        "VT_HIDC rmDeviceClose"}));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"VT_HIDB rmDeviceStart", "VT_HIDB rmBurnEEPROM", "VT_HIDB rmDeviceClose",
+                                               "VT_HIDC rmDeviceStart", "VT_HIDC rmSetEEPROMSize",
+                                               "VT_HIDC rmBurnEEPROM", "VT_HIDC rmDeviceClose"}));
     EXPECT_EQ(calls[0].ArgumentValue(0), 0x845Eu);
     EXPECT_EQ(calls[0].ArgumentValue(1), WineDeviceKey);
     EXPECT_EQ(calls[0].ArgumentValue(2), reinterpret_cast<unsigned long long>(dialog.m_hWnd));
@@ -181,28 +184,39 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
     bool clickedWhileDisabled = false;
     HWND focusAfterWrite = nullptr;
     bool closedByEscape = false;
-    const INT_PTR result = RunModalWhile(dialog, [&](HWND window, DWORD thread) {
-        write = GetDlgItem(window, IDC_WRITE);
-        PostClick(write);
-        if (!WaitFor([&] { return !IsWindowEnabled(write); }, 10000))
-            return;
-        for (int click = 0; click < 5; ++click)
-            PostClick(write);
-        clickedWhileDisabled = !IsWindowEnabled(write);
-        const bool ended = WaitFor([&] {
-            const auto lines = ListBoxLines(GetDlgItem(window, IDC_MESSAGES));
-            return !lines.empty() && lines.back() == KelvraText::WriteSuccess;
-        }, 20000);
-        if (!ended)
-            return;
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(thread, &info);
-        focusAfterWrite = info.hwndFocus;
-        // Posted after the clicks, so served after any of them that got through.
-        PressKeyInThread(thread, VK_ESCAPE);
-        closedByEscape = WaitFor([&] { return !IsWindow(window); }, 5000);
-    });
+    const INT_PTR result = RunModalWhile(dialog,
+                                         [&](HWND window, DWORD thread)
+                                         {
+                                             write = GetDlgItem(window, IDC_WRITE);
+                                             PostClick(write);
+                                             if (!WaitFor([&] { return !IsWindowEnabled(write); }, 10000))
+                                             {
+                                                 return;
+                                             }
+                                             for (int click = 0; click < 5; ++click)
+                                             {
+                                                 PostClick(write);
+                                             }
+                                             clickedWhileDisabled = !IsWindowEnabled(write);
+                                             const bool ended = WaitFor(
+                                                 [&]
+                                                 {
+                                                     const auto lines = ListBoxLines(GetDlgItem(window, IDC_MESSAGES));
+                                                     return !lines.empty() && lines.back() == KelvraText::WriteSuccess;
+                                                 },
+                                                 20000);
+                                             if (!ended)
+                                             {
+                                                 return;
+                                             }
+                                             GUITHREADINFO info = {};
+                                             info.cbSize = sizeof info;
+                                             GetGUIThreadInfo(thread, &info);
+                                             focusAfterWrite = info.hwndFocus;
+                                             // Posted after the clicks, so served after any of them that got through.
+                                             PressKeyInThread(thread, VK_ESCAPE);
+                                             closedByEscape = WaitFor([&] { return !IsWindow(window); }, 5000);
+                                         });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(clickedWhileDisabled);
     EXPECT_EQ(focusAfterWrite, write);
@@ -216,15 +230,19 @@ TEST_F(ProgrammingTest, ExitClickedDuringAWriteEndsTheDialogOnceTheWriteHasEnded
     folder.WriteFile("image.hex", CountingBytes(128));
     dialog.ImagePath = folder.PathOf("image.hex").c_str();
     bool closed = false;
-    const INT_PTR result = RunModalWhile(dialog, [&](HWND window, DWORD) {
-        HWND write = GetDlgItem(window, IDC_WRITE);
-        PostClick(write);
-        if (!WaitFor([&] { return !IsWindowEnabled(write); }, 10000))
-            return;
-        PostClick(write);
-        PostClick(GetDlgItem(window, IDCANCEL));
-        closed = WaitFor([&] { return !IsWindow(window); }, 15000);
-    });
+    const INT_PTR result = RunModalWhile(dialog,
+                                         [&](HWND window, DWORD)
+                                         {
+                                             HWND write = GetDlgItem(window, IDC_WRITE);
+                                             PostClick(write);
+                                             if (!WaitFor([&] { return !IsWindowEnabled(write); }, 10000))
+                                             {
+                                                 return;
+                                             }
+                                             PostClick(write);
+                                             PostClick(GetDlgItem(window, IDCANCEL));
+                                             closed = WaitFor([&] { return !IsWindow(window); }, 15000);
+                                         });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(closed);
     EXPECT_EQ(ChipContents("VT_HIDA"), CountingBytes(128));

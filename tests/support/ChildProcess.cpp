@@ -33,11 +33,13 @@ public:
     explicit OutputFile(const std::string& path)
     {
         SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-        m_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                               nullptr);
+        m_handle =
+            CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (m_handle == INVALID_HANDLE_VALUE)
+        {
             throw std::runtime_error("cannot create " + path);
+        }
     }
     ~OutputFile() { CloseHandle(m_handle); }
     OutputFile(const OutputFile&) = delete;
@@ -51,7 +53,9 @@ public:
         char buffer[4096];
         DWORD read = 0;
         while (ReadFile(m_handle, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        {
             contents.append(buffer, read);
+        }
         return contents;
     }
 
@@ -73,13 +77,17 @@ void UseConsoleOfOwn()
 {
     static bool done = false;
     if (done)
+    {
         return;
+    }
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     FreeConsole();
     if (!AllocConsole())
+    {
         throw std::runtime_error("cannot make a console (error " + std::to_string(GetLastError()) + ")");
+    }
     SetStdHandle(STD_INPUT_HANDLE, input);
     SetStdHandle(STD_OUTPUT_HANDLE, output);
     SetStdHandle(STD_ERROR_HANDLE, error);
@@ -95,7 +103,9 @@ bool PressCtrlC()
     // It reaches this process too, on a thread of its own: handled until then.
     const DWORD start = GetTickCount();
     while (sent && !ctrlCArrived && GetTickCount() - start < 10000)
+    {
         Sleep(1);
+    }
     SetConsoleCtrlHandler(NoteCtrlC, FALSE);
     return sent;
 }
@@ -111,7 +121,9 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
         OutputFile err(outputFolder.PathOf("err"));
         std::string commandLine = QuotedArgument(executable);
         for (const std::string& argument : arguments)
+        {
             commandLine += " " + QuotedArgument(argument);
+        }
         std::string environmentBlock = environment;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
@@ -121,16 +133,21 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
         PROCESS_INFORMATION process = {};
         // A test runner may have left this process without a console to share.
         if (whileRunning)
+        {
             UseConsoleOfOwn();
+        }
         const DWORD flags = whileRunning ? 0 : CREATE_NO_WINDOW;
         if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, TRUE, flags,
                             environmentBlock.empty() ? nullptr : &environmentBlock[0],
-                            workingFolder.empty() ? nullptr : workingFolder.c_str(),
-                            &startup, &process))
+                            workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
+        {
             throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
+        }
         CloseHandle(process.hThread);
         if (whileRunning)
+        {
             whileRunning();
+        }
         const bool ended = WaitForSingleObject(process.hProcess, timeoutMilliseconds) == WAIT_OBJECT_0;
         if (!ended)
         {
@@ -140,7 +157,9 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hProcess);
         if (!ended)
+        {
             throw std::runtime_error(executable + " did not end in time");
+        }
         run.out = out.Contents();
         run.err = err.Contents();
     }

@@ -48,9 +48,13 @@ bool PumpMessagesUntil(HWND dialog, const std::function<bool()>& condition, DWOR
             }
         }
         if (condition())
+        {
             return true;
+        }
         if (GetTickCount64() >= deadline)
+        {
             return false;
+        }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
 }
@@ -73,15 +77,20 @@ struct ModelessDialog : CDialog
 DialogHarness::DialogHarness(CKelvraDlg& dialog) : m_dialog(dialog)
 {
     if (!ModelessDialog::Create(m_dialog))
+    {
         ADD_FAILURE() << "the dialog could not be created";
+    }
     Pump();
 }
 
 DialogHarness::~DialogHarness()
 {
     if (m_dialog.m_hWnd != nullptr)
+    {
         DestroyWindow(m_dialog.m_hWnd);
-    PumpMessagesUntil(nullptr, [] { return true; }, 0);
+    }
+    PumpMessagesUntil(
+        nullptr, [] { return true; }, 0);
 }
 
 void DialogHarness::Click(int id)
@@ -100,7 +109,8 @@ void DialogHarness::SelectSize(int index)
 
 void DialogHarness::Pump()
 {
-    PumpMessagesUntil(Window(), [] { return true; }, 0);
+    PumpMessagesUntil(
+        Window(), [] { return true; }, 0);
 }
 
 bool DialogHarness::PumpUntil(const std::function<bool()>& condition, DWORD timeoutMilliseconds)
@@ -143,7 +153,9 @@ MessageLog::MessageLog()
     m_sentHook = SetWindowsHookExA(WH_CALLWNDPROC, &MessageLog::SentMessage, nullptr, GetCurrentThreadId());
     m_postedHook = SetWindowsHookExA(WH_GETMESSAGE, &MessageLog::PostedMessage, nullptr, GetCurrentThreadId());
     if (m_sentHook == nullptr || m_postedHook == nullptr)
+    {
         ADD_FAILURE() << "the message hooks could not be set";
+    }
 }
 
 MessageLog::~MessageLog()
@@ -158,7 +170,9 @@ int MessageLog::Count(UINT message) const
     std::lock_guard<std::mutex> hold(m_lock);
     int count = 0;
     for (const auto& logged : m_messages)
+    {
         count += logged.first == message ? 1 : 0;
+    }
     return count;
 }
 
@@ -167,7 +181,9 @@ int MessageLog::Count(UINT message, WPARAM wParam) const
     std::lock_guard<std::mutex> hold(m_lock);
     int count = 0;
     for (const auto& logged : m_messages)
+    {
         count += logged.first == message && logged.second == wParam ? 1 : 0;
+    }
     return count;
 }
 
@@ -233,7 +249,9 @@ HWND WaitForProcessDialog(const char* caption, DWORD timeoutMilliseconds)
         ProcessDialogSearch search{caption, nullptr};
         EnumWindows(&MatchProcessDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr)
+        {
             return search.found;
+        }
         Sleep(20);
     } while (GetTickCount64() < deadline);
     return nullptr;
@@ -244,7 +262,9 @@ void PressKeyInThread(DWORD threadId, UINT virtualKey)
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(threadId, &info) || info.hwndFocus == nullptr)
+    {
         return;
+    }
     const UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
     PostMessageA(info.hwndFocus, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scanCode) << 16));
     PostMessageA(info.hwndFocus, WM_KEYUP, virtualKey,
@@ -261,17 +281,25 @@ INT_PTR RunModalWhile(CKelvraDlg& dialog, const std::function<void(HWND, DWORD)>
 {
     const DWORD dialogThread = GetCurrentThreadId();
     std::atomic<bool> ended{false};
-    std::thread user([&] {
-        HWND window = WaitForProcessDialog("Kelvra", 20000);
-        if (window == nullptr)
-            return;
-        action(window, dialogThread);
-        const ULONGLONG deadline = GetTickCount64() + 20000;
-        while (!ended && GetTickCount64() < deadline)
-            Sleep(20);
-        if (!ended)
-            PostMessageA(window, WM_CLOSE, 0, 0);
-    });
+    std::thread user(
+        [&]
+        {
+            HWND window = WaitForProcessDialog("Kelvra", 20000);
+            if (window == nullptr)
+            {
+                return;
+            }
+            action(window, dialogThread);
+            const ULONGLONG deadline = GetTickCount64() + 20000;
+            while (!ended && GetTickCount64() < deadline)
+            {
+                Sleep(20);
+            }
+            if (!ended)
+            {
+                PostMessageA(window, WM_CLOSE, 0, 0);
+            }
+        });
     const INT_PTR result = dialog.DoModal();
     ended = true;
     user.join();

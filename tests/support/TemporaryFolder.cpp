@@ -41,14 +41,18 @@ void TemporaryFolder::WriteFile(const std::string& name, const std::string& cont
 {
     std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
     if (!(file << contents) || !file.flush())
+    {
         throw std::runtime_error("cannot write " + PathOf(name));
+    }
 }
 
 std::string TemporaryFolder::ReadFile(const std::string& name) const
 {
     std::ifstream file(PathOf(name), std::ios::binary);
     if (!file)
+    {
         throw std::runtime_error("cannot read " + PathOf(name));
+    }
     std::ostringstream contents;
     contents << file.rdbuf();
     return contents.str();

@@ -5,7 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 class AutomationError : public std::runtime_error
 {

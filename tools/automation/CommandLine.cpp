@@ -5,38 +5,52 @@
 #include <cstdlib>
 #include <map>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace {
+namespace
+{
 
 // Longer than this is surely a slip of the finger, and would overflow a DWORD wait.
 constexpr double LongestWaitSeconds = 3600;
 
 const std::map<std::string, Command> CommandNames = {
-    {"wait-ready", Command::WaitReady}, {"devices", Command::Devices},
-    {"family", Command::Family},        {"size", Command::Size},
-    {"browse", Command::Browse},        {"browse-cancel", Command::BrowseCancel},
-    {"path", Command::Path},            {"write", Command::Write},
-    {"verify", Command::Verify},        {"messages", Command::Messages},
-    {"buttons", Command::Buttons},      {"device-change", Command::DeviceChange},
+    {"wait-ready", Command::WaitReady},
+    {"devices", Command::Devices},
+    {"family", Command::Family},
+    {"size", Command::Size},
+    {"browse", Command::Browse},
+    {"browse-cancel", Command::BrowseCancel},
+    {"path", Command::Path},
+    {"write", Command::Write},
+    {"verify", Command::Verify},
+    {"messages", Command::Messages},
+    {"buttons", Command::Buttons},
+    {"device-change", Command::DeviceChange},
     {"exit", Command::Exit},
 };
 
 std::string Lowercase(std::string text)
 {
     for (char& character : text)
+    {
         character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+    }
     return text;
 }
 
 bool IsDigits(const std::string& text)
 {
     if (text.empty())
+    {
         return false;
+    }
     for (char character : text)
     {
         if (!std::isdigit(static_cast<unsigned char>(character)))
+        {
             return false;
+        }
     }
     return true;
 }
@@ -44,7 +58,9 @@ bool IsDigits(const std::string& text)
 bool IsNumber(const std::string& text)
 {
     if (text.empty())
+    {
         return false;
+    }
     char* end = nullptr;
     std::strtod(text.c_str(), &end);
     return *end == '\0';
@@ -64,7 +80,9 @@ public:
     std::string Take(const std::string& what)
     {
         if (AtEnd())
+        {
             throw UsageError(m_command + " needs " + what);
+        }
         return m_arguments[m_next++];
     }
 
@@ -82,14 +100,18 @@ Milliseconds ParseSeconds(const std::string& text, const std::string& command)
     char* end = nullptr;
     const double seconds = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds > LongestWaitSeconds)
+    {
         throw UsageError(command + ": \"" + text + "\" is not a number of seconds between 0 and 3600");
+    }
     return Milliseconds(static_cast<long long>(std::llround(seconds * 1000)));
 }
 
 DWORD ParseProcessId(const std::string& text)
 {
     if (!IsDigits(text) || text.size() > 9 || std::strtoul(text.c_str(), nullptr, 10) == 0)
+    {
         throw UsageError("--pid: \"" + text + "\" is not a process id");
+    }
     return static_cast<DWORD>(std::strtoul(text.c_str(), nullptr, 10));
 }
 
@@ -97,22 +119,34 @@ ChipFamily ParseFamily(const std::string& text)
 {
     std::string name = Lowercase(text);
     if (name.rfind("vt-", 0) == 0)
+    {
         name = name.substr(3);
+    }
     if (name == "a")
+    {
         return ChipFamily::A;
+    }
     if (name == "b")
+    {
         return ChipFamily::B;
+    }
     if (name == "c")
+    {
         return ChipFamily::C;
+    }
     throw UsageError("family: \"" + text + "\" is not A, B or C");
 }
 
 DeviceEvent ParseDeviceEvent(const std::string& text)
 {
     if (text == "arrival")
+    {
         return DeviceEvent::Arrival;
+    }
     if (text == "removal")
+    {
         return DeviceEvent::Removal;
+    }
     throw UsageError("device-change: \"" + text + "\" is not arrival or removal");
 }
 
@@ -124,9 +158,13 @@ bool IsNotificationKind(const std::string& text)
 NotificationKind ParseNotificationKind(const std::string& text)
 {
     if (text == "other-class")
+    {
         return NotificationKind::OtherClass;
+    }
     if (text == "other-type")
+    {
         return NotificationKind::OtherType;
+    }
     return NotificationKind::Hid;
 }
 
@@ -158,7 +196,9 @@ void ReadArguments(ArgumentReader& reader, Step& step)
     {
     case Command::WaitReady:
         if (reader.NextIsNumber())
+        {
             step.timeout = ParseSeconds(reader.Take("seconds"), step.name);
+        }
         break;
     case Command::Family:
         step.family = ParseFamily(reader.Take("A, B or C"));
@@ -166,12 +206,16 @@ void ReadArguments(ArgumentReader& reader, Step& step)
     case Command::Size:
         step.text = reader.Take("a row number or the row's text");
         if (IsDigits(step.text) && step.text.size() < 4)
+        {
             step.sizeIndex = std::atoi(step.text.c_str());
+        }
         break;
     case Command::Browse:
         step.text = reader.Take("a file path");
         if (step.text.empty())
+        {
             throw UsageError("browse: the file path is empty");
+        }
         break;
     case Command::Write:
         ReadOperationOptions(reader, step, true);
@@ -183,7 +227,9 @@ void ReadArguments(ArgumentReader& reader, Step& step)
     case Command::DeviceChange:
         step.event = ParseDeviceEvent(reader.Take("arrival or removal"));
         if (!reader.AtEnd() && IsNotificationKind(reader.Peek()))
+        {
             step.notification = ParseNotificationKind(reader.Take("a notification kind"));
+        }
         break;
     case Command::Devices:
     case Command::BrowseCancel:
@@ -200,11 +246,17 @@ void ReadGlobalOptions(ArgumentReader& reader, Invocation& invocation)
     {
         const std::string option = reader.Take("an option");
         if (option == "--help" || option == "-h")
+        {
             invocation.help = true;
+        }
         else if (option == "--pid")
+        {
             invocation.processId = ParseProcessId(reader.Take("a process id after --pid"));
+        }
         else
+        {
             throw UsageError("unknown option \"" + option + "\"");
+        }
     }
 }
 
@@ -220,7 +272,9 @@ Invocation ParseInvocation(const std::vector<std::string>& arguments)
         const std::string name = reader.Take("a command");
         const auto known = CommandNames.find(name);
         if (known == CommandNames.end())
+        {
             throw UsageError("unknown command \"" + name + "\"");
+        }
         Step step;
         step.command = known->second;
         step.name = name;
@@ -229,7 +283,9 @@ Invocation ParseInvocation(const std::vector<std::string>& arguments)
         invocation.steps.push_back(step);
     }
     if (invocation.steps.empty() && !invocation.help)
+    {
         throw UsageError("no command given");
+    }
     return invocation;
 }
 

@@ -12,7 +12,8 @@
 #include "DeviceBroadcast.h"
 #include "KelvraAutomation.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 class UsageError : public AutomationError
 {
@@ -39,13 +40,18 @@ enum class Command
 
 // Which notification device-change sends: a HID interface, as Kelvra
 // registered for, or one that differs from it in class or in device type.
-enum class NotificationKind { Hid, OtherClass, OtherType };
+enum class NotificationKind
+{
+    Hid,
+    OtherClass,
+    OtherType
+};
 
 struct Step
 {
     Command command = Command::Messages;
-    std::string name;  // as typed, for error lines
-    std::string text;  // browse: the path; size: the row text
+    std::string name;    // as typed, for error lines
+    std::string text;    // browse: the path; size: the row text
     int sizeIndex = -1;  // size: the row, or -1 when chosen by text
     ChipFamily family = ChipFamily::A;
     bool autoVerify = false;

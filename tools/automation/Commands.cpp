@@ -2,9 +2,11 @@
 
 #include <ostream>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace {
+namespace
+{
 
 Milliseconds TimeoutOr(const Step& step, Milliseconds fallback)
 {
@@ -19,7 +21,9 @@ public:
     ~ProcessHandle()
     {
         if (m_handle != nullptr)
+        {
             CloseHandle(m_handle);
+        }
     }
     ProcessHandle(const ProcessHandle&) = delete;
     ProcessHandle& operator=(const ProcessHandle&) = delete;
@@ -100,22 +104,30 @@ void StepRunner::PrintDevices()
 {
     const DeviceList devices = Window().Devices();
     for (size_t index = 0; index < devices.entries.size(); ++index)
+    {
         m_out << (static_cast<int>(index) == devices.selected ? "* " : "  ") << devices.entries[index] << '\n';
+    }
 }
 
 void StepRunner::ChooseSize(const Step& step)
 {
     if (step.sizeIndex >= 0)
+    {
         Window().ChooseEepromSize(step.sizeIndex);
+    }
     else
+    {
         Window().ChooseEepromSize(step.text);
+    }
 }
 
 void StepRunner::RunOperation(const Step& step)
 {
     OperationKind kind = OperationKind::Verify;
     if (step.command == Command::Write)
+    {
         kind = step.autoVerify ? OperationKind::WriteThenVerify : OperationKind::Write;
+    }
     const OperationResult result = Window().RunOperation(kind, TimeoutOr(step, DefaultTimeout::Operation));
     m_out << result.finalLine << '\n';
 }
@@ -123,7 +135,9 @@ void StepRunner::RunOperation(const Step& step)
 void StepRunner::PrintMessages()
 {
     for (const auto& line : Window().Messages())
+    {
         m_out << line << '\n';
+    }
 }
 
 void StepRunner::PrintButtons()

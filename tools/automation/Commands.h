@@ -10,7 +10,8 @@
 #include "CommandLine.h"
 #include "KelvraAutomation.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 class StepRunner
 {

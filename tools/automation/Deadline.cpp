@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <thread>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 bool WaitUntil(const std::function<bool()>& condition, Milliseconds budget, Milliseconds pollInterval)
 {
@@ -11,9 +12,13 @@ bool WaitUntil(const std::function<bool()>& condition, Milliseconds budget, Mill
     for (;;)
     {
         if (condition())
+        {
             return true;
+        }
         if (deadline.Passed())
+        {
             return false;
+        }
         std::this_thread::sleep_for(std::min(pollInterval, deadline.Remaining()));
     }
 }

@@ -4,7 +4,8 @@
 #include <chrono>
 #include <functional>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 using Milliseconds = std::chrono::milliseconds;
 

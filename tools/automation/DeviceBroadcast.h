@@ -6,9 +6,14 @@
 
 #include <dbt.h>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-enum class DeviceEvent { Arrival, Removal };
+enum class DeviceEvent
+{
+    Arrival,
+    Removal
+};
 
 // The interface class of HID devices, {4D1E55B2-F16F-11CF-88CB-001111000030}.
 extern const GUID HidInterfaceClass;

@@ -1,8 +1,10 @@
 #include "EntryChoice.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace {
+namespace
+{
 
 bool StartsWith(const std::string& text, const std::string& prefix)
 {
@@ -16,17 +18,25 @@ std::optional<int> FindEntry(const std::vector<std::string>& entries, const std:
     for (size_t index = 0; index < entries.size(); ++index)
     {
         if (entries[index] == wanted)
+        {
             return static_cast<int>(index);
+        }
     }
     if (wanted.empty())
+    {
         return std::nullopt;
+    }
     std::optional<int> onlyMatch;
     for (size_t index = 0; index < entries.size(); ++index)
     {
         if (!StartsWith(entries[index], wanted))
+        {
             continue;
+        }
         if (onlyMatch)
+        {
             return std::nullopt;
+        }
         onlyMatch = static_cast<int>(index);
     }
     return onlyMatch;
@@ -38,7 +48,9 @@ std::string QuotedList(const std::vector<std::string>& entries)
     for (const auto& entry : entries)
     {
         if (!list.empty())
+        {
             list += ", ";
+        }
         list += "\"" + entry + "\"";
     }
     return list;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 // The index of the entry equal to wanted; failing that, of the only entry
 // that starts with it (so "24C08" picks "24C08 ->  1024 bytes"). Nothing

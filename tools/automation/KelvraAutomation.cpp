@@ -7,9 +7,11 @@
 #include "WindowMessages.h"
 #include "resource.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace {
+namespace
+{
 
 const std::string MainCaption = "Kelvra";
 const std::string OpenCaption = "Open";
@@ -26,21 +28,23 @@ std::string Seconds(Milliseconds duration)
     const auto tenths = (duration.count() + 50) / 100;
     std::string text = std::to_string(tenths / 10);
     if (tenths % 10 != 0)
+    {
         text += "." + std::to_string(tenths % 10);
+    }
     return text + " s";
 }
 
-template <typename T>
-T RequireAnswer(std::optional<T> answer, const std::string& what)
+template <typename T> T RequireAnswer(std::optional<T> answer, const std::string& what)
 {
     if (!answer)
+    {
         throw AutomationError("Kelvra did not answer " + what + " within " + Seconds(DefaultTimeout::Answer));
+    }
     return std::move(*answer);
 }
 
 // A combo box's rows and selected row.
-template <class List>
-List ReadComboBox(HWND combo, const std::string& rowsName, const std::string& selectionName)
+template <class List> List ReadComboBox(HWND combo, const std::string& rowsName, const std::string& selectionName)
 {
     List list;
     list.entries = RequireAnswer(ReadComboBoxEntries(combo, DefaultTimeout::Answer), "with the " + rowsName);
@@ -56,7 +60,9 @@ std::vector<HWND> MainDialogsOf(DWORD processId)
     for (HWND candidate : FindTopLevelDialogs(processId, MainCaption))
     {
         if (GetDlgItem(candidate, IDC_MESSAGES) != nullptr)
+        {
             dialogs.push_back(candidate);
+        }
     }
     return dialogs;
 }
@@ -133,17 +139,22 @@ const char* ChipFamilyCaption(ChipFamily family)
 KelvraWindow KelvraWindow::Find(DWORD processId, Milliseconds timeout)
 {
     std::vector<HWND> dialogs;
-    WaitUntil([&] {
-        dialogs = MainDialogsOf(processId);
-        return !dialogs.empty();
-    }, timeout, PollInterval);
+    WaitUntil(
+        [&]
+        {
+            dialogs = MainDialogsOf(processId);
+            return !dialogs.empty();
+        },
+        timeout, PollInterval);
     if (dialogs.empty())
     {
         const std::string whose = processId != 0 ? " of process " + std::to_string(processId) : "";
         throw AutomationError("no Kelvra window" + whose + " appeared within " + Seconds(timeout));
     }
     if (dialogs.size() > 1)
+    {
         throw AutomationError("more than one Kelvra window is open; name the process");
+    }
     return KelvraWindow(dialogs.front());
 }
 
@@ -151,12 +162,17 @@ KelvraWindow::KelvraWindow(HWND dialog) : m_dialog(dialog), m_processId(ProcessI
 
 void KelvraWindow::WaitUntilReady(Milliseconds timeout) const
 {
-    const bool ready = WaitUntil([this] {
-        RequireWindow();
-        return IsWindowVisible(m_dialog) && Answers(Probe);
-    }, timeout, PollInterval);
+    const bool ready = WaitUntil(
+        [this]
+        {
+            RequireWindow();
+            return IsWindowVisible(m_dialog) && Answers(Probe);
+        },
+        timeout, PollInterval);
     if (!ready)
+    {
         throw AutomationError("Kelvra's window did not become ready within " + Seconds(timeout));
+    }
 }
 
 bool KelvraWindow::Answers(Milliseconds timeout) const
@@ -175,18 +191,22 @@ void KelvraWindow::ChooseFamily(ChipFamily family) const
     RequireClickable(button, ChipFamilyCaption(family));
     Click(button);
     if (CheckedFamily() != family)
+    {
         throw AutomationError(std::string(ChipFamilyCaption(family)) + " did not become checked");
+    }
 }
 
 std::optional<ChipFamily> KelvraWindow::CheckedFamily() const
 {
     for (ChipFamily family : {ChipFamily::A, ChipFamily::B, ChipFamily::C})
     {
-        const auto state = RequireAnswer(
-            SendWithin(Control(RadioButtonOf(family)), BM_GETCHECK, 0, 0, DefaultTimeout::Answer),
-            "with the state of " + std::string(ChipFamilyCaption(family)));
+        const auto state =
+            RequireAnswer(SendWithin(Control(RadioButtonOf(family)), BM_GETCHECK, 0, 0, DefaultTimeout::Answer),
+                          "with the state of " + std::string(ChipFamilyCaption(family)));
         if (state == BST_CHECKED)
+        {
             return family;
+        }
     }
     return std::nullopt;
 }
@@ -203,13 +223,19 @@ void KelvraWindow::ChooseEepromSize(int index) const
 {
     const EepromSizeList sizes = EepromSizes();
     if (!sizes.shown)
+    {
         throw AutomationError("the EEPROM size list is hidden; it shows for VT-C only");
+    }
     if (index < 0 || index >= static_cast<int>(sizes.entries.size()))
+    {
         throw AutomationError("no EEPROM size row " + std::to_string(index) + "; the list has " +
                               std::to_string(sizes.entries.size()));
+    }
     RequireWindow();
     if (!IsWindowEnabled(m_dialog))
+    {
         throw AutomationError("Kelvra's window is disabled; another dialog is open");
+    }
     const HWND combo = Control(IDC_EEPROM_SIZE);
     RequireAnswer(SendWithin(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, DefaultTimeout::Answer),
                   "to the EEPROM size choice");
@@ -218,7 +244,9 @@ void KelvraWindow::ChooseEepromSize(int index) const
                              reinterpret_cast<LPARAM>(combo), DefaultTimeout::Answer),
                   "to the EEPROM size notification");
     if (EepromSizes().selected != index)
+    {
         throw AutomationError("the EEPROM size row " + std::to_string(index) + " did not stay selected");
+    }
 }
 
 void KelvraWindow::ChooseEepromSize(const std::string& text) const
@@ -226,8 +254,10 @@ void KelvraWindow::ChooseEepromSize(const std::string& text) const
     const EepromSizeList sizes = EepromSizes();
     const auto index = FindEntry(sizes.entries, text);
     if (!index)
+    {
         throw AutomationError("no single EEPROM size matches \"" + text + "\"; the list holds " +
                               QuotedList(sizes.entries));
+    }
     ChooseEepromSize(*index);
 }
 
@@ -242,8 +272,7 @@ void KelvraWindow::Browse(const std::string& path, Milliseconds timeout) const
         PostDialogCommand(openDialog, IDCANCEL);
         throw AutomationError("the Open dialog did not take the file name \"" + path + "\"");
     }
-    CloseOpenDialog(openDialog, IDOK, click, timeout,
-                    "the Open dialog did not accept \"" + path + "\"");
+    CloseOpenDialog(openDialog, IDOK, click, timeout, "the Open dialog did not accept \"" + path + "\"");
 }
 
 void KelvraWindow::CancelBrowse(Milliseconds timeout) const
@@ -300,13 +329,17 @@ OperationResult KelvraWindow::WaitForOperationEnd(const PendingOperation& pendin
         else
         {
             if (!started)
+            {
                 started = HasOperationStarted(pending).value_or(false);
+            }
             if (started)
             {
                 if (auto lines = ReadListBoxLines(Control(IDC_MESSAGES), Probe))
                 {
                     if (auto finalLine = FinalLineOf(pending.kind, *lines))
+                    {
                         return OperationResult{*finalLine, *lines};
+                    }
                     lastLines = std::move(*lines);
                 }
             }
@@ -315,9 +348,11 @@ OperationResult KelvraWindow::WaitForOperationEnd(const PendingOperation& pendin
     }
     const std::string name = OperationName(pending.kind);
     if (!started)
+    {
         throw AutomationError("the " + name + " did not start within " + Seconds(timeout));
-    throw AutomationError("the " + name + " did not end within " + Seconds(timeout) + " (last line: " +
-                          LastLineOf(lastLines) + ")");
+    }
+    throw AutomationError("the " + name + " did not end within " + Seconds(timeout) +
+                          " (last line: " + LastLineOf(lastLines) + ")");
 }
 
 OperationResult KelvraWindow::RunOperation(OperationKind kind, Milliseconds timeout) const
@@ -341,19 +376,27 @@ void KelvraWindow::PressExit() const
     RequireClickable(IDCANCEL, "Exit");
     // Posted: Kelvra may end before it could answer a sent click.
     if (!PostMessageW(Control(IDCANCEL), BM_CLICK, 0, 0))
+    {
         throw AutomationError("could not click \"Exit\"");
+    }
 }
 
 void KelvraWindow::WaitUntilClosed(HANDLE process, Milliseconds timeout) const
 {
     bool closed = false;
     if (process != nullptr)
+    {
         closed = WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+    }
     else
+    {
         closed = WaitUntil([this] { return !IsWindow(m_dialog); }, timeout, PollInterval);
+    }
     if (!closed)
+    {
         throw AutomationError(std::string(process != nullptr ? "Kelvra's process" : "Kelvra's window") +
                               " did not end within " + Seconds(timeout));
+    }
 }
 
 HWND KelvraWindow::Control(int id) const
@@ -361,14 +404,18 @@ HWND KelvraWindow::Control(int id) const
     RequireWindow();
     const HWND control = GetDlgItem(m_dialog, id);
     if (control == nullptr)
+    {
         throw AutomationError("Kelvra's window has no control " + std::to_string(id));
+    }
     return control;
 }
 
 void KelvraWindow::RequireWindow() const
 {
     if (!IsWindow(m_dialog))
+    {
         throw AutomationError("Kelvra's window is gone");
+    }
 }
 
 void KelvraWindow::RequireClickable(int buttonId, const char* caption) const
@@ -376,9 +423,13 @@ void KelvraWindow::RequireClickable(int buttonId, const char* caption) const
     RequireWindow();
     // While the Open dialog is up Kelvra's window takes no clicks, and neither should we.
     if (!IsWindowEnabled(m_dialog))
+    {
         throw AutomationError("Kelvra's window is disabled; another dialog is open");
+    }
     if (!IsWindowEnabled(Control(buttonId)))
+    {
         throw AutomationError(std::string("the \"") + caption + "\" button is disabled");
+    }
 }
 
 void KelvraWindow::Click(int buttonId) const
@@ -393,16 +444,20 @@ bool KelvraWindow::MarkMessageList() const
     // may read just like the old ones; a selected line is how the emptying
     // shows. Selecting a line is what a person's click on it does.
     const HWND list = Control(IDC_MESSAGES);
-    const auto count = RequireAnswer(SendWithin(list, LB_GETCOUNT, 0, 0, DefaultTimeout::Answer),
-                                     "with the message count");
+    const auto count =
+        RequireAnswer(SendWithin(list, LB_GETCOUNT, 0, 0, DefaultTimeout::Answer), "with the message count");
     if (count <= 0)
+    {
         return false;
+    }
     const WPARAM lastLine = static_cast<WPARAM>(count - 1);
     RequireAnswer(SendWithin(list, LB_SETCURSEL, lastLine, 0, DefaultTimeout::Answer), "to a line selection");
-    const auto selected = RequireAnswer(SendWithin(list, LB_GETCURSEL, 0, 0, DefaultTimeout::Answer),
-                                        "with the line selection");
+    const auto selected =
+        RequireAnswer(SendWithin(list, LB_GETCURSEL, 0, 0, DefaultTimeout::Answer), "with the line selection");
     if (selected != static_cast<LRESULT>(lastLine))
+    {
         throw AutomationError("could not select the last line of the message list");
+    }
     return true;
 }
 
@@ -413,13 +468,17 @@ std::optional<bool> KelvraWindow::HasOperationStarted(const PendingOperation& pe
     {
         const auto selected = SendWithin(list, LB_GETCURSEL, 0, 0, Probe);
         if (!selected)
+        {
             return std::nullopt;
+        }
         return *selected == LB_ERR;
     }
     // The list was empty, and every operation adds at least one line.
     const auto count = SendWithin(list, LB_GETCOUNT, 0, 0, Probe);
     if (!count)
+    {
         return std::nullopt;
+    }
     return *count > 0;
 }
 
@@ -432,21 +491,30 @@ HWND KelvraWindow::PressBrowseAndFindOpenDialog(Milliseconds timeout, ULONG_PTR&
 {
     RequireClickable(IDC_BROWSE, "...");
     if (!FindTopLevelDialogs(m_processId, OpenCaption).empty())
+    {
         throw AutomationError("an Open dialog of Kelvra is already showing");
+    }
     // Not a plain send: the click returns only when the Open dialog closes.
     // The callback tells when Kelvra's handler, path update included, is done.
     click = ++LatestClickNumber;
     if (!SendMessageCallbackW(Control(IDC_BROWSE), BM_CLICK, 0, 0, NoteClickHandled, click))
+    {
         throw AutomationError("could not click \"...\"");
+    }
     HWND openDialog = nullptr;
-    const bool ready = WaitUntil([&] {
-        DeliverClickCallbacks();
-        const auto dialogs = FindTopLevelDialogs(m_processId, OpenCaption);
-        openDialog = dialogs.empty() ? nullptr : dialogs.front();
-        return openDialog != nullptr && KelvraAutomation::Answers(openDialog, Probe);
-    }, timeout, PollInterval);
+    const bool ready = WaitUntil(
+        [&]
+        {
+            DeliverClickCallbacks();
+            const auto dialogs = FindTopLevelDialogs(m_processId, OpenCaption);
+            openDialog = dialogs.empty() ? nullptr : dialogs.front();
+            return openDialog != nullptr && KelvraAutomation::Answers(openDialog, Probe);
+        },
+        timeout, PollInterval);
     if (!ready)
+    {
         throw AutomationError("no Open dialog appeared within " + Seconds(timeout));
+    }
     return openDialog;
 }
 
@@ -455,14 +523,20 @@ void KelvraWindow::CloseOpenDialog(HWND openDialog, int buttonId, ULONG_PTR clic
 {
     // Posted, as a person's click would be: the dialog may answer with a message box of its own.
     if (!PostDialogCommand(openDialog, buttonId))
+    {
         throw AutomationError(failure);
+    }
     const bool closed = WaitUntil([click] { return IsClickHandled(click); }, timeout, PollInterval);
     if (closed)
+    {
         return;
+    }
     // A folder name opens the folder instead; cancel so Kelvra takes clicks again.
     if (buttonId != IDCANCEL && PostDialogCommand(openDialog, IDCANCEL) &&
         WaitUntil([click] { return IsClickHandled(click); }, DefaultTimeout::Answer, PollInterval))
+    {
         throw AutomationError(failure + " within " + Seconds(timeout) + "; cancelled it");
+    }
     throw AutomationError(failure + " within " + Seconds(timeout));
 }
 

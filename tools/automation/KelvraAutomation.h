@@ -18,9 +18,11 @@
 #include "DeviceBroadcast.h"
 #include "MessageLines.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace DefaultTimeout {
+namespace DefaultTimeout
+{
 // A single exchange with Kelvra's window; longer than a VT-A operation, so a
 // read that comes while one runs still gets its answer.
 inline constexpr Milliseconds Answer{10000};
@@ -32,7 +34,12 @@ inline constexpr Milliseconds Operation{120000};
 inline constexpr Milliseconds Exit{15000};
 }  // namespace DefaultTimeout
 
-enum class ChipFamily { A, B, C };
+enum class ChipFamily
+{
+    A,
+    B,
+    C
+};
 
 const char* ChipFamilyCaption(ChipFamily family);
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace {
+namespace
+{
 
 // Both operations refuse to start with the same two lines.
 bool IsRefusal(const std::string& line)
@@ -15,7 +17,9 @@ bool IsRefusal(const std::string& line)
 bool EndsOperation(OperationKind kind, const std::string& line)
 {
     if (IsRefusal(line))
+    {
         return true;
+    }
     switch (kind)
     {
     case OperationKind::Write:
@@ -47,10 +51,12 @@ const char* OperationName(OperationKind kind)
 
 std::optional<std::string> FinalLineOf(OperationKind kind, const std::vector<std::string>& lines)
 {
-    const auto found = std::find_if(lines.begin(), lines.end(),
-                                    [kind](const std::string& line) { return EndsOperation(kind, line); });
+    const auto found =
+        std::find_if(lines.begin(), lines.end(), [kind](const std::string& line) { return EndsOperation(kind, line); });
     if (found == lines.end())
+    {
         return std::nullopt;
+    }
     return *found;
 }
 

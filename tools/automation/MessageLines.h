@@ -7,13 +7,19 @@
 
 #include "KelvraTexts.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 // What a press of Write or Verify runs. WriteThenVerify is a write of a
 // Kelvra set up with AUTOVERIFY: a successful write is followed by a verify,
 // and only the verify's outcome ends it. (Waited for as a plain Write, such a
 // write ends before its verify has run.)
-enum class OperationKind { Write, Verify, WriteThenVerify };
+enum class OperationKind
+{
+    Write,
+    Verify,
+    WriteThenVerify
+};
 
 const char* OperationName(OperationKind kind);
 

@@ -1,8 +1,10 @@
 #include "WindowMessages.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
-namespace {
+namespace
+{
 
 UINT TimeoutArgument(Milliseconds timeout)
 {
@@ -23,14 +25,18 @@ std::optional<std::string> ReadItemText(HWND control, const ItemMessages& messag
 {
     const auto length = SendWithin(control, messages.textLength, static_cast<WPARAM>(index), 0, timeout);
     if (!length || *length < 0)
+    {
         return std::nullopt;
+    }
     // The length is in characters of whichever form the control keeps, never
     // fewer than the UTF-16 units it hands back.
     std::wstring buffer(static_cast<size_t>(*length) + 1, L'\0');
-    const auto copied = SendWithin(control, messages.text, static_cast<WPARAM>(index),
-                                   reinterpret_cast<LPARAM>(&buffer[0]), timeout);
+    const auto copied =
+        SendWithin(control, messages.text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]), timeout);
     if (!copied || *copied < 0)
+    {
         return std::nullopt;
+    }
     buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
     return NarrowFromWide(buffer);
 }
@@ -40,13 +46,17 @@ std::optional<std::vector<std::string>> ReadItemsOnce(HWND control, const ItemMe
 {
     const auto count = SendWithin(control, messages.count, 0, 0, timeout);
     if (!count || *count < 0)
+    {
         return std::nullopt;
+    }
     std::vector<std::string> items;
     for (int index = 0; index < static_cast<int>(*count); ++index)
     {
         auto text = ReadItemText(control, messages, index, timeout);
         if (!text)
+        {
             return std::nullopt;
+        }
         items.push_back(std::move(*text));
     }
     return items;
@@ -61,7 +71,9 @@ std::optional<std::vector<std::string>> ReadItems(HWND control, const ItemMessag
     {
         auto current = ReadItemsOnce(control, messages, timeout);
         if (!current || *current == *previous)
+        {
             return current;
+        }
         previous = std::move(current);
     }
     return previous;
@@ -94,9 +106,13 @@ BOOL CALLBACK CollectMatchingDialog(HWND window, LPARAM searchAddress)
 {
     auto& search = *reinterpret_cast<DialogSearch*>(searchAddress);
     if (search.processId != 0 && ProcessIdOf(window) != search.processId)
+    {
         return TRUE;
+    }
     if (!IsWindowVisible(window) || ClassNameOf(window) != "#32770" || CaptionOf(window) != search.caption)
+    {
         return TRUE;
+    }
     search.found.push_back(window);
     return TRUE;
 }
@@ -107,7 +123,9 @@ std::optional<LRESULT> SendWithin(HWND window, UINT message, WPARAM wParam, LPAR
 {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, TimeoutArgument(timeout), &result) == 0)
+    {
         return std::nullopt;
+    }
     return static_cast<LRESULT>(result);
 }
 
@@ -115,7 +133,9 @@ std::optional<LRESULT> SendAnsiWithin(HWND window, UINT message, WPARAM wParam, 
 {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, TimeoutArgument(timeout), &result) == 0)
+    {
         return std::nullopt;
+    }
     return static_cast<LRESULT>(result);
 }
 
@@ -138,12 +158,16 @@ std::optional<std::string> ReadWindowText(HWND window, Milliseconds timeoutPerMe
 {
     const auto length = SendWithin(window, WM_GETTEXTLENGTH, 0, 0, timeoutPerMessage);
     if (!length || *length < 0)
+    {
         return std::nullopt;
+    }
     std::wstring buffer(static_cast<size_t>(*length) + 1, L'\0');
-    const auto copied = SendWithin(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]),
-                                   timeoutPerMessage);
+    const auto copied =
+        SendWithin(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]), timeoutPerMessage);
     if (!copied)
+    {
         return std::nullopt;
+    }
     buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
     return NarrowFromWide(buffer);
 }
@@ -158,7 +182,9 @@ bool SetWindowTextWithin(HWND window, const std::string& text, Milliseconds time
 std::string NarrowFromWide(const std::wstring& wide)
 {
     if (wide.empty())
+    {
         return std::string();
+    }
     const int wideLength = static_cast<int>(wide.size());
     const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(size), '\0');
@@ -169,7 +195,9 @@ std::string NarrowFromWide(const std::wstring& wide)
 std::wstring WideFromNarrow(const std::string& narrow)
 {
     if (narrow.empty())
+    {
         return std::wstring();
+    }
     const int narrowLength = static_cast<int>(narrow.size());
     const int size = MultiByteToWideChar(CP_ACP, 0, narrow.data(), narrowLength, nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');

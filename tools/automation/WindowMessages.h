@@ -11,7 +11,8 @@
 
 #include "Deadline.h"
 
-namespace KelvraAutomation {
+namespace KelvraAutomation
+{
 
 // The result of SendMessageTimeoutW, or nothing when the window's thread did
 // not answer within the timeout (or the window is gone).

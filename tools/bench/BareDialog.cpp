@@ -16,7 +16,9 @@ INT_PTR CALLBACK BareDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL)
+        {
             EndDialog(dialog, IDCANCEL);
+        }
         return TRUE;
     default:
         return FALSE;
@@ -26,5 +28,6 @@ INT_PTR CALLBACK BareDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_BARE_DIALOG), nullptr, BareDialogProcedure, 0));
+    return static_cast<int>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_BARE_DIALOG), nullptr, BareDialogProcedure, 0));
 }

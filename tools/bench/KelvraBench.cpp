@@ -79,7 +79,9 @@ template <class Measure> Spread Measured(int runs, Measure measure)
 {
     std::vector<double> values;
     for (int run = 0; run < runs; ++run)
+    {
         values.push_back(measure());
+    }
     return SpreadOf(values);
 }
 
@@ -93,7 +95,9 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (message != WM_TIMER)
+        {
             return CKelvraDlg::WindowProc(message, wParam, lParam);
+        }
         const double start = Now();
         const LRESULT result = CKelvraDlg::WindowProc(message, wParam, lParam);
         lastTimerMilliseconds = Now() - start;
@@ -105,7 +109,9 @@ double AverageRefresh(CKelvraDlg& dialog, int rounds)
 {
     const double start = Now();
     for (int round = 0; round < rounds; ++round)
+    {
         dialog.RefreshDeviceList();
+    }
     return (Now() - start) / rounds;
 }
 
@@ -180,8 +186,8 @@ void BenchOperations()
         Row(std::string("VT-A ") + (button == IDC_WRITE ? "write" : "verify") +
                 ", timer event to final line, as a ratio to the " + std::to_string(static_cast<int>(floor)) +
                 " ms pacing floor (5 runs)",
-            SpreadText(SpreadOf(ratios), "%.4f", "") + " (outside the library calls: " +
-                SpreadText(SpreadOf(outside), "%.1f") + ")",
+            SpreadText(SpreadOf(ratios), "%.4f", "") +
+                " (outside the library calls: " + SpreadText(SpreadOf(outside), "%.1f") + ")",
             "at most 1.015");
     }
     for (int family : {1, 2})
@@ -193,17 +199,24 @@ void BenchOperations()
         for (int sizeIndex : {0, 3})
         {
             if (family == 2)
+            {
                 harness.SelectSize(sizeIndex);
+            }
             else if (sizeIndex != 0)
+            {
                 continue;
+            }
             const UINT size = family == 1 ? 256 : CKelvraDlg::EepromSizeTable[sizeIndex];
             for (int button : {IDC_WRITE, IDC_VERIFY})
             {
                 TimeOperation(dialog, harness, button, state);  // warms the file cache
-                const Spread spread = Measured(Runs, [&] {
-                    const OperationFigures figures = TimeOperation(dialog, harness, button, state);
-                    return figures.total - figures.insideLibrary;
-                });
+                const Spread spread = Measured(Runs,
+                                               [&]
+                                               {
+                                                   const OperationFigures figures =
+                                                       TimeOperation(dialog, harness, button, state);
+                                                   return figures.total - figures.insideLibrary;
+                                               });
                 Row(std::string(family == 1 ? "VT-B " : "VT-C ") + (button == IDC_WRITE ? "write " : "verify ") +
                         std::to_string(size) +
                         " bytes, outside the library calls: two message-list repaints, the image file read, "
@@ -235,7 +248,9 @@ StartedProcess Start(const std::string& executable, const std::string& folder)
 void Finish(StartedProcess& process)
 {
     if (WaitForSingleObject(process.information.hProcess, 15000) != WAIT_OBJECT_0)
+    {
         TerminateProcess(process.information.hProcess, 1);
+    }
     CloseHandle(process.information.hThread);
     CloseHandle(process.information.hProcess);
 }
@@ -250,7 +265,8 @@ HWND DialogWithFilledList(DWORD processId)
         HWND dialog;
     } search{processId, nullptr};
     EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
+        [](HWND window, LPARAM parameter) -> BOOL
+        {
             auto& search = *reinterpret_cast<Search*>(parameter);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
@@ -258,7 +274,9 @@ HWND DialogWithFilledList(DWORD processId)
             DWORD_PTR count = 0;
             if (list == nullptr || !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
                 count == static_cast<DWORD_PTR>(CB_ERR) || count == 0)
+            {
                 return TRUE;
+            }
             search.dialog = window;
             return FALSE;
         },
@@ -274,13 +292,19 @@ double TimeStartToFilledList(const std::string& executable, const std::string& f
     const double start = Now();
     StartedProcess process = Start(executable, folder);
     if (!process.started)
+    {
         return -1;
+    }
     HWND dialog = nullptr;
     while ((dialog = DialogWithFilledList(process.information.dwProcessId)) == nullptr && Now() - start < 20000)
+    {
         Sleep(1);
+    }
     const double elapsed = Now() - start;
     if (dialog != nullptr)
+    {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
     Finish(process);
     return dialog != nullptr ? elapsed : -1;
 }
@@ -299,7 +323,9 @@ void BenchStartUp(const std::string& kelvraExe, const std::string& bareDialogExe
             return;
         }
         if (run == 0)
+        {
             continue;  // the first run loads the files into the cache
+        }
         bare.push_back(bareTime);
         kelvra.push_back(kelvraTime);
         difference.push_back(kelvraTime - bareTime);
@@ -345,7 +371,9 @@ void BenchProcess(const std::string& kelvraExe, const std::string& bareDialogExe
 {
     WorkingFolder folder;
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
+    {
         CopyFileA((EmulatedDriversFolder + "\\" + library).c_str(), folder.PathOf(library).c_str(), FALSE);
+    }
     CopyFileA(kelvraExe.c_str(), folder.PathOf("Kelvra.exe").c_str(), FALSE);
     folder.WriteFile("Kelvra.ini", "[KELVRA]\nVID=845e\nPID=0001\n");
     folder.WriteFile("image.hex", std::string(2048, '\x3C'));
@@ -363,13 +391,17 @@ double TimeToExit(const std::string& commandLine, const std::string& folder, DWO
     startup.cb = sizeof startup;
     PROCESS_INFORMATION information = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
-                        &startup, &information))
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup,
+                        &information))
+    {
         return -1;
+    }
     const bool ended = WaitForSingleObject(information.hProcess, 20000) == WAIT_OBJECT_0;
     const double elapsed = Now() - start;
     if (!ended)
+    {
         TerminateProcess(information.hProcess, 1);
+    }
     GetExitCodeProcess(information.hProcess, &exitCode);
     CloseHandle(information.hThread);
     CloseHandle(information.hProcess);
@@ -386,7 +418,9 @@ double TimeCliToOpen(const std::string& cliExe, const WorkingFolder& folder, con
     if (TimeToExit("\"" + cliExe + "\" verify image.hex --family B --device 845e:0001 --quiet", folder.Path(),
                    exitCode) < 0 ||
         exitCode != 0)
+    {
         return -1;
+    }
     const auto calls = ReadCallLog(state);
     return calls.empty() ? -1 : calls.front().microseconds / 1000.0 - start;
 }
@@ -418,7 +452,9 @@ void BenchCli(const std::string& cliExe, const std::string& bareConsoleExe)
             return;
         }
         if (run == 0)
+        {
             continue;
+        }
         bare.push_back(bareTime);
         cli.push_back(cliTime);
         difference.push_back(cliTime - bareTime);
@@ -436,9 +472,9 @@ void BenchCli(const std::string& cliExe, const std::string& bareConsoleExe)
         {
             DeleteFileA((state + "\\calls.log").c_str());
             const double start = Now();
-            const double elapsed = TimeToExit("\"" + cliExe + "\" " + command +
-                                                  " identity.hex --family A --device 845e:0001 --quiet",
-                                              folder.Path(), exitCode);
+            const double elapsed =
+                TimeToExit("\"" + cliExe + "\" " + command + " identity.hex --family A --device 845e:0001 --quiet",
+                           folder.Path(), exitCode);
             const auto calls = ReadCallLog(state);
             if (elapsed < 0 || exitCode != 0 || calls.empty())
             {
@@ -450,8 +486,8 @@ void BenchCli(const std::string& cliExe, const std::string& bareConsoleExe)
         }
         Row(std::string("kelvra-cli VT-A ") + command + ", process start to end, as a ratio to the " +
                 std::to_string(static_cast<int>(floor)) + " ms pacing floor (5 runs)",
-            SpreadText(SpreadOf(ratios), "%.4f", "") + " (from the open call to the end: " +
-                SpreadText(SpreadOf(fromOpen), "%.4f", "") + ")",
+            SpreadText(SpreadOf(ratios), "%.4f", "") +
+                " (from the open call to the end: " + SpreadText(SpreadOf(fromOpen), "%.4f", "") + ")",
             "");
     }
     SetEnvironmentVariableA("PATH", path);
@@ -486,15 +522,21 @@ void BenchLine()
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
     std::vector<long long> opens;
     for (const LoggedCall& call : ReadCallLog(state))
+    {
         if (call.function == "StartDeviceDetection")
+        {
             opens.push_back(call.microseconds);
+        }
+    }
     std::vector<double> toOpen, cycles;
     for (size_t unit = 0; unit < scripted.arrivals.size() && unit < scripted.removals.size(); ++unit)
     {
         const long long arrival = scripted.arrivals[unit];
         const auto open = std::upper_bound(opens.begin(), opens.end(), arrival);
         if (open != opens.end())
+        {
             toOpen.push_back((*open - arrival) / 1000.0);
+        }
         cycles.push_back((scripted.removals[unit] - arrival) / 1000.0 / (2 * 1310.0));
     }
     if (toOpen.size() != static_cast<size_t>(units) || cycles.size() != static_cast<size_t>(units))
@@ -506,7 +548,8 @@ void BenchLine()
             std::to_string(units) + " units)",
         SpreadText(SpreadOf(toOpen), "%.1f"), "");
     Row("kelvra-cli line: whole VT-A unit, arrival to the removal it waits for (settle, write, verify, log row), as "
-        "a ratio to 2 x 1310 ms (" + std::to_string(units) + " units)",
+        "a ratio to 2 x 1310 ms (" +
+            std::to_string(units) + " units)",
         SpreadText(SpreadOf(cycles), "%.4f", ""), "");
 }
 }  // namespace
@@ -518,8 +561,12 @@ int main(int argc, char** argv)
     BenchOperations();
     BenchLine();
     if (argc >= 3)
+    {
         BenchProcess(argv[1], argv[2]);
+    }
     if (argc >= 5)
+    {
         BenchCli(argv[3], argv[4]);
+    }
     return 0;
 }

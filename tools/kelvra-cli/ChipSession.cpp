@@ -18,8 +18,8 @@ Outcome Explain(const TransferOutcome& outcome, const ChipFamilyTraits& traits, 
 {
     const bool writing = direction == TransferDirection::BufferToEeprom;
     const std::string library = traits.libraryName;
-    const std::string afterFailure = writing ? " The chip may now hold part of the image: write it again."
-                                             : " Nothing was compared or saved.";
+    const std::string afterFailure =
+        writing ? " The chip may now hold part of the image: write it again." : " Nothing was compared or saved.";
     switch (outcome.status)
     {
     case TransferStatus::Done:
@@ -34,17 +34,16 @@ Outcome Explain(const TransferOutcome& outcome, const ChipFamilyTraits& traits, 
                                                       " driver library; nothing was called. Use the chip vendor's.");
     case TransferStatus::OpenFailed:
         return Failure(ExitStatus::DeviceNotOpened,
-                       std::string(traits.name) + " device " + DeviceName(device) + " did not open through " +
-                           library + ". Check that it is plugged in and that its chip is a " + traits.name + " chip.");
+                       std::string(traits.name) + " device " + DeviceName(device) + " did not open through " + library +
+                           ". Check that it is plugged in and that its chip is a " + traits.name + " chip.");
     case TransferStatus::WordFailed:
-        return Failure(ExitStatus::TransferFailed,
-                       std::string(writing ? "writing" : "reading") + " failed at " +
-                           WordsText(outcome.wordsDone, size / 2) + "; the device was closed." + afterFailure);
+        return Failure(ExitStatus::TransferFailed, std::string(writing ? "writing" : "reading") + " failed at " +
+                                                       WordsText(outcome.wordsDone, size / 2) +
+                                                       "; the device was closed." + afterFailure);
     case TransferStatus::BurnFailed:
-        return Failure(ExitStatus::TransferFailed, std::string(writing ? "writing " : "reading ") +
-                                                       std::to_string(size) +
-                                                       " bytes failed (rmBurnEEPROM); the device was closed." +
-                                                       afterFailure);
+        return Failure(ExitStatus::TransferFailed,
+                       std::string(writing ? "writing " : "reading ") + std::to_string(size) +
+                           " bytes failed (rmBurnEEPROM); the device was closed." + afterFailure);
     case TransferStatus::Interrupted:
         return Failure(ExitStatus::Interrupted, "interrupted after " + std::to_string(outcome.wordsDone) + " of " +
                                                     std::to_string(size / 2) + " words; the device was closed." +
@@ -69,7 +68,9 @@ HiddenWindow::HiddenWindow() : m_window(nullptr)
 HiddenWindow::~HiddenWindow()
 {
     if (m_window != nullptr)
+    {
         DestroyWindow(m_window);
+    }
 }
 
 ChipSession::ChipSession(DeviceKey device, Console& console, bool progressBar)
@@ -85,10 +86,14 @@ void ChipSession::FinishDespiteCtrlC()
 Outcome ChipSession::Begin()
 {
     if (m_window.Handle() == nullptr)
+    {
         return Failure(ExitStatus::Unexpected, "cannot create the window the driver libraries need");
+    }
     if (!m_lock.TryAcquire(m_device))
+    {
         return Failure(ExitStatus::DeviceBusy, DeviceName(m_device) + " is busy: another Kelvra program is writing or "
-                                                                    "verifying it. Try again once it has finished.");
+                                                                      "verifying it. Try again once it has finished.");
+    }
     return {};
 }
 
@@ -96,7 +101,9 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
 {
     const ChipFamilyTraits& traits = TraitsOf(family);
     if (*m_stop)
+    {
         return Failure(ExitStatus::Interrupted, "interrupted before the next transfer; the device is closed.");
+    }
     TransferHooks hooks;
     hooks.cancel = m_stop;
     if (m_progressBar)
@@ -113,7 +120,9 @@ Outcome ChipSession::Transfer(ChipFamily family, TransferDirection direction, BY
         outcome = TransferThroughLibrary(request, library, hooks);
     }
     if (m_barShown)
+    {
         ClearProgress();
+    }
     return Explain(outcome, traits, direction, m_device, size);
 }
 

@@ -29,7 +29,9 @@ std::string Plural(size_t count, const char* noun)
 void Summarise(const Context& context, const std::string& line)
 {
     if (!context.options.quiet && !context.options.json)
+    {
         context.console.Out(line + "\n");
+    }
 }
 
 std::string ChipName(const Context& context, DeviceKey device)
@@ -42,7 +44,9 @@ Outcome FindChosenDevice(const Context& context, DeviceKey& device)
     DeviceIds ids{};
     const Outcome chosen = ChooseIdentifiers(context.options, context.console, ids);
     if (!chosen.Succeeded())
+    {
         return chosen;
+    }
     return FindDevice(ids, context.platform, device);
 }
 
@@ -59,7 +63,9 @@ std::string HexDump(const std::vector<BYTE>& bytes)
         char line[80];
         int length = std::snprintf(line, sizeof line, "%04x:", static_cast<unsigned>(offset));
         for (size_t index = offset; index < offset + 16 && index < bytes.size(); ++index)
+        {
             length += std::snprintf(line + length, sizeof line - length, " %02x", static_cast<unsigned>(bytes[index]));
+        }
         dump += std::string(line) + "\n";
     }
     return dump;
@@ -85,28 +91,40 @@ Outcome List(const Context& context)
     {
         const Outcome chosen = ChooseIdentifiers(context.options, context.console, ids);
         if (!chosen.Succeeded())
+        {
             return chosen;
+        }
         std::vector<DeviceKey> matching;
         for (DeviceKey device : devices)
+        {
             if (device == KeyOf(ids))
+            {
                 matching.push_back(device);
+            }
+        }
         devices.swap(matching);
     }
     std::string json;
     for (DeviceKey device : devices)
     {
         if (!context.options.json)
+        {
             context.console.Out(DeviceName(device) + "\n");
+        }
         json += "," + JsonObject(JsonField("name", JsonString(DeviceName(device))) +
                                  JsonField("vid", JsonString(Text::HexWord(device >> 16))) +
                                  JsonField("pid", JsonString(Text::HexWord(device & 0xFFFF))));
     }
     if (context.options.json)
+    {
         context.console.Out(JsonObject(JsonField("devices", "[" + (json.empty() ? json : json.substr(1)) + "]")) +
                             "\n");
+    }
     if (devices.empty() && !context.options.all)
+    {
         return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(KeyOf(ids)) +
                                                  " (kelvra-cli list --all shows every HID device)");
+    }
     return {};
 }
 
@@ -116,19 +134,29 @@ Outcome Read(const Context& context)
     Outcome outcome = CheckOutputFile(options.output, options.force);
     DeviceKey device = 0;
     if (outcome.Succeeded())
+    {
         outcome = FindChosenDevice(context, device);
+    }
     if (!outcome.Succeeded())
+    {
         return outcome;
+    }
     ChipSession session = SessionFor(context, device);
     std::vector<BYTE> chip(options.size, 0);
     outcome = session.Begin();
     if (outcome.Succeeded())
+    {
         outcome = session.Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
+    }
     if (outcome.Succeeded())
+    {
         outcome = WriteOutputFile(options.output, chip, options.force);
+    }
     if (outcome.Succeeded())
+    {
         Summarise(context, "read " + Plural(chip.size(), "byte") + " of " + ChipName(context, device) + " into " +
                                options.output);
+    }
     return outcome;
 }
 
@@ -139,13 +167,19 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
     if (!context.options.json)
     {
         for (const std::string& line : IdentityLines(chip.data()))
+        {
             context.console.Out(Text::EscapeNonPrintable(line) + "\n");
+        }
         if (context.options.hex)
+        {
             context.console.Out(HexDump(chip));
+        }
         if (!signature)
+        {
             context.console.Err("kelvra-cli: " + DeviceName(device) + " carries no VT-A identity: its header word " +
                                 Text::HexWord(HeaderWord(chip.data())) +
                                 " lacks the signature 0x6700 to 0x670f, so there is nothing to list.\n");
+        }
         return;
     }
     std::string fields = JsonField("device", JsonString(DeviceName(device))) +
@@ -157,12 +191,16 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
                   JsonField("pid", JsonString(Text::HexWord(WordAt(chip.data(), ProductIdOffset))));
         const char* const names[] = {"product", "manufacturer", "serial"};
         for (size_t row = 0; row < 3; ++row)
+        {
             fields += JsonField(names[row], IsPresent(chip.data(), StringFieldTable[row])
                                                 ? JsonString(FieldCharacters(chip.data(), StringFieldTable[row]))
                                                 : "null");
+        }
     }
     if (context.options.hex)
+    {
         fields += JsonField("bytes", JsonString(HexString(chip)));
+    }
     context.console.Out(JsonObject(fields) + "\n");
 }
 
@@ -171,21 +209,29 @@ Outcome Show(const Context& context)
     DeviceKey device = 0;
     Outcome outcome = FindChosenDevice(context, device);
     if (!outcome.Succeeded())
+    {
         return outcome;
+    }
     ChipSession session = SessionFor(context, device);
     std::vector<BYTE> chip(Family0Image::ImageSize, 0);
     outcome = session.Begin();
     if (outcome.Succeeded())
+    {
         outcome = session.Transfer(ChipFamily::A, TransferDirection::EepromToBuffer, chip.data(), chip.size());
+    }
     if (outcome.Succeeded())
+    {
         PrintIdentity(context, device, chip);
+    }
     return outcome;
 }
 
 Outcome CheckHasIdentity(const std::string& what, const std::vector<BYTE>& bytes)
 {
     if (Family0Image::HasSignature(bytes.data()))
+    {
         return {};
+    }
     return Failure(ExitStatus::Usage, what + " carries no VT-A identity (header word " +
                                           Text::HexWord(Family0Image::HeaderWord(bytes.data())) +
                                           "), so it has no serial number field to set; nothing was written.");
@@ -198,28 +244,35 @@ Outcome ReadChipSerial(ChipSession& session, std::string& serial)
     std::vector<BYTE> chip(ImageSize, 0);
     Outcome outcome = session.Transfer(ChipFamily::A, TransferDirection::EepromToBuffer, chip.data(), chip.size());
     if (!outcome.Succeeded())
+    {
         return outcome;
+    }
     if (!HasSignature(chip.data()) || !IsPresent(chip.data(), SerialNumberField))
+    {
         return Failure(ExitStatus::Usage, "the chip carries no serial number to keep (header word " +
                                               Text::HexWord(HeaderWord(chip.data())) +
                                               "); nothing was written. Give --serial TEXT instead.");
+    }
     serial = FieldBytes(chip.data(), SerialNumberField);
     if (serial.size() > SerialNumberField.capacity)
+    {
         return Failure(ExitStatus::Usage, "the chip's serial number field counts " +
                                               Plural(serial.size(), "character") +
                                               ", more than the field holds; nothing was written. Give --serial TEXT.");
+    }
     return {};
 }
 
-Outcome CompareChip(const Context& context, ChipSession& session, const std::vector<BYTE>& image,
-                    DeviceKey device)
+Outcome CompareChip(const Context& context, ChipSession& session, const std::vector<BYTE>& image, DeviceKey device)
 {
     const Options& options = context.options;
     std::vector<BYTE> chip(options.size, 0);
     const Outcome outcome =
         session.Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
     if (!outcome.Succeeded())
+    {
         return outcome;
+    }
     const Comparison comparison = Compare(image, chip);
     if (options.json)
     {
@@ -232,14 +285,18 @@ Outcome CompareChip(const Context& context, ChipSession& session, const std::vec
                                   JsonField("expected", JsonString(Text::HexByte(comparison.expected))) +
                                   JsonField("actual", JsonString(Text::HexByte(comparison.actual)));
         if (comparison.differing != 0)
+        {
             fields += JsonField("first", JsonObject(first));
+        }
         context.console.Out(JsonObject(fields) + "\n");
     }
     if (comparison.differing == 0)
+    {
         return {};
+    }
     return Failure(ExitStatus::VerifyDiffers,
-                   "the chip differs from " + options.image + " in " + Plural(comparison.differing, "byte") +
-                       " of " + std::to_string(options.size) + "; the first at offset " +
+                   "the chip differs from " + options.image + " in " + Plural(comparison.differing, "byte") + " of " +
+                       std::to_string(options.size) + "; the first at offset " +
                        Text::HexWord(static_cast<unsigned>(comparison.firstOffset)) + ": the image has " +
                        Text::HexByte(comparison.expected) + ", the chip " + Text::HexByte(comparison.actual) + ".");
 }
@@ -250,14 +307,22 @@ Outcome Write(const Context& context)
     std::vector<BYTE> image;
     Outcome outcome = ReadImageFile(options.image, options.size, image);
     if (outcome.Succeeded() && (options.serial || options.keepSerial))
+    {
         outcome = CheckHasIdentity(options.image, image);
+    }
     if (outcome.Succeeded() && options.serial)
+    {
         Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, *options.serial);
+    }
     DeviceKey device = 0;
     if (outcome.Succeeded())
+    {
         outcome = FindChosenDevice(context, device);
+    }
     if (!outcome.Succeeded())
+    {
         return outcome;
+    }
     ChipSession session = SessionFor(context, device);
     outcome = session.Begin();
     std::string keptSerial;
@@ -265,22 +330,31 @@ Outcome Write(const Context& context)
     {
         outcome = ReadChipSerial(session, keptSerial);
         if (outcome.Succeeded())
+        {
             Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, keptSerial);
+        }
     }
     if (outcome.Succeeded())
+    {
         outcome = session.Transfer(options.family, TransferDirection::BufferToEeprom, image.data(), options.size);
+    }
     if (!outcome.Succeeded())
+    {
         return outcome;
-    std::string summary = "wrote " + Plural(options.size, "byte") + " of " + options.image + " to " +
-                          ChipName(context, device);
+    }
+    std::string summary =
+        "wrote " + Plural(options.size, "byte") + " of " + options.image + " to " + ChipName(context, device);
     if (options.serial || options.keepSerial)
-        summary += " with serial number " +
-                   Text::EscapeNonPrintable(options.serial ? *options.serial : keptSerial);
+    {
+        summary += " with serial number " + Text::EscapeNonPrintable(options.serial ? *options.serial : keptSerial);
+    }
     if (options.verify)
     {
         outcome = CompareChip(context, session, image, device);
         if (!outcome.Succeeded())
+        {
             return outcome;
+        }
         summary += ", and verified it";
     }
     Summarise(context, summary);
@@ -293,16 +367,24 @@ Outcome Verify(const Context& context)
     Outcome outcome = ReadImageFile(context.options.image, context.options.size, image);
     DeviceKey device = 0;
     if (outcome.Succeeded())
+    {
         outcome = FindChosenDevice(context, device);
+    }
     if (!outcome.Succeeded())
+    {
         return outcome;
+    }
     ChipSession session = SessionFor(context, device);
     outcome = session.Begin();
     if (outcome.Succeeded())
+    {
         outcome = CompareChip(context, session, image, device);
+    }
     if (outcome.Succeeded())
+    {
         Summarise(context, ChipName(context, device) + " matches " + context.options.image + " (" +
                                Plural(context.options.size, "byte") + ")");
+    }
     return outcome;
 }
 
@@ -310,13 +392,20 @@ Outcome Run(const Context& context)
 {
     switch (context.options.command)
     {
-    case Command::List: return List(context);
-    case Command::Read: return Read(context);
-    case Command::Show: return Show(context);
-    case Command::Write: return Write(context);
-    case Command::Verify: return Verify(context);
-    case Command::Line: return RunLine(context.options, context.console, context.platform);
-    case Command::Help: break;
+    case Command::List:
+        return List(context);
+    case Command::Read:
+        return Read(context);
+    case Command::Show:
+        return Show(context);
+    case Command::Write:
+        return Write(context);
+    case Command::Verify:
+        return Verify(context);
+    case Command::Line:
+        return RunLine(context.options, context.console, context.platform);
+    case Command::Help:
+        break;
     }
     context.console.Out(HelpText);
     return {};
@@ -328,8 +417,12 @@ int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, Hi
     Options options;
     Outcome outcome = ParseCommandLine(arguments, options);
     if (outcome.Succeeded())
+    {
         outcome = Run(Context{options, console, platform});
+    }
     if (!outcome.Succeeded())
+    {
         console.Err("kelvra-cli: " + outcome.message + "\n");
+    }
     return static_cast<int>(outcome.status);
 }

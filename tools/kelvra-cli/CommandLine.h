@@ -34,7 +34,7 @@ struct Options
     std::string image;   // write, verify
     std::string output;  // read
     ChipFamily family = ChipFamily::A;
-    UINT size = 0;       // the operation size, settled from the family and --size
+    UINT size = 0;  // the operation size, settled from the family and --size
     std::optional<DeviceIds> device;
     std::optional<std::string> serial;
     bool keepSerial = false;

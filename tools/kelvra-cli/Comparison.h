@@ -19,7 +19,9 @@ inline Comparison Compare(const std::vector<BYTE>& image, const std::vector<BYTE
     for (size_t offset = 0; offset < image.size() && offset < chip.size(); ++offset)
     {
         if (image[offset] == chip[offset])
+        {
             continue;
+        }
         if (comparison.differing++ == 0)
         {
             comparison.firstOffset = offset;

@@ -15,8 +15,8 @@ WORD ReadIdentifier(const char* key, Console& console)
     {
         char reading[8];
         std::snprintf(reading, sizeof reading, "%04x", static_cast<unsigned>(parsed));
-        const std::string shown = value[0] == '\0' ? "sets no " + std::string(key)
-                                                   : "has " + std::string(key) + "=" + value;
+        const std::string shown =
+            value[0] == '\0' ? "sets no " + std::string(key) : "has " + std::string(key) + "=" + value;
         console.Err("kelvra-cli: warning: Kelvra.ini " + shown +
                     ", which is not 1 to 4 hexadecimal digits; Kelvra and kelvra-cli read it as " + reading +
                     ". Write it like " + key + "=845e.\n");
@@ -33,8 +33,10 @@ Outcome ChooseIdentifiers(const Options& options, Console& console, DeviceIds& i
         return {};
     }
     if (GetFileAttributesA(SettingsFile) == INVALID_FILE_ATTRIBUTES)
+    {
         return Failure(ExitStatus::NoDevice, "no device chosen: give --device VID:PID, or run kelvra-cli in a folder "
                                              "whose Kelvra.ini sets VID and PID");
+    }
     ids.vendorId = ReadIdentifier("VID", console);
     ids.productId = ReadIdentifier("PID", console);
     return {};
@@ -45,7 +47,9 @@ std::vector<DeviceKey> AttachedDevices(HidPlatform& platform)
     const LONG counted = EnumerateHidDevices(0, nullptr, platform);
     std::vector<DeviceKey> keys(counted > 0 ? static_cast<size_t>(counted) : 0);
     if (keys.empty())
+    {
         return keys;
+    }
     const LONG filled = EnumerateHidDevices(static_cast<DWORD>(keys.size()), keys.data(), platform);
     keys.resize(filled > 0 ? static_cast<size_t>(filled) : 0);
     return keys;
@@ -68,14 +72,22 @@ Outcome FindDevice(const DeviceIds& ids, HidPlatform& platform, DeviceKey& key)
     key = KeyOf(ids);
     size_t matching = 0;
     for (DeviceKey attached : AttachedDevices(platform))
+    {
         if (attached == key)
+        {
             ++matching;
+        }
+    }
     if (matching == 1)
+    {
         return {};
+    }
     if (matching == 0)
+    {
         return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(key) +
                                                  ": plug it in, or check --device or Kelvra.ini "
                                                  "(kelvra-cli list --all shows every HID device)");
+    }
     return Failure(ExitStatus::NoDevice, std::to_string(matching) + " attached interfaces carry " + DeviceName(key) +
                                              ", and the driver libraries, given only these identifiers, cannot tell "
                                              "them apart: unplug all but the device to program");

@@ -14,7 +14,9 @@ public:
     ~FileHandle()
     {
         if (IsOpen())
+        {
             CloseHandle(m_handle);
+        }
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -52,9 +54,13 @@ std::string FolderOf(const std::string& path)
 {
     const size_t separator = path.find_last_of("\\/");
     if (separator == std::string::npos)
+    {
         return std::string();
+    }
     if (separator == 0 || (separator == 2 && path[1] == ':'))
+    {
         return path.substr(0, separator + 1);
+    }
     return path.substr(0, separator);
 }
 
@@ -76,20 +82,30 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
         return FileError(path, IsMissing(error) ? "no such file" : "cannot be read" + ErrorNumber(error));
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
         return FileError(path, "is a folder, not an image file");
+    }
     FileHandle file(CreateFileW(widePath.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
+    {
         return FileError(path, "cannot be opened for reading" + ErrorNumber(GetLastError()) +
                                    "; check that no other program holds it");
+    }
     if (!IsRegularFile(file.Get()))
+    {
         return FileError(path, "is not a regular file (a pipe or a device); give an image file");
+    }
     std::vector<BYTE> bytes(size, 0);
     UINT count = 0;
     if (!ReadUpTo(file.Get(), bytes.data(), size, count))
+    {
         return FileError(path, "read error" + ErrorNumber(GetLastError()));
+    }
     if (count == 0)
+    {
         return FileError(path, "is empty; an image needs its bytes, and zeros written instead would wipe the chip");
+    }
     image.swap(bytes);
     return {};
 }
@@ -101,16 +117,22 @@ Outcome CheckOutputFile(const std::string& path, bool replace)
     if (attributes != INVALID_FILE_ATTRIBUTES)
     {
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        {
             return FileError(path, "is a folder; give a file name to save to");
+        }
         if (!replace)
+        {
             return FileError(path, "already exists; give --force to replace it, or another name");
+        }
         return {};
     }
     const std::string folder = FolderOf(path);
     const DWORD folderAttributes =
         folder.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(WideFromUtf8(folder).data());
     if (folderAttributes == INVALID_FILE_ATTRIBUTES || (folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    {
         return FileError(path, "its folder does not exist");
+    }
     return {};
 }
 
@@ -118,10 +140,12 @@ Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes,
 {
     const std::vector<wchar_t> widePath = WideFromUtf8(path);
     const std::vector<wchar_t> partialPath = WideFromUtf8(path + PartialSuffix);
-    FileHandle file(CreateFileW(partialPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+    FileHandle file(
+        CreateFileW(partialPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
+    {
         return FileError(path, "cannot be created" + ErrorNumber(GetLastError()));
+    }
     const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
     const DWORD writeError = GetLastError();
     if (!file.Close() || !written)

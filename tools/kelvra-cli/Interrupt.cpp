@@ -17,7 +17,9 @@ BOOL WINAPI OnConsoleControl(DWORD event)
     const bool closing = event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT;
     RequestInterrupt(closing);
     if (closing && noTransferRunning != nullptr)
+    {
         WaitForSingleObject(noTransferRunning, CloseWaitMilliseconds);
+    }
     return TRUE;
 }
 }  // namespace
@@ -48,7 +50,9 @@ HANDLE InterruptEvent()
 void RequestInterrupt(bool closing)
 {
     if (closing)
+    {
         consoleClosing = true;
+    }
     interruptRequested = true;
     SetEvent(InterruptEvent());
 }
@@ -63,11 +67,15 @@ void ClearInterrupt()
 RunningTransfer::RunningTransfer()
 {
     if (noTransferRunning != nullptr)
+    {
         ResetEvent(noTransferRunning);
+    }
 }
 
 RunningTransfer::~RunningTransfer()
 {
     if (noTransferRunning != nullptr)
+    {
         SetEvent(noTransferRunning);
+    }
 }

@@ -14,7 +14,9 @@ std::string JsonString(const std::string& bytes)
             json += character;
         }
         else if (byte >= 0x20 && byte <= 0x7E)
+        {
             json += character;
+        }
         else
         {
             char escaped[8];

@@ -21,7 +21,9 @@ UnitWatcher::~UnitWatcher()
 {
     RegisterHidNotification(0, m_window, &m_notification, m_hidClass, m_platform);
     if (m_window != nullptr)
+    {
         DestroyWindow(m_window);
+    }
 }
 
 bool UnitWatcher::Begin()
@@ -35,7 +37,9 @@ bool UnitWatcher::Begin()
     m_window = CreateWindowExW(0, WindowClass, L"kelvra-cli line", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                                windowClass.hInstance, nullptr);
     if (m_window == nullptr)
+    {
         return false;
+    }
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_platform.GetHidGuid(&m_hidClass);
     RegisterHidNotification(1, m_window, &m_notification, m_hidClass, m_platform);
@@ -46,7 +50,9 @@ LRESULT CALLBACK UnitWatcher::WindowProcedure(HWND window, UINT message, WPARAM 
 {
     auto* watcher = reinterpret_cast<UnitWatcher*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (watcher != nullptr && IsHidInterfaceChange(message, wParam, lParam, watcher->m_hidClass))
+    {
         watcher->m_changed = true;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -54,15 +60,21 @@ size_t UnitWatcher::Attached()
 {
     size_t matching = 0;
     for (DeviceKey attached : AttachedDevices(m_platform))
+    {
         if (attached == m_device)
+        {
             ++matching;
+        }
+    }
     return matching;
 }
 
 bool UnitWatcher::WaitForArrival()
 {
     if (!WaitFor(1))
+    {
         return false;
+    }
     return WaitForSingleObject(InterruptEvent(), SettleMilliseconds) != WAIT_OBJECT_0;
 }
 
@@ -79,7 +91,9 @@ bool UnitWatcher::WaitFor(size_t wanted)
         m_changed = false;
         const size_t attached = Attached();
         if (attached == wanted)
+        {
             return true;
+        }
         if (attached > 1 && !warned)
         {
             m_console.Err("kelvra-cli: " + std::to_string(attached) + " interfaces carry " + DeviceName(m_device) +
@@ -87,7 +101,9 @@ bool UnitWatcher::WaitFor(size_t wanted)
             warned = true;
         }
         if (!Pump(LookAgainMilliseconds))
+        {
             return false;
+        }
     }
 }
 
@@ -104,10 +120,14 @@ bool UnitWatcher::Pump(DWORD milliseconds)
             DispatchMessageW(&message);
         }
         if (InterruptRequested())
+        {
             return false;
+        }
         const DWORD elapsed = GetTickCount() - start;
         if (m_changed || elapsed >= milliseconds)
+        {
             return true;
+        }
         HANDLE interrupt = InterruptEvent();
         MsgWaitForMultipleObjects(1, &interrupt, FALSE, milliseconds - elapsed, QS_ALLINPUT);
     }

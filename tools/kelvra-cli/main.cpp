@@ -16,7 +16,9 @@ int wmain(int argc, wchar_t** argv)
     {
         std::vector<std::string> arguments;
         for (int index = 1; index < argc; ++index)
+        {
             arguments.push_back(Utf8FromWide(argv[index]));
+        }
         return RunKelvraCli(arguments, console, WindowsHidPlatform::Instance());
     }
     catch (...)

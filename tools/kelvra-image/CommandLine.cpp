@@ -35,7 +35,7 @@ const OptionDefinition* FindShort(const std::vector<OptionDefinition>& definitio
 struct OptionWord
 {
     const OptionDefinition* definition = nullptr;
-    std::optional<std::string> inlineValue; // from "--name=value"
+    std::optional<std::string> inlineValue;  // from "--name=value"
 };
 
 Result<OptionWord> IdentifyOption(const std::string& word, const std::vector<OptionDefinition>& definitions)
@@ -76,7 +76,7 @@ bool AlreadyGiven(const ParsedArguments& parsed, const std::string& longName)
     return parsed.values.count(longName) != 0 || parsed.flags.count(longName) != 0;
 }
 
-} // namespace
+}  // namespace
 
 bool ParsedArguments::HasFlag(const std::string& longName) const
 {
@@ -137,4 +137,4 @@ Result<ParsedArguments> Parse(const std::vector<std::string>& arguments,
     return Result<ParsedArguments>::Success(std::move(parsed));
 }
 
-} // namespace CommandLine
+}  // namespace CommandLine

@@ -15,15 +15,15 @@ namespace CommandLine
 
 struct OptionDefinition
 {
-    std::string longName; // without the dashes
-    char shortName;       // '\0' for none
+    std::string longName;  // without the dashes
+    char shortName;        // '\0' for none
     bool takesValue;
 };
 
 struct ParsedArguments
 {
-    std::map<std::string, std::string> values; // by long name
-    std::set<std::string> flags;               // by long name
+    std::map<std::string, std::string> values;  // by long name
+    std::set<std::string> flags;                // by long name
     std::vector<std::string> positionals;
 
     bool HasFlag(const std::string& longName) const;
@@ -34,4 +34,4 @@ struct ParsedArguments
 Result<ParsedArguments> Parse(const std::vector<std::string>& arguments,
                               const std::vector<OptionDefinition>& definitions);
 
-} // namespace CommandLine
+}  // namespace CommandLine

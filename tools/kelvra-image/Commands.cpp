@@ -32,7 +32,7 @@ constexpr std::size_t MaxIntelHexBytes = 1024 * 1024;
 struct Outcome
 {
     int exitCode;
-    std::string message; // the error line, or what was done
+    std::string message;  // the error line, or what was done
 };
 
 Outcome Done(std::string message = {})
@@ -413,7 +413,7 @@ Outcome Dispatch(const std::vector<std::string>& arguments, std::ostream& out)
     return Misused("unknown command '" + arguments[0] + "'");
 }
 
-} // namespace
+}  // namespace
 
 int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
@@ -477,4 +477,4 @@ Exit status: 0 success, 1 refused or failed, 2 usage error.
 )";
 }
 
-} // namespace Commands
+}  // namespace Commands

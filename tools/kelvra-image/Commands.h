@@ -9,8 +9,8 @@ namespace Commands
 {
 
 constexpr int ExitSuccess = 0;
-constexpr int ExitRefused = 1; // bad input, a refused write, an I/O failure
-constexpr int ExitUsage = 2;   // unknown command or option, missing argument
+constexpr int ExitRefused = 1;  // bad input, a refused write, an I/O failure
+constexpr int ExitUsage = 2;    // unknown command or option, missing argument
 
 // Runs one command line, the program name left out. Results go to out; an
 // error is one line on err.
@@ -18,4 +18,4 @@ int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
 
 std::string UsageText();
 
-} // namespace Commands
+}  // namespace Commands

@@ -53,7 +53,7 @@ std::uint64_t CountRemaining(std::ifstream& stream)
     return count;
 }
 
-} // namespace
+}  // namespace
 
 PathKind KindOf(const std::string& path)
 {
@@ -152,4 +152,4 @@ std::string JoinPath(const std::string& directory, const std::string& name)
     return directory + "/" + name;
 }
 
-} // namespace FileAccess
+}  // namespace FileAccess

@@ -24,7 +24,7 @@ PathKind KindOf(const std::string& path);
 
 struct FileHead
 {
-    std::vector<std::uint8_t> bytes; // at most the requested number
+    std::vector<std::uint8_t> bytes;  // at most the requested number
     std::uint64_t totalSize = 0;
 };
 
@@ -41,4 +41,4 @@ std::string WriteFile(const std::string& path, const std::vector<std::uint8_t>& 
 
 std::string JoinPath(const std::string& directory, const std::string& name);
 
-} // namespace FileAccess
+}  // namespace FileAccess

@@ -73,7 +73,7 @@ std::string CheckedString(const std::optional<std::string>& text, const Family0I
     return problem ? *problem : std::string();
 }
 
-} // namespace
+}  // namespace
 
 const std::vector<std::string>& ProfileKeys()
 {
@@ -168,4 +168,4 @@ Result<Family0Image::Identity> ToIdentity(const IdentityTexts& texts)
     return Result<Family0Image::Identity>::Success(std::move(identity));
 }
 
-} // namespace IdentityInput
+}  // namespace IdentityInput

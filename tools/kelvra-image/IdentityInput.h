@@ -44,4 +44,4 @@ std::optional<std::string> StringProblem(const std::string& text, const Family0I
 // Both identifiers are required; strings are optional.
 Result<Family0Image::Identity> ToIdentity(const IdentityTexts& texts);
 
-} // namespace IdentityInput
+}  // namespace IdentityInput

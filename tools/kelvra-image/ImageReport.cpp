@@ -143,7 +143,7 @@ void WarnAboutMissingSignature(const Image& image, std::vector<std::string>& war
                        ", not 0x6700 to 0x670f; Kelvra lists no identity");
 }
 
-} // namespace
+}  // namespace
 
 Report Analyze(const std::uint8_t* fileHead, std::size_t headSize, std::uint64_t fileSize)
 {
@@ -172,4 +172,4 @@ Report Analyze(const std::uint8_t* fileHead, std::size_t headSize, std::uint64_t
     return report;
 }
 
-} // namespace ImageReport
+}  // namespace ImageReport

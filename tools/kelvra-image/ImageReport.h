@@ -12,8 +12,8 @@ namespace ImageReport
 
 struct Report
 {
-    std::vector<std::string> identityLines; // Kelvra's lines, bytes unchanged
-    std::vector<std::string> warnings;      // without the "warning: " mark
+    std::vector<std::string> identityLines;  // Kelvra's lines, bytes unchanged
+    std::vector<std::string> warnings;       // without the "warning: " mark
 };
 
 // fileHead holds the first bytes of a file (all of them up to 128 where the
@@ -21,4 +21,4 @@ struct Report
 // bytes and pads a shorter file with zeros; so does this.
 Report Analyze(const std::uint8_t* fileHead, std::size_t headSize, std::uint64_t fileSize);
 
-} // namespace ImageReport
+}  // namespace ImageReport

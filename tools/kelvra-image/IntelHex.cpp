@@ -237,7 +237,7 @@ std::string ReadLine(std::string_view line, std::size_t lineNumber, ImageUnderCo
     return ApplyRecord(record.Value(), lineNumber, image);
 }
 
-} // namespace
+}  // namespace
 
 Result<std::vector<std::uint8_t>> Parse(std::string_view text)
 {
@@ -291,4 +291,4 @@ bool LooksLikeIntelHex(const std::uint8_t* bytes, std::size_t size)
     return digitCount >= MinimumDigitCount;
 }
 
-} // namespace IntelHex
+}  // namespace IntelHex

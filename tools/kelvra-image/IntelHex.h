@@ -30,4 +30,4 @@ Result<std::vector<std::uint8_t>> Parse(std::string_view text);
 // hexadecimal digits up to the end of the first line.
 bool LooksLikeIntelHex(const std::uint8_t* bytes, std::size_t size);
 
-} // namespace IntelHex
+}  // namespace IntelHex

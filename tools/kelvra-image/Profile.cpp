@@ -98,7 +98,7 @@ std::string_view TrimmedLine(std::string_view line)
     return Text::TrimBlanks(line);
 }
 
-} // namespace
+}  // namespace
 
 Result<Values> Parse(std::string_view text, const std::vector<std::string>& allowedKeys)
 {
@@ -127,4 +127,4 @@ Result<Values> Parse(std::string_view text, const std::vector<std::string>& allo
     return Result<Values>::Success(std::move(state.values));
 }
 
-} // namespace Profile
+}  // namespace Profile

@@ -33,4 +33,4 @@ constexpr const char* SectionName = "IMAGE";
 // "line N: ...".
 Result<std::map<std::string, std::string>> Parse(std::string_view text, const std::vector<std::string>& allowedKeys);
 
-} // namespace Profile
+}  // namespace Profile

@@ -20,7 +20,7 @@ bool IsBlank(char character)
     return character == ' ' || character == '\t';
 }
 
-} // namespace
+}  // namespace
 
 bool IsPrintableAscii(unsigned char character)
 {
@@ -110,4 +110,4 @@ std::string EscapeNonPrintable(std::string_view line)
     return escaped;
 }
 
-} // namespace Text
+}  // namespace Text

@@ -28,4 +28,4 @@ std::string ToUpperAscii(std::string_view text);
 // bytes cannot act on the terminal.
 std::string EscapeNonPrintable(std::string_view line);
 
-} // namespace Text
+}  // namespace Text

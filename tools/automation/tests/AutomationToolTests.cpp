@@ -6,7 +6,8 @@
 #include "ChildProcess.h"
 #include "EndToEndTest.h"
 
-namespace {
+namespace
+{
 
 using EndToEnd::EndToEndTest;
 
@@ -47,15 +48,14 @@ TEST_F(EndToEndTest, AutomationToolRunsASequenceAndExits)
     const KelvraAutomation::KelvraWindow kelvra = Start();
     const std::string pid = std::to_string(kelvra.ProcessId());
 
-    const ProcessRun run = RunAutomationTool({"--pid", pid, "wait-ready", "30", "devices", "family", "C", "size",
-                                              "24C16", "browse", image, "path", "buttons", "write", "verify",
-                                              "messages"});
+    const ProcessRun run =
+        RunAutomationTool({"--pid", pid, "wait-ready", "30", "devices", "family", "C", "size", "24C16", "browse", image,
+                           "path", "buttons", "write", "verify", "messages"});
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(WithoutCarriageReturns(run.out), "* VID_845e&PID_0001\n" + image +
-                                                   "\nWrite: enabled\nVerify: enabled\n" + KelvraText::WriteSuccess +
-                                                   "\n" + KelvraText::VerifySuccess + "\n" + KelvraText::Verifying +
-                                                   "\n" + KelvraText::VerifySuccess + "\n\n");
+    EXPECT_EQ(WithoutCarriageReturns(run.out), "* VID_845e&PID_0001\n" + image + "\nWrite: enabled\nVerify: enabled\n" +
+                                                   KelvraText::WriteSuccess + "\n" + KelvraText::VerifySuccess + "\n" +
+                                                   KelvraText::Verifying + "\n" + KelvraText::VerifySuccess + "\n\n");
 
     const ProcessRun exit = RunAutomationTool({"--pid", pid, "exit"});
     EXPECT_EQ(exit.err, "");

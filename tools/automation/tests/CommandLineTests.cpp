@@ -8,7 +8,8 @@
 
 using namespace KelvraAutomation;
 
-namespace {
+namespace
+{
 
 Invocation Parse(const std::vector<std::string>& arguments)
 {
@@ -87,8 +88,8 @@ TEST(ParseInvocation, SizeByRowOrText)
 
 TEST(ParseInvocation, OperationTimeouts)
 {
-    const auto invocation = Parse({"write", "--timeout", "2.5", "--auto-verify", "verify", "--timeout", "7", "exit",
-                                   "--timeout", "3"});
+    const auto invocation =
+        Parse({"write", "--timeout", "2.5", "--auto-verify", "verify", "--timeout", "7", "exit", "--timeout", "3"});
     EXPECT_EQ(invocation.steps[0].timeout, Milliseconds(2500));
     EXPECT_TRUE(invocation.steps[0].autoVerify);
     EXPECT_EQ(invocation.steps[1].timeout, Milliseconds(7000));
@@ -97,8 +98,7 @@ TEST(ParseInvocation, OperationTimeouts)
 
 TEST(ParseInvocation, VerifyTakesNoAutoVerify)
 {
-    EXPECT_NE(UsageErrorOf({"verify", "--auto-verify"}).find("unknown command \"--auto-verify\""),
-              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"verify", "--auto-verify"}).find("unknown command \"--auto-verify\""), std::string::npos);
 }
 
 TEST(ParseInvocation, BadSeconds)
@@ -113,8 +113,8 @@ TEST(ParseInvocation, BadSeconds)
 
 TEST(ParseInvocation, DeviceChangeKinds)
 {
-    const auto invocation = Parse({"device-change", "arrival", "other-class", "device-change", "removal",
-                                   "other-type", "device-change", "arrival", "hid"});
+    const auto invocation = Parse({"device-change", "arrival", "other-class", "device-change", "removal", "other-type",
+                                   "device-change", "arrival", "hid"});
     EXPECT_EQ(invocation.steps[0].event, DeviceEvent::Arrival);
     EXPECT_EQ(invocation.steps[0].notification, NotificationKind::OtherClass);
     EXPECT_EQ(invocation.steps[1].notification, NotificationKind::OtherType);
@@ -151,7 +151,9 @@ TEST(RunCommandLine, HelpListsEveryCommand)
     EXPECT_EQ(RunCommandLine({"--help"}, out, err), 0);
     for (const char* command : {"wait-ready", "devices", "family", "size", "browse", "browse-cancel", "path", "write",
                                 "verify", "messages", "buttons", "device-change", "exit"})
+    {
         EXPECT_NE(out.str().find(std::string("  ") + command + " "), std::string::npos) << command;
+    }
     EXPECT_EQ(err.str(), "");
 }
 

@@ -7,7 +7,8 @@
 
 using namespace KelvraAutomation;
 
-namespace {
+namespace
+{
 
 // Wine copies the whole record into Kelvra: every byte of it is defined.
 TEST(MakeDeviceInterfaceRecord, HoldsTheTypeAndClassAndZeroesTheRest)
@@ -20,7 +21,9 @@ TEST(MakeDeviceInterfaceRecord, HoldsTheTypeAndClassAndZeroesTheRest)
     unsigned char bytes[sizeof record];
     std::memcpy(bytes, &record, sizeof record);
     for (size_t index = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name); index < sizeof record; ++index)
+    {
         EXPECT_EQ(bytes[index], 0) << "byte " << index;
+    }
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 using namespace KelvraAutomation;
 
-namespace {
+namespace
+{
 
 const std::vector<std::string> Sizes(std::begin(KelvraText::EepromSizeRows), std::end(KelvraText::EepromSizeRows));
 

@@ -7,7 +7,8 @@
 
 using namespace KelvraAutomation;
 
-namespace {
+namespace
+{
 
 class KelvraWindowTest : public EndToEnd::EndToEndTest
 {
@@ -24,7 +25,9 @@ protected:
     {
         std::string bytes;
         for (int index = 0; index < 2048; ++index)
+        {
             bytes += static_cast<char>(index * 7 + 3);
+        }
         return WriteImage(name, bytes);
     }
 

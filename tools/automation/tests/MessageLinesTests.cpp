@@ -4,7 +4,8 @@
 
 using namespace KelvraAutomation;
 
-namespace {
+namespace
+{
 
 using namespace KelvraText;
 

@@ -4,13 +4,16 @@
 
 using namespace KelvraAutomation;
 
-namespace {
+namespace
+{
 
 TEST(TextConversion, AsciiPassesByteForByte)
 {
     std::string ascii;
     for (char character = ' '; character <= '~'; ++character)
+    {
         ascii += character;
+    }
     EXPECT_EQ(WideFromNarrow(ascii).size(), ascii.size());
     EXPECT_EQ(NarrowFromWide(WideFromNarrow(ascii)), ascii);
 }

@@ -77,7 +77,7 @@ void CheckRoundTrip(const std::uint8_t* image, const std::vector<std::string>& l
     Require(Family0Image::IdentityLines(encoded->data()) == lines);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

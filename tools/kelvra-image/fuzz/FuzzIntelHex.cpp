@@ -49,7 +49,7 @@ std::string AsIntelHex(const std::vector<std::uint8_t>& image)
     return text + ":00000001FF\n";
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
