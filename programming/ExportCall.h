@@ -20,9 +20,13 @@ template <class Parameter> std::uint32_t ArgumentWord(Parameter value)
 {
     static_assert(sizeof(Parameter) == sizeof(std::uint32_t), "every export argument is one 32-bit word");
     if constexpr (std::is_pointer_v<Parameter>)
+    {
         return reinterpret_cast<std::uintptr_t>(value);
+    }
     else
+    {
         return static_cast<std::uint32_t>(value);
+    }
 }
 #endif
 

@@ -67,7 +67,12 @@ protected:
 
     std::string ChipSerial(const char* library = "VT_HIDA") const
     {
-        const std::string chip = folder.ReadFile("chips\\" + std::string(library) + "-845E0001.bin");
+        const std::string name = "chips\\" + std::string(library) + "-845E0001.bin";
+        if (GetFileAttributesA(folder.PathOf(name).c_str()) == INVALID_FILE_ATTRIBUTES)
+        {
+            return "<no chip>";
+        }
+        const std::string chip = folder.ReadFile(name);
         if (chip.size() < Family0Image::ImageSize)
         {
             return "<no chip>";
