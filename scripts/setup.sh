@@ -27,3 +27,32 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_prefix[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_prefix[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# On a machine used before, a package can be marked installed while a file of
+# it has gone; the commands the build runs are checked one by one, and the
+# package of a missing one is installed again.
+declare -A providers=(
+  [i686-w64-mingw32-g++-posix]=g++-mingw-w64-i686-posix
+  [i686-w64-mingw32-gcc-posix]=gcc-mingw-w64-i686-posix
+  [x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix
+  [x86_64-w64-mingw32-gcc-posix]=gcc-mingw-w64-x86-64-posix
+  [i686-w64-mingw32-ar]=binutils-mingw-w64-i686
+  [i686-w64-mingw32-windres]=binutils-mingw-w64-i686
+  [i686-w64-mingw32-objdump]=binutils-mingw-w64-i686
+  [x86_64-w64-mingw32-ar]=binutils-mingw-w64-x86-64
+  [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
+  [qemu-i386-static]=qemu-user-static
+  [clang-format]=clang-format
+)
+broken=()
+for command in "${!providers[@]}"; do
+  command -v "$command" >/dev/null 2>&1 || broken+=("${providers[$command]}")
+done
+if [ ${#broken[@]} -gt 0 ]; then
+  mapfile -t broken < <(printf '%s\n' "${broken[@]}" | sort -u)
+  echo "Installing again: ${broken[*]}"
+  sudo_prefix=()
+  [ "$(id -u)" -ne 0 ] && sudo_prefix=(sudo)
+  "${sudo_prefix[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_prefix[@]}" apt-get install --reinstall -y -qq --no-install-recommends "${broken[@]}" >/dev/null
+fi
