@@ -74,16 +74,16 @@ std::string FormatCallLine(const CallSite& site, std::initializer_list<LoggedArg
 
 void CallLog::Hold(const std::string& stateFolder)
 {
-    held_.Reset(OpenForAppending(stateFolder));
+    m_held.Reset(OpenForAppending(stateFolder));
 }
 
 void CallLog::Append(const std::string& line) noexcept
 {
     try
     {
-        if (held_.IsValid())
+        if (m_held.IsValid())
         {
-            WriteLine(held_.Get(), line);
+            WriteLine(m_held.Get(), line);
             return;
         }
         const std::string folder = StateFolderPath();

@@ -60,11 +60,11 @@ class CallLog
 {
 public:
     void Hold(const std::string& stateFolder);
-    void Release() { held_.Reset(); }
+    void Release() { m_held.Reset(); }
     void Append(const std::string& line) noexcept;
 
 private:
-    FileHandle held_;
+    FileHandle m_held;
 };
 
 }  // namespace emulator

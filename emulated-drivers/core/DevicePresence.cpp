@@ -20,24 +20,24 @@ class DeviceInfoList
 {
 public:
     explicit DeviceInfoList(const GUID& interfaceClass)
-        : handle_(SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
+        : m_handle(SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
     {
     }
     ~DeviceInfoList()
     {
         if (IsValid())
         {
-            SetupDiDestroyDeviceInfoList(handle_);
+            SetupDiDestroyDeviceInfoList(m_handle);
         }
     }
     DeviceInfoList(const DeviceInfoList&) = delete;
     DeviceInfoList& operator=(const DeviceInfoList&) = delete;
 
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HDEVINFO Get() const { return handle_; }
+    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HDEVINFO Get() const { return m_handle; }
 
 private:
-    HDEVINFO handle_;
+    HDEVINFO m_handle;
 };
 
 std::string InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA& interfaceData)

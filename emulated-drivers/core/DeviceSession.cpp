@@ -19,7 +19,7 @@ bool DeviceSession::Open(DWORD vendorId, DWORD deviceKey, bool reservedArguments
 {
     Close();
     // A failed open logs where calls without a device do.
-    log_.Release();
+    m_log.Release();
     const std::string folder = StateFolderPath();
     // Without a state folder no write could ever be kept.
     if (!EnsureFolderExists(folder))
@@ -30,26 +30,27 @@ bool DeviceSession::Open(DWORD vendorId, DWORD deviceKey, bool reservedArguments
     {
         return false;
     }
-    EmulatorSettings settings(folder, libraryName_);
+    EmulatorSettings settings(folder, m_libraryName);
     if (settings.FailsOpen() || !IsPresent(settings, deviceKey))
     {
         return false;
     }
 
-    const std::size_t chipBytes = sizeSource_ == ChipSizeSource::Setting ? settings.ChipSize(chipBytes_) : chipBytes_;
-    chip_.Load(PathInFolder(folder, ChipFileName(libraryName_, deviceKey)), chipBytes, settings.CorruptReadOffset());
-    settings_ = settings;
-    log_.Hold(folder);
-    isOpen_ = true;
+    const std::size_t chipBytes =
+        m_sizeSource == ChipSizeSource::Setting ? settings.ChipSize(m_chipBytes) : m_chipBytes;
+    m_chip.Load(PathInFolder(folder, ChipFileName(m_libraryName, deviceKey)), chipBytes, settings.CorruptReadOffset());
+    m_settings = settings;
+    m_log.Hold(folder);
+    m_isOpen = true;
     return true;
 }
 
 bool DeviceSession::Close()
 {
-    const bool wasOpen = isOpen_;
-    isOpen_ = false;
-    settings_ = {};
-    chip_.Unload();
+    const bool wasOpen = m_isOpen;
+    m_isOpen = false;
+    m_settings = {};
+    m_chip.Unload();
     return wasOpen;
 }
 

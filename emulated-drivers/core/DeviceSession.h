@@ -28,7 +28,7 @@ class DeviceSession
 public:
     // chipBytes is the chip's size, or with ChipSizeSource::Setting its size when not set.
     DeviceSession(const char* libraryName, std::size_t chipBytes, ChipSizeSource sizeSource = ChipSizeSource::Fixed)
-        : libraryName_(libraryName), chipBytes_(chipBytes), sizeSource_(sizeSource)
+        : m_libraryName(libraryName), m_chipBytes(chipBytes), m_sizeSource(sizeSource)
     {
     }
 
@@ -39,10 +39,10 @@ public:
     // False when nothing was open.
     bool Close();
 
-    bool IsOpen() const { return isOpen_; }
+    bool IsOpen() const { return m_isOpen; }
     // Both as read by the open; nothing set and an empty chip while closed.
-    const EmulatorSettings& Settings() const { return settings_; }
-    EmulatedChip& Chip() { return chip_; }
+    const EmulatorSettings& Settings() const { return m_settings; }
+    EmulatedChip& Chip() { return m_chip; }
 
     // Runs an export's body and logs the call. Nothing may escape into a C caller, so an
     // exception is a failed call.
@@ -60,27 +60,27 @@ public:
         }
         try
         {
-            log_.Append(FormatCallLine(site, arguments, result));
+            m_log.Append(FormatCallLine(site, arguments, result));
         }
         catch (...)
         {
         }
         // Between operations nothing holds the log, and the next open may name another folder.
-        if (!isOpen_)
+        if (!m_isOpen)
         {
-            log_.Release();
+            m_log.Release();
         }
         return result;
     }
 
 private:
-    const char* libraryName_;
-    std::size_t chipBytes_;
-    ChipSizeSource sizeSource_;
-    bool isOpen_ = false;
-    EmulatorSettings settings_;
-    EmulatedChip chip_;
-    CallLog log_;
+    const char* m_libraryName;
+    std::size_t m_chipBytes;
+    ChipSizeSource m_sizeSource;
+    bool m_isOpen = false;
+    EmulatorSettings m_settings;
+    EmulatedChip m_chip;
+    CallLog m_log;
 };
 
 }  // namespace emulator

@@ -30,32 +30,32 @@ std::string ChipFileName(const char* libraryName, DWORD deviceKey)
 void EmulatedChip::Load(const std::string& path, std::size_t chipSize, std::optional<std::size_t> corruptReadOffset)
 {
     Unload();
-    path_ = path;
-    corruptReadOffset_ = corruptReadOffset;
-    contents_.assign(chipSize, ErasedByte);
-    const FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ,
+    m_path = path;
+    m_corruptReadOffset = corruptReadOffset;
+    m_contents.assign(chipSize, ErasedByte);
+    const FileHandle file(CreateFileA(m_path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
     {
         if (!IsMissingFileError(GetLastError()))
         {
-            contents_.clear();
+            m_contents.clear();
         }
         return;
     }
     DWORD bytesRead = 0;
-    if (!ReadFile(file.Get(), contents_.data(), static_cast<DWORD>(contents_.size()), &bytesRead, nullptr))
+    if (!ReadFile(file.Get(), m_contents.data(), static_cast<DWORD>(m_contents.size()), &bytesRead, nullptr))
     {
-        contents_.clear();
+        m_contents.clear();
     }
 }
 
 void EmulatedChip::Unload()
 {
-    file_.Reset();
-    contents_.clear();
-    path_.clear();
+    m_file.Reset();
+    m_contents.clear();
+    m_path.clear();
 }
 
 bool EmulatedChip::IsWithinChip(std::size_t offset, std::size_t count) const
@@ -69,7 +69,7 @@ bool EmulatedChip::Write(std::size_t offset, const BYTE* source, std::size_t cou
     {
         return false;
     }
-    if (!file_.IsValid() && !OpenFileForWrites())
+    if (!m_file.IsValid() && !OpenFileForWrites())
     {
         return false;
     }
@@ -77,7 +77,7 @@ bool EmulatedChip::Write(std::size_t offset, const BYTE* source, std::size_t cou
     {
         return false;
     }
-    std::memcpy(contents_.data() + offset, source, count);
+    std::memcpy(m_contents.data() + offset, source, count);
     return true;
 }
 
@@ -87,10 +87,10 @@ bool EmulatedChip::Read(std::size_t offset, BYTE* destination, std::size_t count
     {
         return false;
     }
-    std::memcpy(destination, contents_.data() + offset, count);
-    if (corruptReadOffset_.has_value() && *corruptReadOffset_ >= offset && *corruptReadOffset_ - offset < count)
+    std::memcpy(destination, m_contents.data() + offset, count);
+    if (m_corruptReadOffset.has_value() && *m_corruptReadOffset >= offset && *m_corruptReadOffset - offset < count)
     {
-        destination[*corruptReadOffset_ - offset] ^= 0xFF;
+        destination[*m_corruptReadOffset - offset] ^= 0xFF;
     }
     return true;
 }
@@ -99,13 +99,13 @@ bool EmulatedChip::Read(std::size_t offset, BYTE* destination, std::size_t count
 // write of this open changes just its own bytes.
 bool EmulatedChip::OpenFileForWrites()
 {
-    file_.Reset(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file_.IsValid() && WriteFileAt(0, contents_.data(), contents_.size()) && SetEndOfFile(file_.Get()))
+    m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (m_file.IsValid() && WriteFileAt(0, m_contents.data(), m_contents.size()) && SetEndOfFile(m_file.Get()))
     {
         return true;
     }
-    file_.Reset();
+    m_file.Reset();
     return false;
 }
 
@@ -116,8 +116,8 @@ bool EmulatedChip::WriteFileAt(std::size_t offset, const BYTE* source, std::size
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
     DWORD bytesWritten = 0;
-    return SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN) &&
-           WriteFile(file_.Get(), source, static_cast<DWORD>(count), &bytesWritten, nullptr) && bytesWritten == count;
+    return SetFilePointerEx(m_file.Get(), position, nullptr, FILE_BEGIN) &&
+           WriteFile(m_file.Get(), source, static_cast<DWORD>(count), &bytesWritten, nullptr) && bytesWritten == count;
 }
 
 }  // namespace emulator

@@ -26,7 +26,7 @@ public:
     // Forgets the chip and closes its file.
     void Unload();
 
-    std::size_t Size() const { return contents_.size(); }
+    std::size_t Size() const { return m_contents.size(); }
 
     bool Write(std::size_t offset, const BYTE* source, std::size_t count);
 
@@ -39,10 +39,10 @@ private:
     bool OpenFileForWrites();
     bool WriteFileAt(std::size_t offset, const BYTE* source, std::size_t count);
 
-    std::string path_;
-    std::vector<BYTE> contents_;
-    std::optional<std::size_t> corruptReadOffset_;
-    FileHandle file_;
+    std::string m_path;
+    std::vector<BYTE> m_contents;
+    std::optional<std::size_t> m_corruptReadOffset;
+    FileHandle m_file;
 };
 
 std::string ChipFileName(const char* libraryName, DWORD deviceKey);

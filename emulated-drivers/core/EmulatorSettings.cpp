@@ -58,16 +58,16 @@ std::string Trimmed(const char* begin, const char* end)
 class ProfileSection
 {
 public:
-    ProfileSection(const std::string& iniPath, const char* section) : entries_(LargestSection)
+    ProfileSection(const std::string& iniPath, const char* section) : m_entries(LargestSection)
     {
-        GetPrivateProfileSectionA(section, entries_.data(), LargestSection, iniPath.c_str());
+        GetPrivateProfileSectionA(section, m_entries.data(), LargestSection, iniPath.c_str());
     }
 
     // Keys are case-insensitive; the first entry of the key counts. An empty or misspelt value
     // is no setting (GetPrivateProfileInt would make it 0, a valid word index).
     std::optional<long long> Number(const char* key) const
     {
-        for (const char* entry = entries_.data(); *entry != '\0'; entry += std::strlen(entry) + 1)
+        for (const char* entry = m_entries.data(); *entry != '\0'; entry += std::strlen(entry) + 1)
         {
             const char* equals = std::strchr(entry, '=');
             if (equals != nullptr && _stricmp(Trimmed(entry, equals).c_str(), key) == 0)
@@ -85,7 +85,7 @@ public:
     }
 
 private:
-    std::vector<char> entries_;
+    std::vector<char> m_entries;
 };
 
 }  // namespace
@@ -93,44 +93,44 @@ private:
 EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* librarySection)
 {
     const std::string ini = PathInFolder(stateFolder, IniFileName);
-    allDevicesPresent_ = ProfileSection(ini, EmulatorSection).Flag("AllDevicesPresent");
+    m_allDevicesPresent = ProfileSection(ini, EmulatorSection).Flag("AllDevicesPresent");
     const ProfileSection library(ini, librarySection);
-    failOpen_ = library.Flag("FailOpen");
-    failWriteWord_ = library.Number("FailWriteWord");
-    failReadWord_ = library.Number("FailReadWord");
-    failBurn_ = library.Flag("FailBurn");
-    failBurnRead_ = library.Flag("FailBurnRead");
-    failBurnWrite_ = library.Flag("FailBurnWrite");
-    corruptReadOffset_ = library.Number("CorruptReadOffset");
-    chipSize_ = library.Number("ChipSize");
+    m_failOpen = library.Flag("FailOpen");
+    m_failWriteWord = library.Number("FailWriteWord");
+    m_failReadWord = library.Number("FailReadWord");
+    m_failBurn = library.Flag("FailBurn");
+    m_failBurnRead = library.Flag("FailBurnRead");
+    m_failBurnWrite = library.Flag("FailBurnWrite");
+    m_corruptReadOffset = library.Number("CorruptReadOffset");
+    m_chipSize = library.Number("ChipSize");
 }
 
 bool EmulatorSettings::FailsBurn(DWORD direction) const
 {
-    return failBurn_ || (direction == 0 ? failBurnRead_ : failBurnWrite_);
+    return m_failBurn || (direction == 0 ? m_failBurnRead : m_failBurnWrite);
 }
 
 std::optional<std::size_t> EmulatorSettings::CorruptReadOffset() const
 {
-    if (!corruptReadOffset_.has_value() || *corruptReadOffset_ < 0)
+    if (!m_corruptReadOffset.has_value() || *m_corruptReadOffset < 0)
     {
         return std::nullopt;
     }
-    return static_cast<std::size_t>(*corruptReadOffset_);
+    return static_cast<std::size_t>(*m_corruptReadOffset);
 }
 
 std::size_t EmulatorSettings::ChipSize(std::size_t fallback) const
 {
-    if (!chipSize_.has_value())
+    if (!m_chipSize.has_value())
     {
         return fallback;
     }
     // A size no chip has leaves no usable chip rather than quietly using the default.
-    if (*chipSize_ <= 0 || *chipSize_ > LargestChipSize)
+    if (*m_chipSize <= 0 || *m_chipSize > LargestChipSize)
     {
         return 0;
     }
-    return static_cast<std::size_t>(*chipSize_);
+    return static_cast<std::size_t>(*m_chipSize);
 }
 
 }  // namespace emulator

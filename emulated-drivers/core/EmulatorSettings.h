@@ -20,12 +20,12 @@ public:
     // Reads emulator.ini of stateFolder; librarySection is the library's own, e.g. "VT_HIDA".
     EmulatorSettings(const std::string& stateFolder, const char* librarySection);
 
-    bool FailsOpen() const { return failOpen_; }
-    bool FailsWriteOfWord(DWORD wordIndex) const { return IsIndex(failWriteWord_, wordIndex); }
-    bool FailsReadOfWord(DWORD wordIndex) const { return IsIndex(failReadWord_, wordIndex); }
+    bool FailsOpen() const { return m_failOpen; }
+    bool FailsWriteOfWord(DWORD wordIndex) const { return IsIndex(m_failWriteWord, wordIndex); }
+    bool FailsReadOfWord(DWORD wordIndex) const { return IsIndex(m_failReadWord, wordIndex); }
     bool FailsBurn(DWORD direction) const;
     std::optional<std::size_t> CorruptReadOffset() const;
-    bool AllDevicesPresent() const { return allDevicesPresent_; }
+    bool AllDevicesPresent() const { return m_allDevicesPresent; }
     // ChipSize of the library's section, or fallback when not set; 0 when set out of range.
     std::size_t ChipSize(std::size_t fallback) const;
 
@@ -35,15 +35,15 @@ private:
         return setting == static_cast<long long>(index);
     }
 
-    bool allDevicesPresent_ = false;
-    bool failOpen_ = false;
-    std::optional<long long> failWriteWord_;
-    std::optional<long long> failReadWord_;
-    bool failBurn_ = false;
-    bool failBurnRead_ = false;
-    bool failBurnWrite_ = false;
-    std::optional<long long> corruptReadOffset_;
-    std::optional<long long> chipSize_;
+    bool m_allDevicesPresent = false;
+    bool m_failOpen = false;
+    std::optional<long long> m_failWriteWord;
+    std::optional<long long> m_failReadWord;
+    bool m_failBurn = false;
+    bool m_failBurnRead = false;
+    bool m_failBurnWrite = false;
+    std::optional<long long> m_corruptReadOffset;
+    std::optional<long long> m_chipSize;
 };
 
 }  // namespace emulator

@@ -10,7 +10,7 @@ class FileHandle
 {
 public:
     FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
     ~FileHandle() { Reset(); }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -19,15 +19,15 @@ public:
     {
         if (IsValid())
         {
-            CloseHandle(handle_);
+            CloseHandle(m_handle);
         }
-        handle_ = handle;
+        m_handle = handle;
     }
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
+    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_handle; }
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
 };
 
 }  // namespace emulator

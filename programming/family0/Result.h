@@ -12,25 +12,25 @@ public:
     static Result Success(T value)
     {
         Result result;
-        result.value_ = std::move(value);
+        result.m_value = std::move(value);
         return result;
     }
 
     static Result Failure(std::string message)
     {
         Result result;
-        result.error_ = std::move(message);
+        result.m_error = std::move(message);
         return result;
     }
 
-    bool IsOk() const { return value_.has_value(); }
-    const T& Value() const { return *value_; }
-    T& Value() { return *value_; }
-    const std::string& Error() const { return error_; }
+    bool IsOk() const { return m_value.has_value(); }
+    const T& Value() const { return *m_value; }
+    T& Value() { return *m_value; }
+    const std::string& Error() const { return m_error; }
 
 private:
     Result() = default;
 
-    std::optional<T> value_;
-    std::string error_;
+    std::optional<T> m_value;
+    std::string m_error;
 };

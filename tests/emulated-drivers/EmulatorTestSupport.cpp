@@ -23,7 +23,7 @@ ScratchStateFolder::~ScratchStateFolder()
 
 std::string ScratchStateFolder::FilePath(const std::string& fileName) const
 {
-    return folder_.PathOf(fileName);
+    return m_folder.PathOf(fileName);
 }
 
 bool ScratchStateFolder::HasFile(const std::string& fileName) const
@@ -67,28 +67,28 @@ void ScratchStateFolder::SetSetting(const char* section, const char* key, const 
     }
 }
 
-LoadedLibrary::LoadedLibrary(std::string path) : path_(std::move(path)), module_(LoadLibraryA(path_.c_str())) {}
+LoadedLibrary::LoadedLibrary(std::string path) : m_path(std::move(path)), m_module(LoadLibraryA(m_path.c_str())) {}
 
 LoadedLibrary::~LoadedLibrary()
 {
-    if (module_ != nullptr)
+    if (m_module != nullptr)
     {
-        FreeLibrary(module_);
+        FreeLibrary(m_module);
     }
 }
 
 bool LoadedLibrary::Exports(const char* name) const
 {
-    return module_ != nullptr && GetProcAddress(module_, name) != nullptr;
+    return m_module != nullptr && GetProcAddress(m_module, name) != nullptr;
 }
 
 void LoadedLibrary::Reload()
 {
-    if (module_ != nullptr)
+    if (m_module != nullptr)
     {
-        FreeLibrary(module_);
+        FreeLibrary(m_module);
     }
-    module_ = LoadLibraryA(path_.c_str());
+    m_module = LoadLibraryA(m_path.c_str());
 }
 
 std::string LibraryPath(const std::string& folder, const std::string& library)
@@ -96,50 +96,50 @@ std::string LibraryPath(const std::string& folder, const std::string& library)
     return folder + "\\" + library + ".dll";
 }
 
-Family0Driver::Family0Driver() : library_(LibraryPath(EmulatedDriversFolder, "VT_HIDA")) {}
+Family0Driver::Family0Driver() : m_library(LibraryPath(EmulatedDriversFolder, "VT_HIDA")) {}
 
 int Family0Driver::Open(DWORD deviceKey) const
 {
-    return library_.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul, 0ul, 0ul, 0ul, 0ul,
-                                                       0ul, 0ul, 0ul, 0ul, DWORD{HIWORD(deviceKey)}, deviceKey);
+    return m_library.Call<StartDeviceDetectionFunction>("StartDeviceDetection", TestWindow(), 0ul, 0ul, 0ul, 0ul, 0ul,
+                                                        0ul, 0ul, 0ul, 0ul, DWORD{HIWORD(deviceKey)}, deviceKey);
 }
 
 int Family0Driver::Write(DWORD wordIndex, DWORD word) const
 {
-    return library_.Call<WriteEEPROMFunction>("WriteEEPROM", wordIndex, word);
+    return m_library.Call<WriteEEPROMFunction>("WriteEEPROM", wordIndex, word);
 }
 
 int Family0Driver::Read(DWORD wordIndex, WORD* slot) const
 {
-    return library_.Call<ReadEEPROMFunction>("ReadEEPROM", wordIndex, slot);
+    return m_library.Call<ReadEEPROMFunction>("ReadEEPROM", wordIndex, slot);
 }
 
 int Family0Driver::Close() const
 {
-    return library_.Call<CloseDeviceFunction>("CloseDevice");
+    return m_library.Call<CloseDeviceFunction>("CloseDevice");
 }
 
-BurnDriver::BurnDriver(const std::string& library) : library_(LibraryPath(EmulatedDriversFolder, library)) {}
+BurnDriver::BurnDriver(const std::string& library) : m_library(LibraryPath(EmulatedDriversFolder, library)) {}
 
 int BurnDriver::Open(DWORD deviceKey) const
 {
-    return library_.Call<rmDeviceStartFunction>("rmDeviceStart", DWORD{HIWORD(deviceKey)}, deviceKey, TestWindow(), 0ul,
-                                                0ul, 0ul);
+    return m_library.Call<rmDeviceStartFunction>("rmDeviceStart", DWORD{HIWORD(deviceKey)}, deviceKey, TestWindow(),
+                                                 0ul, 0ul, 0ul);
 }
 
 int BurnDriver::SetSize(DWORD sizeInBytes, DWORD mode) const
 {
-    return library_.Call<rmSetEEPROMSizeFunction>("rmSetEEPROMSize", mode, sizeInBytes);
+    return m_library.Call<rmSetEEPROMSizeFunction>("rmSetEEPROMSize", mode, sizeInBytes);
 }
 
 int BurnDriver::Burn(DWORD direction, BYTE* buffer, DWORD sizeInBytes) const
 {
-    return library_.Call<rmBurnEEPROMFunction>("rmBurnEEPROM", direction, 0ul, buffer, sizeInBytes);
+    return m_library.Call<rmBurnEEPROMFunction>("rmBurnEEPROM", direction, 0ul, buffer, sizeInBytes);
 }
 
 int BurnDriver::Close() const
 {
-    return library_.Call<rmDeviceCloseFunction>("rmDeviceClose");
+    return m_library.Call<rmDeviceCloseFunction>("rmDeviceClose");
 }
 
 std::vector<BYTE> PatternBytes(std::size_t count, BYTE seed)

@@ -31,7 +31,7 @@ public:
     ScratchStateFolder(const ScratchStateFolder&) = delete;
     ScratchStateFolder& operator=(const ScratchStateFolder&) = delete;
 
-    const std::string& Path() const { return folder_.Path(); }
+    const std::string& Path() const { return m_folder.Path(); }
     std::string FilePath(const std::string& fileName) const;
     bool HasFile(const std::string& fileName) const;
     std::vector<BYTE> FileBytes(const std::string& fileName) const;
@@ -42,7 +42,7 @@ public:
     void SetSetting(const char* section, const char* key, const std::string& value) const;
 
 private:
-    TemporaryFolder folder_{"kelvra-emulator-test"};
+    TemporaryFolder m_folder{"kelvra-emulator-test"};
 };
 
 // A library loaded by full path, unloaded when destroyed.
@@ -54,7 +54,7 @@ public:
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
-    bool IsLoaded() const { return module_ != nullptr; }
+    bool IsLoaded() const { return m_module != nullptr; }
     bool Exports(const char* name) const;
     // Unloads and loads again: the library starts over with nothing open.
     void Reload();
@@ -62,18 +62,18 @@ public:
     template <typename Function, typename... Arguments> int Call(const char* name, Arguments... arguments) const
     {
         // Through void (*)() so the cast from FARPROC raises no function-type warning.
-        const auto function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+        const auto function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(m_module, name)));
         if (function == nullptr)
         {
-            ADD_FAILURE() << path_ << " has no export " << name;
+            ADD_FAILURE() << m_path << " has no export " << name;
             return -1;
         }
         return function(arguments...);
     }
 
 private:
-    std::string path_;
-    HMODULE module_;
+    std::string m_path;
+    HMODULE m_module;
 };
 
 std::string LibraryPath(const std::string& folder, const std::string& library);
@@ -83,14 +83,14 @@ class Family0Driver
 {
 public:
     Family0Driver();
-    LoadedLibrary& Library() { return library_; }
+    LoadedLibrary& Library() { return m_library; }
     int Open(DWORD deviceKey) const;
     int Write(DWORD wordIndex, DWORD word) const;
     int Read(DWORD wordIndex, WORD* slot) const;
     int Close() const;
 
 private:
-    LoadedLibrary library_;
+    LoadedLibrary m_library;
 };
 
 // VT_HIDB or VT_HIDC called as Kelvra calls them.
@@ -98,14 +98,14 @@ class BurnDriver
 {
 public:
     explicit BurnDriver(const std::string& library);
-    LoadedLibrary& Library() { return library_; }
+    LoadedLibrary& Library() { return m_library; }
     int Open(DWORD deviceKey) const;
     int SetSize(DWORD sizeInBytes, DWORD mode = 1) const;
     int Burn(DWORD direction, BYTE* buffer, DWORD sizeInBytes) const;
     int Close() const;
 
 private:
-    LoadedLibrary library_;
+    LoadedLibrary m_library;
 };
 
 // Bytes 0, 1, 2, ... wrapping at 251 so no two chip pages look alike.
