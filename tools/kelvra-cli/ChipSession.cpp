@@ -53,28 +53,9 @@ Outcome Explain(const TransferOutcome& outcome, const ChipFamilyTraits& traits, 
 }
 }  // namespace
 
-HiddenWindow::HiddenWindow() : m_window(nullptr)
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = WindowClass;
-    RegisterClassExW(&windowClass);
-    m_window = CreateWindowExW(0, WindowClass, L"kelvra-cli", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
-}
-
-HiddenWindow::~HiddenWindow()
-{
-    if (m_window != nullptr)
-    {
-        DestroyWindow(m_window);
-    }
-}
-
 ChipSession::ChipSession(DeviceKey device, Console& console, bool progressBar)
-    : m_device(device), m_console(console), m_progressBar(progressBar), m_stop(&InterruptRequested())
+    : m_device(device), m_console(console), m_progressBar(progressBar), m_stop(&InterruptRequested()),
+      m_window(WindowClass, DefWindowProcW, L"kelvra-cli")
 {
 }
 

@@ -9,22 +9,7 @@
 #include "DriverLibrary.h"
 #include "ExitStatus.h"
 #include "HidEnumeration.h"
-
-// A window of the program's own that is never shown: the libraries take a
-// window handle when they open a device.
-class HiddenWindow
-{
-public:
-    HiddenWindow();
-    ~HiddenWindow();
-    HiddenWindow(const HiddenWindow&) = delete;
-    HiddenWindow& operator=(const HiddenWindow&) = delete;
-
-    HWND Handle() const { return m_window; }
-
-private:
-    HWND m_window;
-};
+#include "HiddenWindow.h"
 
 class ChipSession
 {

@@ -13,36 +13,25 @@ const DWORD SettleMilliseconds = 250;
 }  // namespace
 
 UnitWatcher::UnitWatcher(HidPlatform& platform, DeviceKey device, Console& console)
-    : m_platform(platform), m_device(device), m_console(console)
+    : m_platform(platform), m_device(device), m_console(console),
+      m_window(WindowClass, WindowProcedure, L"kelvra-cli line")
 {
 }
 
 UnitWatcher::~UnitWatcher()
 {
-    RegisterHidNotification(0, m_window, &m_notification, m_hidClass, m_platform);
-    if (m_window != nullptr)
-    {
-        DestroyWindow(m_window);
-    }
+    RegisterHidNotification(0, m_window.Handle(), &m_notification, m_hidClass, m_platform);
 }
 
 bool UnitWatcher::Begin()
 {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProcedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = WindowClass;
-    RegisterClassExW(&windowClass);
-    m_window = CreateWindowExW(0, WindowClass, L"kelvra-cli line", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
-    if (m_window == nullptr)
+    if (m_window.Handle() == nullptr)
     {
         return false;
     }
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(m_window.Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_platform.GetHidGuid(&m_hidClass);
-    RegisterHidNotification(1, m_window, &m_notification, m_hidClass, m_platform);
+    RegisterHidNotification(1, m_window.Handle(), &m_notification, m_hidClass, m_platform);
     return true;
 }
 

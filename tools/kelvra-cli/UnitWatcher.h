@@ -6,6 +6,7 @@
 
 #include "Console.h"
 #include "HidEnumeration.h"
+#include "HiddenWindow.h"
 
 class UnitWatcher
 {
@@ -34,7 +35,7 @@ private:
     HidPlatform& m_platform;
     DeviceKey m_device;
     Console& m_console;
-    HWND m_window = nullptr;
+    HiddenWindow m_window;
     HDEVNOTIFY m_notification = nullptr;
     GUID m_hidClass{};
     bool m_changed = false;
