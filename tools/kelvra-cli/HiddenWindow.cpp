@@ -8,8 +8,8 @@ HiddenWindow::HiddenWindow(LPCWSTR className, WNDPROC procedure, LPCWSTR title) 
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = className;
     RegisterClassExW(&windowClass);
-    m_window = CreateWindowExW(0, className, title, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
+    m_window = CreateWindowExW(0, className, title, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance,
+                               nullptr);
 }
 
 HiddenWindow::~HiddenWindow()
