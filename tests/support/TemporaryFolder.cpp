@@ -1,13 +1,44 @@
 #include "TemporaryFolder.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
+
+namespace
+{
+// Removes what it can of the folder and everything in it; true once it is gone.
+bool RemoveTree(const fs::path& folder)
+{
+    std::error_code error;
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error))
+    {
+        entries.push_back(*entry);
+    }
+    for (const fs::directory_entry& entry : entries)
+    {
+        std::error_code ignored;
+        if (entry.is_directory(ignored) && !entry.is_symlink(ignored))
+        {
+            RemoveTree(entry.path());
+        }
+        else
+        {
+            fs::remove(entry.path(), ignored);
+        }
+    }
+    fs::remove(folder, error);
+    return !fs::exists(fs::symlink_status(folder, error));
+}
+}  // namespace
 
 TemporaryFolder::TemporaryFolder(const std::string& prefix)
 {
@@ -26,10 +57,15 @@ TemporaryFolder::TemporaryFolder(const std::string& prefix)
     throw std::runtime_error("cannot create a temporary folder: " + error.message());
 }
 
+// Not fs::remove_all: under Wine it can spin for ever on a file still held
+// open. A child's inherited handles may outlive the child briefly, so a file
+// that cannot go yet gets a few more tries; after that it is left behind.
 TemporaryFolder::~TemporaryFolder()
 {
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
+    for (int attempt = 0; attempt < 50 && !RemoveTree(m_path); ++attempt)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 std::string TemporaryFolder::PathOf(const std::string& name) const
