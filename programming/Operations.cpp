@@ -119,11 +119,8 @@ bool CKelvraDlg::OpenImageFile(CFile& image) const
 {
     const UINT flags = CFile::modeRead | CFile::typeBinary;
     // While ImagePath still shows the chosen file, open that file by its own name.
-    if (!ChosenImagePath.IsEmpty() && ImagePath == CString(ChosenImagePath))
-    {
-        return image.Open(ChosenImagePath, flags);
-    }
-    return image.Open(ImagePath, flags);
+    const bool chosen = !ChosenImagePath.IsEmpty() && ImagePath == CString(ChosenImagePath);
+    return image.Open(ExtendedLengthPath(chosen ? ChosenImagePath : CStringW(ImagePath)).data(), flags);
 }
 
 bool CKelvraDlg::ReadImageFile(UINT operationSize)

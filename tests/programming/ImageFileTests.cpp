@@ -4,6 +4,8 @@
 
 #include <thread>
 
+#include "ImageFile.h"
+
 namespace
 {
 using Lines = std::vector<std::string>;
@@ -166,5 +168,27 @@ TEST_F(ProgrammingTest, FileBeyondMaxPathIsWrittenAndVerified)
     dialog.UpdateData(FALSE);
     EXPECT_EQ(Press(IDC_WRITE), VerifiedIdentity("P", "M", "S"));
     EXPECT_EQ(ChipContents("VT_HIDA"), image);
+}
+// Windows opens a path of MAX_PATH characters or more only in the extended
+// form; Wine opens either, so the form is checked here, not through Wine.
+TEST(ExtendedLengthPathTest, OnlyLongPathsTakeTheExtendedFormWhole)
+{
+    const std::wstring deep = std::wstring(150, L'd') + L"\\" + std::wstring(150, L'e') + L"\\image.hex";
+    const struct
+    {
+        std::wstring given;
+        std::wstring opened;
+    } cases[] = {
+        {L"C:\\images\\image.hex", L"C:\\images\\image.hex"},
+        {L"C:\\" + deep, L"\\\\?\\C:\\" + deep},
+        // The extended form takes no . or .. of its own: they are resolved first.
+        {L"C:\\images\\..\\" + deep, L"\\\\?\\C:\\" + deep},
+        {L"\\\\server\\share\\" + deep, L"\\\\?\\UNC\\server\\share\\" + deep},
+        {L"\\\\?\\C:\\" + deep, L"\\\\?\\C:\\" + deep},
+    };
+    for (const auto& path : cases)
+    {
+        EXPECT_EQ(std::wstring(ExtendedLengthPath(path.given.c_str()).data()), path.opened);
+    }
 }
 }  // namespace

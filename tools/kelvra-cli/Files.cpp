@@ -72,9 +72,14 @@ bool WriteAll(HANDLE file, const std::vector<BYTE>& bytes)
 }
 }  // namespace
 
+std::vector<wchar_t> WindowsName(const std::string& path)
+{
+    return ExtendedLengthPath(WideFromUtf8(path).data());
+}
+
 Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& image)
 {
-    const std::vector<wchar_t> widePath = WideFromUtf8(path);
+    const std::vector<wchar_t> widePath = WindowsName(path);
     const DWORD attributes = GetFileAttributesW(widePath.data());
     if (attributes == INVALID_FILE_ATTRIBUTES)
     {
@@ -112,7 +117,7 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
 
 Outcome CheckOutputFile(const std::string& path, bool replace)
 {
-    const std::vector<wchar_t> widePath = WideFromUtf8(path);
+    const std::vector<wchar_t> widePath = WindowsName(path);
     const DWORD attributes = GetFileAttributesW(widePath.data());
     if (attributes != INVALID_FILE_ATTRIBUTES)
     {
@@ -128,7 +133,7 @@ Outcome CheckOutputFile(const std::string& path, bool replace)
     }
     const std::string folder = FolderOf(path);
     const DWORD folderAttributes =
-        folder.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(WideFromUtf8(folder).data());
+        folder.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(WindowsName(folder).data());
     if (folderAttributes == INVALID_FILE_ATTRIBUTES || (folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
     {
         return FileError(path, "its folder does not exist");
@@ -138,8 +143,8 @@ Outcome CheckOutputFile(const std::string& path, bool replace)
 
 Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes, bool replace)
 {
-    const std::vector<wchar_t> widePath = WideFromUtf8(path);
-    const std::vector<wchar_t> partialPath = WideFromUtf8(path + PartialSuffix);
+    const std::vector<wchar_t> widePath = WindowsName(path);
+    const std::vector<wchar_t> partialPath = WindowsName(path + PartialSuffix);
     FileHandle file(
         CreateFileW(partialPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())

@@ -9,6 +9,9 @@
 
 #include "ExitStatus.h"
 
+// The name to give Windows for a path the user gave, whatever its length.
+std::vector<wchar_t> WindowsName(const std::string& path);
+
 // The first size bytes of a regular, non-empty file, a shorter one padded
 // with zeros. Anything else is a file error and leaves image alone.
 Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& image);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Console.h"
+#include "Files.h"
 
 namespace
 {
@@ -77,7 +78,7 @@ LineLog::~LineLog()
 Outcome LineLog::Open(const std::string& path, const std::string& unitColumn)
 {
     m_path = path;
-    const std::vector<wchar_t> name = WideFromUtf8(path);
+    const std::vector<wchar_t> name = WindowsName(path);
     const DWORD attributes = GetFileAttributesW(name.data());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     {
