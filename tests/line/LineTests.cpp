@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "CliCommands.h"
 #include "EmulatedDriverFolders.h"
@@ -171,6 +172,42 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     ASSERT_EQ(Line(restarted, {"--family", "B", "--count", "1", "--skip-failed"}), 0) << console.err;
     EXPECT_EQ(LogRows(), (Rows{"unit,device,result,first_difference", "1,VID_845e&PID_0001,PASS,",
                                "2,VID_845e&PID_0001,FAIL,", "3,VID_845e&PID_0001,PASS,"}));
+}
+
+TEST_F(LineTest, CtrlCDuringATransferFinishesTheUnitThenEndsTheLine)
+{
+    ScriptedUnits units(3);
+    const auto writing = [this]
+    {
+        std::ifstream log(stateFolder + "\\calls.log", std::ios::binary);
+        std::ostringstream calls;
+        calls << log.rdbuf();
+        return calls.str().find(" WriteEEPROM ") != std::string::npos;
+    };
+    std::thread operatorAtTheKeyboard;
+    units.beforeArrival = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            operatorAtTheKeyboard = std::thread(
+                [&writing]
+                {
+                    const DWORD start = GetTickCount();
+                    while (!writing() && GetTickCount() - start < 10000)
+                    {
+                        Sleep(1);
+                    }
+                    RequestInterrupt();
+                });
+        }
+    };
+    const int status = Line(units, {"--family", "A", "--start", "KV-000100"});
+    operatorAtTheKeyboard.join();
+    EXPECT_EQ(status, 10);
+    EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000100  VID_845e&PID_0001");
+    EXPECT_NE(console.err.find("the last unit was finished"), std::string::npos) << console.err;
+    EXPECT_EQ(ChipSerial(), "KV-000100");
+    EXPECT_EQ(LogRows(), (Rows{"serial,device,result,first_difference", "KV-000100,VID_845e&PID_0001,PASS,"}));
 }
 
 TEST_F(LineTest, RefusesALogInUseOrOfAnotherFormatAndLeavesItAlone)
