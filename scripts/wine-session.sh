@@ -9,24 +9,26 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 kelvra_xvfb_pid=""
 
-# Starts Xvfb on a free display and exports DISPLAY.
+# Starts Xvfb on a free display and exports DISPLAY. Xvfb picks the display
+# itself and writes its number once it takes connections, so two sessions
+# started at once never share one.
 start_private_display() {
-  local display
-  for display in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    kelvra_xvfb_pid=$!
-    for _ in $(seq 1 100); do
-      if [ -e "/tmp/.X11-unix/X$display" ]; then
-        export DISPLAY=":$display"
-        return 0
-      fi
-      kill -0 "$kelvra_xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$kelvra_xvfb_pid" 2>/dev/null || true
-    kelvra_xvfb_pid=""
+  local number_file
+  number_file="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  kelvra_xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    if [ -s "$number_file" ]; then
+      export DISPLAY=":$(head -n 1 "$number_file")"
+      rm -f "$number_file"
+      return 0
+    fi
+    kill -0 "$kelvra_xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
+  kill "$kelvra_xvfb_pid" 2>/dev/null || true
+  kelvra_xvfb_pid=""
   echo "cannot start Xvfb" >&2
   return 1
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "ChildProcess.h"
 #include "EmulatedDriverFolders.h"
 #include "KelvraProgramLocation.h"
 
@@ -172,8 +173,8 @@ KelvraProcess::KelvraProcess(const std::string& executable, const std::string& w
     std::string environmentBlock = environment;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, &environmentBlock[0],
-                        workingFolder.c_str(), &startup, &m_process.info))
+    if (!StartProcess(executable, commandLine, FALSE, 0, &environmentBlock[0], workingFolder.c_str(), startup,
+                      m_process.info))
     {
         throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
     }

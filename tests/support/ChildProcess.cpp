@@ -95,6 +95,24 @@ void UseConsoleOfOwn()
 }
 }  // namespace
 
+bool StartProcess(const std::string& executable, std::string& commandLine, BOOL inheritHandles, DWORD flags,
+                  char* environment, const char* workingFolder, STARTUPINFOA& startup, PROCESS_INFORMATION& process)
+{
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        if (CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, inheritHandles, flags, environment,
+                           workingFolder, &startup, &process))
+        {
+            return true;
+        }
+        if (GetLastError() != ERROR_INTERNAL_ERROR)
+        {
+            return false;
+        }
+    }
+    return false;
+}
+
 bool PressCtrlC()
 {
     ctrlCArrived = false;
@@ -137,9 +155,9 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
             UseConsoleOfOwn();
         }
         const DWORD flags = whileRunning ? 0 : CREATE_NO_WINDOW;
-        if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, TRUE, flags,
-                            environmentBlock.empty() ? nullptr : &environmentBlock[0],
-                            workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
+        if (!StartProcess(executable, commandLine, TRUE, flags,
+                          environmentBlock.empty() ? nullptr : &environmentBlock[0],
+                          workingFolder.empty() ? nullptr : workingFolder.c_str(), startup, process))
         {
             throw std::runtime_error("cannot start " + executable + " (error " + std::to_string(GetLastError()) + ")");
         }

@@ -16,6 +16,12 @@ struct ProcessRun
     std::string err;
 };
 
+// CreateProcessA, tried again up to twice when Wine loses the new process in
+// its loader, which it reports as ERROR_INTERNAL_ERROR: the program's own
+// code has not run then, so a second start changes nothing.
+bool StartProcess(const std::string& executable, std::string& commandLine, BOOL inheritHandles, DWORD flags,
+                  char* environment, const char* workingFolder, STARTUPINFOA& startup, PROCESS_INFORMATION& process);
+
 // workingFolder: empty for this process's own. environment: a CreateProcess environment block, or empty for this
 // process's own. whileRunning, if given, is called once the program has
 // started; the program then shares a console with this process, so
