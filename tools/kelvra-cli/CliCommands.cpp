@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "ChipSession.h"
 #include "Comparison.h"
@@ -50,9 +51,16 @@ Outcome FindChosenDevice(const Context& context, DeviceKey& device)
     return FindDevice(ids, context.platform, device);
 }
 
-ChipSession SessionFor(const Context& context, DeviceKey device)
+// The chosen device, and a session begun on it: its lock is then held.
+Outcome BeginOnChosenDevice(const Context& context, DeviceKey& device, std::optional<ChipSession>& session)
 {
-    return ChipSession(device, context.console, context.console.ErrIsConsole() && !context.options.quiet);
+    const Outcome found = FindChosenDevice(context, device);
+    if (!found.Succeeded())
+    {
+        return found;
+    }
+    session.emplace(device, context.console, context.console.ErrIsConsole() && !context.options.quiet);
+    return session->Begin();
 }
 
 std::string HexDump(const std::vector<BYTE>& bytes)
@@ -133,20 +141,15 @@ Outcome Read(const Context& context)
     const Options& options = context.options;
     Outcome outcome = CheckOutputFile(options.output, options.force);
     DeviceKey device = 0;
+    std::optional<ChipSession> session;
     if (outcome.Succeeded())
     {
-        outcome = FindChosenDevice(context, device);
+        outcome = BeginOnChosenDevice(context, device, session);
     }
-    if (!outcome.Succeeded())
-    {
-        return outcome;
-    }
-    ChipSession session = SessionFor(context, device);
     std::vector<BYTE> chip(options.size, 0);
-    outcome = session.Begin();
     if (outcome.Succeeded())
     {
-        outcome = session.Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
+        outcome = session->Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
     }
     if (outcome.Succeeded())
     {
@@ -207,17 +210,12 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
 Outcome Show(const Context& context)
 {
     DeviceKey device = 0;
-    Outcome outcome = FindChosenDevice(context, device);
-    if (!outcome.Succeeded())
-    {
-        return outcome;
-    }
-    ChipSession session = SessionFor(context, device);
+    std::optional<ChipSession> session;
+    Outcome outcome = BeginOnChosenDevice(context, device, session);
     std::vector<BYTE> chip(Family0Image::ImageSize, 0);
-    outcome = session.Begin();
     if (outcome.Succeeded())
     {
-        outcome = session.Transfer(ChipFamily::A, TransferDirection::EepromToBuffer, chip.data(), chip.size());
+        outcome = session->Transfer(ChipFamily::A, TransferDirection::EepromToBuffer, chip.data(), chip.size());
     }
     if (outcome.Succeeded())
     {
@@ -315,20 +313,15 @@ Outcome Write(const Context& context)
         Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, *options.serial);
     }
     DeviceKey device = 0;
+    std::optional<ChipSession> session;
     if (outcome.Succeeded())
     {
-        outcome = FindChosenDevice(context, device);
+        outcome = BeginOnChosenDevice(context, device, session);
     }
-    if (!outcome.Succeeded())
-    {
-        return outcome;
-    }
-    ChipSession session = SessionFor(context, device);
-    outcome = session.Begin();
     std::string keptSerial;
     if (outcome.Succeeded() && options.keepSerial)
     {
-        outcome = ReadChipSerial(session, keptSerial);
+        outcome = ReadChipSerial(*session, keptSerial);
         if (outcome.Succeeded())
         {
             Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, keptSerial);
@@ -336,7 +329,7 @@ Outcome Write(const Context& context)
     }
     if (outcome.Succeeded())
     {
-        outcome = session.Transfer(options.family, TransferDirection::BufferToEeprom, image.data(), options.size);
+        outcome = session->Transfer(options.family, TransferDirection::BufferToEeprom, image.data(), options.size);
     }
     if (!outcome.Succeeded())
     {
@@ -350,7 +343,7 @@ Outcome Write(const Context& context)
     }
     if (options.verify)
     {
-        outcome = CompareChip(context, session, image, device);
+        outcome = CompareChip(context, *session, image, device);
         if (!outcome.Succeeded())
         {
             return outcome;
@@ -366,19 +359,14 @@ Outcome Verify(const Context& context)
     std::vector<BYTE> image;
     Outcome outcome = ReadImageFile(context.options.image, context.options.size, image);
     DeviceKey device = 0;
+    std::optional<ChipSession> session;
     if (outcome.Succeeded())
     {
-        outcome = FindChosenDevice(context, device);
+        outcome = BeginOnChosenDevice(context, device, session);
     }
-    if (!outcome.Succeeded())
-    {
-        return outcome;
-    }
-    ChipSession session = SessionFor(context, device);
-    outcome = session.Begin();
     if (outcome.Succeeded())
     {
-        outcome = CompareChip(context, session, image, device);
+        outcome = CompareChip(context, *session, image, device);
     }
     if (outcome.Succeeded())
     {
