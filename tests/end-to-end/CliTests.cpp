@@ -27,19 +27,6 @@ const std::string ChipC = "VT_HIDC-845E0001.bin";
 
 const std::string Identity = IdentityImage(0x6707, 0x845e, 0x0001, "Vantrel Pad", "Vantrel Ltd", "SN0042");
 
-std::string CliExecutable()
-{
-    std::string path = KelvraHostDrive + KelvraCliHostPath;
-    for (char& character : path)
-    {
-        if (character == '/')
-        {
-            character = '\\';
-        }
-    }
-    return path;
-}
-
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -66,7 +53,7 @@ protected:
     // libraries goes first on PATH; the working folder holds Kelvra.ini.
     ProcessRun Cli(const Arguments& arguments, const std::string& libraries = EmulatedDriversFolder) const
     {
-        return RunProcess(CliExecutable(), arguments, WorkingFolder(), ChildEnvironment(libraries));
+        return RunProcess(WindowsPathOf(KelvraCliHostPath), arguments, WorkingFolder(), ChildEnvironment(libraries));
     }
 
     // emulator.ini, and a fresh call log.
@@ -379,17 +366,18 @@ TEST_F(CliTest, CtrlCEndsAVtaWriteBetweenWordsAndTheDeviceIsClosed)
 {
     const std::string image = WriteImage("a.hex", PatternBytes(128, 12));
     bool pressed = false;
-    const ProcessRun run = RunProcess(
-        CliExecutable(), {"write", image, "--family", "A"}, WorkingFolder(), ChildEnvironment(EmulatedDriversFolder),
-        [&]
-        {
-            const DWORD start = GetTickCount();
-            while (CallsOf(Calls(), "WriteEEPROM").size() < 5 && GetTickCount() - start < 10000)
-            {
-                Sleep(5);
-            }
-            pressed = PressCtrlC();
-        });
+    const ProcessRun run =
+        RunProcess(WindowsPathOf(KelvraCliHostPath), {"write", image, "--family", "A"}, WorkingFolder(),
+                   ChildEnvironment(EmulatedDriversFolder),
+                   [&]
+                   {
+                       const DWORD start = GetTickCount();
+                       while (CallsOf(Calls(), "WriteEEPROM").size() < 5 && GetTickCount() - start < 10000)
+                       {
+                           Sleep(5);
+                       }
+                       pressed = PressCtrlC();
+                   });
     ASSERT_TRUE(pressed);
     EXPECT_EQ(run.exitCode, 10u);
     EXPECT_TRUE(Contains(run.err, "interrupted after")) << run.err;

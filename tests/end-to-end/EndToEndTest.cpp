@@ -19,20 +19,6 @@ namespace
 
 using KelvraAutomation::Milliseconds;
 
-// Wine shows the build's host path under a drive letter.
-std::string WindowsPathOf(const std::string& hostPath)
-{
-    std::string path = KelvraHostDrive + hostPath;
-    for (char& character : path)
-    {
-        if (character == '/')
-        {
-            character = '\\';
-        }
-    }
-    return path;
-}
-
 void RequireCopy(const std::string& from, const std::string& to)
 {
     if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
@@ -102,6 +88,19 @@ std::string EnvironmentFor(const std::string& stateFolder, const std::string& pa
 }
 
 }  // namespace
+
+std::string WindowsPathOf(const std::string& hostPath)
+{
+    std::string path = KelvraHostDrive + hostPath;
+    for (char& character : path)
+    {
+        if (character == '/')
+        {
+            character = '\\';
+        }
+    }
+    return path;
+}
 
 std::string AutomationProgram()
 {

@@ -22,6 +22,9 @@ namespace EndToEnd
 {
 
 // kelvra-automation.exe where it was built.
+// Wine shows the build's host path under a drive letter.
+std::string WindowsPathOf(const std::string& hostPath);
+
 std::string AutomationProgram();
 
 // A settings file's text: section KELVRA with VID, PID and AUTOVERIFY.
