@@ -1,12 +1,5 @@
-# 64-bit Windows build of the same sources: the one the tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows build of the same sources, for a 64-bit vendor library one day, and
+# the tests' fallback on a machine that cannot run 32-bit programs.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -6,12 +6,25 @@ set -euo pipefail
 packages=(
   cmake make python3
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xauth x11-utils imagemagick
   googletest
   clang libclang-rt-14-dev clang-format
   gcc-multilib g++-multilib qemu-user-static
+  ccache
 )
+
+sudo_prefix=()
+[ "$(id -u)" -ne 0 ] && sudo_prefix=(sudo)
+
+# The product is 32-bit: its tests run under Debian's 32-bit Wine, which
+# needs the i386 architecture. A kernel that cannot run 32-bit code still
+# takes the install; the test command checks that and falls back.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_prefix[@]}" dpkg --add-architecture i386
+  "${sudo_prefix[@]}" apt-get update -qq
+fi
+packages+=(wine32:i386)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,8 +35,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_prefix=()
-  [ "$(id -u)" -ne 0 ] && sudo_prefix=(sudo)
   "${sudo_prefix[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_prefix[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
@@ -43,6 +54,9 @@ declare -A providers=(
   [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
   [qemu-i386-static]=qemu-user-static
   [clang-format]=clang-format
+  [ccache]=ccache
+  [/usr/lib/wine/wine]=wine32:i386
+  [/usr/lib/wine/wine64]=wine64
 )
 broken=()
 for command in "${!providers[@]}"; do
@@ -51,8 +65,6 @@ done
 if [ ${#broken[@]} -gt 0 ]; then
   mapfile -t broken < <(printf '%s\n' "${broken[@]}" | sort -u)
   echo "Installing again: ${broken[*]}"
-  sudo_prefix=()
-  [ "$(id -u)" -ne 0 ] && sudo_prefix=(sudo)
   "${sudo_prefix[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_prefix[@]}" apt-get install --reinstall -y -qq --no-install-recommends "${broken[@]}" >/dev/null
 fi

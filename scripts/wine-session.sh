@@ -9,13 +9,24 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 kelvra_xvfb_pid=""
 
+# Every Wine start picks its loader in scripts/wine-run.
+kelvra_wine() { "$KELVRA_ROOT/scripts/wine-run" "$@"; }
+
+# Whether this machine runs 32-bit Windows programs: a tiny i686 console
+# program given as the argument is started once. Kernels without 32-bit
+# support answer "Exec format error".
+can_run_32bit_programs() {
+  [ -x /usr/lib/wine/wine ] || return 1
+  timeout 60 "$KELVRA_ROOT/scripts/wine-run" "$1" >/dev/null 2>&1
+}
+
 # Starts Xvfb on a free display and exports DISPLAY. Xvfb picks the display
 # itself and writes its number once it takes connections, so two sessions
 # started at once never share one.
 start_private_display() {
   local number_file
   number_file="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
   kelvra_xvfb_pid=$!
   for _ in $(seq 1 100); do
     if [ -s "$number_file" ]; then
@@ -44,15 +55,20 @@ end_wine_session() {
   fi
 }
 
-# Creates the prefix on first use. Without a window manager Wine would wait
-# for one on every window it destroys, so windows are left unmanaged.
+# Creates the prefix on first use: a 64-bit prefix that, made once the 32-bit
+# Wine is installed, runs 32-bit and 64-bit programs alike. A prefix made
+# before that is made again. Without a window manager Wine would wait for one
+# on every window it destroys, so windows are left unmanaged.
 prepare_wine_prefix() {
+  local loaders
+  loaders="$(ls /usr/lib/wine 2>/dev/null | tr '\n' ' ')"
   mkdir -p "$(dirname "$WINEPREFIX")"
-  if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
-    timeout 180 wineboot -i >/dev/null 2>&1 || true
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  if [ "$(cat "$WINEPREFIX/.kelvra-ready" 2>/dev/null)" != "$loaders" ]; then
+    rm -rf "$WINEPREFIX"
+    timeout 180 "$KELVRA_ROOT/scripts/wine-run" wineboot -i >/dev/null 2>&1 || true
+    timeout 60 "$KELVRA_ROOT/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     timeout 60 wineserver -w >/dev/null 2>&1 || true
-    touch "$WINEPREFIX/.kelvra-ready"
+    echo "$loaders" > "$WINEPREFIX/.kelvra-ready"
   fi
 }
 

@@ -255,32 +255,35 @@ void Finish(StartedProcess& process)
     CloseHandle(process.information.hProcess);
 }
 
+struct DialogSearch
+{
+    DWORD processId;
+    HWND dialog;
+};
+
+// EnumWindows' callback is stdcall on i686, which a lambda cannot convert to.
+BOOL CALLBACK NoteDialogWithFilledList(HWND window, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    const HWND list = owner == search.processId ? GetDlgItem(window, IDC_DEVICE_LIST) : nullptr;
+    DWORD_PTR count = 0;
+    if (list == nullptr || !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
+        count == static_cast<DWORD_PTR>(CB_ERR) || count == 0)
+    {
+        return TRUE;
+    }
+    search.dialog = window;
+    return FALSE;
+}
+
 // The top-level dialog of a process whose device list (IDC_DEVICE_LIST) has
 // an entry, or null.
 HWND DialogWithFilledList(DWORD processId)
 {
-    struct Search
-    {
-        DWORD processId;
-        HWND dialog;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL
-        {
-            auto& search = *reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            const HWND list = owner == search.processId ? GetDlgItem(window, IDC_DEVICE_LIST) : nullptr;
-            DWORD_PTR count = 0;
-            if (list == nullptr || !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
-                count == static_cast<DWORD_PTR>(CB_ERR) || count == 0)
-            {
-                return TRUE;
-            }
-            search.dialog = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{processId, nullptr};
+    EnumWindows(NoteDialogWithFilledList, reinterpret_cast<LPARAM>(&search));
     return search.dialog;
 }
 
