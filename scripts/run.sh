@@ -1,41 +1,74 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs Kelvra under Wine on the emulated driver libraries
-# and Wine's own HID device. With a display it opens Kelvra for use; without
-# one it runs a scripted demo on a private Xvfb: VT-A sample image, Write
-# (which also verifies), the message lines printed, a screenshot saved.
+# and Wine's own HID device: the 32-bit Kelvra.exe users get, laid out as in
+# the release package, with the emulated libraries on PATH as
+# try-kelvra.cmd puts them, never beside the program. With a display it opens
+# Kelvra for use; without one it runs a scripted demo on a private Xvfb: VT-A
+# sample image, Write (which also verifies), the message lines printed, a
+# screenshot saved. A machine that cannot run 32-bit programs gets the 64-bit
+# build, and is told so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh >&2
+export CCACHE_BASEDIR="$PWD"
 
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 -j "$(nproc)" --target Kelvra VT_HIDA VT_HIDB VT_HIDC kelvra-image kelvra-automation >/dev/null
+programs=(Kelvra VT_HIDA VT_HIDB VT_HIDC kelvra-image kelvra-automation kelvra-bench-bare-console)
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 -j "$(nproc)" --target "${programs[@]}" >/dev/null
 
 source scripts/wine-session.sh
-build="$KELVRA_ROOT/build/windows-x64"
-work="$KELVRA_ROOT/build/run"
-rm -rf "$work"
-mkdir -p "$work/chips"
-cp "$build/app/Kelvra.exe" "$build"/emulated-drivers/VT_HID?.dll "$work/"
-printf '[KELVRA]\r\nVID=845e\r\nPID=0001\r\nAUTOVERIFY=1\r\n' > "$work/Kelvra.ini"
-export KELVRA_EMULATOR_DIR="$(cd "$work/chips" && pwd)"
-
-if [ -n "${DISPLAY:-}" ] && [ -z "${KELVRA_HEADLESS:-}" ]; then
+build="$KELVRA_ROOT/build/windows-x86"
+headless=""
+[ -n "${DISPLAY:-}" ] && [ -z "${KELVRA_HEADLESS:-}" ] || headless=1
+if [ -n "$headless" ]; then
+  trap end_wine_session EXIT
+  begin_wine_session
+else
   prepare_wine_prefix
-  bash tools/samples/make-sample-images.sh wine "$build/tools/kelvra-image/kelvra-image.exe" -- "$work/samples"
-  echo "Sample images: $work/samples (vt-a.hex, vt-b.hex, vt-c.hex)"
-  cd "$work"
-  exec wine Kelvra.exe
+fi
+# Only once the display is set: Wine's first program starts the desktop
+# that all later ones draw on.
+if ! can_run_32bit_programs "$build/tools/bench/kelvra-bench-bare-console.exe"; then
+  echo "This machine cannot run 32-bit programs: running the 64-bit build of the same sources instead." >&2
+  cmake --preset windows-x64 >/dev/null
+  cmake --build --preset windows-x64 -j "$(nproc)" --target "${programs[@]}" >/dev/null
+  build="$KELVRA_ROOT/build/windows-x64"
 fi
 
-trap end_wine_session EXIT
-begin_wine_session
-bash tools/samples/make-sample-images.sh wine "$build/tools/kelvra-image/kelvra-image.exe" -- "$work/samples"
-automation() { wine "$build/tools/automation/kelvra-automation.exe" "$@"; }
+# The release layout: the program and its settings, the emulated libraries in
+# a folder of their own, the samples; the chips' state in a folder beside.
+work="$KELVRA_ROOT/build/run"
+program="$work/Kelvra"
+rm -rf "$work"
+mkdir -p "$program/emulated-drivers" "$work/chips"
+cp "$build/app/Kelvra.exe" packaging/Kelvra.ini "$program/"
+cp "$build"/emulated-drivers/VT_HID?.dll packaging/emulated-drivers/try-kelvra.cmd "$program/emulated-drivers/"
+export KELVRA_EMULATOR_DIR="$(cd "$work/chips" && pwd)"
+# The emulated libraries on PATH: Wine puts WINEPATH before the PATH its
+# programs get. Called once the prefix exists.
+put_emulated_drivers_on_path() {
+  WINEPATH="$(kelvra_wine winepath -w "$program/emulated-drivers" 2>/dev/null)"
+  export WINEPATH
+}
+make_samples() {
+  bash tools/samples/make-sample-images.sh "$KELVRA_ROOT/scripts/wine-run" "$build/tools/kelvra-image/kelvra-image.exe" \
+    -- "$program/samples"
+}
 
-cd "$work"
-wine Kelvra.exe &
+put_emulated_drivers_on_path
+make_samples
+if [ -z "$headless" ]; then
+  echo "Sample images: $program/samples (vt-a.hex, vt-b.hex, vt-c.hex)"
+  cd "$program"
+  exec "$KELVRA_ROOT/scripts/wine-run" Kelvra.exe
+fi
+
+automation() { kelvra_wine "$build/tools/automation/kelvra-automation.exe" "$@"; }
+
+cd "$program"
+kelvra_wine Kelvra.exe &
 kelvra=$!
-image="$(winepath -w "$work/samples/vt-a.hex" 2>/dev/null)"
+image="$(kelvra_wine winepath -w "$program/samples/vt-a.hex" 2>/dev/null)"
 automation wait-ready 60 family A browse "$image" write --auto-verify --timeout 60 >/dev/null
 lines=$(automation messages | tr -d '\r')
 echo "Message list:"

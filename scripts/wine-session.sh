@@ -70,6 +70,10 @@ prepare_wine_prefix() {
     timeout 60 wineserver -w >/dev/null 2>&1 || true
     echo "$loaders" > "$WINEPREFIX/.kelvra-ready"
   fi
+  # Wine's own fonts, as Windows has them: without Marlett, caption buttons
+  # show as letters ("r" for the close box), and Tahoma stands in for the
+  # dialog font. The 32-bit Wine does not find them where Debian puts them.
+  cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 # Sets up both; the caller's EXIT trap should call end_wine_session.

@@ -143,7 +143,12 @@ TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
     EXPECT_TRUE(Contains(run.err, "carries no VT-A identity")) << run.err;
 }
 
-TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
+// The write and verify paths through each set of libraries a vendor may ship.
+class CliOnEachLibrarySet : public CliTest, public testing::WithParamInterface<EmulatedDriverSet>
+{
+};
+
+TEST_P(CliOnEachLibrarySet, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
 {
     struct Family
     {
@@ -159,7 +164,7 @@ TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
         const std::string image = PatternBytes(family.bytes, 7);
         Arguments write = {"write", WriteImage("image.hex", image), "--family", family.letter, "--verify"};
         write.insert(write.end(), family.size.begin(), family.size.end());
-        ProcessRun run = Cli(write);
+        ProcessRun run = Cli(write, GetParam().folder);
         EXPECT_EQ(run.exitCode, 0u) << run.err;
         EXPECT_TRUE(Contains(run.out, "and verified it")) << run.out;
         // No progress bar where stderr is no console.
@@ -171,7 +176,7 @@ TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
         other[family.bytes - 1] = static_cast<char>(other[family.bytes - 1] ^ 0x10);
         Arguments verify = {"verify", WriteImage("other.hex", other), "--family", family.letter};
         verify.insert(verify.end(), family.size.begin(), family.size.end());
-        run = Cli(verify);
+        run = Cli(verify, GetParam().folder);
         EXPECT_EQ(run.exitCode, 7u);
         char first[64];
         std::snprintf(first, sizeof first, "offset 0x%04x: the image has 0x%02x, the chip 0x%02x",
@@ -180,10 +185,13 @@ TEST_F(CliTest, WriteThenVerifyEachFamilyAndNameWhereAChipDiffers)
         EXPECT_TRUE(Contains(run.err, "in 2 bytes of " + std::to_string(family.bytes))) << run.err;
         EXPECT_TRUE(Contains(run.err, first)) << run.err;
     }
-    ProcessRun run = Cli({"verify", WriteImage("other.hex", PatternBytes(100, 8)), "--family", "A", "--json"});
+    ProcessRun run =
+        Cli({"verify", WriteImage("other.hex", PatternBytes(100, 8)), "--family", "A", "--json"}, GetParam().folder);
     EXPECT_EQ(run.exitCode, 7u);
     EXPECT_TRUE(Contains(run.out, "\"match\":false,\"differing\":")) << run.out;
 }
+
+INSTANTIATE_TEST_SUITE_P(LibrarySets, CliOnEachLibrarySet, testing::ValuesIn(EmulatedDriverSets()), LibrarySetName);
 
 TEST_F(CliTest, KelvraVerifiesWhatTheCliWroteAndTheOtherWayRound)
 {

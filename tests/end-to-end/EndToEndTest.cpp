@@ -251,12 +251,12 @@ std::string EndToEndTest::NewFolder(const std::string& name) const
     return path;
 }
 
-void EndToEndTest::Install(const std::string& name)
+void EndToEndTest::Install(const std::string& name, const std::string& libraries)
 {
     RequireCopy(WindowsPathOf(KelvraHostPath), m_programFolder + "\\" + name + ".exe");
     for (const char* library : {"VT_HIDA.dll", "VT_HIDB.dll", "VT_HIDC.dll"})
     {
-        RequireCopy(EmulatedDriversFolder + "\\" + library, m_programFolder + "\\" + library);
+        RequireCopy(libraries + "\\" + library, m_programFolder + "\\" + library);
     }
 }
 
@@ -329,6 +329,11 @@ void EndToEndTest::SeedChip(const std::string& file, const std::string& bytes) c
 std::string EndToEndTest::Chip(const std::string& file) const
 {
     return ReadBytes(m_stateFolder + "\\" + file);
+}
+
+std::string LibrarySetName(const testing::TestParamInfo<EmulatedDriverSet>& info)
+{
+    return info.param.name;
 }
 
 }  // namespace EndToEnd

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CallLog.h"
+#include "EmulatedDriverFolders.h"
 #include "IdentityImage.h"
 #include "KelvraAutomation.h"
 #include "TemporaryFolder.h"
@@ -76,9 +77,9 @@ protected:
     EndToEndTest();
     ~EndToEndTest() override;
 
-    // Copies Kelvra.exe as <name>.exe and the three driver libraries into
-    // the program folder.
-    void Install(const std::string& name = "Kelvra");
+    // Copies Kelvra.exe as <name>.exe and the three driver libraries of
+    // the folder libraries into the program folder.
+    void Install(const std::string& name = "Kelvra", const std::string& libraries = EmulatedDriversFolder);
     // Writes <name>.ini into the working folder, a folder of its own.
     void WriteSettings(const std::string& contents, const std::string& name = "Kelvra");
     // emulator.ini of the emulated libraries, read at each open.
@@ -118,5 +119,8 @@ private:
     std::string m_pathPrefix;
     std::vector<std::unique_ptr<KelvraProcess>> m_kelvras;
 };
+
+// Names a test case by its library set: cdecl, stdcall.
+std::string LibrarySetName(const testing::TestParamInfo<EmulatedDriverSet>& info);
 
 }  // namespace EndToEnd

@@ -34,9 +34,14 @@ std::vector<LoggedCall> CallsOf(const std::vector<LoggedCall>& calls, const std:
     return matching;
 }
 
-TEST_F(EndToEndTest, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
+// The write and verify paths through each set of libraries a vendor may ship.
+class OnEachLibrarySet : public EndToEndTest, public testing::WithParamInterface<EmulatedDriverSet>
 {
-    Install();
+};
+
+TEST_P(OnEachLibrarySet, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
+{
+    Install("Kelvra", GetParam().folder);
     WriteSettings(SettingsFor("845e", "0001", 1));
     const std::string image = IdentityImage(0x6707, "Vantrel Pad", "Vantrel Ltd", "SN0042");
     const std::string path = WriteImage("identity.hex", image);
@@ -59,6 +64,33 @@ TEST_F(EndToEndTest, VtaWriteThenVerifyStoresTheImageAndReportsItsIdentity)
 
     ExitKelvra();
 }
+
+TEST_P(OnEachLibrarySet, VtbAndVtcWriteThenVerifyStoreTheImage)
+{
+    const Lines VerifiedWithoutIdentity = {KelvraText::Verifying, KelvraText::VerifySuccess, ""};
+    Install("Kelvra", GetParam().folder);
+    WriteSettings(SettingsFor("845e", "0001", 1));
+    const auto& kelvra = Start();
+
+    kelvra.ChooseFamily(ChipFamily::B);
+    kelvra.Browse(WriteImage("b.hex", PatternBytes(256, 11)));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::WriteThenVerify), VerifiedWithoutIdentity);
+    EXPECT_EQ(Chip("VT_HIDB-845E0001.bin"), PatternBytes(256, 11));
+
+    kelvra.ChooseFamily(ChipFamily::C);
+    kelvra.ChooseEepromSize(1);
+    kelvra.Browse(WriteImage("c.hex", PatternBytes(512, 12)));
+    EXPECT_EQ(LinesAfter(kelvra, OperationKind::WriteThenVerify), VerifiedWithoutIdentity);
+    EXPECT_EQ(Chip("VT_HIDC-845E0001.bin").substr(0, 512), PatternBytes(512, 12));
+    // The size chosen reaches the library.
+    const auto sizes = CallsOf(Calls(), "VT_HIDC", "rmSetEEPROMSize");
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(sizes.back().ArgumentValue(1), 512u);
+
+    ExitKelvra();
+}
+
+INSTANTIATE_TEST_SUITE_P(LibrarySets, OnEachLibrarySet, testing::ValuesIn(EmulatedDriverSets()), LibrarySetName);
 
 TEST_F(EndToEndTest, VerifyFailsOnAChipThatDiffersInItsLastByte)
 {

@@ -9,10 +9,11 @@ tool=()
 while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do tool+=("$1"); shift; done
 [ "$#" -eq 2 ] || { echo "usage: $0 KELVRA_IMAGE_COMMAND... -- FOLDER" >&2; exit 2; }
 folder="$2"
+wine_run="$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run"
 mkdir -p "$folder"
 rm -f "$folder/vt-a.hex"
 "${tool[@]}" build --vid 845e --pid 0001 --product "Kelvra Demo Pad" --manufacturer "Vantrel Sample Works" \
-  --serial "KV-000001" -o "$(winepath -w "$folder/vt-a.hex" 2>/dev/null || echo "$folder/vt-a.hex")" >/dev/null
+  --serial "KV-000001" -o "$("$wine_run" winepath -w "$folder/vt-a.hex" 2>/dev/null || echo "$folder/vt-a.hex")" >/dev/null
 python3 - "$folder" <<'PY'
 import sys
 folder = sys.argv[1]
