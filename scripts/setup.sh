@@ -10,7 +10,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   googletest
   clang libclang-rt-14-dev clang-format
-  gcc-multilib g++-multilib qemu-user-static
+  gcc-multilib g++-multilib
   ccache
 )
 
@@ -52,7 +52,6 @@ declare -A providers=(
   [i686-w64-mingw32-objdump]=binutils-mingw-w64-i686
   [x86_64-w64-mingw32-ar]=binutils-mingw-w64-x86-64
   [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
-  [qemu-i386-static]=qemu-user-static
   [clang-format]=clang-format
   [ccache]=ccache
   [/usr/lib/wine/wine]=wine32:i386

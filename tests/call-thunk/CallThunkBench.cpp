@@ -1,6 +1,6 @@
 // What the 32-bit call thunk adds to a driver export call: the same callees called directly
 // through a cdecl pointer and through CallExport, in rounds, as one Markdown row for
-// scripts/bench.sh (figures only). Under qemu-i386-static the figures are the emulator's.
+// scripts/bench.sh (figures only).
 #include "ExportCall.h"
 
 #include <algorithm>
@@ -51,7 +51,7 @@ int main()
         extra.push_back(thunk - direct);
     }
     std::sort(extra.begin(), extra.end());
-    std::printf("| Call thunk, extra time per 12-word export call (i386 under qemu) | %.1f / %.1f / %.1f ns "
+    std::printf("| Call thunk, extra time per 12-word export call (i386 Linux) | %.1f / %.1f / %.1f ns "
                 "(min / median / max) | nanoseconds |\n",
                 extra.front(), extra[extra.size() / 2], extra.back());
 }
