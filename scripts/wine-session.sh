@@ -6,6 +6,9 @@ KELVRA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEDEBUG=-all
 export WINEPREFIX="${KELVRA_WINEPREFIX:-$KELVRA_ROOT/build/wineprefix}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine lanes the test suites run in side by side (scripts/wine-run); lane 1
+# is WINEPREFIX itself.
+KELVRA_WINE_LANES="${KELVRA_WINE_LANES:-1}"
 
 kelvra_xvfb_pid=""
 
@@ -44,10 +47,18 @@ start_private_display() {
   return 1
 }
 
-# Ends Wine's processes in our prefix and our Xvfb.
+# The prefix of a lane.
+lane_prefix() {
+  if [ "$1" = 1 ]; then echo "$WINEPREFIX"; else echo "$WINEPREFIX-lane$1"; fi
+}
+
+# Ends Wine's processes in our prefixes and our Xvfb.
 end_wine_session() {
-  timeout 20 wineserver -k >/dev/null 2>&1 || true
-  timeout 20 wineserver -w >/dev/null 2>&1 || true
+  local lane
+  for lane in $(seq 1 "$KELVRA_WINE_LANES"); do
+    WINEPREFIX="$(lane_prefix "$lane")" timeout 20 wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$(lane_prefix "$lane")" timeout 20 wineserver -w >/dev/null 2>&1 || true
+  done
   if [ -n "$kelvra_xvfb_pid" ]; then
     kill "$kelvra_xvfb_pid" 2>/dev/null || true
     wait "$kelvra_xvfb_pid" 2>/dev/null || true
@@ -76,8 +87,12 @@ prepare_wine_prefix() {
   cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
-# Sets up both; the caller's EXIT trap should call end_wine_session.
+# Sets up the display and every lane's prefix; the caller's EXIT trap should
+# call end_wine_session.
 begin_wine_session() {
+  local lane
   start_private_display
-  prepare_wine_prefix
+  for lane in $(seq 1 "$KELVRA_WINE_LANES"); do
+    WINEPREFIX="$(lane_prefix "$lane")" prepare_wine_prefix
+  done
 }
