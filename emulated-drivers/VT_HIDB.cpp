@@ -17,16 +17,14 @@ constexpr std::size_t ChipBytes = 256;
 
 emulator::DeviceSession openDevice(LibraryName, ChipBytes);
 
-bool Burn(const emulator::BurnRequest& request)
+std::size_t SizeLimit()
 {
-    return emulator::BurnTransfer(openDevice, ChipBytes, request);
+    return ChipBytes;
 }
 
 }  // namespace
 
-using emulator::Decimal;
 using emulator::ExportType;
-using emulator::Hex;
 
 extern "C"
 {
@@ -34,19 +32,13 @@ extern "C"
     int EMULATED_EXPORT rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
                                       DWORD zero3)
     {
-        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
-        return openDevice.LoggedCall(
-            site, {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2), Decimal(zero3)},
-            [&] { return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0; });
+        return emulator::LoggedDeviceStart(openDevice, LibraryName, nullptr, vendorId, deviceKey, window, zero1, zero2,
+                                           zero3);
     }
 
     int EMULATED_EXPORT rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes)
     {
-        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
-        return openDevice.LoggedCall(site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
-                                     [&] {
-                                         return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0;
-                                     });
+        return emulator::LoggedBurn(openDevice, LibraryName, SizeLimit, {direction, zero, buffer, sizeInBytes});
     }
 
     int EMULATED_EXPORT rmDeviceClose(void)

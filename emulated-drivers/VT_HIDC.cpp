@@ -37,18 +37,20 @@ bool SetSize(DWORD mode, DWORD sizeInBytes)
     return true;
 }
 
-bool Burn(const emulator::BurnRequest& request)
+std::size_t SizeLimit()
 {
-    const std::size_t chipBytes = openDevice.Chip().Size();
-    const std::size_t sizeLimit = configuredSize != 0 ? configuredSize : chipBytes;
-    return emulator::BurnTransfer(openDevice, sizeLimit, request);
+    return configuredSize != 0 ? configuredSize : openDevice.Chip().Size();
+}
+
+void ForgetSize()
+{
+    configuredSize = 0;
 }
 
 }  // namespace
 
 using emulator::Decimal;
 using emulator::ExportType;
-using emulator::Hex;
 
 extern "C"
 {
@@ -56,14 +58,8 @@ extern "C"
     int EMULATED_EXPORT rmDeviceStart(DWORD vendorId, DWORD deviceKey, HWND window, DWORD zero1, DWORD zero2,
                                       DWORD zero3)
     {
-        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmDeviceStart"};
-        return openDevice.LoggedCall(
-            site, {Hex(vendorId), Hex(deviceKey), Hex(window), Decimal(zero1), Decimal(zero2), Decimal(zero3)},
-            [&]
-            {
-                configuredSize = 0;
-                return openDevice.Open(vendorId, deviceKey, (zero1 | zero2 | zero3) == 0) ? 1 : 0;
-            });
+        return emulator::LoggedDeviceStart(openDevice, LibraryName, ForgetSize, vendorId, deviceKey, window, zero1,
+                                           zero2, zero3);
     }
 
     int EMULATED_EXPORT rmSetEEPROMSize(DWORD mode, DWORD sizeInBytes)
@@ -75,11 +71,7 @@ extern "C"
 
     int EMULATED_EXPORT rmBurnEEPROM(DWORD direction, DWORD zero, BYTE* buffer, DWORD sizeInBytes)
     {
-        const emulator::CallSite site{emulator::MicrosecondsNow(), LibraryName, "rmBurnEEPROM"};
-        return openDevice.LoggedCall(site, {Decimal(direction), Decimal(zero), Hex(buffer), Decimal(sizeInBytes)},
-                                     [&] {
-                                         return Burn({direction, zero, buffer, sizeInBytes}) ? 1 : 0;
-                                     });
+        return emulator::LoggedBurn(openDevice, LibraryName, SizeLimit, {direction, zero, buffer, sizeInBytes});
     }
 
     int EMULATED_EXPORT rmDeviceClose(void)
@@ -88,7 +80,7 @@ extern "C"
         return openDevice.LoggedCall(site, {},
                                      []
                                      {
-                                         configuredSize = 0;
+                                         ForgetSize();
                                          return openDevice.Close() ? 1 : 0;
                                      });
     }
