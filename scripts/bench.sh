@@ -28,7 +28,7 @@ product=build/windows-x86
 size() { echo "$(stat -c %s "$1") bytes"; }
 echo "| Kelvra.exe, 32-bit product, stripped | $(size $product/app/Kelvra.exe) | at most 250 KB |"
 echo "| kelvra-cli.exe, 32-bit, stripped | $(size $product/tools/kelvra-cli/kelvra-cli.exe) | at most 300 KB |"
-echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/tools/kelvra-image/kelvra-image.exe) | |"
+echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/tools/kelvra-image/kelvra-image.exe) | at most 300 KB |"
 for library in VT_HIDA VT_HIDB VT_HIDC; do
   echo "| Emulated $library.dll, 32-bit, stripped | $(size $product/emulated-drivers/$library.dll) | |"
 done
