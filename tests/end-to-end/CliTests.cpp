@@ -45,6 +45,24 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The README's batch example: its lines from "@echo off" to the blank line
+// after them, with the line ends a batch file has.
+std::string ReadmeBatchExample()
+{
+    std::ifstream readme(WindowsPathOf(ReadmeHostPath));
+    std::string script;
+    bool inExample = false;
+    for (std::string line; std::getline(readme, line);)
+    {
+        inExample = inExample ? !line.empty() : line == "    @echo off";
+        if (inExample)
+        {
+            script += line.substr(4) + "\r\n";
+        }
+    }
+    return script;
+}
+
 class CliTest : public EndToEndTest
 {
 protected:
@@ -344,6 +362,29 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
     EXPECT_FALSE(Exists(output));
 }
 
+TEST_F(CliTest, TheReadmeBatchExampleRunWithoutItsSerialStopsBeforeTheChipIsTouched)
+{
+    const std::string script = ReadmeBatchExample();
+    ASSERT_TRUE(Contains(script, "kelvra-cli write product.hex --family A --serial %1 --verify")) << script;
+    std::ofstream(WorkingFolder() + "\\program.cmd", std::ios::binary) << script;
+    std::ofstream(WorkingFolder() + "\\product.hex", std::ios::binary) << Identity;
+    const std::string chip = PatternBytes(128, 16);
+    SeedChip(ChipA, chip);
+    SetEmulator("");
+
+    char systemFolder[MAX_PATH] = {};
+    ASSERT_NE(GetSystemDirectoryA(systemFolder, MAX_PATH), 0u);
+    const std::string cli = WindowsPathOf(KelvraCliHostPath);
+    const std::string cliFolder = cli.substr(0, cli.find_last_of('\\'));
+    const ProcessRun run = RunProcess(std::string(systemFolder) + "\\cmd.exe", {"/c", "program.cmd"}, WorkingFolder(),
+                                      ChildEnvironment(EmulatedDriversFolder + ";" + cliFolder));
+    EXPECT_EQ(run.exitCode, 2u) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "usage: program.cmd SERIAL")) << run.out;
+    EXPECT_FALSE(Exists(WorkingFolder() + "\\backup-.bin"));
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(chip, Chip(ChipA));
+}
+
 TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)
 {
     const std::string image = WriteImage("a.hex", PatternBytes(128, 11));
@@ -395,6 +436,55 @@ public:
     void Err(const std::string& text) override { err += text; }
     bool ErrIsConsole() const override { return errIsConsole; }
 };
+
+TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
+{
+    const std::string hint = "; to give a value that begins with '-', write ";
+    struct Refusal
+    {
+        Arguments arguments;
+        std::string message;
+    };
+    const Refusal refusals[] = {
+        // The README's batch example run without its serial.
+        {{"write", "product.hex", "--family", "A", "--serial", "--verify"},
+         "--serial needs a value (TEXT), but \"--verify\" follows it" + hint + "--serial=--verify"},
+        {{"read", "--family", "A", "-o", "--force"},
+         "-o needs a value (FILE), but \"--force\" follows it" + hint + "--output=--force"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log", "--skip-failed"},
+         "--log needs a value (FILE), but \"--skip-failed\" follows it" + hint + "--log=--skip-failed"},
+        {{"write", "a.hex", "--family"}, "--family needs a value (A|B|C)"},
+        {{"write", "a.hex", "--family", "A", "--family", "C"}, "--family is given twice; give it once"},
+        {{"read", "--family", "A", "-o", "a.bin", "--output=b.bin"}, "-o (--output) is given twice; give it once"},
+        {{"list", "--family", "A"}, "list does not take --family"},
+        {{"list", "--colour"}, "unknown option --colour"},
+        {{"show", "--hex=yes"}, "--hex takes no value"},
+        {{"write", "--", "a.hex", "--family", "A"}, "unexpected argument \"--family\""},
+        {{"write", "--family", "A"}, "write needs IMAGE"},
+        {{"read", "--family", "A", "-o", ""}, "-o \"\" names no file"},
+        {{"read", "--family", "A", "--output="}, "-o \"\" names no file"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
+    };
+    FakeHidPlatform platform;
+    for (const Refusal& refusal : refusals)
+    {
+        SCOPED_TRACE(refusal.message);
+        CollectedConsole console;
+        EXPECT_EQ(RunKelvraCli(refusal.arguments, console, platform), 2);
+        EXPECT_TRUE(Contains(console.err, "kelvra-cli: " + refusal.message)) << console.err;
+        EXPECT_EQ(console.out, "");
+    }
+    EXPECT_EQ(platform.passesEnded, 0);
+}
+
+TEST(CliOptions, AValueAfterAnEqualsSignOrAnImageAfterTheEndOfTheOptionsMayBeginWithADash)
+{
+    FakeHidPlatform platform;
+    CollectedConsole console;
+    // Accepted: the image is looked for, and is missing.
+    EXPECT_EQ(RunKelvraCli({"write", "--family=A", "--serial=-7", "--", "-missing.hex"}, console, platform), 8);
+    EXPECT_EQ(console.err, "kelvra-cli: -missing.hex: no such file\n");
+}
 
 TEST(CliDeviceChoice, SeveralInterfacesWithTheIdentifiersAreListedButNotGuessedBetween)
 {

@@ -34,7 +34,8 @@ TEST(OptionParser, EachRefusalSaysWhatIsWrongWithTheUsageStatus)
         {{"build", "-o", "a", "--output=b"}, "-o (--output) is given twice; give it once"},
         {{"build", "--serial", "--force", "-o", "x"},
          "--serial needs a value (TEXT), but \"--force\" follows it" + valueHint + "--serial=--force"},
-        {{"build", "-o", "-x.hex"}, "-o needs a value (FILE), but \"-x.hex\" follows it" + valueHint + "--output=-x.hex"},
+        {{"build", "-o", "-x.hex"},
+         "-o needs a value (FILE), but \"-x.hex\" follows it" + valueHint + "--output=-x.hex"},
         {{"build", "--pid", "-", "-o", "x"}, "--pid needs a value (HEX), but \"-\" follows it" + valueHint + "--pid=-"},
         {{"build", "--vid"}, "--vid needs a value (HEX)"},
         {{"show", "--raw=yes", "a.hex"}, "--raw takes no value"},
@@ -76,7 +77,10 @@ TEST(OptionParser, ValuesComeFromTheNextWordOrAfterAnEqualsSignAndOperandsFromAn
          BuildCommand,
          {},
          {{SerialOption, "-7"}, {ProductOption, ""}, {OutputOption, "a=b"}}},
-        {{"from-ihex", "in.hex", "--force", "out.bin"}, FromIntelHexCommand, {"in.hex", "out.bin"}, {{ForceOption, ""}}},
+        {{"from-ihex", "in.hex", "--force", "out.bin"},
+         FromIntelHexCommand,
+         {"in.hex", "out.bin"},
+         {{ForceOption, ""}}},
         {{"show", "--", "-x.hex"}, ShowCommand, {"-x.hex"}, {}},
         {{"show", "--raw", "--", "--help"}, ShowCommand, {"--help"}, {{RawOption, ""}}},
         {{"show", "-"}, ShowCommand, {"-"}, {}},
@@ -100,8 +104,8 @@ TEST(OptionParser, ValuesComeFromTheNextWordOrAfterAnEqualsSignAndOperandsFromAn
 
 TEST(OptionParser, HelpWinsWhereverItIsAskedForBeforeTheEndOfTheOptions)
 {
-    for (const Arguments& arguments : {Arguments{"--help"}, Arguments{"help"}, Arguments{"build", "--vid", "-h"},
-                                       Arguments{"frobnicate", "/?"}})
+    for (const Arguments& arguments :
+         {Arguments{"--help"}, Arguments{"help"}, Arguments{"build", "--vid", "-h"}, Arguments{"frobnicate", "/?"}})
     {
         std::string out;
         std::string err;

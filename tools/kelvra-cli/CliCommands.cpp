@@ -395,7 +395,7 @@ Outcome Run(const Context& context)
     case Command::Help:
         break;
     }
-    context.console.Out(HelpText);
+    context.console.Out(HelpText());
     return {};
 }
 }  // namespace
