@@ -321,6 +321,8 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
     const std::string empty = WriteImage("empty.hex", "");
     const std::string locked = WriteImage("locked.hex", PatternBytes(256, 6));
     const std::string existing = WriteImage("existing.bin", "kept");
+    const std::string readOnly = WriteImage("read-only.bin", "kept");
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
     const std::string output = NewFolder("out") + "\\new.bin";
     const std::string chip = PatternBytes(256, 10);
     SeedChip(ChipB, chip);
@@ -343,6 +345,7 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
         {{"verify", locked, "--family", "B"}, 8, "cannot be opened"},
         {{"read", "--family", "B", "-o", existing}, 8, "already exists"},
         {{"read", "--family", "B", "-o", NewFolder("gone") + "\\no\\new.bin"}, 8, "its folder does not exist"},
+        {{"read", "--family", "B", "-o", readOnly, "--force"}, 8, "is read-only"},
     };
     // Held without sharing, as by a program that has it open.
     const HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -356,6 +359,8 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
         EXPECT_EQ(run.out, "");
     }
     CloseHandle(holder);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(FileBytes(readOnly), "kept");
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(chip, Chip(ChipB));
     EXPECT_EQ(FileBytes(existing), "kept");

@@ -121,7 +121,7 @@ const OptionParser::Table Table =
                             "   6  a transfer failed\n"
                             "   7  verify found the chip differing from the image\n"
                             "   8  file error: an image missing, unreadable, empty or not a file; an output\n"
-                            "      that exists or cannot be written\n"
+                            "      that exists, is read-only or cannot be written\n"
                             "   9  the device is busy: another Kelvra program is using it\n"
                             "  10  interrupted (Ctrl+C); the device was closed\n"
                             "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
