@@ -3,8 +3,12 @@
 // and Kelvra.ini in the folder it runs in.
 #include "EndToEndTest.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "ChildProcess.h"
 #include "CliCommands.h"
@@ -44,6 +48,154 @@ bool Exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// Just enough JSON to read the one object --json prints, and to throw on
+// anything that is not JSON: its members by name, a string decoded, any
+// other value as its JSON text.
+class JsonReader
+{
+public:
+    explicit JsonReader(const std::string& text) : m_text(text) {}
+
+    std::map<std::string, std::string> WholeObject()
+    {
+        std::map<std::string, std::string> members = Object();
+        while (m_at < m_text.size() && std::strchr(" \t\r\n", m_text[m_at]) != nullptr)
+        {
+            ++m_at;
+        }
+        Require(m_at == m_text.size(), "text after the object");
+        return members;
+    }
+
+private:
+    void Require(bool holds, const char* what) const
+    {
+        if (!holds)
+        {
+            throw std::runtime_error(std::string(what) + " at offset " + std::to_string(m_at));
+        }
+    }
+
+    char Peek()
+    {
+        while (m_at < m_text.size() && std::strchr(" \t\r\n", m_text[m_at]) != nullptr)
+        {
+            ++m_at;
+        }
+        Require(m_at < m_text.size(), "the text ends early");
+        return m_text[m_at];
+    }
+
+    void Expect(char wanted)
+    {
+        Require(Peek() == wanted, "another character");
+        ++m_at;
+    }
+
+    // After a member or an element: true for a comma, false for the closing bracket.
+    bool Separator(char closing)
+    {
+        const char separator = Peek();
+        Require(separator == ',' || separator == closing, "no separator");
+        ++m_at;
+        return separator == ',';
+    }
+
+    std::string String()
+    {
+        Expect('"');
+        std::string text;
+        for (char character = m_text.at(m_at++); character != '"'; character = m_text.at(m_at++))
+        {
+            Require(static_cast<unsigned char>(character) >= 0x20, "a control character in a string");
+            if (character != '\\')
+            {
+                text += character;
+                continue;
+            }
+            const char escape = m_text.at(m_at++);
+            const char* const simple = std::strchr("\"\\/bfnrt", escape);
+            Require(escape == 'u' || (escape != '\0' && simple != nullptr), "an unknown escape");
+            if (escape != 'u')
+            {
+                text += "\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"];
+                continue;
+            }
+            const std::string digits = m_text.substr(m_at, 4);
+            Require(digits.size() == 4 && digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos,
+                    "a \\u escape without four hexadecimal digits");
+            m_at += 4;
+            text += static_cast<char>(std::strtoul(digits.c_str(), nullptr, 16));
+        }
+        return text;
+    }
+
+    void SkipValue()
+    {
+        const char first = Peek();
+        if (first == '"')
+        {
+            String();
+        }
+        else if (first == '{')
+        {
+            Object();
+        }
+        else if (first == '[' && m_text.at(++m_at) != ']')
+        {
+            do
+            {
+                SkipValue();
+            } while (Separator(']'));
+        }
+        else if (first == '[')
+        {
+            ++m_at;
+        }
+        else
+        {
+            SkipWord();
+        }
+    }
+
+    // true, false, null or a number.
+    void SkipWord()
+    {
+        const size_t start = m_at;
+        while (m_at < m_text.size() && std::strchr("+-.0123456789Eaeflnrstu", m_text[m_at]) != nullptr)
+        {
+            ++m_at;
+        }
+        const std::string word = m_text.substr(start, m_at - start);
+        char* end = nullptr;
+        const bool number = !word.empty() && word[0] != '+' && (std::strtod(word.c_str(), &end), *end == '\0');
+        Require(word == "true" || word == "false" || word == "null" || number, "not a JSON value");
+    }
+
+    std::map<std::string, std::string> Object()
+    {
+        std::map<std::string, std::string> members;
+        Expect('{');
+        if (Peek() == '}')
+        {
+            ++m_at;
+            return members;
+        }
+        do
+        {
+            const std::string name = String();
+            Expect(':');
+            const size_t start = (Peek(), m_at);
+            std::string value = m_text[m_at] == '"' ? String() : (SkipValue(), m_text.substr(start, m_at - start));
+            Require(members.emplace(name, value).second, "a member given twice");
+        } while (Separator('}'));
+        return members;
+    }
+
+    const std::string& m_text;
+    size_t m_at = 0;
+};
 
 // The README's batch example: its lines from "@echo off" to the blank line
 // after them, with the line ends a batch file has.
@@ -388,6 +540,53 @@ TEST_F(CliTest, TheReadmeBatchExampleRunWithoutItsSerialStopsBeforeTheChipIsTouc
     EXPECT_FALSE(Exists(WorkingFolder() + "\\backup-.bin"));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(chip, Chip(ChipA));
+}
+
+TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndStatus)
+{
+    const std::string image = WriteImage("a.hex", PatternBytes(128, 14));
+    SeedChip(ChipA, PatternBytes(128, 15));
+    const char* const failOpen = "[VT_HIDA]\r\nFailOpen=1\r\n";
+    struct Answer
+    {
+        const char* settings;
+        Arguments arguments;
+        DWORD status;
+        const char* member;  // and its value, besides the error and the status
+        const char* value;
+    };
+    const Answer answers[] = {
+        {"", {"list", "--device", "845e:0003", "--json"}, 3, "devices", "[]"},
+        {"", {"show", "--json", "--device", "845e:0003"}, 3, nullptr, nullptr},
+        {failOpen, {"show", "--json"}, 5, nullptr, nullptr},
+        {failOpen, {"verify", image, "--family", "A", "--json"}, 5, nullptr, nullptr},
+        {"", {"verify", image + ".missing", "--family", "A", "--json"}, 8, nullptr, nullptr},
+        {"", {"verify", image, "--family", "A", "--json"}, 7, "match", "false"},
+        {"", {"show", "--json", "--json"}, 2, nullptr, nullptr},
+    };
+    for (const Answer& answer : answers)
+    {
+        SCOPED_TRACE(answer.arguments.front() + " " + std::to_string(answer.status));
+        SetEmulator(answer.settings);
+        const ProcessRun run = Cli(answer.arguments);
+        EXPECT_EQ(answer.status, run.exitCode) << run.err;
+        std::map<std::string, std::string> members;
+        try
+        {
+            members = JsonReader(run.out).WholeObject();
+        }
+        catch (const std::exception& error)
+        {
+            ADD_FAILURE() << "stdout is not one JSON object: " << error.what() << "\n" << run.out;
+            continue;
+        }
+        EXPECT_EQ(members["status"], std::to_string(answer.status));
+        EXPECT_EQ("kelvra-cli: " + members["error"] + "\n", run.err);
+        if (answer.member != nullptr)
+        {
+            EXPECT_EQ(members[answer.member], answer.value);
+        }
+    }
 }
 
 TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)

@@ -81,7 +81,10 @@ const OptionRow OptionTable[] = {
      On(Command::Write), 0},
     {KeepSerialOption, "--keep-serial", nullptr, nullptr,
      "VT-A write: the image with the serial number the chip has now (not with --serial)", On(Command::Write), 0},
-    {JsonOption, "--json", nullptr, nullptr, "list, show, verify: one JSON object on stdout", JsonCommands, 0},
+    {JsonOption, "--json", nullptr, nullptr,
+     "list, show, verify: one JSON object on stdout, whatever the outcome; a failure adds \"error\" (the message) "
+     "and \"status\" (the exit status)",
+     JsonCommands, 0},
     // line
     {LogOption, "--log", nullptr, "FILE", "line: the CSV log, created if missing, appended to otherwise",
      On(Command::Line), On(Command::Line)},
