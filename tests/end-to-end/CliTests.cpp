@@ -3,6 +3,7 @@
 // and Kelvra.ini in the folder it runs in.
 #include "EndToEndTest.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -60,11 +61,7 @@ public:
     std::map<std::string, std::string> WholeObject()
     {
         std::map<std::string, std::string> members = Object();
-        while (m_at < m_text.size() && std::strchr(" \t\r\n", m_text[m_at]) != nullptr)
-        {
-            ++m_at;
-        }
-        Require(m_at == m_text.size(), "text after the object");
+        Require(m_text.find_first_not_of(" \t\r\n", m_at) == std::string::npos, "text after the object");
         return members;
     }
 
@@ -79,10 +76,7 @@ private:
 
     char Peek()
     {
-        while (m_at < m_text.size() && std::strchr(" \t\r\n", m_text[m_at]) != nullptr)
-        {
-            ++m_at;
-        }
+        m_at = std::min(m_text.find_first_not_of(" \t\r\n", m_at), m_text.size());
         Require(m_at < m_text.size(), "the text ends early");
         return m_text[m_at];
     }
@@ -163,10 +157,7 @@ private:
     void SkipWord()
     {
         const size_t start = m_at;
-        while (m_at < m_text.size() && std::strchr("+-.0123456789Eaeflnrstu", m_text[m_at]) != nullptr)
-        {
-            ++m_at;
-        }
+        m_at = std::min(m_text.find_first_not_of("+-.0123456789Eaeflnrstu", m_at), m_text.size());
         const std::string word = m_text.substr(start, m_at - start);
         char* end = nullptr;
         const bool number = !word.empty() && word[0] != '+' && (std::strtod(word.c_str(), &end), *end == '\0');
