@@ -3,8 +3,13 @@
 // and Kelvra.ini in the folder it runs in.
 #include "EndToEndTest.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "ChildProcess.h"
 #include "CliCommands.h"
@@ -43,6 +48,162 @@ std::string FileBytes(const std::string& path)
 bool Exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Just enough JSON to read the one object --json prints, and to throw on
+// anything that is not JSON: its members by name, a string decoded, any
+// other value as its JSON text.
+class JsonReader
+{
+public:
+    explicit JsonReader(const std::string& text) : m_text(text) {}
+
+    std::map<std::string, std::string> WholeObject()
+    {
+        std::map<std::string, std::string> members = Object();
+        Require(m_text.find_first_not_of(" \t\r\n", m_at) == std::string::npos, "text after the object");
+        return members;
+    }
+
+private:
+    void Require(bool holds, const char* what) const
+    {
+        if (!holds)
+        {
+            throw std::runtime_error(std::string(what) + " at offset " + std::to_string(m_at));
+        }
+    }
+
+    char Peek()
+    {
+        m_at = std::min(m_text.find_first_not_of(" \t\r\n", m_at), m_text.size());
+        Require(m_at < m_text.size(), "the text ends early");
+        return m_text[m_at];
+    }
+
+    void Expect(char wanted)
+    {
+        Require(Peek() == wanted, "another character");
+        ++m_at;
+    }
+
+    // After a member or an element: true for a comma, false for the closing bracket.
+    bool Separator(char closing)
+    {
+        const char separator = Peek();
+        Require(separator == ',' || separator == closing, "no separator");
+        ++m_at;
+        return separator == ',';
+    }
+
+    std::string String()
+    {
+        Expect('"');
+        std::string text;
+        for (char character = m_text.at(m_at++); character != '"'; character = m_text.at(m_at++))
+        {
+            Require(static_cast<unsigned char>(character) >= 0x20, "a control character in a string");
+            if (character != '\\')
+            {
+                text += character;
+                continue;
+            }
+            const char escape = m_text.at(m_at++);
+            const char* const simple = std::strchr("\"\\/bfnrt", escape);
+            Require(escape == 'u' || (escape != '\0' && simple != nullptr), "an unknown escape");
+            if (escape != 'u')
+            {
+                text += "\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"];
+                continue;
+            }
+            const std::string digits = m_text.substr(m_at, 4);
+            Require(digits.size() == 4 && digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos,
+                    "a \\u escape without four hexadecimal digits");
+            m_at += 4;
+            text += static_cast<char>(std::strtoul(digits.c_str(), nullptr, 16));
+        }
+        return text;
+    }
+
+    void SkipValue()
+    {
+        const char first = Peek();
+        if (first == '"')
+        {
+            String();
+        }
+        else if (first == '{')
+        {
+            Object();
+        }
+        else if (first == '[' && m_text.at(++m_at) != ']')
+        {
+            do
+            {
+                SkipValue();
+            } while (Separator(']'));
+        }
+        else if (first == '[')
+        {
+            ++m_at;
+        }
+        else
+        {
+            SkipWord();
+        }
+    }
+
+    // true, false, null or a number.
+    void SkipWord()
+    {
+        const size_t start = m_at;
+        m_at = std::min(m_text.find_first_not_of("+-.0123456789Eaeflnrstu", m_at), m_text.size());
+        const std::string word = m_text.substr(start, m_at - start);
+        char* end = nullptr;
+        const bool number = !word.empty() && word[0] != '+' && (std::strtod(word.c_str(), &end), *end == '\0');
+        Require(word == "true" || word == "false" || word == "null" || number, "not a JSON value");
+    }
+
+    std::map<std::string, std::string> Object()
+    {
+        std::map<std::string, std::string> members;
+        Expect('{');
+        if (Peek() == '}')
+        {
+            ++m_at;
+            return members;
+        }
+        do
+        {
+            const std::string name = String();
+            Expect(':');
+            const size_t start = (Peek(), m_at);
+            std::string value = m_text[m_at] == '"' ? String() : (SkipValue(), m_text.substr(start, m_at - start));
+            Require(members.emplace(name, value).second, "a member given twice");
+        } while (Separator('}'));
+        return members;
+    }
+
+    const std::string& m_text;
+    size_t m_at = 0;
+};
+
+// The README's batch example: its lines from "@echo off" to the blank line
+// after them, with the line ends a batch file has.
+std::string ReadmeBatchExample()
+{
+    std::ifstream readme(WindowsPathOf(ReadmeHostPath));
+    std::string script;
+    bool inExample = false;
+    for (std::string line; std::getline(readme, line);)
+    {
+        inExample = inExample ? !line.empty() : line == "    @echo off";
+        if (inExample)
+        {
+            script += line.substr(4) + "\r\n";
+        }
+    }
+    return script;
 }
 
 class CliTest : public EndToEndTest
@@ -311,6 +472,8 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
     const std::string empty = WriteImage("empty.hex", "");
     const std::string locked = WriteImage("locked.hex", PatternBytes(256, 6));
     const std::string existing = WriteImage("existing.bin", "kept");
+    const std::string readOnly = WriteImage("read-only.bin", "kept");
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
     const std::string output = NewFolder("out") + "\\new.bin";
     const std::string chip = PatternBytes(256, 10);
     SeedChip(ChipB, chip);
@@ -333,6 +496,7 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
         {{"verify", locked, "--family", "B"}, 8, "cannot be opened"},
         {{"read", "--family", "B", "-o", existing}, 8, "already exists"},
         {{"read", "--family", "B", "-o", NewFolder("gone") + "\\no\\new.bin"}, 8, "its folder does not exist"},
+        {{"read", "--family", "B", "-o", readOnly, "--force"}, 8, "is read-only"},
     };
     // Held without sharing, as by a program that has it open.
     const HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -346,10 +510,82 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
         EXPECT_EQ(run.out, "");
     }
     CloseHandle(holder);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(FileBytes(readOnly), "kept");
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(chip, Chip(ChipB));
     EXPECT_EQ(FileBytes(existing), "kept");
     EXPECT_FALSE(Exists(output));
+}
+
+TEST_F(CliTest, TheReadmeBatchExampleRunWithoutItsSerialStopsBeforeTheChipIsTouched)
+{
+    const std::string script = ReadmeBatchExample();
+    ASSERT_TRUE(Contains(script, "kelvra-cli write product.hex --family A --serial %1 --verify")) << script;
+    std::ofstream(WorkingFolder() + "\\program.cmd", std::ios::binary) << script;
+    std::ofstream(WorkingFolder() + "\\product.hex", std::ios::binary) << Identity;
+    const std::string chip = PatternBytes(128, 16);
+    SeedChip(ChipA, chip);
+    SetEmulator("");
+
+    char systemFolder[MAX_PATH] = {};
+    ASSERT_NE(GetSystemDirectoryA(systemFolder, MAX_PATH), 0u);
+    const std::string cli = WindowsPathOf(KelvraCliHostPath);
+    const std::string cliFolder = cli.substr(0, cli.find_last_of('\\'));
+    const ProcessRun run = RunProcess(std::string(systemFolder) + "\\cmd.exe", {"/c", "program.cmd"}, WorkingFolder(),
+                                      ChildEnvironment(EmulatedDriversFolder + ";" + cliFolder));
+    EXPECT_EQ(run.exitCode, 2u) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "usage: program.cmd SERIAL")) << run.out;
+    EXPECT_FALSE(Exists(WorkingFolder() + "\\backup-.bin"));
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(chip, Chip(ChipA));
+}
+
+TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndStatus)
+{
+    const std::string image = WriteImage("a.hex", PatternBytes(128, 14));
+    SeedChip(ChipA, PatternBytes(128, 15));
+    const char* const failOpen = "[VT_HIDA]\r\nFailOpen=1\r\n";
+    struct Answer
+    {
+        const char* settings;
+        Arguments arguments;
+        DWORD status;
+        const char* member;  // and its value, besides the error and the status
+        const char* value;
+    };
+    const Answer answers[] = {
+        {"", {"list", "--device", "845e:0003", "--json"}, 3, "devices", "[]"},
+        {"", {"show", "--json", "--device", "845e:0003"}, 3, nullptr, nullptr},
+        {failOpen, {"show", "--json"}, 5, nullptr, nullptr},
+        {failOpen, {"verify", image, "--family", "A", "--json"}, 5, nullptr, nullptr},
+        {"", {"verify", image + ".missing", "--family", "A", "--json"}, 8, nullptr, nullptr},
+        {"", {"verify", image, "--family", "A", "--json"}, 7, "match", "false"},
+        {"", {"show", "--json", "--json"}, 2, nullptr, nullptr},
+    };
+    for (const Answer& answer : answers)
+    {
+        SCOPED_TRACE(answer.arguments.front() + " " + std::to_string(answer.status));
+        SetEmulator(answer.settings);
+        const ProcessRun run = Cli(answer.arguments);
+        EXPECT_EQ(answer.status, run.exitCode) << run.err;
+        std::map<std::string, std::string> members;
+        try
+        {
+            members = JsonReader(run.out).WholeObject();
+        }
+        catch (const std::exception& error)
+        {
+            ADD_FAILURE() << "stdout is not one JSON object: " << error.what() << "\n" << run.out;
+            continue;
+        }
+        EXPECT_EQ(members["status"], std::to_string(answer.status));
+        EXPECT_EQ("kelvra-cli: " + members["error"] + "\n", run.err);
+        if (answer.member != nullptr)
+        {
+            EXPECT_EQ(members[answer.member], answer.value);
+        }
+    }
 }
 
 TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)
@@ -403,6 +639,55 @@ public:
     void Err(const std::string& text) override { err += text; }
     bool ErrIsConsole() const override { return errIsConsole; }
 };
+
+TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
+{
+    const std::string hint = "; to give a value that begins with '-', write ";
+    struct Refusal
+    {
+        Arguments arguments;
+        std::string message;
+    };
+    const Refusal refusals[] = {
+        // The README's batch example run without its serial.
+        {{"write", "product.hex", "--family", "A", "--serial", "--verify"},
+         "--serial needs a value (TEXT), but \"--verify\" follows it" + hint + "--serial=--verify"},
+        {{"read", "--family", "A", "-o", "--force"},
+         "-o needs a value (FILE), but \"--force\" follows it" + hint + "--output=--force"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log", "--skip-failed"},
+         "--log needs a value (FILE), but \"--skip-failed\" follows it" + hint + "--log=--skip-failed"},
+        {{"write", "a.hex", "--family"}, "--family needs a value (A|B|C)"},
+        {{"write", "a.hex", "--family", "A", "--family", "C"}, "--family is given twice; give it once"},
+        {{"read", "--family", "A", "-o", "a.bin", "--output=b.bin"}, "-o (--output) is given twice; give it once"},
+        {{"list", "--family", "A"}, "list does not take --family"},
+        {{"list", "--colour"}, "unknown option --colour"},
+        {{"show", "--hex=yes"}, "--hex takes no value"},
+        {{"write", "--", "a.hex", "--family", "A"}, "unexpected argument \"--family\""},
+        {{"write", "--family", "A"}, "write needs IMAGE"},
+        {{"read", "--family", "A", "-o", ""}, "-o \"\" names no file"},
+        {{"read", "--family", "A", "--output="}, "-o \"\" names no file"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
+    };
+    FakeHidPlatform platform;
+    for (const Refusal& refusal : refusals)
+    {
+        SCOPED_TRACE(refusal.message);
+        CollectedConsole console;
+        EXPECT_EQ(RunKelvraCli(refusal.arguments, console, platform), 2);
+        EXPECT_TRUE(Contains(console.err, "kelvra-cli: " + refusal.message)) << console.err;
+        EXPECT_EQ(console.out, "");
+    }
+    EXPECT_EQ(platform.passesEnded, 0);
+}
+
+TEST(CliOptions, AValueAfterAnEqualsSignOrAnImageAfterTheEndOfTheOptionsMayBeginWithADash)
+{
+    FakeHidPlatform platform;
+    CollectedConsole console;
+    // Accepted: the image is looked for, and is missing.
+    EXPECT_EQ(RunKelvraCli({"write", "--family=A", "--serial=-7", "--", "-missing.hex"}, console, platform), 8);
+    EXPECT_EQ(console.err, "kelvra-cli: -missing.hex: no such file\n");
+}
 
 TEST(CliDeviceChoice, SeveralInterfacesWithTheIdentifiersAreListedButNotGuessedBetween)
 {

@@ -19,6 +19,8 @@ struct Context
     const Options& options;
     Console& console;
     HidPlatform& platform;
+    // With --json: the fields of the one object printed once the command has ended.
+    std::string& json;
 };
 
 std::string Plural(size_t count, const char* noun)
@@ -123,11 +125,7 @@ Outcome List(const Context& context)
                                  JsonField("vid", JsonString(Text::HexWord(device >> 16))) +
                                  JsonField("pid", JsonString(Text::HexWord(device & 0xFFFF))));
     }
-    if (context.options.json)
-    {
-        context.console.Out(JsonObject(JsonField("devices", "[" + (json.empty() ? json : json.substr(1)) + "]")) +
-                            "\n");
-    }
+    context.json = JsonField("devices", "[" + (json.empty() ? json : json.substr(1)) + "]");
     if (devices.empty() && !context.options.all)
     {
         return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(KeyOf(ids)) +
@@ -204,7 +202,7 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
     {
         fields += JsonField("bytes", JsonString(HexString(chip)));
     }
-    context.console.Out(JsonObject(fields) + "\n");
+    context.json = fields;
 }
 
 Outcome Show(const Context& context)
@@ -286,7 +284,7 @@ Outcome CompareChip(const Context& context, ChipSession& session, const std::vec
         {
             fields += JsonField("first", JsonObject(first));
         }
-        context.console.Out(JsonObject(fields) + "\n");
+        context.json = fields;
     }
     if (comparison.differing == 0)
     {
@@ -376,6 +374,17 @@ Outcome Verify(const Context& context)
     return outcome;
 }
 
+// One object whatever the outcome, so a script's parser always has one to read.
+void AnswerInJson(std::string fields, const Outcome& outcome, Console& console)
+{
+    if (!outcome.Succeeded())
+    {
+        fields += JsonField("error", JsonText(outcome.message)) +
+                  JsonField("status", std::to_string(static_cast<int>(outcome.status)));
+    }
+    console.Out(JsonObject(fields) + "\n");
+}
+
 Outcome Run(const Context& context)
 {
     switch (context.options.command)
@@ -395,7 +404,7 @@ Outcome Run(const Context& context)
     case Command::Help:
         break;
     }
-    context.console.Out(HelpText);
+    context.console.Out(HelpText());
     return {};
 }
 }  // namespace
@@ -403,14 +412,19 @@ Outcome Run(const Context& context)
 int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, HidPlatform& platform)
 {
     Options options;
+    std::string json;
     Outcome outcome = ParseCommandLine(arguments, options);
     if (outcome.Succeeded())
     {
-        outcome = Run(Context{options, console, platform});
+        outcome = Run(Context{options, console, platform, json});
     }
     if (!outcome.Succeeded())
     {
         console.Err("kelvra-cli: " + outcome.message + "\n");
+    }
+    if (options.json)
+    {
+        AnswerInJson(json, outcome, console);
     }
     return static_cast<int>(outcome.status);
 }

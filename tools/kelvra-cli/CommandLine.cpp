@@ -3,170 +3,135 @@
 #include <cstdlib>
 
 #include "Family0Image.h"
+#include "OptionParser.h"
 #include "SerialSeries.h"
 #include "Text.h"
 
-const char* const HelpText = "kelvra-cli: reads, writes and verifies the configuration EEPROM of a USB device's\n"
-                             "controller chip through the chip family's driver library, as Kelvra does.\n"
-                             "\n"
-                             "Usage:\n"
-                             "  kelvra-cli list [--all] [--json]\n"
-                             "  kelvra-cli read --family A|B|C [--size BYTES] -o FILE [--force]\n"
-                             "  kelvra-cli show [--hex] [--json]\n"
-                             "  kelvra-cli write IMAGE --family A|B|C [--size BYTES] [--verify]\n"
-                             "                         [--serial TEXT | --keep-serial]\n"
-                             "  kelvra-cli verify IMAGE --family A|B|C [--size BYTES] [--json]\n"
-                             "  kelvra-cli line IMAGE --family A|B|C [--size BYTES] --log FILE\n"
-                             "                        [--start SERIAL] [--count N] [--skip-failed]\n"
-                             "\n"
-                             "Commands:\n"
-                             "  list    the attached HID devices with the chosen identifiers (--all: every one)\n"
-                             "  read    copies the chip into FILE, exactly as many bytes as a transfer moves;\n"
-                             "          an existing FILE is replaced only with --force\n"
-                             "  show    reads a VT-A chip and prints the identity it carries, as Kelvra lists it\n"
-                             "          (--hex adds the 128 bytes)\n"
-                             "  write   writes IMAGE to the chip; --verify reads it back and compares\n"
-                             "  verify  reads the chip and compares it with IMAGE\n"
-                             "  line    production line: waits for each unit, writes IMAGE (VT-A: with the next\n"
-                             "          serial of the series), verifies it, logs a row to FILE, prints PASS or\n"
-                             "          FAIL, and waits for the unit to be removed. Started again with the same\n"
-                             "          log, it goes on after the last serial that passed\n"
-                             "\n"
-                             "Options:\n"
-                             "  --device VID:PID  the device, e.g. 845e:0001. Without it, VID and PID of\n"
-                             "                    Kelvra.ini in the current folder, as Kelvra reads them\n"
-                             "  --family A|B|C    VT-A (128 bytes, about 1.3 s), VT-B (256 bytes) or VT-C\n"
-                             "  --size BYTES      VT-C only: 256, 512, 1024 or 2048 (default 256)\n"
-                             "  --serial TEXT     VT-A write: the image with this serial number, at most 13\n"
-                             "                    printable ASCII characters; the file itself is not changed\n"
-                             "  --keep-serial     VT-A write: the image with the serial number the chip has now\n"
-                             "  --json            list, show, verify: one JSON object on stdout\n"
-                             "  --log FILE        line: the CSV log, created if missing, appended to otherwise\n"
-                             "  --start SERIAL    line, VT-A: the first serial, letters, '-' or '_' then digits\n"
-                             "                    whose width is kept, e.g. KV-000100\n"
-                             "  --count N         line: end once N units have passed (default: at Ctrl+C)\n"
-                             "  --skip-failed     line: a failed unit's serial is not used again (default: the\n"
-                             "                    next unit retries it)\n"
-                             "  --quiet           no progress bar and no summary line\n"
-                             "  --help            this text\n"
-                             "An image is raw bytes: a shorter one counts as padded with zeros, a longer one is cut.\n"
-                             "The driver libraries VT_HIDA.dll, VT_HIDB.dll and VT_HIDC.dll are loaded from the\n"
-                             "program's folder, the system folders or PATH, never from the current folder.\n"
-                             "\n"
-                             "Exit status:\n"
-                             "   0  success\n"
-                             "   1  unexpected failure\n"
-                             "   2  usage error: an unknown command, option, family or size, a serial that\n"
-                             "      does not fit, or an option that does not apply\n"
-                             "   3  no matching device, or several that the libraries cannot tell apart\n"
-                             "   4  a driver library missing, or lacking an export\n"
-                             "   5  the device did not open\n"
-                             "   6  a transfer failed\n"
-                             "   7  verify found the chip differing from the image\n"
-                             "   8  file error: an image missing, unreadable, empty or not a file; an output\n"
-                             "      that exists or cannot be written\n"
-                             "   9  the device is busy: another Kelvra program is using it\n"
-                             "  10  interrupted (Ctrl+C); the device was closed\n"
-                             "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
-                             "runs out of serials; a failed unit is logged and the line goes on.\n";
-
 namespace
 {
-enum OptionBit : unsigned
+using OptionParser::CommandBit;
+using OptionParser::CommandRow;
+using OptionParser::CommandSet;
+using OptionParser::OptionRow;
+
+enum OptionId : int
 {
-    AllOption = 1u << 0,
-    JsonOption = 1u << 1,
-    DeviceOption = 1u << 2,
-    FamilyOption = 1u << 3,
-    SizeOption = 1u << 4,
-    OutputOption = 1u << 5,
-    ForceOption = 1u << 6,
-    HexOption = 1u << 7,
-    SerialOption = 1u << 8,
-    KeepSerialOption = 1u << 9,
-    VerifyOption = 1u << 10,
-    QuietOption = 1u << 11,
-    StartOption = 1u << 12,
-    CountOption = 1u << 13,
-    LogOption = 1u << 14,
-    SkipFailedOption = 1u << 15,
+    DeviceOption,
+    FamilyOption,
+    SizeOption,
+    OutputOption,
+    ForceOption,
+    AllOption,
+    HexOption,
+    VerifyOption,
+    SerialOption,
+    KeepSerialOption,
+    JsonOption,
+    LogOption,
+    StartOption,
+    CountOption,
+    SkipFailedOption,
+    QuietOption,
+    HelpOption,
 };
 
-struct OptionSpec
+constexpr CommandSet On(Command command)
 {
-    const char* name;
-    OptionBit bit;
-    const char* value;  // what the value is, or null for a flag
-};
-
-const OptionSpec OptionTable[] = {
-    {"--all", AllOption, nullptr},
-    {"--json", JsonOption, nullptr},
-    {"--device", DeviceOption, "VID:PID"},
-    {"--family", FamilyOption, "A|B|C"},
-    {"--size", SizeOption, "BYTES"},
-    {"-o", OutputOption, "FILE"},
-    {"--output", OutputOption, "FILE"},
-    {"--force", ForceOption, nullptr},
-    {"--hex", HexOption, nullptr},
-    {"--serial", SerialOption, "TEXT"},
-    {"--keep-serial", KeepSerialOption, nullptr},
-    {"--verify", VerifyOption, nullptr},
-    {"--quiet", QuietOption, nullptr},
-    {"--start", StartOption, "SERIAL"},
-    {"--count", CountOption, "N"},
-    {"--log", LogOption, "FILE"},
-    {"--skip-failed", SkipFailedOption, nullptr},
-};
-
-struct CommandSpec
-{
-    const char* name;
-    Command command;
-    unsigned allowed;
-    unsigned required;
-    bool takesImage;
-};
-
-const unsigned Everywhere = DeviceOption | QuietOption;
-const CommandSpec CommandTable[] = {
-    {"list", Command::List, Everywhere | AllOption | JsonOption, 0, false},
-    {"read", Command::Read, Everywhere | FamilyOption | SizeOption | OutputOption | ForceOption,
-     FamilyOption | OutputOption, false},
-    {"show", Command::Show, Everywhere | HexOption | JsonOption, 0, false},
-    {"write", Command::Write, Everywhere | FamilyOption | SizeOption | VerifyOption | SerialOption | KeepSerialOption,
-     FamilyOption, true},
-    {"verify", Command::Verify, Everywhere | FamilyOption | SizeOption | JsonOption, FamilyOption, true},
-    {"line", Command::Line,
-     Everywhere | FamilyOption | SizeOption | StartOption | CountOption | LogOption | SkipFailedOption,
-     FamilyOption | LogOption, true},
-};
-
-const char* const SeeHelp = " (kelvra-cli --help lists them)";
-
-const OptionSpec* FindOption(const std::string& name)
-{
-    for (const OptionSpec& option : OptionTable)
-    {
-        if (name == option.name)
-        {
-            return &option;
-        }
-    }
-    return nullptr;
+    return CommandBit(static_cast<int>(command));
 }
 
-const CommandSpec* FindCommand(const std::string& name)
-{
-    for (const CommandSpec& command : CommandTable)
-    {
-        if (name == command.name)
-        {
-            return &command;
-        }
-    }
-    return nullptr;
-}
+const CommandRow CommandTable[] = {
+    {static_cast<int>(Command::List), "list", "",
+     "the attached HID devices with the chosen identifiers (--all: every one)"},
+    {static_cast<int>(Command::Read), "read", "",
+     "copies the chip into FILE, exactly as many bytes as a transfer moves; an existing FILE is replaced only with "
+     "--force"},
+    {static_cast<int>(Command::Show), "show", "",
+     "reads a VT-A chip and prints the identity it carries, as Kelvra lists it (--hex adds the 128 bytes)"},
+    {static_cast<int>(Command::Write), "write", "IMAGE",
+     "writes IMAGE to the chip; --verify reads it back and compares"},
+    {static_cast<int>(Command::Verify), "verify", "IMAGE", "reads the chip and compares it with IMAGE"},
+    {static_cast<int>(Command::Line), "line", "IMAGE",
+     "production line: waits for each unit, writes IMAGE (VT-A: with the next serial of the series), verifies it, "
+     "logs a row to FILE, prints PASS or FAIL, and waits for the unit to be removed. Started again with the same log, "
+     "it goes on after the last serial that passed"},
+};
+
+const CommandSet Transfers = On(Command::Read) | On(Command::Write) | On(Command::Verify) | On(Command::Line);
+const CommandSet JsonCommands = On(Command::List) | On(Command::Show) | On(Command::Verify);
+const CommandSet Everywhere = Transfers | On(Command::List) | On(Command::Show);
+
+const OptionRow OptionTable[] = {
+    {DeviceOption, "--device", nullptr, "VID:PID",
+     "the device, e.g. 845e:0001. Without it, VID and PID of Kelvra.ini in the current folder, as Kelvra reads them",
+     Everywhere, 0},
+    {FamilyOption, "--family", nullptr, "A|B|C", "VT-A (128 bytes, about 1.3 s), VT-B (256 bytes) or VT-C", Transfers,
+     Transfers},
+    {SizeOption, "--size", nullptr, "BYTES", "VT-C only: 256, 512, 1024 or 2048 (default 256)", Transfers, 0},
+    {OutputOption, "-o", "--output", "FILE", "read: the file to save the chip into", On(Command::Read),
+     On(Command::Read)},
+    {ForceOption, "--force", nullptr, nullptr, "read: replace FILE if it exists", On(Command::Read), 0},
+    {AllOption, "--all", nullptr, nullptr, "list: every HID device, whatever its identifiers", On(Command::List), 0},
+    {HexOption, "--hex", nullptr, nullptr, "show: the 128 bytes too", On(Command::Show), 0},
+    {VerifyOption, "--verify", nullptr, nullptr, "write: then read the chip back and compare it with the image",
+     On(Command::Write), 0},
+    {SerialOption, "--serial", nullptr, "TEXT",
+     "VT-A write: the image with this serial number, at most 13 printable ASCII characters; the file itself is not "
+     "changed",
+     On(Command::Write), 0},
+    {KeepSerialOption, "--keep-serial", nullptr, nullptr,
+     "VT-A write: the image with the serial number the chip has now (not with --serial)", On(Command::Write), 0},
+    {JsonOption, "--json", nullptr, nullptr,
+     "list, show, verify: one JSON object on stdout, whatever the outcome; a failure adds \"error\" (the message) "
+     "and \"status\" (the exit status)",
+     JsonCommands, 0},
+    // line
+    {LogOption, "--log", nullptr, "FILE", "line: the CSV log, created if missing, appended to otherwise",
+     On(Command::Line), On(Command::Line)},
+    {StartOption, "--start", nullptr, "SERIAL",
+     "line, VT-A: the first serial, letters, '-' or '_' then digits whose width is kept, e.g. KV-000100",
+     On(Command::Line), 0},
+    {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
+     0},
+    {SkipFailedOption, "--skip-failed", nullptr, nullptr,
+     "line: a failed unit's serial is not used again (default: the next unit retries it)", On(Command::Line), 0},
+    // every command
+    {QuietOption, "--quiet", nullptr, nullptr, "no progress bar and no summary line", Everywhere, 0},
+    {HelpOption, "--help", "-h", nullptr, "this text", Everywhere, 0},
+};
+
+const OptionParser::Table Table =
+    OptionParser::MakeTable("kelvra-cli",
+                            "kelvra-cli: reads, writes and verifies the configuration EEPROM of a USB device's\n"
+                            "controller chip through the chip family's driver library, as Kelvra does.\n",
+                            "\n"
+                            "Each option is given once. A value that begins with '-' is written\n"
+                            "--option=value; -- ends the options.\n"
+                            "An image is raw bytes: a shorter one counts as padded with zeros, a longer one is\n"
+                            "cut.\n"
+                            "The driver libraries VT_HIDA.dll, VT_HIDB.dll and VT_HIDC.dll are loaded from the\n"
+                            "program's folder, the system folders or PATH, never from the current folder.\n"
+                            "\n"
+                            "Exit status:\n"
+                            "   0  success\n"
+                            "   1  unexpected failure\n"
+                            "   2  usage error: an unknown command, option, family or size, an option given\n"
+                            "      twice or without its value, a serial that does not fit, or an option that\n"
+                            "      does not apply\n"
+                            "   3  no matching device, or several that the libraries cannot tell apart\n"
+                            "   4  a driver library missing, or lacking an export\n"
+                            "   5  the device did not open\n"
+                            "   6  a transfer failed\n"
+                            "   7  verify found the chip differing from the image\n"
+                            "   8  file error: an image missing, unreadable, empty or not a file; an output\n"
+                            "      that exists, is read-only or cannot be written\n"
+                            "   9  the device is busy: another Kelvra program is using it\n"
+                            "  10  interrupted (Ctrl+C); the device was closed\n"
+                            "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
+                            "runs out of serials; a failed unit is logged and the line goes on.\n",
+                            CommandTable, OptionTable, HelpOption);
+
+const char* const SeeHelp = " (see kelvra-cli --help)";
 
 bool ParseDevice(const std::string& text, DeviceIds& ids)
 {
@@ -229,6 +194,27 @@ bool IsVtcSize(UINT size)
     return false;
 }
 
+// A refused command line still answers in JSON when it asks for JSON.
+bool AsksForJson(const OptionParser::Parsed& parsed, const std::vector<std::string>& arguments)
+{
+    if (parsed.command < 0 || (JsonCommands & CommandBit(parsed.command)) == 0)
+    {
+        return false;
+    }
+    for (const std::string& argument : arguments)
+    {
+        if (argument == "--")
+        {
+            return false;
+        }
+        if (argument == "--json")
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 Outcome Usage(const std::string& message)
 {
     return Failure(ExitStatus::Usage, message);
@@ -252,63 +238,9 @@ Outcome CheckSerial(const std::string& serial)
     return {};
 }
 
-Outcome ApplyValue(const OptionSpec& option, const std::string& value, Options& options, std::string& sizeText)
+void SetFlag(int option, Options& options)
 {
-    switch (option.bit)
-    {
-    case DeviceOption:
-    {
-        DeviceIds ids{};
-        if (!ParseDevice(value, ids))
-        {
-            return Usage("--device takes VID:PID, each 1 to 4 hexadecimal digits, e.g. --device 845e:0001; not \"" +
-                         value + "\"");
-        }
-        options.device = ids;
-        return {};
-    }
-    case FamilyOption:
-        if (!ParseFamily(value, options.family))
-        {
-            return Usage("unknown chip family \"" + value + "\": give --family A, B or C");
-        }
-        return {};
-    case SizeOption:
-        sizeText = value;
-        return {};
-    case OutputOption:
-        options.output = value;
-        return {};
-    case SerialOption:
-        options.serial = value;
-        return CheckSerial(value);
-    case StartOption:
-    {
-        options.start = value;
-        const Result<SerialSeries::Form> form = SerialSeries::ParseStart(value);
-        return form.IsOk() ? Outcome() : Usage("--start: " + form.Error());
-    }
-    case CountOption:
-    {
-        const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
-        if (!count.IsOk())
-        {
-            return Usage("--count: " + count.Error());
-        }
-        options.count = count.Value();
-        return {};
-    }
-    case LogOption:
-        options.log = value;
-        return {};
-    default:
-        return {};
-    }
-}
-
-void ApplyFlag(OptionBit bit, Options& options)
-{
-    switch (bit)
+    switch (option)
     {
     case AllOption:
         options.all = true;
@@ -339,6 +271,66 @@ void ApplyFlag(OptionBit bit, Options& options)
     }
 }
 
+// One option given: a value checked and kept, or a flag set.
+Outcome Apply(int option, const std::string& value, Options& options, std::string& sizeText)
+{
+    switch (option)
+    {
+    case DeviceOption:
+    {
+        DeviceIds ids{};
+        if (!ParseDevice(value, ids))
+        {
+            return Usage("--device takes VID:PID, each 1 to 4 hexadecimal digits, e.g. --device 845e:0001; not \"" +
+                         value + "\"");
+        }
+        options.device = ids;
+        return {};
+    }
+    case FamilyOption:
+        if (!ParseFamily(value, options.family))
+        {
+            return Usage("unknown chip family \"" + value + "\": give --family A, B or C");
+        }
+        return {};
+    case SizeOption:
+        sizeText = value;
+        return {};
+    case OutputOption:
+        if (value.empty())
+        {
+            return Usage("-o \"\" names no file: give the file to save the chip into");
+        }
+        options.output = value;
+        return {};
+    case SerialOption:
+        options.serial = value;
+        return CheckSerial(value);
+    case StartOption:
+    {
+        options.start = value;
+        const Result<SerialSeries::Form> form = SerialSeries::ParseStart(value);
+        return form.IsOk() ? Outcome() : Usage("--start: " + form.Error());
+    }
+    case CountOption:
+    {
+        const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
+        if (!count.IsOk())
+        {
+            return Usage("--count: " + count.Error());
+        }
+        options.count = count.Value();
+        return {};
+    }
+    case LogOption:
+        options.log = value;
+        return {};
+    default:
+        SetFlag(option, options);
+        return {};
+    }
+}
+
 // The operation size: the family's own, or for VT-C the --size given.
 Outcome SettleSize(const std::string& sizeText, bool sizeGiven, Options& options)
 {
@@ -366,23 +358,8 @@ Outcome SettleSize(const std::string& sizeText, bool sizeGiven, Options& options
     return {};
 }
 
-Outcome CheckCombination(const CommandSpec& command, unsigned given, const Options& options)
+Outcome CheckCombination(const Options& options)
 {
-    for (const OptionSpec& option : OptionTable)
-    {
-        if ((given & option.bit) != 0 && (command.allowed & option.bit) == 0)
-        {
-            return Usage(std::string(command.name) + " does not take " + option.name + SeeHelp);
-        }
-        if ((command.required & option.bit) != 0 && (given & option.bit) == 0)
-        {
-            return Usage(std::string(command.name) + " needs " + option.name + " " + option.value + SeeHelp);
-        }
-    }
-    if (command.takesImage && options.image.empty())
-    {
-        return Usage(std::string(command.name) + " needs an IMAGE file" + SeeHelp);
-    }
     if (options.serial && options.keepSerial)
     {
         return Usage("give --serial or --keep-serial, not both");
@@ -391,7 +368,7 @@ Outcome CheckCombination(const CommandSpec& command, unsigned given, const Optio
     {
         return Usage("--serial and --keep-serial apply to VT-A images only");
     }
-    if (command.command == Command::Line && options.family == ChipFamily::A && options.start.empty())
+    if (options.command == Command::Line && options.family == ChipFamily::A && options.start.empty())
     {
         return Usage("line --family A needs --start SERIAL, the first serial number to write" + std::string(SeeHelp));
     }
@@ -422,83 +399,36 @@ bool IsHexIdentifier(const std::string& text)
 Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& options)
 {
     options = Options();
-    for (const std::string& argument : arguments)
+    OptionParser::Parsed parsed;
+    const std::string refusal = OptionParser::Parse(Table, arguments, parsed);
+    if (parsed.command >= 0)
     {
-        if (argument == "--help" || argument == "-h" || argument == "/?")
-        {
-            return {};
-        }
+        options.command = static_cast<Command>(parsed.command);
     }
-    if (arguments.empty())
+    if (!refusal.empty())
     {
-        return Usage("no command given" + std::string(SeeHelp));
+        options.json = AsksForJson(parsed, arguments);
+        return Usage(refusal + SeeHelp);
     }
-    if (arguments[0] == "help")
+    if (parsed.help)
     {
+        options.command = Command::Help;
         return {};
     }
-    const CommandSpec* command = FindCommand(arguments[0]);
-    if (command == nullptr)
+    if (!parsed.operands.empty())
     {
-        return Usage("unknown command \"" + arguments[0] + "\": give list, read, show, write, verify or line");
+        options.image = parsed.operands.front();
     }
-    options.command = command->command;
-
-    unsigned given = 0;
     std::string sizeText;
-    for (size_t index = 1; index < arguments.size(); ++index)
+    for (const OptionParser::GivenOption& given : parsed.options)
     {
-        std::string name = arguments[index];
-        std::string value;
-        bool valueAttached = false;
-        const size_t equals = name.find('=');
-        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos)
+        const Outcome applied = Apply(given.id, given.value, options, sizeText);
+        if (!applied.Succeeded())
         {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            valueAttached = true;
-        }
-        const OptionSpec* option = FindOption(name);
-        if (option == nullptr)
-        {
-            if (name.size() > 1 && name[0] == '-')
-            {
-                return Usage("unknown option " + name + SeeHelp);
-            }
-            if (!command->takesImage || !options.image.empty())
-            {
-                return Usage("unexpected argument \"" + name + "\"" + SeeHelp);
-            }
-            options.image = name;
-            continue;
-        }
-        if (option->value == nullptr && valueAttached)
-        {
-            return Usage(std::string(option->name) + " takes no value");
-        }
-        if (option->value != nullptr && !valueAttached)
-        {
-            if (index + 1 >= arguments.size())
-            {
-                return Usage(std::string(option->name) + " needs " + option->value + SeeHelp);
-            }
-            value = arguments[++index];
-        }
-        given |= option->bit;
-        if (option->value != nullptr)
-        {
-            const Outcome applied = ApplyValue(*option, value, options, sizeText);
-            if (!applied.Succeeded())
-            {
-                return applied;
-            }
-        }
-        else
-        {
-            ApplyFlag(option->bit, options);
+            return applied;
         }
     }
-    const Outcome combination = CheckCombination(*command, given, options);
+    const Outcome combination = CheckCombination(options);
     if (!combination.Succeeded())
     {
         return combination;
@@ -507,5 +437,10 @@ Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& opt
     {
         options.family = ChipFamily::A;
     }
-    return SettleSize(sizeText, (given & SizeOption) != 0, options);
+    return SettleSize(sizeText, parsed.Has(SizeOption), options);
+}
+
+std::string HelpText()
+{
+    return OptionParser::HelpText(Table);
 }

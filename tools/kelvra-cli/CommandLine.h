@@ -57,4 +57,5 @@ Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& opt
 // 1 to 4 hexadecimal digits: an identifier that means what it says.
 bool IsHexIdentifier(const std::string& text);
 
-extern const char* const HelpText;
+// Printed from the same table the command line is checked against.
+std::string HelpText();

@@ -125,6 +125,11 @@ Outcome CheckOutputFile(const std::string& path, bool replace)
         {
             return FileError(path, "is a folder; give a file name to save to");
         }
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        {
+            return FileError(path, "is read-only, so it cannot be replaced; give another name, or clear its "
+                                   "read-only attribute first");
+        }
         if (!replace)
         {
             return FileError(path, "already exists; give --force to replace it, or another name");

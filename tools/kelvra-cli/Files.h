@@ -17,7 +17,7 @@ std::vector<wchar_t> WindowsName(const std::string& path);
 Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& image);
 
 // Refused before any transfer: an output that exists (unless replacing it is
-// allowed), that is a folder, or whose folder does not exist.
+// allowed), that is read-only or a folder, or whose folder does not exist.
 Outcome CheckOutputFile(const std::string& path, bool replace);
 
 // Saves bytes as path whole or not at all: they go to a file beside it first.

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "CliCommands.h"
 #include "DriverLibrary.h"
 #include "ExitStatus.h"
@@ -27,13 +25,3 @@ int wmain(int argc, wchar_t** argv)
         return static_cast<int>(ExitStatus::Unexpected);
     }
 }
-
-// Every exception ends in wmain above, so nothing is left for the runtime's
-// own handler to name; it would bring 46 KB of name demangling to do it.
-namespace __gnu_cxx
-{
-void __verbose_terminate_handler()
-{
-    std::abort();
-}
-}  // namespace __gnu_cxx

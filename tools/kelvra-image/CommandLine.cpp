@@ -1,140 +1,68 @@
 #include "CommandLine.h"
 
-#include <optional>
-
 namespace CommandLine
 {
 
 namespace
 {
 
-const OptionDefinition* FindLong(const std::vector<OptionDefinition>& definitions, const std::string& name)
-{
-    for (const OptionDefinition& definition : definitions)
-    {
-        if (definition.longName == name)
-        {
-            return &definition;
-        }
-    }
-    return nullptr;
-}
+using OptionParser::CommandBit;
+using OptionParser::CommandRow;
+using OptionParser::OptionRow;
 
-const OptionDefinition* FindShort(const std::vector<OptionDefinition>& definitions, char name)
-{
-    for (const OptionDefinition& definition : definitions)
-    {
-        if (definition.shortName != '\0' && definition.shortName == name)
-        {
-            return &definition;
-        }
-    }
-    return nullptr;
-}
-
-struct OptionWord
-{
-    const OptionDefinition* definition = nullptr;
-    std::optional<std::string> inlineValue;  // from "--name=value"
+const CommandRow Commands[] = {
+    {ShowCommand, "show", "FILE",
+     "print the identity as Kelvra lists it after a successful VT-A verify, "
+     "then \"warning: \" lines. Bytes outside printable ASCII show as \\xNN"},
+    {BuildCommand, "build", "", "write a 128-byte image"},
+    {SeriesCommand, "series", "",
+     "write N images named DIR/<serial>.hex with consecutive serial numbers "
+     "from SERIAL, by default the profile's SERIAL"},
+    {FromIntelHexCommand, "from-ihex", "IN OUT",
+     "convert Intel HEX text to the raw bytes Kelvra writes (it writes files "
+     "unchanged, whatever their extension). Bytes no record sets become 0, "
+     "as Kelvra pads a short file; addresses end at 2048"},
 };
 
-Result<OptionWord> IdentifyOption(const std::string& word, const std::vector<OptionDefinition>& definitions)
-{
-    OptionWord option;
-    if (word.compare(0, 2, "--") == 0)
-    {
-        const std::size_t equals = word.find('=');
-        option.definition =
-            FindLong(definitions, word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2));
-        if (equals != std::string::npos)
-        {
-            option.inlineValue = word.substr(equals + 1);
-        }
-    }
-    else if (word.size() == 2)
-    {
-        option.definition = FindShort(definitions, word[1]);
-    }
-    if (option.definition == nullptr)
-    {
-        return Result<OptionWord>::Failure("unknown option '" + word + "'");
-    }
-    if (option.inlineValue && !option.definition->takesValue)
-    {
-        return Result<OptionWord>::Failure("option --" + option.definition->longName + " takes no value");
-    }
-    return Result<OptionWord>::Success(option);
-}
+const OptionParser::CommandSet Build = CommandBit(BuildCommand);
+const OptionParser::CommandSet Series = CommandBit(SeriesCommand);
+const OptionParser::CommandSet Identity = Build | Series;
+const OptionParser::CommandSet Writers = Build | Series | CommandBit(FromIntelHexCommand);
+const OptionParser::CommandSet Every = Writers | CommandBit(ShowCommand);
 
-bool IsOptionWord(const std::string& word)
-{
-    return word.size() > 1 && word[0] == '-';
-}
-
-bool AlreadyGiven(const ParsedArguments& parsed, const std::string& longName)
-{
-    return parsed.values.count(longName) != 0 || parsed.flags.count(longName) != 0;
-}
+const OptionRow Options[] = {
+    {RawOption, "--raw", nullptr, nullptr, "show: the identity lines carry the image's bytes unchanged",
+     CommandBit(ShowCommand), 0},
+    {VidOption, "--vid", nullptr, "HEX", "the vendor identifier: 1 to 4 hexadecimal digits, no 0x", Identity, 0},
+    {PidOption, "--pid", nullptr, "HEX", "the product identifier, written as --vid", Identity, 0},
+    {ProductOption, "--product", nullptr, "TEXT",
+     "printable ASCII, at most 31 characters; an empty TEXT leaves the string out", Identity, 0},
+    {ManufacturerOption, "--manufacturer", nullptr, "TEXT", "printable ASCII, at most 75 characters", Identity, 0},
+    {SerialOption, "--serial", nullptr, "TEXT", "printable ASCII, at most 13 characters", Build, 0},
+    {ProfileOption, "--profile", nullptr, "FILE", "the identity from an INI profile (below); options override it",
+     Identity, Series},
+    {OutputOption, "-o", "--output", "FILE", "build: the image file to write", Build, Build},
+    {CountOption, "--count", nullptr, "N", "series: how many images, at most 100000", Series, Series},
+    {StartOption, "--start", nullptr, "SERIAL",
+     "series: the first serial, an optional prefix of letters, '-' or '_' "
+     "followed by decimal digits that keep their width: SN0099, SN0100, ...",
+     Series, 0},
+    {OutputDirOption, "--output-dir", nullptr, "DIR", "series: the folder of the images (default: the current one)",
+     Series, 0},
+    {ForceOption, "--force", nullptr, nullptr, "replace a file that exists", Writers, 0},
+    {HelpOption, "-h", "--help", nullptr, "this text", Every, 0},
+};
 
 }  // namespace
 
-bool ParsedArguments::HasFlag(const std::string& longName) const
-{
-    return flags.count(longName) != 0;
-}
-
-const std::string* ParsedArguments::ValueOf(const std::string& longName) const
-{
-    const auto found = values.find(longName);
-    return found == values.end() ? nullptr : &found->second;
-}
-
-Result<ParsedArguments> Parse(const std::vector<std::string>& arguments,
-                              const std::vector<OptionDefinition>& definitions)
-{
-    ParsedArguments parsed;
-    bool optionsEnded = false;
-    for (std::size_t index = 0; index < arguments.size(); ++index)
-    {
-        const std::string& word = arguments[index];
-        if (optionsEnded || !IsOptionWord(word))
-        {
-            parsed.positionals.push_back(word);
-            continue;
-        }
-        if (word == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        const Result<OptionWord> option = IdentifyOption(word, definitions);
-        if (!option.IsOk())
-        {
-            return Result<ParsedArguments>::Failure(option.Error());
-        }
-        const OptionDefinition& definition = *option.Value().definition;
-        if (AlreadyGiven(parsed, definition.longName))
-        {
-            return Result<ParsedArguments>::Failure("option --" + definition.longName + " given twice");
-        }
-        if (!definition.takesValue)
-        {
-            parsed.flags.insert(definition.longName);
-        }
-        else if (option.Value().inlineValue)
-        {
-            parsed.values[definition.longName] = *option.Value().inlineValue;
-        }
-        else if (index + 1 < arguments.size())
-        {
-            parsed.values[definition.longName] = arguments[++index];
-        }
-        else
-        {
-            return Result<ParsedArguments>::Failure("option --" + definition.longName + " needs a value");
-        }
-    }
-    return Result<ParsedArguments>::Success(std::move(parsed));
-}
+const OptionParser::Table Table = OptionParser::MakeTable(
+    "kelvra-image", "kelvra-image: makes and checks VT-A (family-0) EEPROM image files for Kelvra.\n",
+    "\n"
+    "Profile: an INI file with the section [IMAGE] and the keys VID, PID,\n"
+    "PRODUCT, MANUFACTURER and SERIAL; options override it.\n"
+    "\n"
+    "No command replaces an existing file unless --force is given.\n"
+    "Exit status: 0 success, 1 refused or failed, 2 usage error.\n",
+    Commands, Options, HelpOption);
 
 }  // namespace CommandLine

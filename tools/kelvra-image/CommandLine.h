@@ -1,37 +1,37 @@
-// Splits a command's arguments into options and positional arguments.
-// "--name value", "--name=value" and "-x value" are accepted; "--" ends the
-// options so a file name may start with '-'.
+// kelvra-image's commands and options: one table, from which the command line
+// is checked and the help is printed.
 #pragma once
 
-#include "Result.h"
-
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
+#include "OptionParser.h"
 
 namespace CommandLine
 {
 
-struct OptionDefinition
+enum CommandId : int
 {
-    std::string longName;  // without the dashes
-    char shortName;        // '\0' for none
-    bool takesValue;
+    ShowCommand,
+    BuildCommand,
+    SeriesCommand,
+    FromIntelHexCommand,
 };
 
-struct ParsedArguments
+enum OptionId : int
 {
-    std::map<std::string, std::string> values;  // by long name
-    std::set<std::string> flags;                // by long name
-    std::vector<std::string> positionals;
-
-    bool HasFlag(const std::string& longName) const;
-    const std::string* ValueOf(const std::string& longName) const;
+    RawOption,
+    VidOption,
+    PidOption,
+    ProductOption,
+    ManufacturerOption,
+    SerialOption,
+    ProfileOption,
+    OutputOption,
+    CountOption,
+    StartOption,
+    OutputDirOption,
+    ForceOption,
+    HelpOption,
 };
 
-// Refuses an unknown option, an option given twice and a missing value.
-Result<ParsedArguments> Parse(const std::vector<std::string>& arguments,
-                              const std::vector<OptionDefinition>& definitions);
+extern const OptionParser::Table Table;
 
 }  // namespace CommandLine

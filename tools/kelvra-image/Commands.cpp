@@ -10,17 +10,15 @@
 #include "SerialSeries.h"
 #include "Text.h"
 
-#include <ostream>
-
 namespace Commands
 {
 
 namespace
 {
 
-using CommandLine::OptionDefinition;
-using CommandLine::ParsedArguments;
+using namespace CommandLine;
 using IdentityInput::IdentityTexts;
+using OptionParser::Parsed;
 
 // Enough for the 128-byte image and the first line of an Intel HEX text.
 constexpr std::size_t ShowHeadBytes = 4096;
@@ -50,47 +48,20 @@ Outcome Misused(std::string message)
     return {ExitUsage, std::move(message)};
 }
 
-const OptionDefinition HelpOption{"help", 'h', false};
-const OptionDefinition ForceOption{"force", '\0', false};
-
-std::vector<OptionDefinition> IdentityOptions()
+std::optional<std::string> OptionalValue(const Parsed& arguments, OptionId option)
 {
-    return {{"vid", '\0', true},
-            {"pid", '\0', true},
-            {"product", '\0', true},
-            {"manufacturer", '\0', true},
-            {"profile", '\0', true}};
-}
-
-std::vector<OptionDefinition> BuildOptions()
-{
-    std::vector<OptionDefinition> options = IdentityOptions();
-    options.insert(options.end(), {{"serial", '\0', true}, {"output", 'o', true}, ForceOption, HelpOption});
-    return options;
-}
-
-std::vector<OptionDefinition> SeriesOptions()
-{
-    std::vector<OptionDefinition> options = IdentityOptions();
-    options.insert(options.end(),
-                   {{"count", '\0', true}, {"start", '\0', true}, {"output-dir", '\0', true}, ForceOption, HelpOption});
-    return options;
-}
-
-std::optional<std::string> OptionalValue(const ParsedArguments& arguments, const std::string& name)
-{
-    const std::string* value = arguments.ValueOf(name);
+    const std::string* value = arguments.ValueOf(option);
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
-IdentityTexts TextsFromOptions(const ParsedArguments& arguments)
+IdentityTexts TextsFromOptions(const Parsed& arguments)
 {
     IdentityTexts texts;
-    texts.vendorId = OptionalValue(arguments, "vid");
-    texts.productId = OptionalValue(arguments, "pid");
-    texts.product = OptionalValue(arguments, "product");
-    texts.manufacturer = OptionalValue(arguments, "manufacturer");
-    texts.serialNumber = OptionalValue(arguments, "serial");
+    texts.vendorId = OptionalValue(arguments, VidOption);
+    texts.productId = OptionalValue(arguments, PidOption);
+    texts.product = OptionalValue(arguments, ProductOption);
+    texts.manufacturer = OptionalValue(arguments, ManufacturerOption);
+    texts.serialNumber = OptionalValue(arguments, SerialOption);
     return texts;
 }
 
@@ -111,10 +82,10 @@ Result<IdentityTexts> TextsFromProfile(const std::string& path)
 }
 
 // The profile's texts with the options laid over them.
-Result<IdentityTexts> GatherTexts(const ParsedArguments& arguments)
+Result<IdentityTexts> GatherTexts(const Parsed& arguments)
 {
     IdentityTexts texts;
-    if (const std::string* profile = arguments.ValueOf("profile"))
+    if (const std::string* profile = arguments.ValueOf(ProfileOption))
     {
         Result<IdentityTexts> fromProfile = TextsFromProfile(*profile);
         if (!fromProfile.IsOk())
@@ -148,46 +119,34 @@ std::vector<std::uint8_t> BytesOf(const Family0Image::Image& image)
 
 // Raw: the identity lines byte for byte, as Kelvra puts them in its list;
 // otherwise bytes a terminal would act on are shown as \xNN.
-void PrintReport(const ImageReport::Report& report, bool raw, std::ostream& out)
+void PrintReport(const ImageReport::Report& report, bool raw, std::string& out)
 {
     for (const std::string& line : report.identityLines)
     {
-        out << (raw ? line : Text::EscapeNonPrintable(line)) << '\n';
+        out += (raw ? line : Text::EscapeNonPrintable(line)) + '\n';
     }
     for (const std::string& warning : report.warnings)
     {
-        out << "warning: " << Text::EscapeNonPrintable(warning) << '\n';
+        out += "warning: " + Text::EscapeNonPrintable(warning) + '\n';
     }
 }
 
-Outcome Show(const ParsedArguments& arguments, std::ostream& out)
+Outcome Show(const Parsed& arguments, std::string& out)
 {
-    if (arguments.positionals.size() != 1)
-    {
-        return Misused("show takes one FILE");
-    }
-    const Result<FileAccess::FileHead> head = FileAccess::ReadHead(arguments.positionals[0], ShowHeadBytes);
+    const Result<FileAccess::FileHead> head = FileAccess::ReadHead(arguments.operands[0], ShowHeadBytes);
     if (!head.IsOk())
     {
         return Refused(head.Error());
     }
     const std::vector<std::uint8_t>& bytes = head.Value().bytes;
-    PrintReport(ImageReport::Analyze(bytes.data(), bytes.size(), head.Value().totalSize), arguments.HasFlag("raw"),
+    PrintReport(ImageReport::Analyze(bytes.data(), bytes.size(), head.Value().totalSize), arguments.Has(RawOption),
                 out);
     return Done();
 }
 
-Outcome Build(const ParsedArguments& arguments, std::ostream&)
+Outcome Build(const Parsed& arguments, std::string&)
 {
-    if (!arguments.positionals.empty())
-    {
-        return Misused("build takes no FILE argument; name the image with -o FILE");
-    }
-    const std::string* output = arguments.ValueOf("output");
-    if (output == nullptr)
-    {
-        return Misused("build needs -o FILE");
-    }
+    const std::string* output = arguments.ValueOf(OutputOption);
     const Result<IdentityTexts> texts = GatherTexts(arguments);
     if (!texts.IsOk())
     {
@@ -198,7 +157,7 @@ Outcome Build(const ParsedArguments& arguments, std::ostream&)
     {
         return Refused(image.Error());
     }
-    const std::string error = FileAccess::WriteFile(*output, BytesOf(image.Value()), arguments.HasFlag("force"));
+    const std::string error = FileAccess::WriteFile(*output, BytesOf(image.Value()), arguments.Has(ForceOption));
     if (!error.empty())
     {
         return Refused(error);
@@ -212,9 +171,9 @@ struct SeriesPlan
     std::vector<Family0Image::Image> images;
 };
 
-Result<std::string> StartSerial(const ParsedArguments& arguments, const IdentityTexts& texts)
+Result<std::string> StartSerial(const Parsed& arguments, const IdentityTexts& texts)
 {
-    if (const std::string* start = arguments.ValueOf("start"))
+    if (const std::string* start = arguments.ValueOf(StartOption))
     {
         return Result<std::string>::Success(*start);
     }
@@ -276,17 +235,9 @@ Outcome WriteSeries(const SeriesPlan& plan, bool overwrite)
                 plan.paths.back());
 }
 
-Outcome Series(const ParsedArguments& arguments, std::ostream&)
+Outcome Series(const Parsed& arguments, std::string&)
 {
-    if (!arguments.positionals.empty())
-    {
-        return Misused("series takes no FILE argument; choose the folder with --output-dir DIR");
-    }
-    if (arguments.ValueOf("profile") == nullptr || arguments.ValueOf("count") == nullptr)
-    {
-        return Misused("series needs --profile FILE and --count N");
-    }
-    const Result<std::uint64_t> count = SerialSeries::ParseCount(*arguments.ValueOf("count"));
+    const Result<std::uint64_t> count = SerialSeries::ParseCount(*arguments.ValueOf(CountOption));
     if (!count.IsOk())
     {
         return Refused(count.Error());
@@ -306,7 +257,7 @@ Outcome Series(const ParsedArguments& arguments, std::ostream&)
     {
         return Refused(serials.Error());
     }
-    const std::string* directoryOption = arguments.ValueOf("output-dir");
+    const std::string* directoryOption = arguments.ValueOf(OutputDirOption);
     const std::string directory = directoryOption ? *directoryOption : ".";
     if (FileAccess::KindOf(directory) != FileAccess::PathKind::Directory)
     {
@@ -317,22 +268,18 @@ Outcome Series(const ParsedArguments& arguments, std::ostream&)
     {
         return Refused(plan.Error());
     }
-    const std::string blocked = FirstBlockedTarget(plan.Value(), arguments.HasFlag("force"));
+    const std::string blocked = FirstBlockedTarget(plan.Value(), arguments.Has(ForceOption));
     if (!blocked.empty())
     {
         return Refused(blocked);
     }
-    return WriteSeries(plan.Value(), arguments.HasFlag("force"));
+    return WriteSeries(plan.Value(), arguments.Has(ForceOption));
 }
 
-Outcome FromIntelHex(const ParsedArguments& arguments, std::ostream&)
+Outcome FromIntelHex(const Parsed& arguments, std::string&)
 {
-    if (arguments.positionals.size() != 2)
-    {
-        return Misused("from-ihex takes IN and OUT");
-    }
-    const std::string& input = arguments.positionals[0];
-    const std::string& output = arguments.positionals[1];
+    const std::string& input = arguments.operands[0];
+    const std::string& output = arguments.operands[1];
     const Result<std::vector<std::uint8_t>> text = FileAccess::ReadAll(input, MaxIntelHexBytes);
     if (!text.IsOk())
     {
@@ -344,7 +291,7 @@ Outcome FromIntelHex(const ParsedArguments& arguments, std::ostream&)
     {
         return Refused(input + ": " + image.Error());
     }
-    const std::string error = FileAccess::WriteFile(output, image.Value(), arguments.HasFlag("force"));
+    const std::string error = FileAccess::WriteFile(output, image.Value(), arguments.Has(ForceOption));
     if (!error.empty())
     {
         return Refused(error);
@@ -352,129 +299,54 @@ Outcome FromIntelHex(const ParsedArguments& arguments, std::ostream&)
     return Done("wrote " + output + " (" + std::to_string(image.Value().size()) + " bytes)");
 }
 
-using CommandFunction = Outcome (*)(const ParsedArguments&, std::ostream&);
+using CommandFunction = Outcome (*)(const Parsed&, std::string&);
 
-struct Command
-{
-    const char* name;
-    std::vector<OptionDefinition> options;
-    CommandFunction run;
-};
+// By command id.
+const CommandFunction CommandFunctions[] = {Show, Build, Series, FromIntelHex};
 
-std::vector<Command> AllCommands()
+Outcome Dispatch(const std::vector<std::string>& arguments, std::string& out)
 {
-    return {
-        {"show", {{"raw", '\0', false}, HelpOption}, Show},
-        {"build", BuildOptions(), Build},
-        {"series", SeriesOptions(), Series},
-        {"from-ihex", {ForceOption, HelpOption}, FromIntelHex},
-    };
-}
-
-bool IsHelpWord(const std::string& word)
-{
-    return word == "--help" || word == "-h" || word == "help";
-}
-
-Outcome RunCommand(const Command& command, const std::vector<std::string>& arguments, std::ostream& out)
-{
-    const Result<ParsedArguments> parsed = CommandLine::Parse(arguments, command.options);
-    if (!parsed.IsOk())
+    Parsed parsed;
+    const std::string refusal = OptionParser::Parse(CommandLine::Table, arguments, parsed);
+    if (!refusal.empty())
     {
-        return Misused(std::string(command.name) + ": " + parsed.Error());
+        return Misused(refusal);
     }
-    if (parsed.Value().HasFlag("help"))
+    if (parsed.help)
     {
-        out << UsageText();
+        out += UsageText();
         return Done();
     }
-    return command.run(parsed.Value(), out);
-}
-
-Outcome Dispatch(const std::vector<std::string>& arguments, std::ostream& out)
-{
-    if (arguments.empty())
-    {
-        return Misused("missing command");
-    }
-    if (IsHelpWord(arguments[0]))
-    {
-        out << UsageText();
-        return Done();
-    }
-    const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-    for (const Command& command : AllCommands())
-    {
-        if (arguments[0] == command.name)
-        {
-            return RunCommand(command, rest, out);
-        }
-    }
-    return Misused("unknown command '" + arguments[0] + "'");
+    return CommandFunctions[parsed.command](parsed, out);
 }
 
 }  // namespace
 
-int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+int Run(const std::vector<std::string>& arguments, std::string& out, std::string& err)
 {
     const Outcome outcome = Dispatch(arguments, out);
     if (outcome.exitCode == ExitSuccess)
     {
         if (!outcome.message.empty())
         {
-            out << Text::EscapeNonPrintable(outcome.message) << '\n';
+            out += Text::EscapeNonPrintable(outcome.message) + '\n';
         }
     }
     else
     {
-        err << "kelvra-image: " << Text::EscapeNonPrintable(outcome.message);
+        err += "kelvra-image: " + Text::EscapeNonPrintable(outcome.message);
         if (outcome.exitCode == ExitUsage)
         {
-            err << " (see kelvra-image --help)";
+            err += " (see kelvra-image --help)";
         }
-        err << '\n';
+        err += '\n';
     }
-    out.flush();
     return outcome.exitCode;
 }
 
 std::string UsageText()
 {
-    return R"(usage: kelvra-image COMMAND [OPTIONS]
-
-Makes and checks VT-A (family-0) EEPROM image files for Kelvra.
-
-  show FILE [--raw]
-      Print the identity as Kelvra lists it after a successful VT-A verify,
-      then "warning: " lines. Bytes outside printable ASCII show as \xNN;
-      with --raw the identity lines carry the image's bytes unchanged.
-
-  build --vid HEX --pid HEX [--product TEXT] [--manufacturer TEXT]
-        [--serial TEXT] [--profile FILE] -o FILE [--force]
-      Write a 128-byte image. HEX is 1 to 4 hexadecimal digits without 0x.
-      TEXT is printable ASCII, at most 31 (product), 75 (manufacturer) or
-      13 (serial) characters; an empty TEXT leaves that string out.
-
-  series --profile FILE --count N [--start SERIAL] [--output-dir DIR]
-         [--vid HEX] [--pid HEX] [--product TEXT] [--manufacturer TEXT]
-         [--force]
-      Write N images named DIR/<serial>.hex (DIR defaults to the current
-      folder) with consecutive serial numbers from SERIAL, by default the
-      profile's SERIAL. SERIAL is an optional prefix of letters, '-' or '_'
-      followed by decimal digits; the digits keep their width: SN0099,
-      SN0100, ... N is at most 100000.
-
-  from-ihex IN OUT [--force]
-      Convert Intel HEX text to the raw bytes Kelvra writes (it writes files
-      unchanged, whatever their extension). Bytes no record sets become 0,
-      as Kelvra pads a short file; addresses end at 2048.
-
-Profile: an INI file with the section [IMAGE] and the keys VID, PID,
-PRODUCT, MANUFACTURER and SERIAL; options override it.
-
-No command replaces an existing file unless --force is given.
-Exit status: 0 success, 1 refused or failed, 2 usage error.
-)";
+    return OptionParser::HelpText(CommandLine::Table);
 }
 
 }  // namespace Commands

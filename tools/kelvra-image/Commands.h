@@ -1,7 +1,6 @@
 // The kelvra-image commands: show, build, series and from-ihex.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -12,9 +11,9 @@ constexpr int ExitSuccess = 0;
 constexpr int ExitRefused = 1;  // bad input, a refused write, an I/O failure
 constexpr int ExitUsage = 2;    // unknown command or option, missing argument
 
-// Runs one command line, the program name left out. Results go to out; an
-// error is one line on err.
-int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// Runs one command line, the program name left out. Results are appended to
+// out; an error is one line appended to err.
+int Run(const std::vector<std::string>& arguments, std::string& out, std::string& err);
 
 std::string UsageText();
 

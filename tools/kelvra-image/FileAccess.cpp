@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <fstream>
-#include <limits>
 
 namespace FileAccess
 {
@@ -12,43 +10,52 @@ namespace FileAccess
 namespace
 {
 
-Result<std::ifstream> OpenRegularFile(const std::string& path)
+class OpenFile
+{
+public:
+    OpenFile(const std::string& path, const char* mode) : m_file(std::fopen(path.c_str(), mode)) {}
+    ~OpenFile() { Close(); }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    std::FILE* Get() const { return m_file; }
+    // False when a write or the close failed.
+    bool Close()
+    {
+        const bool closed = m_file == nullptr || std::fclose(m_file) == 0;
+        m_file = nullptr;
+        return closed;
+    }
+
+private:
+    std::FILE* m_file;
+};
+
+std::string CheckRegularFile(const std::string& path)
 {
     switch (KindOf(path))
     {
     case PathKind::Missing:
-        return Result<std::ifstream>::Failure(path + ": no such file");
+        return path + ": no such file";
     case PathKind::Directory:
-        return Result<std::ifstream>::Failure(path + ": is a directory");
+        return path + ": is a directory";
     case PathKind::Other:
-        return Result<std::ifstream>::Failure(path + ": not a regular file");
+        return path + ": not a regular file";
     case PathKind::RegularFile:
         break;
     }
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-    {
-        return Result<std::ifstream>::Failure(path + ": cannot be opened for reading");
-    }
-    return Result<std::ifstream>::Success(std::move(stream));
-}
-
-std::vector<std::uint8_t> ReadUpTo(std::ifstream& stream, std::size_t maxBytes)
-{
-    std::vector<std::uint8_t> bytes(maxBytes);
-    stream.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(maxBytes));
-    bytes.resize(static_cast<std::size_t>(stream.gcount()));
-    return bytes;
+    return {};
 }
 
 // Counts what is left without keeping it, for files of any length.
-std::uint64_t CountRemaining(std::ifstream& stream)
+std::uint64_t CountRemaining(std::FILE* file)
 {
+    char buffer[4096];
     std::uint64_t count = 0;
-    while (stream)
+    std::size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, file)) != 0)
     {
-        stream.ignore(std::numeric_limits<std::streamsize>::max());
-        count += static_cast<std::uint64_t>(stream.gcount());
+        count += read;
     }
     return count;
 }
@@ -77,19 +84,21 @@ PathKind KindOf(const std::string& path)
 
 Result<FileHead> ReadHead(const std::string& path, std::size_t maxBytes)
 {
-    Result<std::ifstream> stream = OpenRegularFile(path);
-    if (!stream.IsOk())
+    const std::string notRegular = CheckRegularFile(path);
+    if (!notRegular.empty())
     {
-        return Result<FileHead>::Failure(stream.Error());
+        return Result<FileHead>::Failure(notRegular);
+    }
+    const OpenFile file(path, "rb");
+    if (file.Get() == nullptr)
+    {
+        return Result<FileHead>::Failure(path + ": cannot be opened for reading");
     }
     FileHead head;
-    head.bytes = ReadUpTo(stream.Value(), maxBytes);
-    if (stream.Value().bad())
-    {
-        return Result<FileHead>::Failure(path + ": read error");
-    }
-    head.totalSize = head.bytes.size() + CountRemaining(stream.Value());
-    if (stream.Value().bad())
+    head.bytes.resize(maxBytes);
+    head.bytes.resize(std::fread(head.bytes.data(), 1, maxBytes, file.Get()));
+    head.totalSize = head.bytes.size() + CountRemaining(file.Get());
+    if (std::ferror(file.Get()) != 0)
     {
         return Result<FileHead>::Failure(path + ": read error");
     }
@@ -123,14 +132,13 @@ std::string WriteFile(const std::string& path, const std::vector<std::uint8_t>& 
     {
         return path + ": already exists (use --force to replace it)";
     }
-    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
-    if (!stream)
+    OpenFile file(path, "wb");
+    if (file.Get() == nullptr)
     {
         return path + ": cannot be created";
     }
-    stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    stream.close();
-    if (!stream)
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.Get()) == bytes.size();
+    if (!file.Close() || !written)
     {
         std::remove(path.c_str());
         return path + ": write failed";

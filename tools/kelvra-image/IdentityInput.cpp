@@ -75,10 +75,9 @@ std::string CheckedString(const std::optional<std::string>& text, const Family0I
 
 }  // namespace
 
-const std::vector<std::string>& ProfileKeys()
+std::vector<std::string> ProfileKeys()
 {
-    static const std::vector<std::string> keys{"VID", "PID", "PRODUCT", "MANUFACTURER", "SERIAL"};
-    return keys;
+    return {"VID", "PID", "PRODUCT", "MANUFACTURER", "SERIAL"};
 }
 
 IdentityTexts FromProfile(const std::map<std::string, std::string>& values)

@@ -26,7 +26,7 @@ struct IdentityTexts
 };
 
 // The profile keys, in the order the help lists them.
-const std::vector<std::string>& ProfileKeys();
+std::vector<std::string> ProfileKeys();
 
 IdentityTexts FromProfile(const std::map<std::string, std::string>& values);
 

@@ -1,4 +1,5 @@
-// Small text helpers shared by the tool's parsers and reports.
+// Small text helpers shared by the command-line tools' parsers and reports:
+// hexadecimal texts, digit checks, escaping.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,10 @@
 // same value, as a chip's one-byte string characters do.
 std::string JsonString(const std::string& bytes);
 
+// A JSON string of UTF-8 text, such as a message naming a file: control
+// characters, the quote and backslash escaped, the rest kept as it is.
+std::string JsonText(const std::string& text);
+
 // ,"name":value for a value that is JSON already.
 std::string JsonField(const char* name, const std::string& value);
 

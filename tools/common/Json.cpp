@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
-std::string JsonString(const std::string& bytes)
+namespace
+{
+// keepUtf8: bytes from 0x80 up are UTF-8 and kept; otherwise each is a code point.
+std::string Quoted(const std::string& bytes, bool keepUtf8)
 {
     std::string json = "\"";
     for (char character : bytes)
@@ -13,7 +16,7 @@ std::string JsonString(const std::string& bytes)
             json += '\\';
             json += character;
         }
-        else if (byte >= 0x20 && byte <= 0x7E)
+        else if ((byte >= 0x20 && byte <= 0x7E) || (keepUtf8 && byte >= 0x80))
         {
             json += character;
         }
@@ -25,6 +28,17 @@ std::string JsonString(const std::string& bytes)
         }
     }
     return json + "\"";
+}
+}  // namespace
+
+std::string JsonString(const std::string& bytes)
+{
+    return Quoted(bytes, false);
+}
+
+std::string JsonText(const std::string& text)
+{
+    return Quoted(text, true);
 }
 
 std::string JsonField(const char* name, const std::string& value)
