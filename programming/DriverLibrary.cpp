@@ -267,9 +267,9 @@ std::vector<wchar_t> ProgramFolder()
 }
 
 const ChipFamilyTraits FamilyTable[] = {
-    {"VT-A", "VT_HIDA.dll", 128, TransferWordByWord},
-    {"VT-B", "VT_HIDB.dll", 256, TransferBurn},
-    {"VT-C", "VT_HIDC.dll", 0, TransferSizedBurn},
+    {ChipFamilyName(ChipFamily::A), "VT_HIDA.dll", 128, TransferWordByWord},
+    {ChipFamilyName(ChipFamily::B), "VT_HIDB.dll", 256, TransferBurn},
+    {ChipFamilyName(ChipFamily::C), "VT_HIDC.dll", 0, TransferSizedBurn},
 };
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "ChipFamily.h"
 #include "DriverExports.h"
 
 // Takes the current folder out of the search for libraries loaded by bare
@@ -13,14 +14,6 @@
 // the program's own folder, the system folders and PATH still serve. Call
 // once at start.
 void ExcludeCurrentFolderFromLibrarySearch();
-
-// The chip families, in the order of Kelvra's radio buttons VT-A, VT-B, VT-C.
-enum class ChipFamily
-{
-    A,
-    B,
-    C,
-};
 
 enum class TransferDirection
 {

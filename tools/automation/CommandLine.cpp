@@ -30,15 +30,6 @@ const std::map<std::string, Command> CommandNames = {
     {"exit", Command::Exit},
 };
 
-std::string Lowercase(std::string text)
-{
-    for (char& character : text)
-    {
-        character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
-    }
-    return text;
-}
-
 bool IsDigits(const std::string& text)
 {
     if (text.empty())
@@ -115,26 +106,14 @@ DWORD ParseProcessId(const std::string& text)
     return static_cast<DWORD>(std::strtoul(text.c_str(), nullptr, 10));
 }
 
-ChipFamily ParseFamily(const std::string& text)
+ChipFamily FamilyOf(const std::string& text)
 {
-    std::string name = Lowercase(text);
-    if (name.rfind("vt-", 0) == 0)
+    ChipFamily family = ChipFamily::A;
+    if (!ParseFamily(text, family))
     {
-        name = name.substr(3);
+        throw UsageError("family: \"" + text + "\" is not A, B or C");
     }
-    if (name == "a")
-    {
-        return ChipFamily::A;
-    }
-    if (name == "b")
-    {
-        return ChipFamily::B;
-    }
-    if (name == "c")
-    {
-        return ChipFamily::C;
-    }
-    throw UsageError("family: \"" + text + "\" is not A, B or C");
+    return family;
 }
 
 DeviceEvent ParseDeviceEvent(const std::string& text)
@@ -201,7 +180,7 @@ void ReadArguments(ArgumentReader& reader, Step& step)
         }
         break;
     case Command::Family:
-        step.family = ParseFamily(reader.Take("A, B or C"));
+        step.family = FamilyOf(reader.Take("A, B or C"));
         break;
     case Command::Size:
         step.text = reader.Take("a row number or the row's text");

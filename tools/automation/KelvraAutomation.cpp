@@ -122,20 +122,6 @@ std::string LastLineOf(const std::vector<std::string>& lines)
 
 }  // namespace
 
-const char* ChipFamilyCaption(ChipFamily family)
-{
-    switch (family)
-    {
-    case ChipFamily::A:
-        return "VT-A";
-    case ChipFamily::B:
-        return "VT-B";
-    case ChipFamily::C:
-        return "VT-C";
-    }
-    return "?";
-}
-
 KelvraWindow KelvraWindow::Find(DWORD processId, Milliseconds timeout)
 {
     std::vector<HWND> dialogs;
@@ -188,11 +174,11 @@ DeviceList KelvraWindow::Devices() const
 void KelvraWindow::ChooseFamily(ChipFamily family) const
 {
     const int button = RadioButtonOf(family);
-    RequireClickable(button, ChipFamilyCaption(family));
+    RequireClickable(button, ChipFamilyName(family));
     Click(button);
     if (CheckedFamily() != family)
     {
-        throw AutomationError(std::string(ChipFamilyCaption(family)) + " did not become checked");
+        throw AutomationError(std::string(ChipFamilyName(family)) + " did not become checked");
     }
 }
 
@@ -202,7 +188,7 @@ std::optional<ChipFamily> KelvraWindow::CheckedFamily() const
     {
         const auto state =
             RequireAnswer(SendWithin(Control(RadioButtonOf(family)), BM_GETCHECK, 0, 0, DefaultTimeout::Answer),
-                          "with the state of " + std::string(ChipFamilyCaption(family)));
+                          "with the state of " + std::string(ChipFamilyName(family)));
         if (state == BST_CHECKED)
         {
             return family;

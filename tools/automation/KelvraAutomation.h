@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AutomationError.h"
+#include "ChipFamily.h"
 #include "Deadline.h"
 #include "DeviceBroadcast.h"
 #include "MessageLines.h"
@@ -34,14 +35,7 @@ inline constexpr Milliseconds Operation{120000};
 inline constexpr Milliseconds Exit{15000};
 }  // namespace DefaultTimeout
 
-enum class ChipFamily
-{
-    A,
-    B,
-    C
-};
-
-const char* ChipFamilyCaption(ChipFamily family);
+using ::ChipFamily;
 
 struct DeviceList
 {

@@ -151,20 +151,6 @@ bool ParseDevice(const std::string& text, DeviceIds& ids)
     return true;
 }
 
-bool ParseFamily(std::string text, ChipFamily& family)
-{
-    if (text.size() == 4 && (text[0] == 'v' || text[0] == 'V') && (text[1] == 't' || text[1] == 'T') && text[2] == '-')
-    {
-        text = text.substr(3);
-    }
-    if (text.size() != 1)
-    {
-        return false;
-    }
-    const char letter = static_cast<char>(text[0] & ~0x20);
-    return letter >= 'A' && letter <= 'C' && ChipFamilyFromIndex(letter - 'A', family);
-}
-
 bool ParseDecimal(const std::string& text, UINT& value)
 {
     if (text.empty() || text.size() > 9)
