@@ -1,6 +1,7 @@
 #include "DriverLibrary.h"
 
 #include "ExportCall.h"
+#include "SystemLibrary.h"
 
 #include <mmsystem.h>
 
@@ -18,21 +19,6 @@ template <class Function> bool Resolve(HMODULE library, LPCSTR name, Function& f
 DWORD VendorIdOf(DWORD deviceKey)
 {
     return deviceKey >> 16;
-}
-
-// A library of Windows itself, from the system folder only (Windows 7 may
-// lack LOAD_LIBRARY_SEARCH_SYSTEM32).
-HMODULE LoadSystemLibrary(LPCWSTR name)
-{
-    wchar_t path[MAX_PATH + 32];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || lstrlenW(name) > 30)
-    {
-        return nullptr;
-    }
-    lstrcatW(path, L"\\");
-    lstrcatW(path, name);
-    return LoadLibraryW(path);
 }
 
 // Asks for a 1 ms timer tick while a family-0 transfer runs, so each paced

@@ -1,5 +1,7 @@
 #include "afxdlgs.h"
 
+#include "SystemLibrary.h"
+
 #include <algorithm>
 
 namespace
@@ -15,19 +17,9 @@ typedef BOOL(WINAPI* FileNameFunction)(LPOPENFILENAMEW);
 FileNameFunction CommonDialogFunction(LPCSTR name)
 {
     static HMODULE library = nullptr;
-    if (library == nullptr)
+    if (library == nullptr && (library = LoadSystemLibrary(L"comdlg32.dll")) == nullptr)
     {
-        wchar_t systemFolder[MAX_PATH];
-        const UINT length = ::GetSystemDirectoryW(systemFolder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH)
-        {
-            return nullptr;
-        }
-        library = ::LoadLibraryW(CStringW(systemFolder) + L"\\comdlg32.dll");
-        if (library == nullptr)
-        {
-            return nullptr;
-        }
+        return nullptr;
     }
     return reinterpret_cast<FileNameFunction>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
 }
