@@ -57,11 +57,7 @@ private:
     bool m_granted = false;
 };
 
-// The chip needs time between words: 10 ms after the open, 20 ms before each
-// word and 20 ms before the close.
-const DWORD PauseAfterOpen = 10;
-const DWORD PauseBeforeWord = 20;
-const DWORD PauseBeforeClose = 20;
+Family0Pacing pacing = ChipPacing;
 
 // Family 0, resolved in the library's order: StartDeviceDetection,
 // CloseDevice, then WriteEEPROM or ReadEEPROM.
@@ -167,7 +163,7 @@ TransferOutcome MoveWords(const Family0Exports& exports, const TransferRequest& 
         {
             return Ended(TransferStatus::Interrupted, wordIndex);
         }
-        Sleep(PauseBeforeWord);
+        Sleep(pacing.beforeWord);
         if (!MoveWord(exports, request.direction, wordIndex, request.buffer))
         {
             return Ended(TransferStatus::WordFailed, wordIndex);
@@ -193,9 +189,9 @@ TransferOutcome TransferWordByWord(HMODULE library, const TransferRequest& reque
     {
         return Ended(TransferStatus::OpenFailed);
     }
-    Sleep(PauseAfterOpen);
+    Sleep(pacing.afterOpen);
     const TransferOutcome outcome = MoveWords(exports, request, hooks);
-    Sleep(PauseBeforeClose);
+    Sleep(pacing.beforeClose);
     CallExport(exports.CloseDevice);
     return outcome;
 }
@@ -265,6 +261,16 @@ void ExcludeCurrentFolderFromLibrarySearch()
     // Windows would take an empty one, but Wine reads that as none; the
     // program's own folder is searched first anyway.
     SetDllDirectoryW(ProgramFolder().data());
+}
+
+void SetFamily0Pacing(const Family0Pacing& chosen)
+{
+    pacing = chosen;
+}
+
+const Family0Pacing& CurrentFamily0Pacing()
+{
+    return pacing;
 }
 
 const ChipFamilyTraits& TraitsOf(ChipFamily family)

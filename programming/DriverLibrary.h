@@ -62,6 +62,21 @@ struct TransferRequest
 
 using FamilyTransfer = TransferOutcome (*)(HMODULE library, const TransferRequest& request, const TransferHooks& hooks);
 
+// The pauses a VT-A chip needs, in milliseconds: after the open, before each
+// word and before the close.
+struct Family0Pacing
+{
+    DWORD afterOpen;
+    DWORD beforeWord;
+    DWORD beforeClose;
+};
+inline constexpr Family0Pacing ChipPacing = {10, 20, 20};
+
+// The pacing of this process's VT-A transfers from now on. Programs keep
+// ChipPacing; in-process tests that do not look at the pacing shorten it.
+void SetFamily0Pacing(const Family0Pacing& pacing);
+const Family0Pacing& CurrentFamily0Pacing();
+
 // What sets the families apart.
 struct ChipFamilyTraits
 {

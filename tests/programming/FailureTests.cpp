@@ -9,6 +9,7 @@ using Lines = std::vector<std::string>;
 
 TEST_F(ProgrammingTest, FailedWordStopsTheWriteAndTheCloseStillFollows)
 {
+    RealChipPacing realPacing;
     Start();
     ChooseImage(CountingBytes(128));
     SetEmulator("VT_HIDA", "FailWriteWord", "5");

@@ -10,11 +10,26 @@
 
 #include "CallLog.h"
 #include "DialogHarness.h"
+#include "DriverLibrary.h"
 #include "IdentityImage.h"
 #include "KelvraTexts.h"
 #include "WorkingFolder.h"
 
 constexpr DWORD WineDeviceKey = 0x845E0001;
+
+// For a test that looks at the VT-A pacing: the chip's own, where the other
+// tests run at a short one; the short one again after.
+class RealChipPacing
+{
+public:
+    RealChipPacing() : m_before(CurrentFamily0Pacing()) { SetFamily0Pacing(ChipPacing); }
+    ~RealChipPacing() { SetFamily0Pacing(m_before); }
+    RealChipPacing(const RealChipPacing&) = delete;
+    RealChipPacing& operator=(const RealChipPacing&) = delete;
+
+private:
+    Family0Pacing m_before;
+};
 
 class ProgrammingTest : public testing::Test
 {

@@ -56,6 +56,7 @@ TEST_F(ProgrammingTest, FamiliesOneAndTwoNeverReport)
 
 TEST_F(ProgrammingTest, FailedReadStopsTheWordsAndStillCloses)
 {
+    RealChipPacing realPacing;
     Start();
     const std::string image = IdentityImage(0x6707, "P", "M", "S");
     SeedChip("VT_HIDA", image);

@@ -40,6 +40,7 @@ TEST_F(ProgrammingTest, PreconditionLinesComeFirstAndCallNoLibrary)
 
 TEST_F(ProgrammingTest, Family0WritesSixtyFourPacedWordsOfAShortImage)
 {
+    RealChipPacing realPacing;
     Start();
     const std::string image = CountingBytes(100);
     ChooseImage(image);
