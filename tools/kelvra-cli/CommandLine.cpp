@@ -17,7 +17,8 @@ const char* const HelpText = "kelvra-cli: reads, writes and verifies the configu
                              "                         [--serial TEXT | --keep-serial]\n"
                              "  kelvra-cli verify IMAGE --family A|B|C [--size BYTES] [--json]\n"
                              "  kelvra-cli line IMAGE --family A|B|C [--size BYTES] --log FILE\n"
-                             "                        [--start SERIAL] [--count N] [--skip-failed]\n"
+                             "                        [--start SERIAL | --serials-from-input] [--count N]\n"
+                             "                        [--skip-failed]\n"
                              "\n"
                              "Commands:\n"
                              "  list    the attached HID devices with the chosen identifiers (--all: every one)\n"
@@ -44,6 +45,9 @@ const char* const HelpText = "kelvra-cli: reads, writes and verifies the configu
                              "  --log FILE        line: the CSV log, created if missing, appended to otherwise\n"
                              "  --start SERIAL    line, VT-A: the first serial, letters, '-' or '_' then digits\n"
                              "                    whose width is kept, e.g. KV-000100\n"
+                             "  --serials-from-input\n"
+                             "                    line, VT-A: each unit's serial from a line of standard input,\n"
+                             "                    e.g. a barcode scanner; one that passed in the log is refused\n"
                              "  --count N         line: end once N units have passed (default: at Ctrl+C)\n"
                              "  --skip-failed     line: a failed unit's serial is not used again (default: the\n"
                              "                    next unit retries it)\n"
@@ -90,6 +94,7 @@ enum OptionBit : unsigned
     CountOption = 1u << 13,
     LogOption = 1u << 14,
     SkipFailedOption = 1u << 15,
+    SerialsFromInputOption = 1u << 16,
 };
 
 struct OptionSpec
@@ -117,6 +122,7 @@ const OptionSpec OptionTable[] = {
     {"--count", CountOption, "N"},
     {"--log", LogOption, "FILE"},
     {"--skip-failed", SkipFailedOption, nullptr},
+    {"--serials-from-input", SerialsFromInputOption, nullptr},
 };
 
 struct CommandSpec
@@ -138,7 +144,8 @@ const CommandSpec CommandTable[] = {
      FamilyOption, true},
     {"verify", Command::Verify, Everywhere | FamilyOption | SizeOption | JsonOption, FamilyOption, true},
     {"line", Command::Line,
-     Everywhere | FamilyOption | SizeOption | StartOption | CountOption | LogOption | SkipFailedOption,
+     Everywhere | FamilyOption | SizeOption | StartOption | CountOption | LogOption | SkipFailedOption |
+         SerialsFromInputOption,
      FamilyOption | LogOption, true},
 };
 
@@ -334,6 +341,9 @@ void ApplyFlag(OptionBit bit, Options& options)
     case SkipFailedOption:
         options.skipFailed = true;
         break;
+    case SerialsFromInputOption:
+        options.serialsFromInput = true;
+        break;
     default:
         break;
     }
@@ -391,9 +401,16 @@ Outcome CheckCombination(const CommandSpec& command, unsigned given, const Optio
     {
         return Usage("--serial and --keep-serial apply to VT-A images only");
     }
-    if (command.command == Command::Line && options.family == ChipFamily::A && options.start.empty())
+    if (options.serialsFromInput && (options.family != ChipFamily::A || !options.start.empty()))
     {
-        return Usage("line --family A needs --start SERIAL, the first serial number to write" + std::string(SeeHelp));
+        return Usage("--serials-from-input applies to VT-A, and replaces --start");
+    }
+    if (command.command == Command::Line && options.family == ChipFamily::A && options.start.empty() &&
+        !options.serialsFromInput)
+    {
+        return Usage("line --family A needs --start SERIAL, the first serial number to write, or "
+                     "--serials-from-input" +
+                     std::string(SeeHelp));
     }
     if (!options.start.empty() && options.family != ChipFamily::A)
     {

@@ -8,8 +8,6 @@ namespace
 {
 const wchar_t* const WindowClass = L"KelvraCliUnitWatcher";
 const DWORD LookAgainMilliseconds = 1000;
-// A unit's interface is listed a moment before its firmware answers.
-const DWORD SettleMilliseconds = 250;
 }  // namespace
 
 UnitWatcher::UnitWatcher(HidPlatform& platform, DeviceKey device, Console& console)
@@ -58,13 +56,10 @@ size_t UnitWatcher::Attached()
     return matching;
 }
 
+// No settle: the line tries a refused open again for a moment.
 bool UnitWatcher::WaitForArrival()
 {
-    if (!WaitFor(1))
-    {
-        return false;
-    }
-    return WaitForSingleObject(InterruptEvent(), SettleMilliseconds) != WAIT_OBJECT_0;
+    return WaitFor(1);
 }
 
 bool UnitWatcher::WaitForRemoval()
