@@ -306,6 +306,29 @@ TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTou
     EXPECT_EQ(LogRows().back(), "LABEL-7,VID_845e&PID_0001,PASS,");
 }
 
+TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
+{
+    // The first unit refuses two opens, the second every open.
+    ScriptedUnits units(3);
+    units.beforeArrival = [&](int unit)
+    {
+        SetEmulator("FailOpens", unit == 0 ? "2" : nullptr);
+        SetEmulator("FailOpen", unit == 1 ? "1" : nullptr);
+    };
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
+                           "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
+                           "PASS  KV-000101  VID_845e&PID_0001\n");
+    const std::string calls = Contents(stateFolder + "\\calls.log");
+    const size_t firstWrite = calls.find(" WriteEEPROM ");
+    size_t refused = 0;
+    for (size_t at = calls.find(" -> 0\r\n"); at < firstWrite; at = calls.find(" -> 0\r\n", at + 1))
+    {
+        ++refused;
+    }
+    EXPECT_EQ(refused, 2u) << "the first unit's refused opens, before its first word";
+}
+
 TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
 {
     // VT-B units are numbered; a failed one is skipped, and a restart goes on after it.
