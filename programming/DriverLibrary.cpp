@@ -307,3 +307,27 @@ TransferOutcome TransferThroughLibrary(const TransferRequest& request, HMODULE& 
     library = nullptr;
     return outcome;
 }
+
+TransferOutcome ProbeLibrary(ChipFamily family)
+{
+    const HMODULE library = LoadLibraryA(TraitsOf(family).libraryName);
+    if (library == nullptr)
+    {
+        return Ended(TransferStatus::LibraryMissing);
+    }
+    LPCSTR missing = nullptr;
+    if (family == ChipFamily::A)
+    {
+        Family0Exports exports;
+        missing = ResolveFamily0Exports(library, TransferDirection::BufferToEeprom, exports);
+        missing =
+            missing != nullptr ? missing : ResolveFamily0Exports(library, TransferDirection::EepromToBuffer, exports);
+    }
+    else
+    {
+        BurnExports exports;
+        missing = ResolveBurnExports(library, family == ChipFamily::C, exports);
+    }
+    FreeLibrary(library);
+    return Ended(missing != nullptr ? TransferStatus::ExportMissing : TransferStatus::Done, 0, missing);
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "ChipFamily.h"
 #include "DriverExports.h"
@@ -102,3 +103,14 @@ UINT OperationSizeOf(ChipFamily family, UINT chosenEepromSize);
 // then frees the library and clears library again.
 TransferOutcome TransferThroughLibrary(const TransferRequest& request, HMODULE& library,
                                        const TransferHooks& hooks = TransferHooks());
+
+// Loads the family's library and resolves every export a transfer either way
+// calls, then frees it; nothing is called. Done, LibraryMissing or
+// ExportMissing: a production line learns before its first unit that no unit
+// could be programmed.
+TransferOutcome ProbeLibrary(ChipFamily family);
+
+// What the end of a transfer means and what to do about it, as one message;
+// empty for Done. program: the file the libraries belong beside.
+std::string TransferEndText(const TransferOutcome& outcome, ChipFamily family, TransferDirection direction,
+                            const std::string& deviceName, UINT size, const char* program);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "EmulatedDriverFolders.h"
 #include "Family0Image.h"
 #include "Interrupt.h"
+#include "Files.h"
 #include "LineLog.h"
 #include "ScriptedUnits.h"
 #include "WorkingFolder.h"
@@ -23,10 +25,38 @@ public:
     void Out(const std::string& text) override { out += text; }
     void Err(const std::string& text) override { err += text; }
     bool ErrIsConsole() const override { return false; }
+    bool InLine(std::string& line) override
+    {
+        if (input.empty())
+        {
+            return false;
+        }
+        const size_t end = input.find('\n');
+        line = input.substr(0, end);
+        input.erase(0, end == std::string::npos ? end : end + 1);
+        return true;
+    }
 
     std::string out;
     std::string err;
+    std::string input;
 };
+
+// A file's bytes; empty when it cannot be read.
+std::string Contents(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+const char* const SerialHeader = "time,serial,device,result,first_difference,detail\r\n";
+
+std::string Row(const char* serial, const char* result)
+{
+    return std::string("2026-12-07T10:30:12+01:00,") + serial + ",VID_845e&PID_0001," + result + ",,\r\n";
+}
 
 std::string IdentityImage()
 {
@@ -57,9 +87,10 @@ protected:
         ClearInterrupt();
     }
 
-    int Line(ScriptedUnits& units, std::vector<std::string> options)
+    int Line(ScriptedUnits& units, std::vector<std::string> options, const std::string& input = "")
     {
         console = RecordingConsole();
+        console.input = input;
         std::vector<std::string> arguments = {"line",  folder.PathOf("base.hex"), "--device", "845e:0001",
                                               "--log", folder.PathOf("line.csv")};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -85,6 +116,22 @@ protected:
     void SetEmulator(const char* key, const char* value) const
     {
         WritePrivateProfileStringA("VT_HIDA", key, value, (stateFolder + "\\emulator.ini").c_str());
+    }
+
+    // Runs then on a thread of its own once the library writes the first word.
+    std::thread WhenWriting(std::function<void()> then) const
+    {
+        return std::thread(
+            [this, then]
+            {
+                const DWORD start = GetTickCount();
+                while (Contents(stateFolder + "\\calls.log").find(" WriteEEPROM ") == std::string::npos &&
+                       GetTickCount() - start < 10000)
+                {
+                    Sleep(1);
+                }
+                then();
+            });
     }
 
     // Each row as unit, device, result, first difference.
@@ -136,8 +183,10 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
                            "line: failed attempts: KV-000101\n");
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101", "KV-000101"}));
     EXPECT_EQ(ChipSerial(), "KV-000102") << "the last unit is not waited for";
-    const Rows firstRun = {"serial,device,result,first_difference", "KV-000100,VID_845e&PID_0001,PASS,",
-                           "KV-000101,VID_845e&PID_0001,FAIL,0x000a", "KV-000101,VID_845e&PID_0001,PASS,",
+    const Rows firstRun = {"serial,device,result,first_difference",   "KV-000100,VID_845e&PID_0001,RESERVED,",
+                           "KV-000100,VID_845e&PID_0001,PASS,",       "KV-000101,VID_845e&PID_0001,RESERVED,",
+                           "KV-000101,VID_845e&PID_0001,FAIL,0x000a", "KV-000101,VID_845e&PID_0001,RESERVED,",
+                           "KV-000101,VID_845e&PID_0001,PASS,",       "KV-000102,VID_845e&PID_0001,RESERVED,",
                            "KV-000102,VID_845e&PID_0001,PASS,"};
     EXPECT_EQ(LogRows(), firstRun);
 
@@ -146,8 +195,138 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
     EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000103  VID_845e&PID_0001");
     EXPECT_EQ(ChipSerial(), "KV-000103");
     Rows both = firstRun;
-    both.push_back("KV-000103,VID_845e&PID_0001,PASS,");
+    both.insert(both.end(), {"KV-000103,VID_845e&PID_0001,RESERVED,", "KV-000103,VID_845e&PID_0001,PASS,"});
     EXPECT_EQ(LogRows(), both);
+}
+
+TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResult)
+{
+    struct Case
+    {
+        const char* name;
+        std::string log;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"a spreadsheet's byte order mark", "\xEF\xBB\xBF" + std::string(SerialHeader) + Row("KV-000100", "PASS"),
+         "PASS  KV-000101  VID_845e&PID_0001\n"},
+        {"a reservation without result", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000101", "RESERVED"),
+         "VOID  KV-000101  VID_845e&PID_0001  interrupted\nPASS  KV-000102  VID_845e&PID_0001\n"},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        folder.WriteFile("line.csv", test.log);
+        ScriptedUnits units(1);
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(console.out, test.out);
+        EXPECT_EQ(folder.ReadFile("line.csv").substr(0, test.log.size()), test.log);
+    }
+    EXPECT_EQ(LogRows().end()[-3], "KV-000101,VID_845e&PID_0001,VOID,");
+    EXPECT_NE(console.err.find("KV-000101 was reserved in row 3"), std::string::npos) << console.err;
+}
+
+TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
+{
+    // The log as a kill just after the first word was written would leave it.
+    std::string atTheFirstWrite;
+    std::thread kill;
+    ScriptedUnits units(1);
+    units.beforeArrival = [&](int)
+    {
+        kill = WhenWriting([&] { atTheFirstWrite = folder.ReadFile("line.csv"); });
+    };
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    kill.join();
+    const std::string reserved = ",KV-000100,VID_845e&PID_0001,RESERVED,,\r\n";
+    ASSERT_GT(atTheFirstWrite.size(), std::string(SerialHeader).size() + reserved.size());
+    EXPECT_EQ(atTheFirstWrite.substr(atTheFirstWrite.size() - reserved.size()), reserved);
+
+    folder.WriteFile("line.csv", atTheFirstWrite);
+    ScriptedUnits restarted(1);
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    EXPECT_EQ(console.out.substr(0, console.out.find("line:")),
+              "VOID  KV-000100  VID_845e&PID_0001  interrupted\nPASS  KV-000101  VID_845e&PID_0001\n");
+    EXPECT_EQ(ChipSerial(), "KV-000101");
+}
+
+TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
+{
+    ScriptedUnits first(1);
+    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+
+    // Started again with the unit that passed still attached; while each
+    // unit waits to be pulled out, a plain write tries it.
+    ScriptedUnits restarted(3);
+    restarted.StartAttached();
+    std::vector<std::string> serialsAtRemoval;
+    std::vector<int> otherWrites;
+    restarted.beforeRemoval = [&](int)
+    {
+        std::thread other(
+            [&]
+            {
+                RecordingConsole otherConsole;
+                otherWrites.push_back(RunKelvraCli(
+                    {"write", folder.PathOf("base.hex"), "--family", "A", "--serial", "OTHER", "--device", "845e:0001"},
+                    otherConsole, restarted));
+            });
+        other.join();
+    };
+    restarted.afterRemoval = [&](int)
+    {
+        serialsAtRemoval.push_back(ChipSerial());
+    };
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "2"}), 0) << console.err;
+    EXPECT_NE(console.err.find("holds KV-000100, which passed in this log"), std::string::npos) << console.err;
+    EXPECT_EQ(otherWrites, (std::vector<int>{9, 9})) << "busy: the line holds each unit until it is pulled out";
+    EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101"}));
+    EXPECT_EQ(console.out.substr(0, console.out.find("line:")),
+              "PASS  KV-000101  VID_845e&PID_0001\nPASS  KV-000102  VID_845e&PID_0001\n");
+}
+
+TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTouched)
+{
+    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS"));
+    ScriptedUnits units(1);
+    const int status = Line(units, {"--family", "A", "--serials-from-input", "--count", "1"},
+                            "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\n\nLABEL-7\n");
+    EXPECT_EQ(status, 2) << "a serial of the input was refused";
+    const char* const refusals[] = {"\"KV-0001 \" refused: it ends with a space",
+                                    "\"ABCDEFGHIJKLMN\" refused: it is longer than the 13 characters",
+                                    "refused: it has a character that is not printable ASCII",
+                                    "\"KV-000100\" refused: it passed in this log already"};
+    for (const char* refusal : refusals)
+    {
+        EXPECT_NE(console.err.find(refusal), std::string::npos) << refusal << "\n" << console.err;
+    }
+    EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  LABEL-7  VID_845e&PID_0001");
+    EXPECT_EQ(units.arrivals.size(), 1u);
+    EXPECT_EQ(ChipSerial(), "LABEL-7");
+    EXPECT_EQ(LogRows().back(), "LABEL-7,VID_845e&PID_0001,PASS,");
+}
+
+TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
+{
+    // The first unit refuses two opens, the second every open.
+    ScriptedUnits units(3);
+    units.beforeArrival = [&](int unit)
+    {
+        SetEmulator("FailOpens", unit == 0 ? "2" : nullptr);
+        SetEmulator("FailOpen", unit == 1 ? "1" : nullptr);
+    };
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
+                           "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
+                           "PASS  KV-000101  VID_845e&PID_0001\n");
+    const std::string calls = Contents(stateFolder + "\\calls.log");
+    const size_t firstWrite = calls.find(" WriteEEPROM ");
+    size_t refused = 0;
+    for (size_t at = calls.find(" -> 0\r\n"); at < firstWrite; at = calls.find(" -> 0\r\n", at + 1))
+    {
+        ++refused;
+    }
+    EXPECT_EQ(refused, 2u) << "the first unit's refused opens, before its first word";
 }
 
 TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
@@ -170,35 +349,21 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     WritePrivateProfileStringA("VT_HIDB", "FailBurnRead", nullptr, settings.c_str());
     ScriptedUnits restarted(1);
     ASSERT_EQ(Line(restarted, {"--family", "B", "--count", "1", "--skip-failed"}), 0) << console.err;
-    EXPECT_EQ(LogRows(), (Rows{"unit,device,result,first_difference", "1,VID_845e&PID_0001,PASS,",
-                               "2,VID_845e&PID_0001,FAIL,", "3,VID_845e&PID_0001,PASS,"}));
+    EXPECT_EQ(LogRows(),
+              (Rows{"VT-B unit,device,result,first_difference", "1,VID_845e&PID_0001,RESERVED,",
+                    "1,VID_845e&PID_0001,PASS,", "2,VID_845e&PID_0001,RESERVED,", "2,VID_845e&PID_0001,FAIL,",
+                    "3,VID_845e&PID_0001,RESERVED,", "3,VID_845e&PID_0001,PASS,"}));
 }
 
 TEST_F(LineTest, CtrlCDuringATransferFinishesTheUnitThenEndsTheLine)
 {
     ScriptedUnits units(3);
-    const auto writing = [this]
-    {
-        std::ifstream log(stateFolder + "\\calls.log", std::ios::binary);
-        std::ostringstream calls;
-        calls << log.rdbuf();
-        return calls.str().find(" WriteEEPROM ") != std::string::npos;
-    };
     std::thread operatorAtTheKeyboard;
     units.beforeArrival = [&](int unit)
     {
         if (unit == 0)
         {
-            operatorAtTheKeyboard = std::thread(
-                [&writing]
-                {
-                    const DWORD start = GetTickCount();
-                    while (!writing() && GetTickCount() - start < 10000)
-                    {
-                        Sleep(1);
-                    }
-                    RequestInterrupt();
-                });
+            operatorAtTheKeyboard = WhenWriting([] { RequestInterrupt(); });
         }
     };
     const int status = Line(units, {"--family", "A", "--start", "KV-000100"});
@@ -207,41 +372,80 @@ TEST_F(LineTest, CtrlCDuringATransferFinishesTheUnitThenEndsTheLine)
     EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000100  VID_845e&PID_0001");
     EXPECT_NE(console.err.find("the last unit was finished"), std::string::npos) << console.err;
     EXPECT_EQ(ChipSerial(), "KV-000100");
-    EXPECT_EQ(LogRows(), (Rows{"serial,device,result,first_difference", "KV-000100,VID_845e&PID_0001,PASS,"}));
+    EXPECT_EQ(LogRows(), (Rows{"serial,device,result,first_difference", "KV-000100,VID_845e&PID_0001,RESERVED,",
+                               "KV-000100,VID_845e&PID_0001,PASS,"}));
 }
 
-TEST_F(LineTest, RefusesALogInUseOrOfAnotherFormatAndLeavesItAlone)
+TEST_F(LineTest, AMissingDriverLibraryEndsTheLineOnceBeforeAnyUnit)
+{
+    SetDllDirectoryA(nullptr);
+    ScriptedUnits units(1);
+    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 4);
+    const std::string message = "VT_HIDA.dll did not load";
+    EXPECT_NE(console.err.find(message), std::string::npos) << console.err;
+    EXPECT_EQ(console.err.find(message), console.err.rfind(message)) << "said once:\n" << console.err;
+    EXPECT_EQ(GetFileAttributesA(folder.PathOf("line.csv").c_str()), INVALID_FILE_ATTRIBUTES) << "nothing logged";
+    EXPECT_EQ(units.registrations, 0) << "no unit was waited for";
+}
+
+TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
 {
     struct Case
     {
         const char* name;
-        const char* contents;
+        std::string contents;
+        std::vector<std::string> options;
         const char* message;
     };
+    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--count", "1"};
+    const std::string unitColumns = ",device,result,first_difference,detail\r\n";
     const Case cases[] = {
-        {"held by another line", "", "is in use: another kelvra-cli line"},
-        {"not a log", "name,age\r\nAda,36\r\n", "its first line is not"},
-        {"a VT-B log", "time,unit,device,result,first_difference,detail\r\n", "its first line is not"},
-        {"a row of another kind", "time,serial,device,result,first_difference,detail\r\nx,KV-1,d,MAYBE,,\r\n",
-         "line 2 is not a row"},
-        {"a row cut short", "time,serial,device,result,first_difference,detail\r\nx,KV-000100,VID_845e", "cut short"},
+        {"held by another line", "", seriesA, "is in use: another"},
+        {"read-only", SerialHeader, seriesA, "is read-only"},
+        {"not a log", "name,age\r\nAda,36\r\n", seriesA, "its first row is not"},
+        {"a VT-B log", "time,VT-B unit" + unitColumns, seriesA, "it is a log of VT-B units"},
+        {"a VT-B log to VT-C", "time,VT-B unit" + unitColumns, {"--family", "C"}, "it is a log of VT-B units"},
+        {"an older VT-B or VT-C log to VT-C",
+         "time,unit" + unitColumns + "2026-12-07,1,VID_845e&PID_0001,PASS,,\r\n",
+         {"--family", "C"},
+         "does not say which"},
+        {"a row of another kind", SerialHeader + Row("KV-000100", "MAYBE"), seriesA, "its row 2 is not six fields"},
+        {"a row cut short", SerialHeader + std::string("x,KV-000100,VID_845e"), seriesA, "cut short"},
+        {"a serial with a trailing space", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000201 ", "PASS"), seriesA,
+         "its row 3 names \"KV-000201 \", which ends with a space"},
+        {"serials a spreadsheet shortened",
+         SerialHeader + Row("100", "PASS") + Row("101", "PASS"),
+         {"--family", "A", "--start", "000100"},
+         "its row 2 names \"100\", which has 3 digits, not 6"},
+        {"a start of another case",
+         SerialHeader + Row("KV-000200", "PASS"),
+         {"--family", "A", "--start", "kv-000200"},
+         "its row 2 names \"KV-000200\", which has the prefix \"KV-\", not \"kv-\" (they differ in case)"},
     };
     for (const Case& test : cases)
     {
         SCOPED_TRACE(test.name);
+        const std::string name = test.name;
+        SetFileAttributesA(folder.PathOf("line.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
         folder.WriteFile("line.csv", test.contents);
         LineLog otherLine;
-        if (std::string(test.name) == "held by another line")
+        if (name == "held by another line")
         {
-            ASSERT_TRUE(otherLine.Open(folder.PathOf("line.csv"), "serial").Succeeded());
+            ASSERT_EQ(otherLine.Open(WindowsName(folder.PathOf("line.csv")).data(), "other", ChipFamily::A), "");
+        }
+        if (name == "read-only")
+        {
+            SetFileAttributesA(folder.PathOf("line.csv").c_str(), FILE_ATTRIBUTE_READONLY);
         }
         const std::string before = folder.ReadFile("line.csv");
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 8);
+        EXPECT_EQ(Line(units, test.options), 8);
         EXPECT_NE(console.err.find(test.message), std::string::npos) << console.err;
         EXPECT_EQ(folder.ReadFile("line.csv"), before);
         EXPECT_EQ(units.registrations, 0) << "no unit was waited for";
     }
+    SetFileAttributesA(folder.PathOf("line.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ChipSerial(), "<no chip>");
+    EXPECT_EQ(ChipSerial("VT_HIDC"), "<no chip>");
 }
 }  // namespace

@@ -56,6 +56,10 @@ void ScriptedUnits::Step()
 {
     if (m_attached)
     {
+        if (beforeRemoval)
+        {
+            beforeRemoval(m_plugged - 1);
+        }
         interfaces.clear();
         m_attached = false;
         removals.push_back(MicrosecondsNow());
@@ -80,6 +84,13 @@ void ScriptedUnits::Step()
     ++m_plugged;
     arrivals.push_back(MicrosecondsNow());
     Notify(DBT_DEVICEARRIVAL);
+}
+
+void ScriptedUnits::StartAttached()
+{
+    interfaces = {FakeDevice(0x845E, 0x0001)};
+    m_attached = true;
+    m_plugged = 1;
 }
 
 void ScriptedUnits::Notify(WPARAM event)

@@ -18,8 +18,13 @@ public:
 
     // Before unit n (from 0) is plugged in.
     std::function<void(int unit)> beforeArrival;
+    // Before unit n is pulled out, while the line waits for that.
+    std::function<void(int unit)> beforeRemoval;
     // After unit n was pulled out.
     std::function<void(int unit)> afterRemoval;
+
+    // Unit 0 is plugged in already, as when a line starts again.
+    void StartAttached();
 
     HDEVNOTIFY RegisterNotification(HANDLE recipient, LPVOID filter, DWORD flags) override;
     // QueryPerformanceCounter microseconds of each arrival and removal notification.

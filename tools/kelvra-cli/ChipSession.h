@@ -20,21 +20,16 @@ public:
     // Takes the device lock, held until the session ends; the device is busy
     // while another program holds it.
     Outcome Begin();
-    // Ctrl+C no longer stops a transfer, only a closing console does: a unit
-    // of the production line is finished once it is started.
-    void FinishDespiteCtrlC();
     // size bytes between buffer and the chip.
     Outcome Transfer(ChipFamily family, TransferDirection direction, BYTE* buffer, UINT size);
 
 private:
     static void ShowProgress(void* session, UINT wordsDone, UINT wordCount);
-    void ClearProgress();
 
     DeviceKey m_device;
-    Console& m_console;
+    ProgressBar m_bar;
     bool m_progressBar;
     const char* m_verb = "";
-    bool m_barShown = false;
     const std::atomic<bool>* m_stop;
     HiddenWindow m_window;
     DeviceLock m_lock;

@@ -29,6 +29,7 @@ enum OptionId : int
     JsonOption,
     LogOption,
     StartOption,
+    SerialsFromInputOption,
     CountOption,
     SkipFailedOption,
     QuietOption,
@@ -91,6 +92,9 @@ const OptionRow OptionTable[] = {
     {StartOption, "--start", nullptr, "SERIAL",
      "line, VT-A: the first serial, letters, '-' or '_' then digits whose width is kept, e.g. KV-000100",
      On(Command::Line), 0},
+    {SerialsFromInputOption, "--serials-from-input", nullptr, nullptr,
+     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner", On(Command::Line),
+     0},
     {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
      0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
@@ -252,6 +256,9 @@ void SetFlag(int option, Options& options)
     case SkipFailedOption:
         options.skipFailed = true;
         break;
+    case SerialsFromInputOption:
+        options.serialsFromInput = true;
+        break;
     default:
         break;
     }
@@ -354,9 +361,16 @@ Outcome CheckCombination(const Options& options)
     {
         return Usage("--serial and --keep-serial apply to VT-A images only");
     }
-    if (options.command == Command::Line && options.family == ChipFamily::A && options.start.empty())
+    if (options.serialsFromInput && (options.family != ChipFamily::A || !options.start.empty()))
     {
-        return Usage("line --family A needs --start SERIAL, the first serial number to write" + std::string(SeeHelp));
+        return Usage("--serials-from-input applies to VT-A, and replaces --start");
+    }
+    if (options.command == Command::Line && options.family == ChipFamily::A && options.start.empty() &&
+        !options.serialsFromInput)
+    {
+        return Usage("line --family A needs --start SERIAL, the first serial number to write, or "
+                     "--serials-from-input" +
+                     std::string(SeeHelp));
     }
     if (!options.start.empty() && options.family != ChipFamily::A)
     {

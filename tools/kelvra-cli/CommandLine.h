@@ -49,6 +49,7 @@ struct Options
     std::optional<std::uint64_t> count;
     std::string log;
     bool skipFailed = false;
+    bool serialsFromInput = false;  // VT-A: one serial per line of standard input instead of --start
 };
 
 // arguments: the command line after the program name, as UTF-8.

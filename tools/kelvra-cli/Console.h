@@ -14,6 +14,12 @@ public:
     virtual void Err(const std::string& text) = 0;
     // True when stderr shows on a console, where a line can redraw itself.
     virtual bool ErrIsConsole() const = 0;
+    // The next line of standard input without its line end; false at its end.
+    virtual bool InLine(std::string& line)
+    {
+        (void)line;
+        return false;
+    }
 };
 
 // The process's own standard output and standard error.
@@ -25,10 +31,26 @@ public:
     void Out(const std::string& text) override;
     void Err(const std::string& text) override;
     bool ErrIsConsole() const override { return m_errIsConsole; }
+    bool InLine(std::string& line) override;
 
 private:
     bool m_outIsConsole;
     bool m_errIsConsole;
+};
+
+// A bar on stderr that redraws itself in place, as "writing [###...] 12/64 words".
+class ProgressBar
+{
+public:
+    explicit ProgressBar(Console& console) : m_console(console) {}
+
+    void Show(const char* verb, unsigned done, unsigned count);
+    // Wipes the bar, if one is shown.
+    void Clear();
+
+private:
+    Console& m_console;
+    bool m_shown = false;
 };
 
 std::string Utf8FromWide(const wchar_t* text);

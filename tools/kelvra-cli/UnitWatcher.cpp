@@ -3,13 +3,12 @@
 #include "DeviceChoice.h"
 #include "HidNotification.h"
 #include "Interrupt.h"
+#include "Joined.h"
 
 namespace
 {
 const wchar_t* const WindowClass = L"KelvraCliUnitWatcher";
 const DWORD LookAgainMilliseconds = 1000;
-// A unit's interface is listed a moment before its firmware answers.
-const DWORD SettleMilliseconds = 250;
 }  // namespace
 
 UnitWatcher::UnitWatcher(HidPlatform& platform, DeviceKey device, Console& console)
@@ -58,13 +57,10 @@ size_t UnitWatcher::Attached()
     return matching;
 }
 
+// No settle: the line tries a refused open again for a moment.
 bool UnitWatcher::WaitForArrival()
 {
-    if (!WaitFor(1))
-    {
-        return false;
-    }
-    return WaitForSingleObject(InterruptEvent(), SettleMilliseconds) != WAIT_OBJECT_0;
+    return WaitFor(1);
 }
 
 bool UnitWatcher::WaitForRemoval()
@@ -85,8 +81,8 @@ bool UnitWatcher::WaitFor(size_t wanted)
         }
         if (attached > 1 && !warned)
         {
-            m_console.Err("kelvra-cli: " + std::to_string(attached) + " interfaces carry " + DeviceName(m_device) +
-                          "; the driver libraries cannot tell them apart. Leave one unit plugged in.\n");
+            m_console.Err(Joined({"kelvra-cli: ", std::to_string(attached), " interfaces carry ", DeviceName(m_device),
+                                  "; the driver libraries cannot tell them apart. Leave one unit plugged in.\n"}));
             warned = true;
         }
         if (!Pump(LookAgainMilliseconds))

@@ -7,8 +7,9 @@
 #include "Console.h"
 #include "HidEnumeration.h"
 #include "HiddenWindow.h"
+#include "ProductionLine.h"
 
-class UnitWatcher
+class UnitWatcher final : public UnitDock
 {
 public:
     UnitWatcher(HidPlatform& platform, DeviceKey device, Console& console);
@@ -19,11 +20,14 @@ public:
     // False when the window cannot be made. A failed registration leaves
     // the once-a-second look.
     bool Begin();
-    // Until exactly one interface with the identifiers is attached, then a
-    // short settle. False when interrupted first.
-    bool WaitForArrival();
+    // Also the window the driver libraries are given.
+    HWND Window() const { return m_window.Handle(); }
+    bool UnitAttached() override { return Attached() == 1; }
+    // Until exactly one interface with the identifiers is attached. False
+    // when interrupted first.
+    bool WaitForArrival() override;
     // Until none is attached. False when interrupted first.
-    bool WaitForRemoval();
+    bool WaitForRemoval() override;
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

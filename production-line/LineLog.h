@@ -1,0 +1,74 @@
+// The production line's record: a CSV file with a header row, then one row
+// per event, each on disk before the line goes on. A serial is reserved by a
+// row before it is written, and its result follows in a row of its own. One
+// line at a time has the file open; a file in another format or of another
+// chip family is refused and left as it is.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DriverLibrary.h"
+
+// A row's result: RESERVED before the first write to a unit, then PASS or
+// FAIL; VOID for a reservation whose result was never written.
+inline constexpr char ReservedResult[] = "RESERVED";
+inline constexpr char PassResult[] = "PASS";
+inline constexpr char FailResult[] = "FAIL";
+inline constexpr char VoidResult[] = "VOID";
+
+// A row as read back: its first difference and detail are for people and
+// are not kept.
+struct LineRow
+{
+    std::string time;    // local time, ISO 8601 with the offset from UTC
+    std::string unit;    // VT-A: the serial; VT-B, VT-C: the running unit number
+    std::string device;  // VID_xxxx&PID_xxxx
+    std::string result;  // one of the results above
+    size_t row = 0;      // its row in the file as a spreadsheet counts them, the header being 1
+};
+
+class LineLog
+{
+public:
+    LineLog() = default;
+    ~LineLog();
+    LineLog(const LineLog&) = delete;
+    LineLog& operator=(const LineLog&) = delete;
+
+    // Opens the file by windowsName for this process alone (others may read
+    // it); shownName is the name the messages give. An empty or new file gets
+    // family's header row; a file with rows must start with it, after a UTF-8
+    // byte order mark if a spreadsheet wrote one. Empty when opened, else
+    // what is wrong and what to do.
+    std::string Open(const wchar_t* windowsName, std::string_view shownName, ChipFamily family);
+    // The rows as the file was opened.
+    const std::vector<LineRow>& Rows() const { return m_rows; }
+    // Appends a row of now with these fields and returns once it is flushed
+    // to disk: empty, or what went wrong.
+    std::string Append(std::string_view unit, std::string_view device, std::string_view result,
+                       std::string_view firstDifference, std::string_view detail);
+
+private:
+    std::string Fail(std::string_view what) const;
+    // With the number of the last Windows error.
+    std::string FailWithError(std::string_view what) const;
+    std::string Refuse(std::string_view why) const;
+    std::string CheckHeader(std::string_view line, ChipFamily family) const;
+    std::string Parse(const std::string& contents, ChipFamily family);
+    bool WriteLine(const std::string& line);
+
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    std::string m_name;
+    std::vector<LineRow> m_rows;
+};
+
+// The first row of a log of family: VT-A's names its serials, VT-B's and
+// VT-C's their unit numbers with the family, so one is never taken for the other.
+std::string LineLogHeader(ChipFamily family);
+
+// Now, as 2026-12-07T10:30:12+01:00.
+std::string LocalTimeIso8601();

@@ -1,0 +1,410 @@
+#include "ProductionLine.h"
+
+#include <cstdio>
+
+#include "Comparison.h"
+#include "Family0Image.h"
+#include "HidEnumeration.h"
+#include "Joined.h"
+
+namespace
+{
+// A unit's firmware may refuse an open just after the unit arrives. A refused
+// open is tried again every OpenRetryPause until OpenRetryWindow has passed
+// since the first try (about 50 tries); then the unit fails with "did not open".
+const DWORD OpenRetryPause = 20;
+const DWORD OpenRetryWindow = 1000;
+
+const char* const InterruptedReason = "interrupted";
+
+std::string Hex(size_t value, int digits)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*x", digits, static_cast<unsigned>(value));
+    return text;
+}
+
+std::string DeviceNameOf(DWORD device)
+{
+    char name[18];
+    FormatDeviceName(device, name);
+    return name;
+}
+
+bool IsSet(const std::atomic<bool>* flag)
+{
+    return flag != nullptr && flag->load();
+}
+
+UnitFault FaultOf(TransferStatus status)
+{
+    switch (status)
+    {
+    case TransferStatus::Done:
+        return UnitFault::None;
+    case TransferStatus::LibraryMissing:
+    case TransferStatus::ExportMissing:
+        return UnitFault::NoLibrary;
+    case TransferStatus::OpenFailed:
+        return UnitFault::DidNotOpen;
+    case TransferStatus::Interrupted:
+        return UnitFault::Interrupted;
+    case TransferStatus::WordFailed:
+    case TransferStatus::BurnFailed:
+        break;
+    }
+    return UnitFault::TransferFailed;
+}
+
+}  // namespace
+
+const char* ReasonOf(UnitFault fault)
+{
+    switch (fault)
+    {
+    case UnitFault::None:
+        break;
+    case UnitFault::VerifyDiffers:
+        return "verify differs at ";
+    case UnitFault::DidNotOpen:
+        return "did not open";
+    case UnitFault::TransferFailed:
+        return "transfer failed";
+    case UnitFault::Busy:
+        return "busy in another program";
+    case UnitFault::Interrupted:
+        return InterruptedReason;
+    case UnitFault::NoLibrary:
+        return "no driver library";
+    }
+    return "";
+}
+
+TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks)
+{
+    HMODULE library = nullptr;
+    return TransferThroughLibrary(request, library, hooks);
+}
+
+ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
+    : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
+      m_naming(setup.family, setup.series), m_ledger(m_naming, setup.skipFailed)
+{
+}
+
+LineOutcome ProductionLine::Open()
+{
+    if (Serialised() && !Family0Image::HasSignature(m_setup.image.data()))
+    {
+        return {LineEnd::ImageRefused, Joined({m_setup.imageName, " carries no VT-A identity (header word ",
+                                               Hex(Family0Image::HeaderWord(m_setup.image.data()), 4),
+                                               "), so it has no serial number field to number units with."})};
+    }
+    const TransferOutcome probe = ProbeLibrary(m_setup.family);
+    if (probe.status != TransferStatus::Done)
+    {
+        return {LineEnd::NoLibrary, TransferEndText(probe, m_setup.family, TransferDirection::BufferToEeprom,
+                                                    m_deviceName, m_setup.size, m_setup.program)};
+    }
+    const std::string refused = m_log.Open(m_setup.logFile, m_setup.logName, m_setup.family);
+    if (!refused.empty())
+    {
+        return {LineEnd::LogRefused, refused};
+    }
+    const std::string unaccounted = m_ledger.Account(m_log.Rows());
+    if (!unaccounted.empty())
+    {
+        return {LineEnd::LogRefused,
+                Joined({"the log ", m_setup.logName, " is refused: ", unaccounted,
+                        ": nothing was written and the log was left as it is. Mend that row, or use another log."})};
+    }
+    return VoidUnresolved();
+}
+
+std::string ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
+                                      std::string_view firstDifference, std::string_view detail)
+{
+    std::string problem = m_log.Append(unit, device, result, firstDifference, detail);
+    if (problem.empty())
+    {
+        m_ledger.Note(unit, result);
+    }
+    return problem;
+}
+
+// A reservation without a result: its unit was perhaps written, perhaps
+// passed, when the line was killed or the power failed. No unit gets it again.
+LineOutcome ProductionLine::VoidUnresolved()
+{
+    const std::vector<LineRow>& rows = m_log.Rows();
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    {
+        const LineRow& reserved = *row;
+        if (reserved.result != ReservedResult || !m_ledger.Pending(reserved.unit))
+        {
+            continue;
+        }
+        const std::string problem = AppendRow(reserved.unit, reserved.device, VoidResult, "", InterruptedReason);
+        if (!problem.empty())
+        {
+            return {LineEnd::LogNotWritten, problem};
+        }
+        m_tally.voided.push_back(reserved.unit);
+        m_observer.Voided(
+            {reserved.unit, reserved.device, UnitFault::Interrupted, "",
+             Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
+                     " and has no result: it is void, and no unit gets it again (the unit it was meant for may "
+                     "hold it)."})});
+    }
+    return {};
+}
+
+LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
+{
+    // A series with no serial left ends before any unit is read.
+    LineOutcome outcome = SeriesLeft();
+    if (outcome.end == LineEnd::None && Serialised() && dock.UnitAttached())
+    {
+        outcome = CheckAttachedUnit(dock);
+    }
+    while (outcome.end == LineEnd::None)
+    {
+        outcome = Turn(dock, serials);
+    }
+    return outcome;
+}
+
+LineOutcome ProductionLine::SeriesLeft() const
+{
+    const std::uint64_t next = m_ledger.NextNumber();
+    if (!m_naming.Counts() || next < m_naming.Limit())
+    {
+        return {};
+    }
+    return {LineEnd::SeriesExhausted, Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
+                                              ": start a new one with more digits"})};
+}
+
+// One unit: its name, its arrival, its programming and its removal.
+LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
+{
+    if (CountReached())
+    {
+        return {LineEnd::Done, ""};
+    }
+    LineOutcome outcome = SeriesLeft();
+    std::string unit;
+    if (outcome.end == LineEnd::None)
+    {
+        outcome = m_naming.Counts() ? LineOutcome() : TakeSupplied(*serials, unit);
+    }
+    if (outcome.end != LineEnd::None)
+    {
+        return outcome;
+    }
+    if (m_naming.Counts())
+    {
+        unit = m_naming.NameOf(m_ledger.NextNumber());
+    }
+    m_observer.Waiting(unit);
+    if (!dock.WaitForArrival())
+    {
+        return {LineEnd::StoppedBetweenUnits, ""};
+    }
+    outcome = Hold() ? ProgramUnit(unit) : Busy(unit);
+    if (outcome.end != LineEnd::None)
+    {
+        return outcome;
+    }
+    if (IsSet(m_setup.stopBetweenUnits))
+    {
+        return {LineEnd::StoppedAfterUnit, ""};
+    }
+    return CountReached() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
+}
+
+LineOutcome ProductionLine::Remove(UnitDock& dock)
+{
+    m_observer.RemoveUnit();
+    if (IsSet(m_setup.stopBetweenUnits) || !dock.WaitForRemoval())
+    {
+        return {LineEnd::StoppedBetweenUnits, ""};
+    }
+    m_lock.Release();
+    m_holding = false;
+    return {};
+}
+
+// A unit attached at the start may be one that passed before the line was
+// restarted: it is read first, and never written again if it did.
+LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
+{
+    if (!Hold())
+    {
+        return {};  // the first unit's turn tells that it is busy
+    }
+    std::vector<BYTE> chip(m_setup.size, 0);
+    const TransferOutcome read = Transfer(TransferDirection::EepromToBuffer, chip.data());
+    const UnitReport report = Report("", read, TransferDirection::EepromToBuffer);
+    if (report.fault == UnitFault::NoLibrary)
+    {
+        return {LineEnd::NoLibrary, report.detail};
+    }
+    if (report.fault != UnitFault::None)
+    {
+        m_observer.NotChecked(report);
+        return Remove(dock);
+    }
+    const bool named = Family0Image::HasSignature(chip.data()) &&
+                       Family0Image::IsPresent(chip.data(), Family0Image::SerialNumberField);
+    const std::string serial = named ? Family0Image::FieldBytes(chip.data(), Family0Image::SerialNumberField) : "";
+    if (!m_ledger.Passed(serial))
+    {
+        return {};  // the first unit, still held
+    }
+    m_observer.AlreadyProgrammed(serial);
+    return Remove(dock);
+}
+
+LineOutcome ProductionLine::TakeSupplied(SerialSource& serials, std::string& unit)
+{
+    for (;;)
+    {
+        m_observer.WaitingForSerial();
+        if (!serials.Next(unit))
+        {
+            return {LineEnd::Done, ""};
+        }
+        if (IsSet(m_setup.stopBetweenUnits))
+        {
+            return {LineEnd::StoppedBetweenUnits, ""};
+        }
+        if (unit.empty())
+        {
+            continue;  // an Enter on its own
+        }
+        const char* const malformed = SerialProblem(unit);
+        const std::string_view why = *malformed != '\0' ? malformed : m_ledger.Refusal(unit);
+        if (why.empty())
+        {
+            return {};
+        }
+        ++m_tally.serialsRefused;
+        m_observer.SerialRefused(unit, why);
+    }
+}
+
+LineOutcome ProductionLine::Busy(const std::string& unit)
+{
+    m_tally.failed.push_back(unit);
+    m_observer.Failed({unit, m_deviceName, UnitFault::Busy, "",
+                       Joined({m_deviceName, " is busy in another Kelvra program; the unit was not touched."})});
+    return {};
+}
+
+LineOutcome ProductionLine::ProgramUnit(const std::string& unit)
+{
+    std::vector<BYTE> image = m_setup.image;
+    if (Serialised())
+    {
+        Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, unit);
+    }
+    // On disk before the first write call: a unit written but never logged
+    // still keeps its serial from every other unit.
+    const std::string problem = AppendRow(unit, m_deviceName, ReservedResult, "", "");
+    if (!problem.empty())
+    {
+        return {LineEnd::LogNotWritten, Joined({problem, ". The unit was not written."})};
+    }
+    m_observer.Programming(unit);
+    TransferOutcome transfer = Transfer(TransferDirection::BufferToEeprom, image.data());
+    std::vector<BYTE> chip(m_setup.size, 0);
+    const bool written = transfer.status == TransferStatus::Done;
+    if (written)
+    {
+        transfer = IsSet(m_setup.stopNow) ? TransferOutcome{TransferStatus::Interrupted, 0, nullptr}
+                                          : Transfer(TransferDirection::EepromToBuffer, chip.data());
+    }
+    const UnitReport report =
+        Judge(unit, transfer, written ? TransferDirection::EepromToBuffer : TransferDirection::BufferToEeprom,
+              Compare(image, chip));
+    if (report.fault == UnitFault::NoLibrary)
+    {
+        // Gone since the line started: nothing was called, and the
+        // reservation stays for the next start to make void.
+        return {LineEnd::NoLibrary, report.detail};
+    }
+    return Record(report);
+}
+
+UnitReport ProductionLine::Judge(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction,
+                                 const Comparison& comparison) const
+{
+    if (transfer.status != TransferStatus::Done || comparison.differing == 0)
+    {
+        return Report(unit, transfer, direction);
+    }
+    const std::string at = Hex(comparison.firstOffset, 4);
+    return {unit, m_deviceName, UnitFault::VerifyDiffers, at,
+            Joined({"the chip differs from the image in ", std::to_string(comparison.differing), " of ",
+                    std::to_string(m_setup.size), " bytes; the first at offset ", at, ": the image has ",
+                    Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)})};
+}
+
+TransferOutcome ProductionLine::Transfer(TransferDirection direction, BYTE* buffer)
+{
+    m_writing = direction == TransferDirection::BufferToEeprom;
+    TransferHooks hooks;
+    hooks.progress = OnProgress;
+    hooks.context = this;
+    hooks.cancel = m_setup.stopNow;
+    const TransferRequest request = {m_setup.family, direction, m_setup.device, m_setup.window, buffer, m_setup.size};
+    const DWORD firstTry = GetTickCount();
+    for (;;)
+    {
+        const TransferOutcome outcome = m_setup.transfer(request, hooks);
+        if (outcome.status != TransferStatus::OpenFailed || GetTickCount() - firstTry >= OpenRetryWindow ||
+            IsSet(m_setup.stopNow))
+        {
+            return outcome;
+        }
+        Sleep(OpenRetryPause);
+    }
+}
+
+void ProductionLine::OnProgress(void* line, UINT wordsDone, UINT wordCount)
+{
+    auto& self = *static_cast<ProductionLine*>(line);
+    self.m_observer.Progress(self.m_writing, wordsDone, wordCount);
+}
+
+UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome& transfer,
+                                  TransferDirection direction) const
+{
+    return {unit, m_deviceName, FaultOf(transfer.status), "",
+            TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program)};
+}
+
+LineOutcome ProductionLine::Record(const UnitReport& report)
+{
+    const bool passed = report.fault == UnitFault::None;
+    const std::string problem =
+        AppendRow(report.unit, report.device, passed ? PassResult : FailResult, report.firstDifference, report.detail);
+    if (!problem.empty())
+    {
+        return {LineEnd::LogNotWritten,
+                Joined({problem, ". Unit ", report.unit, passed ? " passed" : " failed",
+                        ", but only its reservation is in the log, which the next start makes void. Mend the log, then "
+                        "start again."})};
+    }
+    (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
+    if (passed)
+    {
+        m_observer.Passed(report);
+    }
+    else
+    {
+        m_observer.Failed(report);
+    }
+    return {};
+}

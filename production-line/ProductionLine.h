@@ -1,0 +1,213 @@
+// A production line: units plugged in one after another, each given the same
+// image with its own serial (VT-A) or running number (VT-B, VT-C), written,
+// read back, compared and logged. Its rules hold for every program that
+// drives it (kelvra-cli line, a station window):
+// - a serial is reserved in the log, on disk, before the first write call,
+//   and its result follows in a row of its own;
+// - a serial is given to one unit only: a start refuses a log it cannot
+//   account for, and a reservation left without a result is void;
+// - the device lock is held from a unit's arrival to its removal, and a unit
+//   attached at the start that already passed is not written again.
+// What the program shows, and what ends the line, come in through the
+// narrow interfaces below.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Comparison.h"
+#include "DeviceLock.h"
+#include "DriverLibrary.h"
+#include "LineLedger.h"
+#include "LineLog.h"
+
+enum class UnitFault
+{
+    None,
+    DidNotOpen,
+    TransferFailed,
+    VerifyDiffers,
+    Busy,
+    Interrupted,
+    NoLibrary,
+};
+
+struct UnitReport
+{
+    std::string unit;    // the serial or unit number
+    std::string device;  // VID_xxxx&PID_xxxx
+    UnitFault fault = UnitFault::None;
+    std::string firstDifference;  // 0x-hex offset, when the verify differed
+    std::string detail;           // what happened and what to do
+};
+
+// A few words for the fault, to show beside the unit: "did not open", or
+// "verify differs at " to be followed by the first difference; empty for none.
+const char* ReasonOf(UnitFault fault);
+
+// What the line tells the person at it, as it happens.
+class LineObserver
+{
+public:
+    virtual ~LineObserver() = default;
+
+    // The next serial is awaited from the serial source.
+    virtual void WaitingForSerial() = 0;
+    // A unit is awaited; it will be given unit.
+    virtual void Waiting(const std::string& unit) = 0;
+    // The unit has arrived and is being given unit.
+    virtual void Programming(const std::string& unit) = 0;
+    // wordsDone of wordCount moved, writing or reading (VT-A, word by word).
+    virtual void Progress(bool writing, UINT wordsDone, UINT wordCount) = 0;
+    // Logged before it is told.
+    virtual void Passed(const UnitReport& report) = 0;
+    // Logged before it is told, unless the unit was never touched (busy).
+    virtual void Failed(const UnitReport& report) = 0;
+    // A reservation left without a result, now logged as void: no unit gets it again.
+    virtual void Voided(const UnitReport& report) = 0;
+    // The unit attached at the start holds unit, which passed in this log: it is not written.
+    virtual void AlreadyProgrammed(const std::string& unit) = 0;
+    // The unit attached at the start could not be read, so it is not written.
+    virtual void NotChecked(const UnitReport& report) = 0;
+    // A supplied serial that no unit may be given; nothing was touched.
+    virtual void SerialRefused(const std::string& serial, std::string_view why) = 0;
+    // The unit is done with: it should be removed.
+    virtual void RemoveUnit() = 0;
+};
+
+// Where the units are plugged in: one at a time, with the line's identifiers.
+class UnitDock
+{
+public:
+    virtual ~UnitDock() = default;
+
+    // Exactly one unit is attached now.
+    virtual bool UnitAttached() = 0;
+    // Until one unit is attached; false when the line is to stop first.
+    virtual bool WaitForArrival() = 0;
+    // Until none is; false when the line is to stop first.
+    virtual bool WaitForRemoval() = 0;
+};
+
+// Serials supplied one per unit, e.g. scanned from each unit's label.
+class SerialSource
+{
+public:
+    virtual ~SerialSource() = default;
+
+    // The next serial as given; false once there are no more.
+    virtual bool Next(std::string& serial) = 0;
+};
+
+// The whole transfer through the family's driver library; a program may wrap
+// it, e.g. to be told while a transfer runs.
+using UnitTransfer = TransferOutcome (*)(const TransferRequest& request, const TransferHooks& hooks);
+TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks);
+
+// The setup, and the names and log file it points to, outlive the line.
+struct LineSetup
+{
+    ChipFamily family = ChipFamily::A;
+    UINT size = 0;                 // bytes each unit gets
+    std::vector<BYTE> image;       // size bytes
+    std::string_view imageName;    // for messages
+    DWORD device = 0;              // the units' DeviceKey
+    const wchar_t* logFile = L"";  // the name to open the log by
+    std::string_view logName;      // as the person gave it
+    // VT-A: the series the serials come from; none for serials supplied per unit.
+    std::optional<SerialSeries::Form> series;
+    std::optional<std::uint64_t> count;  // end once this many have passed
+    bool skipFailed = false;             // a failed unit's serial is not given again
+    HWND window = nullptr;               // handed to the library's open
+    const char* program = "";            // the file the libraries belong beside, for messages
+    UnitTransfer transfer = LibraryTransfer;
+    // Set to end the line between units; the unit in hand is finished first.
+    const std::atomic<bool>* stopBetweenUnits = nullptr;
+    // Set to end even a unit in hand, between words: the program is closing.
+    const std::atomic<bool>* stopNow = nullptr;
+};
+
+enum class LineEnd
+{
+    None,                 // the line goes on
+    Done,                 // count units passed, or the serials supplied ran out
+    StoppedBetweenUnits,  // stopBetweenUnits, while no unit was in hand
+    StoppedAfterUnit,     // stopBetweenUnits, once the unit in hand was finished
+    SeriesExhausted,      // the series' width holds no further serial
+    ImageRefused,         // a VT-A image without an identity, so without a serial field
+    LogRefused,           // the log cannot be opened, read or accounted for; it was left as it was
+    LogNotWritten,        // a row could not be added
+    NoLibrary,            // the family's driver library is missing or lacks an export
+};
+
+struct LineOutcome
+{
+    LineEnd end = LineEnd::None;
+    std::string message;
+};
+
+// This run's units, in order.
+struct LineTally
+{
+    std::vector<std::string> passed;
+    std::vector<std::string> failed;
+    std::vector<std::string> voided;
+    size_t serialsRefused = 0;
+};
+
+class ProductionLine
+{
+public:
+    ProductionLine(const LineSetup& setup, LineObserver& observer);
+    ProductionLine(const ProductionLine&) = delete;
+    ProductionLine& operator=(const ProductionLine&) = delete;
+
+    // Checks the image and the driver library, opens the log and accounts
+    // for its rows, and voids the reservations left without a result. No
+    // unit is touched. On failure the log is as it was. LineEnd::None: open.
+    LineOutcome Open();
+    // Programs units until the line ends. serials: required when the setup
+    // names no series for VT-A.
+    LineOutcome Run(UnitDock& dock, SerialSource* serials);
+
+    const LineTally& Tally() const { return m_tally; }
+    const UnitNaming& Naming() const { return m_naming; }
+
+private:
+    bool Serialised() const { return m_setup.family == ChipFamily::A; }
+    bool CountReached() const { return m_setup.count && m_tally.passed.size() >= *m_setup.count; }
+    std::string AppendRow(const std::string& unit, std::string_view device, std::string_view result,
+                          std::string_view firstDifference, std::string_view detail);
+    LineOutcome VoidUnresolved();
+    LineOutcome SeriesLeft() const;
+    LineOutcome Turn(UnitDock& dock, SerialSource* serials);
+    LineOutcome Remove(UnitDock& dock);
+    LineOutcome CheckAttachedUnit(UnitDock& dock);
+    LineOutcome TakeSupplied(SerialSource& serials, std::string& unit);
+    bool Hold() { return m_holding || (m_holding = m_lock.TryAcquire(m_setup.device)); }
+    LineOutcome Busy(const std::string& unit);
+    LineOutcome ProgramUnit(const std::string& unit);
+    UnitReport Judge(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction,
+                     const Comparison& comparison) const;
+    TransferOutcome Transfer(TransferDirection direction, BYTE* buffer);
+    UnitReport Report(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction) const;
+    LineOutcome Record(const UnitReport& report);
+    static void OnProgress(void* line, UINT wordsDone, UINT wordCount);
+
+    const LineSetup& m_setup;
+    LineObserver& m_observer;
+    std::string m_deviceName;
+    UnitNaming m_naming;
+    LineLog m_log;
+    LineLedger m_ledger;
+    DeviceLock m_lock;
+    bool m_holding = false;
+    bool m_writing = false;
+    LineTally m_tally;
+};
