@@ -1,8 +1,7 @@
 #include "ProductionLine.h"
 
-#include <cstdio>
-
 #include "Comparison.h"
+#include "Digits.h"
 #include "Family0Image.h"
 #include "HidEnumeration.h"
 #include "Joined.h"
@@ -19,9 +18,7 @@ const char* const InterruptedReason = "interrupted";
 
 std::string Hex(size_t value, int digits)
 {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*x", digits, static_cast<unsigned>(value));
-    return text;
+    return "0x" + Digits::Hex(value, digits);
 }
 
 std::string DeviceNameOf(DWORD device)

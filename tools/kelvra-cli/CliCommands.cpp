@@ -1,6 +1,6 @@
 #include "CliCommands.h"
 
-#include <cstdio>
+#include "Digits.h"
 #include <optional>
 
 #include "ChipSession.h"
@@ -70,13 +70,12 @@ std::string HexDump(const std::vector<BYTE>& bytes)
     std::string dump;
     for (size_t offset = 0; offset < bytes.size(); offset += 16)
     {
-        char line[80];
-        int length = std::snprintf(line, sizeof line, "%04x:", static_cast<unsigned>(offset));
+        dump += Digits::Hex(offset, 4) + ":";
         for (size_t index = offset; index < offset + 16 && index < bytes.size(); ++index)
         {
-            length += std::snprintf(line + length, sizeof line - length, " %02x", static_cast<unsigned>(bytes[index]));
+            dump += " " + Digits::Hex(bytes[index], 2);
         }
-        dump += std::string(line) + "\n";
+        dump += "\n";
     }
     return dump;
 }
@@ -86,9 +85,7 @@ std::string HexString(const std::vector<BYTE>& bytes)
     std::string text;
     for (BYTE byte : bytes)
     {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned>(byte));
-        text += digits;
+        text += Digits::Hex(byte, 2);
     }
     return text;
 }
