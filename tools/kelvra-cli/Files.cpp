@@ -98,22 +98,20 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
         return FileError(path, Joined({"cannot be opened for reading", ErrorNumber(GetLastError()),
                                        "; check that no other program holds it"}));
     }
-    if (!IsRegularFile(file.Get()))
-    {
-        return FileError(path, "is not a regular file (a pipe or a device); give an image file");
-    }
     std::vector<BYTE> bytes(size, 0);
-    UINT count = 0;
-    if (!ReadUpTo(file.Get(), bytes.data(), size, count))
+    switch (ReadImage(file.Get(), bytes.data(), size))
     {
+    case ImageRead::Read:
+        image.swap(bytes);
+        return {};
+    case ImageRead::NotRegular:
+        return FileError(path, "is not a regular file (a pipe or a device); give an image file");
+    case ImageRead::ReadFailed:
         return FileError(path, Joined({"read error", ErrorNumber(GetLastError())}));
+    case ImageRead::Empty:
+        break;
     }
-    if (count == 0)
-    {
-        return FileError(path, "is empty; an image needs its bytes, and zeros written instead would wipe the chip");
-    }
-    image.swap(bytes);
-    return {};
+    return FileError(path, "is empty; an image needs its bytes, and zeros written instead would wipe the chip");
 }
 
 Outcome CheckOutputFile(const std::string& path, bool replace)

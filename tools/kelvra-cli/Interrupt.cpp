@@ -81,3 +81,9 @@ RunningTransfer::~RunningTransfer()
         SetEvent(noTransferRunning);
     }
 }
+
+TransferOutcome MarkedTransfer(const TransferRequest& request, const TransferHooks& hooks)
+{
+    RunningTransfer running;
+    return LibraryTransfer(request, hooks);
+}
