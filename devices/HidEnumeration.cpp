@@ -1,6 +1,6 @@
 #include "HidEnumeration.h"
 
-#include <cstdio>
+#include "Digits.h"
 #include <cstring>
 
 namespace
@@ -143,6 +143,6 @@ WORD ParseHexId(const char* text)
 
 void FormatDeviceName(DeviceKey key, char (&name)[18])
 {
-    std::snprintf(name, sizeof name, "VID_%04x&PID_%04x", static_cast<unsigned>(key >> 16),
-                  static_cast<unsigned>(key & 0xFFFF));
+    const std::string text = "VID_" + Digits::Hex(key >> 16, 4) + "&PID_" + Digits::Hex(key & 0xFFFF, 4);
+    name[text.copy(name, sizeof name - 1)] = '\0';
 }

@@ -2,10 +2,15 @@
 
 #include <cstdlib>
 
+namespace
+{
+// Stateless: one instance serves every dialog. Made with the process: a
+// first-use static would bring the runtime's thread-safe guard along.
+WindowsHidPlatform platform;
+}  // namespace
+
 WindowsHidPlatform& WindowsHidPlatform::Instance()
 {
-    // Stateless: one instance serves every dialog.
-    static WindowsHidPlatform platform;
     return platform;
 }
 

@@ -1,6 +1,6 @@
 #include "LineLog.h"
 
-#include <cstdio>
+#include "Digits.h"
 
 #include "Joined.h"
 
@@ -251,9 +251,8 @@ std::string LocalTimeIso8601()
     const long long difference = ticks(local) - ticks(utc);
     const long long offsetMinutes = (difference + (difference < 0 ? -300000000LL : 300000000LL)) / 600000000LL;
     const long long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char text[40];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02lld:%02lld", time.wYear, time.wMonth, time.wDay,
-                  time.wHour, time.wMinute, time.wSecond, offsetMinutes < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
-    return text;
+    using Digits::Decimal;
+    return Joined({Decimal(time.wYear, 4), "-", Decimal(time.wMonth, 2), "-", Decimal(time.wDay, 2), "T",
+                   Decimal(time.wHour, 2), ":", Decimal(time.wMinute, 2), ":", Decimal(time.wSecond, 2),
+                   offsetMinutes < 0 ? "-" : "+", Decimal(magnitude / 60, 2), ":", Decimal(magnitude % 60, 2)});
 }

@@ -1,8 +1,7 @@
 #include "ProductionLine.h"
 
-#include <cstdio>
-
 #include "Comparison.h"
+#include "Digits.h"
 #include "Family0Image.h"
 #include "HidEnumeration.h"
 #include "Joined.h"
@@ -10,18 +9,15 @@
 namespace
 {
 // A unit's firmware may refuse an open just after the unit arrives. A refused
-// open is tried again every OpenRetryPause until OpenRetryWindow has passed
-// since the first try (about 50 tries); then the unit fails with "did not open".
-const DWORD OpenRetryPause = 20;
+// open is tried again until OpenRetryWindow has passed since the first try
+// (about 50 tries); then the unit fails with "did not open".
 const DWORD OpenRetryWindow = 1000;
 
 const char* const InterruptedReason = "interrupted";
 
 std::string Hex(size_t value, int digits)
 {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*x", digits, static_cast<unsigned>(value));
-    return text;
+    return "0x" + Digits::Hex(value, digits);
 }
 
 std::string DeviceNameOf(DWORD device)
@@ -80,15 +76,9 @@ const char* ReasonOf(UnitFault fault)
     return "";
 }
 
-TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks)
-{
-    HMODULE library = nullptr;
-    return TransferThroughLibrary(request, library, hooks);
-}
-
 ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
     : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
-      m_naming(setup.family, setup.series), m_ledger(m_naming, setup.skipFailed)
+      m_naming(setup.family, setup.series), m_ledger(m_naming, setup.skipFailed), m_progress(observer)
 {
 }
 
@@ -161,6 +151,7 @@ LineOutcome ProductionLine::VoidUnresolved()
 
 LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
 {
+    BeginSession();
     // A series with no serial left ends before any unit is read.
     LineOutcome outcome = SeriesLeft();
     if (outcome.end == LineEnd::None && Serialised() && dock.UnitAttached())
@@ -230,8 +221,7 @@ LineOutcome ProductionLine::Remove(UnitDock& dock)
     {
         return {LineEnd::StoppedBetweenUnits, ""};
     }
-    m_lock.Release();
-    m_holding = false;
+    m_session->Unlock();
     return {};
 }
 
@@ -318,16 +308,14 @@ LineOutcome ProductionLine::ProgramUnit(const std::string& unit)
     }
     m_observer.Programming(unit);
     TransferOutcome transfer = Transfer(TransferDirection::BufferToEeprom, image.data());
-    std::vector<BYTE> chip(m_setup.size, 0);
+    Comparison comparison;
     const bool written = transfer.status == TransferStatus::Done;
     if (written)
     {
-        transfer = IsSet(m_setup.stopNow) ? TransferOutcome{TransferStatus::Interrupted, 0, nullptr}
-                                          : Transfer(TransferDirection::EepromToBuffer, chip.data());
+        transfer = m_session->ReadBack(m_setup.family, image, comparison);
     }
-    const UnitReport report =
-        Judge(unit, transfer, written ? TransferDirection::EepromToBuffer : TransferDirection::BufferToEeprom,
-              Compare(image, chip));
+    const UnitReport report = Judge(
+        unit, transfer, written ? TransferDirection::EepromToBuffer : TransferDirection::BufferToEeprom, comparison);
     if (report.fault == UnitFault::NoLibrary)
     {
         // Gone since the line started: nothing was called, and the
@@ -351,31 +339,21 @@ UnitReport ProductionLine::Judge(const std::string& unit, const TransferOutcome&
                     Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)})};
 }
 
-TransferOutcome ProductionLine::Transfer(TransferDirection direction, BYTE* buffer)
+void ProductionLine::BeginSession()
 {
-    m_writing = direction == TransferDirection::BufferToEeprom;
-    TransferHooks hooks;
-    hooks.progress = OnProgress;
-    hooks.context = this;
-    hooks.cancel = m_setup.stopNow;
-    const TransferRequest request = {m_setup.family, direction, m_setup.device, m_setup.window, buffer, m_setup.size};
-    const DWORD firstTry = GetTickCount();
-    for (;;)
-    {
-        const TransferOutcome outcome = m_setup.transfer(request, hooks);
-        if (outcome.status != TransferStatus::OpenFailed || GetTickCount() - firstTry >= OpenRetryWindow ||
-            IsSet(m_setup.stopNow))
-        {
-            return outcome;
-        }
-        Sleep(OpenRetryPause);
-    }
+    SessionSetup session;
+    session.device = m_setup.device;
+    session.window = m_setup.window;
+    session.progress = &m_progress;
+    session.interrupt = m_setup.stopNow;
+    session.transfer = m_setup.transfer;
+    session.openRetryWindow = OpenRetryWindow;
+    m_session.emplace(session);
 }
 
-void ProductionLine::OnProgress(void* line, UINT wordsDone, UINT wordCount)
+TransferOutcome ProductionLine::Transfer(TransferDirection direction, BYTE* buffer)
 {
-    auto& self = *static_cast<ProductionLine*>(line);
-    self.m_observer.Progress(self.m_writing, wordsDone, wordCount);
+    return m_session->Transfer(m_setup.family, direction, buffer, m_setup.size);
 }
 
 UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome& transfer,

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ChipSession.h"
 #include "Comparison.h"
-#include "DeviceLock.h"
 #include "DriverLibrary.h"
 #include "LineLedger.h"
 #include "LineLog.h"
@@ -105,10 +105,8 @@ public:
     virtual bool Next(std::string& serial) = 0;
 };
 
-// The whole transfer through the family's driver library; a program may wrap
-// it, e.g. to be told while a transfer runs.
-using UnitTransfer = TransferOutcome (*)(const TransferRequest& request, const TransferHooks& hooks);
-TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks);
+// UnitTransfer and LibraryTransfer, the whole transfer through the family's
+// driver library that a program may wrap, come with ChipSession.h.
 
 // The setup, and the names and log file it points to, outlive the line.
 struct LineSetup
@@ -190,15 +188,29 @@ private:
     LineOutcome Remove(UnitDock& dock);
     LineOutcome CheckAttachedUnit(UnitDock& dock);
     LineOutcome TakeSupplied(SerialSource& serials, std::string& unit);
-    bool Hold() { return m_holding || (m_holding = m_lock.TryAcquire(m_setup.device)); }
+    bool Hold() { return m_session->Lock(); }
     LineOutcome Busy(const std::string& unit);
     LineOutcome ProgramUnit(const std::string& unit);
     UnitReport Judge(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction,
                      const Comparison& comparison) const;
     TransferOutcome Transfer(TransferDirection direction, BYTE* buffer);
+    void BeginSession();
     UnitReport Report(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction) const;
     LineOutcome Record(const UnitReport& report);
-    static void OnProgress(void* line, UINT wordsDone, UINT wordCount);
+
+    // The session's progress, told to the observer.
+    class ObservedProgress final : public TransferProgress
+    {
+    public:
+        explicit ObservedProgress(LineObserver& observer) : m_observer(observer) {}
+        void Progress(TransferDirection direction, UINT wordsDone, UINT wordCount) override
+        {
+            m_observer.Progress(direction == TransferDirection::BufferToEeprom, wordsDone, wordCount);
+        }
+
+    private:
+        LineObserver& m_observer;
+    };
 
     const LineSetup& m_setup;
     LineObserver& m_observer;
@@ -206,8 +218,8 @@ private:
     UnitNaming m_naming;
     LineLog m_log;
     LineLedger m_ledger;
-    DeviceLock m_lock;
-    bool m_holding = false;
-    bool m_writing = false;
+    ObservedProgress m_progress;
+    // From Run on: the window the libraries are given is known only then.
+    std::optional<ChipSession> m_session;
     LineTally m_tally;
 };

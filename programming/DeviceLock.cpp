@@ -1,13 +1,12 @@
 #include "DeviceLock.h"
 
-#include <cstdio>
+#include "Digits.h"
 
 bool DeviceLock::TryAcquire(DWORD deviceKey)
 {
     Release();
-    char name[64];
-    std::snprintf(name, sizeof name, "Local\\Kelvra-Device-%08lX", static_cast<unsigned long>(deviceKey));
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    const std::string name = "Local\\Kelvra-Device-" + Digits::Hex(deviceKey, 8, true);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
     if (mutex == nullptr)
     {
         return false;

@@ -31,7 +31,14 @@ class FineTimerResolution
 public:
     FineTimerResolution()
     {
-        static const HMODULE library = LoadSystemLibrary(L"winmm.dll");
+        // Set once it loaded; a plain static, as a guarded one would bring
+        // the runtime's thread library along. Two threads loading it at once
+        // only count it twice.
+        static HMODULE library = nullptr;
+        if (library == nullptr)
+        {
+            library = LoadSystemLibrary(L"winmm.dll");
+        }
         if (library == nullptr)
         {
             return;

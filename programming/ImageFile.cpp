@@ -1,7 +1,10 @@
 #include "ImageFile.h"
 
+#include <cstring>
 #include <cwchar>
 
+namespace
+{
 bool IsRegularFile(HANDLE file)
 {
     BY_HANDLE_FILE_INFORMATION information;
@@ -26,6 +29,22 @@ bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count)
         count += read;
     }
     return true;
+}
+}  // namespace
+
+ImageRead ReadImage(HANDLE file, BYTE* image, UINT size)
+{
+    std::memset(image, 0, size);
+    if (!IsRegularFile(file))
+    {
+        return ImageRead::NotRegular;
+    }
+    UINT count = 0;
+    if (!ReadUpTo(file, image, size, count))
+    {
+        return ImageRead::ReadFailed;
+    }
+    return count > 0 ? ImageRead::Read : ImageRead::Empty;
 }
 
 std::vector<wchar_t> ExtendedLengthPath(const wchar_t* path)

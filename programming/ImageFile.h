@@ -7,12 +7,17 @@
 
 #include <vector>
 
-bool IsRegularFile(HANDLE file);
+enum class ImageRead
+{
+    Read,
+    NotRegular,  // a pipe, a device or a folder
+    ReadFailed,  // what came before the failure is no image either
+    Empty,       // zeros written instead would wipe the chip
+};
 
-// Reads up to size bytes from the file's current position into buffer; count
-// says how many came. False when a read fails: what came before the failure
-// is no image either.
-bool ReadUpTo(HANDLE file, BYTE* buffer, UINT size, UINT& count);
+// The rule of every program: image gets the file's first size bytes, a
+// shorter file padded with zeros, a longer one cut.
+ImageRead ReadImage(HANDLE file, BYTE* image, UINT size);
 
 // The name to open path by, zero-terminated: Windows takes a path of MAX_PATH
 // characters or more only in its extended form, prefixed \\?\ and absolute.

@@ -127,17 +127,14 @@ bool CKelvraDlg::ReadImageFile(UINT operationSize)
 {
     std::memset(ImageBuffer, 0, sizeof ImageBuffer);
     CFile image;
-    if (!OpenImageFile(image) || !IsRegularFile(image.m_hFile))
+    if (!OpenImageFile(image))
     {
         return false;
     }
-    // A shorter file leaves the rest zero; a longer one is cut. A file that
-    // yields nothing at all is no image, and would wipe the chip.
-    UINT count = 0;
-    const bool read = ReadUpTo(image.m_hFile, ImageBuffer,
-                               operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer, count);
+    const ImageRead read =
+        ReadImage(image.m_hFile, ImageBuffer, operationSize <= sizeof ImageBuffer ? operationSize : sizeof ImageBuffer);
     image.Close();
-    return read && count > 0;
+    return read == ImageRead::Read;
 }
 
 bool CKelvraDlg::TransferWithDriverLibrary(TransferDirection direction, DWORD deviceKey, BYTE* buffer, UINT size)

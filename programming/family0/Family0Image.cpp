@@ -1,21 +1,9 @@
 #include "Family0Image.h"
 
-#include <cstdio>
+#include "Digits.h"
 
 namespace Family0Image
 {
-
-namespace
-{
-
-std::string FormatIdentifierLine(const char* format, std::uint16_t identifier)
-{
-    char line[16];
-    std::snprintf(line, sizeof line, format, static_cast<unsigned>(identifier));
-    return line;
-}
-
-}  // namespace
 
 std::uint8_t ByteAt(const std::uint8_t* image128, std::size_t offset)
 {
@@ -120,8 +108,8 @@ std::vector<std::string> IdentityLines(const std::uint8_t* image128)
     {
         return lines;
     }
-    lines.push_back(FormatIdentifierLine("VID:0x%04x", WordAt(image128, VendorIdOffset)));
-    lines.push_back(FormatIdentifierLine("PID:0x%04x", WordAt(image128, ProductIdOffset)));
+    lines.push_back("VID:0x" + Digits::Hex(WordAt(image128, VendorIdOffset), 4));
+    lines.push_back("PID:0x" + Digits::Hex(WordAt(image128, ProductIdOffset), 4));
     for (const StringField& field : StringFieldTable)
     {
         if (IsPresent(image128, field))

@@ -1,3 +1,4 @@
+#include "Digits.h"
 #include "Family0Image.h"
 #include "TestSupport.h"
 
@@ -205,4 +206,17 @@ TEST(Family0ImageEncode, RefusesStringsLongerThanTheirRoom)
         EXPECT_EQ(FieldCharacters(encoded->data(), field), std::string(field.capacity, 'x'));
         EXPECT_FALSE(Encode(IdentityWith(field, std::string(field.capacity + 1, 'x')))) << field.label;
     }
+}
+
+// Every fixed-width number in the tools' texts and the device lock's name.
+TEST(Digits, PadToTheWidthAndNeverCutAValue)
+{
+    EXPECT_EQ(Digits::Hex(0, 4), "0000");
+    EXPECT_EQ(Digits::Hex(0x845e, 4), "845e");
+    EXPECT_EQ(Digits::Hex(0x7, 2), "07");
+    EXPECT_EQ(Digits::Hex(0x12345, 4), "12345");
+    EXPECT_EQ(Digits::Hex(0x845e0001, 8, true), "845E0001");
+    EXPECT_EQ(Digits::Decimal(0, 2), "00");
+    EXPECT_EQ(Digits::Decimal(2026, 4), "2026");
+    EXPECT_EQ(Digits::Decimal(123, 2), "123");
 }

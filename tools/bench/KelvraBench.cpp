@@ -159,13 +159,33 @@ OperationFigures TimeOperation(TimedDialog& dialog, DialogHarness& harness, int 
     return {dialog.lastTimerMilliseconds, inside};
 }
 
+// While it lives, the emulated libraries load in this process and keep their
+// chips in the working folder's "chips".
+class InProcessChips
+{
+public:
+    explicit InProcessChips(const WorkingFolder& folder) : state(folder.PathOf("chips"))
+    {
+        CreateDirectoryA(state.c_str(), nullptr);
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+        SetDllDirectoryA(EmulatedDriversFolder.c_str());
+    }
+    ~InProcessChips()
+    {
+        SetDllDirectoryA(nullptr);
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+    }
+    InProcessChips(const InProcessChips&) = delete;
+    InProcessChips& operator=(const InProcessChips&) = delete;
+
+    const std::string state;
+};
+
 void BenchOperations()
 {
     WorkingFolder folder;
-    const std::string state = folder.PathOf("chips");
-    CreateDirectoryA(state.c_str(), nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
-    SetDllDirectoryA(EmulatedDriversFolder.c_str());
+    const InProcessChips chips(folder);
+    const std::string& state = chips.state;
     folder.WriteFile(std::string(AfxGetApp()->m_pszAppName) + ".ini", "[KELVRA]\nVID=845e\nPID=0001\n");
     folder.WriteFile("image.hex", std::string(2048, '\x5A'));
 
@@ -225,7 +245,6 @@ void BenchOperations()
             }
         }
     }
-    SetDllDirectoryA(nullptr);
 }
 
 struct StartedProcess
@@ -507,10 +526,8 @@ public:
 void BenchLine()
 {
     WorkingFolder folder;
-    const std::string state = folder.PathOf("chips");
-    CreateDirectoryA(state.c_str(), nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
-    SetDllDirectoryA(EmulatedDriversFolder.c_str());
+    const InProcessChips chips(folder);
+    const std::string& state = chips.state;
     folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
     const int units = 5;
     ScriptedUnits scripted(units);
@@ -521,8 +538,6 @@ void BenchLine()
                   folder.PathOf("line.csv"), "--device", "845e:0001", "--quiet"},
                  console, scripted);
     ClearInterrupt();
-    SetDllDirectoryA(nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
     std::vector<long long> opens;
     for (const LoggedCall& call : ReadCallLog(state))
     {

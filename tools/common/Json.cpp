@@ -1,6 +1,6 @@
 #include "Json.h"
 
-#include <cstdio>
+#include "Digits.h"
 
 namespace
 {
@@ -22,9 +22,7 @@ std::string Quoted(const std::string& bytes, bool keepUtf8)
         }
         else
         {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
-            json += escaped;
+            json += "\\u" + Digits::Hex(byte, 4);
         }
     }
     return json + "\"";

@@ -1,19 +1,12 @@
 #include "Text.h"
 
-#include <cstdio>
+#include "Digits.h"
 
 namespace Text
 {
 
 namespace
 {
-
-std::string FormatHex(const char* format, unsigned value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 bool IsBlank(char character)
 {
@@ -58,12 +51,12 @@ unsigned HexDigitValue(char character)
 
 std::string HexByte(std::uint8_t value)
 {
-    return FormatHex("0x%02x", value);
+    return "0x" + Digits::Hex(value, 2);
 }
 
 std::string HexWord(std::uint16_t value)
 {
-    return FormatHex("0x%04x", value);
+    return "0x" + Digits::Hex(value, 4);
 }
 
 std::string_view TrimBlanks(std::string_view text)
@@ -104,7 +97,7 @@ std::string EscapeNonPrintable(std::string_view line)
         }
         else
         {
-            escaped += FormatHex("\\x%02x", value);
+            escaped += "\\x" + Digits::Hex(value, 2);
         }
     }
     return escaped;

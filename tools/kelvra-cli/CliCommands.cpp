@@ -1,9 +1,9 @@
 #include "CliCommands.h"
 
-#include <cstdio>
+#include "Digits.h"
 #include <optional>
 
-#include "ChipSession.h"
+#include "CliSession.h"
 #include "Comparison.h"
 #include "DeviceChoice.h"
 #include "Family0Image.h"
@@ -54,7 +54,7 @@ Outcome FindChosenDevice(const Context& context, DeviceKey& device)
 }
 
 // The chosen device, and a session begun on it: its lock is then held.
-Outcome BeginOnChosenDevice(const Context& context, DeviceKey& device, std::optional<ChipSession>& session)
+Outcome BeginOnChosenDevice(const Context& context, DeviceKey& device, std::optional<CliSession>& session)
 {
     const Outcome found = FindChosenDevice(context, device);
     if (!found.Succeeded())
@@ -70,13 +70,12 @@ std::string HexDump(const std::vector<BYTE>& bytes)
     std::string dump;
     for (size_t offset = 0; offset < bytes.size(); offset += 16)
     {
-        char line[80];
-        int length = std::snprintf(line, sizeof line, "%04x:", static_cast<unsigned>(offset));
+        dump += Digits::Hex(offset, 4) + ":";
         for (size_t index = offset; index < offset + 16 && index < bytes.size(); ++index)
         {
-            length += std::snprintf(line + length, sizeof line - length, " %02x", static_cast<unsigned>(bytes[index]));
+            dump += " " + Digits::Hex(bytes[index], 2);
         }
-        dump += std::string(line) + "\n";
+        dump += "\n";
     }
     return dump;
 }
@@ -86,9 +85,7 @@ std::string HexString(const std::vector<BYTE>& bytes)
     std::string text;
     for (BYTE byte : bytes)
     {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned>(byte));
-        text += digits;
+        text += Digits::Hex(byte, 2);
     }
     return text;
 }
@@ -139,7 +136,7 @@ Outcome Read(const Context& context)
     const Options& options = context.options;
     Outcome outcome = CheckOutputFile(options.output, options.force);
     DeviceKey device = 0;
-    std::optional<ChipSession> session;
+    std::optional<CliSession> session;
     if (outcome.Succeeded())
     {
         outcome = BeginOnChosenDevice(context, device, session);
@@ -208,7 +205,7 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
 Outcome Show(const Context& context)
 {
     DeviceKey device = 0;
-    std::optional<ChipSession> session;
+    std::optional<CliSession> session;
     Outcome outcome = BeginOnChosenDevice(context, device, session);
     std::vector<BYTE> chip(Family0Image::ImageSize, 0);
     if (outcome.Succeeded())
@@ -234,7 +231,7 @@ Outcome CheckHasIdentity(const std::string& what, const std::vector<BYTE>& bytes
 }
 
 // --keep-serial: the serial number field of the chip, as it is now.
-Outcome ReadChipSerial(ChipSession& session, std::string& serial)
+Outcome ReadChipSerial(CliSession& session, std::string& serial)
 {
     using namespace Family0Image;
     std::vector<BYTE> chip(ImageSize, 0);
@@ -259,17 +256,15 @@ Outcome ReadChipSerial(ChipSession& session, std::string& serial)
     return {};
 }
 
-Outcome CompareChip(const Context& context, ChipSession& session, const std::vector<BYTE>& image, DeviceKey device)
+Outcome CompareChip(const Context& context, CliSession& session, const std::vector<BYTE>& image, DeviceKey device)
 {
     const Options& options = context.options;
-    std::vector<BYTE> chip(options.size, 0);
-    const Outcome outcome =
-        session.Transfer(options.family, TransferDirection::EepromToBuffer, chip.data(), options.size);
+    Comparison comparison;
+    const Outcome outcome = session.ReadBack(options.family, image, comparison);
     if (!outcome.Succeeded())
     {
         return outcome;
     }
-    const Comparison comparison = Compare(image, chip);
     if (options.json)
     {
         std::string fields = JsonField("device", JsonString(DeviceName(device))) +
@@ -311,7 +306,7 @@ Outcome Write(const Context& context)
         Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, *options.serial);
     }
     DeviceKey device = 0;
-    std::optional<ChipSession> session;
+    std::optional<CliSession> session;
     if (outcome.Succeeded())
     {
         outcome = BeginOnChosenDevice(context, device, session);
@@ -357,7 +352,7 @@ Outcome Verify(const Context& context)
     std::vector<BYTE> image;
     Outcome outcome = ReadImageFile(context.options.image, context.options.size, image);
     DeviceKey device = 0;
-    std::optional<ChipSession> session;
+    std::optional<CliSession> session;
     if (outcome.Succeeded())
     {
         outcome = BeginOnChosenDevice(context, device, session);

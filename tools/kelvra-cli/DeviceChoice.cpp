@@ -1,6 +1,6 @@
 #include "DeviceChoice.h"
 
-#include <cstdio>
+#include "Digits.h"
 
 #include "Joined.h"
 
@@ -15,8 +15,7 @@ WORD ReadIdentifier(const char* key, Console& console)
     const WORD parsed = ParseHexId(value);
     if (!IsHexIdentifier(value))
     {
-        char reading[8];
-        std::snprintf(reading, sizeof reading, "%04x", static_cast<unsigned>(parsed));
+        const std::string reading = Digits::Hex(parsed, 4);
         const bool unset = value[0] == '\0';
         console.Err(Joined({"kelvra-cli: warning: Kelvra.ini ", unset ? "sets no " : "has ", key, unset ? "" : "=",
                             value, ", which is not 1 to 4 hexadecimal digits; Kelvra and kelvra-cli read it as ",

@@ -1,39 +1,13 @@
 #include "Files.h"
 
 #include "Console.h"
+#include "FileHandle.h"
 #include "ImageFile.h"
 #include "Joined.h"
 
 namespace
 {
 const char* const PartialSuffix = ".kelvra-cli-partial";
-
-class FileHandle
-{
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    ~FileHandle()
-    {
-        if (IsOpen())
-        {
-            CloseHandle(m_handle);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-    bool Close()
-    {
-        const bool closed = CloseHandle(m_handle) != FALSE;
-        m_handle = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE m_handle;
-};
 
 bool IsMissing(DWORD error)
 {
@@ -93,27 +67,25 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
     }
     FileHandle file(CreateFileW(widePath.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen())
+    if (!file.IsValid())
     {
         return FileError(path, Joined({"cannot be opened for reading", ErrorNumber(GetLastError()),
                                        "; check that no other program holds it"}));
     }
-    if (!IsRegularFile(file.Get()))
-    {
-        return FileError(path, "is not a regular file (a pipe or a device); give an image file");
-    }
     std::vector<BYTE> bytes(size, 0);
-    UINT count = 0;
-    if (!ReadUpTo(file.Get(), bytes.data(), size, count))
+    switch (ReadImage(file.Get(), bytes.data(), size))
     {
+    case ImageRead::Read:
+        image.swap(bytes);
+        return {};
+    case ImageRead::NotRegular:
+        return FileError(path, "is not a regular file (a pipe or a device); give an image file");
+    case ImageRead::ReadFailed:
         return FileError(path, Joined({"read error", ErrorNumber(GetLastError())}));
+    case ImageRead::Empty:
+        break;
     }
-    if (count == 0)
-    {
-        return FileError(path, "is empty; an image needs its bytes, and zeros written instead would wipe the chip");
-    }
-    image.swap(bytes);
-    return {};
+    return FileError(path, "is empty; an image needs its bytes, and zeros written instead would wipe the chip");
 }
 
 Outcome CheckOutputFile(const std::string& path, bool replace)
@@ -153,7 +125,7 @@ Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes,
     const std::vector<wchar_t> partialPath = WindowsName(path + PartialSuffix);
     FileHandle file(
         CreateFileW(partialPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen())
+    if (!file.IsValid())
     {
         return FileError(path, Joined({"cannot be created", ErrorNumber(GetLastError())}));
     }

@@ -7,6 +7,9 @@ namespace
 std::atomic<bool> interruptRequested(false);
 std::atomic<bool> consoleClosing(false);
 HANDLE noTransferRunning = nullptr;
+// Made with the process rather than at first use: a first-use static would
+// bring the runtime's thread-safe guard, and its thread library, along.
+const HANDLE interruptEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
 // Windows ends the process once the handler of a closing console returns,
 // and at the latest after 5 s; a VT-A transfer ends at its next word in 40 ms.
@@ -43,8 +46,7 @@ const std::atomic<bool>& ConsoleClosing()
 
 HANDLE InterruptEvent()
 {
-    static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    return event;
+    return interruptEvent;
 }
 
 void RequestInterrupt(bool closing)
@@ -78,4 +80,10 @@ RunningTransfer::~RunningTransfer()
     {
         SetEvent(noTransferRunning);
     }
+}
+
+TransferOutcome MarkedTransfer(const TransferRequest& request, const TransferHooks& hooks)
+{
+    RunningTransfer running;
+    return LibraryTransfer(request, hooks);
 }

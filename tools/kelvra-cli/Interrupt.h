@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include "ChipSession.h"
+
 void CatchInterrupts();
 
 // Set once Ctrl+C or Ctrl+Break was pressed, or the console is closing.
@@ -32,3 +34,6 @@ public:
     RunningTransfer(const RunningTransfer&) = delete;
     RunningTransfer& operator=(const RunningTransfer&) = delete;
 };
+
+// The library transfer, marked as running while it lasts.
+TransferOutcome MarkedTransfer(const TransferRequest& request, const TransferHooks& hooks);

@@ -9,13 +9,6 @@
 
 namespace
 {
-// A closing console waits for a transfer that runs to end.
-TransferOutcome MarkedTransfer(const TransferRequest& request, const TransferHooks& hooks)
-{
-    RunningTransfer running;
-    return LibraryTransfer(request, hooks);
-}
-
 // The line's events as kelvra-cli prints them: one result per unit on
 // stdout, prompts and reasons on stderr.
 class ConsoleLineObserver final : public LineObserver

@@ -1,11 +1,8 @@
+// Owns a file handle; closes it when replaced or destroyed.
 #pragma once
 
 #include <windows.h>
 
-namespace emulator
-{
-
-// Owns a file handle; closes it when replaced or destroyed.
 class FileHandle
 {
 public:
@@ -23,11 +20,17 @@ public:
         }
         m_handle = handle;
     }
+    // Closes it now, for a caller that must know the close succeeded: a
+    // written file's last bytes may fail only there.
+    bool Close()
+    {
+        const bool closed = CloseHandle(m_handle) != FALSE;
+        m_handle = INVALID_HANDLE_VALUE;
+        return closed;
+    }
     bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_handle; }
 
 private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
 };
-
-}  // namespace emulator
