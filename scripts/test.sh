@@ -58,9 +58,9 @@ cmake --build --preset windows-x86 -j "$jobs"
 python3 tests/call-thunk/check-export-conventions.py build/windows-x86/emulated-drivers
 end_stage
 
-# Two Wine lanes: the suites that would meet on Wine's device run one at a
+# Three Wine lanes: the suites that would meet on Wine's device run one at a
 # time within a lane, and the lanes side by side.
-export KELVRA_WINE_LANES=2
+export KELVRA_WINE_LANES=3
 source scripts/wine-session.sh
 trap 'end_wine_session; print_stage_times' EXIT
 begin_wine_session
