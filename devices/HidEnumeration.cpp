@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -145,4 +146,21 @@ void FormatDeviceName(DeviceKey key, char (&name)[18])
 {
     std::snprintf(name, sizeof name, "VID_%04x&PID_%04x", static_cast<unsigned>(key >> 16),
                   static_cast<unsigned>(key & 0xFFFF));
+}
+
+size_t CountAttached(DeviceKey key, HidPlatform& platform)
+{
+    const LONG counted = EnumerateHidDevices(0, nullptr, platform);
+    if (counted <= 0)
+    {
+        return 0;
+    }
+    std::vector<DeviceKey> keys(static_cast<size_t>(counted));
+    const LONG filled = EnumerateHidDevices(static_cast<DWORD>(keys.size()), keys.data(), platform);
+    size_t matching = 0;
+    for (LONG index = 0; index < filled; ++index)
+    {
+        matching += keys[static_cast<size_t>(index)] == key;
+    }
+    return matching;
 }

@@ -18,3 +18,6 @@ void FormatDeviceName(DeviceKey key, char (&name)[18]);
 // The first four characters of text as hexadecimal digits, case ignored;
 // any other character adds nothing but keeps its place.
 WORD ParseHexId(const char* text);
+
+// How many attached interfaces carry key.
+size_t CountAttached(DeviceKey key, HidPlatform& platform = WindowsHidPlatform::Instance());

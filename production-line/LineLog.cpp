@@ -262,3 +262,27 @@ std::string LocalTimeIso8601()
                   magnitude % 60);
     return text;
 }
+
+bool SplitCsvRow(std::string_view line, std::vector<std::string>& fields)
+{
+    fields.assign(1, std::string());
+    bool quoted = false;
+    for (size_t index = 0; index < line.size(); ++index)
+    {
+        const char character = line[index];
+        if (character == '"' && !(quoted && index + 1 < line.size() && line[index + 1] == '"'))
+        {
+            quoted = !quoted;
+        }
+        else if (character == ',' && !quoted)
+        {
+            fields.emplace_back();
+        }
+        else
+        {
+            index += character == '"';
+            fields.back() += character;
+        }
+    }
+    return !quoted;
+}

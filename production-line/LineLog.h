@@ -69,3 +69,7 @@ std::string LineLogHeader(ChipFamily family);
 
 // Now, as 2026-12-07T10:30:12+01:00.
 std::string LocalTimeIso8601();
+
+// The fields of a row as a log holds them, quoted where they must be; false
+// for a quote left open.
+bool SplitCsvRow(std::string_view line, std::vector<std::string>& fields);
