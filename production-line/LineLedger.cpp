@@ -21,27 +21,28 @@ bool SameIgnoringCase(const std::string& left, const std::string& right)
            std::equal(left.begin(), left.end(), right.begin(), [&](char a, char b) { return lower(a) == lower(b); });
 }
 
+// A space at either end is easily added by a spreadsheet and hard to see.
+const char* SpaceProblem(const std::string& text)
+{
+    if (!text.empty() && text.back() == ' ')
+    {
+        return "ends with a space";
+    }
+    return !text.empty() && text.front() == ' ' ? "starts with a space" : "";
+}
+
 std::string Quoted(const std::string& text)
 {
     return Joined({"\"", text, "\""});
 }
 }  // namespace
 
-UnitNaming UnitNaming::Series(const SerialSeries::Form& form)
+UnitNaming::UnitNaming(ChipFamily family, const std::optional<SerialSeries::Form>& series)
+    : m_kind(family != ChipFamily::A ? Kind::Numbers
+             : series                ? Kind::Series
+                                     : Kind::Supplied),
+      m_form(series.value_or(SerialSeries::Form()))
 {
-    UnitNaming naming(Kind::Series);
-    naming.m_form = form;
-    return naming;
-}
-
-UnitNaming UnitNaming::Supplied()
-{
-    return UnitNaming(Kind::Supplied);
-}
-
-UnitNaming UnitNaming::Numbers()
-{
-    return UnitNaming(Kind::Numbers);
 }
 
 std::string UnitNaming::Problem(const std::string& name) const
@@ -55,18 +56,21 @@ std::string UnitNaming::Problem(const std::string& name) const
     case Kind::Numbers:
         break;
     }
-    if (name.empty() || name.size() > LongestUnitNumber || name.find_first_not_of("0123456789") != std::string::npos)
-    {
-        return "is not a unit number";
-    }
-    return std::string();
+    return name.size() <= LongestUnitNumber && NumberIn(name) ? std::string() : "is not a unit number";
+}
+
+std::optional<std::uint64_t> UnitNaming::NumberIn(const std::string& name) const
+{
+    // A unit number is a series without prefix, as wide as it is.
+    return SerialSeries::NumberOf(m_kind == Kind::Series ? m_form : SerialSeries::Form{"", 0, name.size()}, name);
 }
 
 std::string UnitNaming::SeriesProblem(const std::string& name) const
 {
-    if (!name.empty() && (name.front() == ' ' || name.back() == ' '))
+    const char* const spaces = SpaceProblem(name);
+    if (*spaces != '\0')
     {
-        return name.back() == ' ' ? "ends with a space" : "starts with a space";
+        return spaces;
     }
     const Result<SerialSeries::Form> form = SerialSeries::ParseStart(name);
     if (!form.IsOk())
@@ -86,30 +90,9 @@ std::string UnitNaming::SeriesProblem(const std::string& name) const
     return std::string();
 }
 
-std::string UnitNaming::Describe() const
-{
-    switch (m_kind)
-    {
-    case Kind::Series:
-        return Joined({"serials ", Quoted(m_form.prefix), " then ", std::to_string(m_form.width), " digits, from ",
-                       NameOf(m_form.number)});
-    case Kind::Supplied:
-        return "serials of up to 13 printable ASCII characters";
-    case Kind::Numbers:
-        break;
-    }
-    return "unit numbers from 1";
-}
-
 std::uint64_t UnitNaming::NumberOf(const std::string& name) const
 {
-    const size_t digits = m_kind == Kind::Series ? m_form.prefix.size() : 0;
-    std::uint64_t number = 0;
-    for (size_t index = digits; index < name.size(); ++index)
-    {
-        number = number * 10 + static_cast<std::uint64_t>(name[index] - '0');
-    }
-    return number;
+    return NumberIn(name).value_or(0);
 }
 
 std::string UnitNaming::NameOf(std::uint64_t number) const
@@ -117,27 +100,16 @@ std::string UnitNaming::NameOf(std::uint64_t number) const
     return m_kind == Kind::Series ? SerialSeries::SerialOf(m_form, number) : std::to_string(number);
 }
 
-std::uint64_t UnitNaming::First() const
+const char* SerialProblem(const std::string& text)
 {
-    return m_kind == Kind::Series ? m_form.number : 1;
-}
-
-std::uint64_t UnitNaming::Limit() const
-{
-    return m_kind == Kind::Series ? SerialSeries::Limit(m_form) : 1000000000000000000ULL;
-}
-
-std::string SerialProblem(const std::string& text)
-{
-    const size_t capacity = Family0Image::SerialNumberField.capacity;
+    static_assert(Family0Image::SerialNumberField.capacity == 13, "the message says 13");
     if (text.empty())
     {
         return "is empty";
     }
-    if (text.size() > capacity)
+    if (text.size() > Family0Image::SerialNumberField.capacity)
     {
-        return Joined({"has ", std::to_string(text.size()), " characters, and a serial number holds at most ",
-                       std::to_string(capacity)});
+        return "is longer than the 13 characters a serial number holds";
     }
     for (char character : text)
     {
@@ -146,45 +118,38 @@ std::string SerialProblem(const std::string& text)
             return "has a character that is not printable ASCII";
         }
     }
-    if (text.front() == ' ' || text.back() == ' ')
-    {
-        return text.back() == ' ' ? "ends with a space" : "starts with a space";
-    }
-    return std::string();
+    return SpaceProblem(text);
 }
 
-bool LineLedger::Account(const std::vector<LineRow>& rows, std::string& problem)
+std::string LineLedger::Account(const std::vector<LineRow>& rows)
 {
     for (const LineRow& row : rows)
     {
         const std::string wrong = m_naming.Problem(row.unit);
         if (!wrong.empty())
         {
-            problem = Joined({"its row ", std::to_string(row.row), " names ", Quoted(row.unit), ", which ", wrong,
-                              "; this line gives ", m_naming.Describe()});
-            return false;
-        }
-        if (row.result == ReservedResult)
-        {
-            m_unresolved.push_back(&row);
-            continue;
-        }
-        const auto reservation = std::find_if(m_unresolved.rbegin(), m_unresolved.rend(),
-                                              [&row](const LineRow* reserved) { return reserved->unit == row.unit; });
-        if (reservation != m_unresolved.rend())
-        {
-            m_unresolved.erase(std::next(reservation).base());
+            return Joined({"its row ", std::to_string(row.row), " names ", Quoted(row.unit), ", which ", wrong});
         }
         Note(row.unit, row.result);
     }
-    return true;
+    return std::string();
 }
 
 void LineLedger::Note(const std::string& unit, std::string_view result)
 {
+    const auto pending = std::lower_bound(m_pending.begin(), m_pending.end(), unit);
+    const bool listed = pending != m_pending.end() && *pending == unit;
     if (result == ReservedResult)
     {
+        if (!listed)
+        {
+            m_pending.insert(pending, unit);
+        }
         return;
+    }
+    if (listed)
+    {
+        m_pending.erase(pending);
     }
     const bool failed = result == FailResult;
     Insert(result == PassResult ? m_passed : failed ? m_failed : m_void, unit);
@@ -194,7 +159,7 @@ void LineLedger::Note(const std::string& unit, std::string_view result)
     }
 }
 
-std::string LineLedger::Refusal(const std::string& unit) const
+const char* LineLedger::Refusal(const std::string& unit) const
 {
     if (Holds(m_passed, unit))
     {
@@ -202,13 +167,9 @@ std::string LineLedger::Refusal(const std::string& unit) const
     }
     if (Holds(m_void, unit))
     {
-        return "is void in this log: it may be on a unit whose result was never logged";
+        return "is void in this log";
     }
-    if (m_failedAreUsed && Holds(m_failed, unit))
-    {
-        return "failed in this log, and a failed unit's serial is not used again";
-    }
-    return std::string();
+    return m_failedAreUsed && Holds(m_failed, unit) ? "failed in this log, and failed serials are not used again" : "";
 }
 
 bool LineLedger::Holds(const std::vector<std::string>& sorted, const std::string& unit)

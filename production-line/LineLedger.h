@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DriverLibrary.h"
 #include "LineLog.h"
 #include "SerialSeries.h"
 
@@ -19,9 +20,9 @@
 class UnitNaming
 {
 public:
-    static UnitNaming Series(const SerialSeries::Form& form);
-    static UnitNaming Supplied();
-    static UnitNaming Numbers();
+    // VT-B, VT-C: unit numbers; VT-A: the serials of series, or without one
+    // the serials supplied.
+    UnitNaming(ChipFamily family, const std::optional<SerialSeries::Form>& series);
 
     bool Counts() const { return m_kind != Kind::Supplied; }
     // Why name is not one this line gives; empty when it is.
@@ -29,9 +30,9 @@ public:
     // The number in a counted name, once Problem found none.
     std::uint64_t NumberOf(const std::string& name) const;
     std::string NameOf(std::uint64_t number) const;
-    std::uint64_t First() const;
+    std::uint64_t First() const { return m_kind == Kind::Series ? m_form.number : 1; }
     // The first number past the series; one that cannot be named.
-    std::uint64_t Limit() const;
+    std::uint64_t Limit() const { return m_kind == Kind::Series ? SerialSeries::Limit(m_form) : LargestNumber; }
 
 private:
     enum class Kind
@@ -40,42 +41,39 @@ private:
         Supplied,
         Numbers,
     };
-    explicit UnitNaming(Kind kind) : m_kind(kind) {}
+    // Unit numbers of VT-B and VT-C stay far below this.
+    static constexpr std::uint64_t LargestNumber = 1000000000000000000ULL;
     std::string SeriesProblem(const std::string& name) const;
-
-public:
-    // What names this line gives, for a message.
-    std::string Describe() const;
-
-private:
+    std::optional<std::uint64_t> NumberIn(const std::string& name) const;
     Kind m_kind;
     SerialSeries::Form m_form;
 };
 
 // Why text cannot be written as a VT-A serial number; empty when it can.
-std::string SerialProblem(const std::string& text);
+const char* SerialProblem(const std::string& text);
 
 class LineLedger
 {
 public:
-    // failedAreUsed: a failed unit's name is not given again (skip failed).
+    // naming must outlive the ledger. failedAreUsed: a failed unit's name is
+    // not given again (skip failed).
     LineLedger(const UnitNaming& naming, bool failedAreUsed)
         : m_naming(naming), m_failedAreUsed(failedAreUsed), m_next(naming.First())
     {
     }
 
-    // Takes the rows of an opened log; false with problem at the first row
-    // whose unit this line cannot account for.
-    bool Account(const std::vector<LineRow>& rows, std::string& problem);
-    // Takes the result of a row just appended.
+    // Takes the rows of an opened log: empty, or what is wrong with the first
+    // row whose unit this line cannot account for.
+    std::string Account(const std::vector<LineRow>& rows);
+    // Takes a row just appended: a reservation, or a result.
     void Note(const std::string& unit, std::string_view result);
 
     bool Passed(const std::string& unit) const { return Holds(m_passed, unit); }
     // Why unit may not be given to a unit (it passed, is void, or failed
     // while failed names are not given again); empty when it may.
-    std::string Refusal(const std::string& unit) const;
-    // Of the rows accounted for, the reservations with no result after them.
-    const std::vector<const LineRow*>& Unresolved() const { return m_unresolved; }
+    const char* Refusal(const std::string& unit) const;
+    // unit was reserved, and no result has followed yet.
+    bool Pending(const std::string& unit) const { return Holds(m_pending, unit); }
     // The first counted name after every one given, and never before the first.
     std::uint64_t NextNumber() const { return m_next; }
 
@@ -83,12 +81,12 @@ private:
     static bool Holds(const std::vector<std::string>& sorted, const std::string& unit);
     static void Insert(std::vector<std::string>& sorted, const std::string& unit);
 
-    UnitNaming m_naming;
+    const UnitNaming& m_naming;
     bool m_failedAreUsed;
     // Sorted, for a log of many thousand rows.
     std::vector<std::string> m_passed;
     std::vector<std::string> m_void;
     std::vector<std::string> m_failed;
-    std::vector<const LineRow*> m_unresolved;
+    std::vector<std::string> m_pending;
     std::uint64_t m_next;
 };

@@ -30,37 +30,26 @@ std::string CsvField(std::string_view text)
 }
 
 // A row of six fields; false for another count or an unclosed quote.
-bool SplitRow(const std::string& line, LineRow& row)
+bool SplitRow(std::string_view line, LineRow& row)
 {
-    std::string* const fields[] = {&row.time, &row.unit, &row.device, &row.result, &row.firstDifference, &row.detail};
-    size_t field = 0;
-    bool quoted = false;
-    for (size_t index = 0; index < line.size(); ++index)
+    std::vector<std::string> fields;
+    if (!SplitCsvRow(line, fields) || fields.size() != 6)
     {
-        const char character = line[index];
-        if (character == '"' && !(quoted && index + 1 < line.size() && line[index + 1] == '"'))
-        {
-            quoted = !quoted;
-        }
-        else if (character == ',' && !quoted)
-        {
-            if (++field == 6)
-            {
-                return false;
-            }
-        }
-        else
-        {
-            index += character == '"';
-            *fields[field] += character;
-        }
+        return false;
     }
-    return !quoted && field == 5;
+    row.time = std::move(fields[0]);
+    row.unit = std::move(fields[1]);
+    row.device = std::move(fields[2]);
+    row.result = std::move(fields[3]);
+    return true;
 }
 
-std::string UnitColumn(ChipFamily family)
+// In the order of the families.
+const char UnitColumns[][10] = {"serial", "VT-B unit", "VT-C unit"};
+
+const char* UnitColumn(ChipFamily family)
 {
-    return family == ChipFamily::A ? "serial" : Joined({TraitsOf(family).name, " unit"});
+    return UnitColumns[static_cast<int>(family)];
 }
 
 bool IsResult(const std::string& text)
@@ -68,10 +57,6 @@ bool IsResult(const std::string& text)
     return text == ReservedResult || text == PassResult || text == FailResult || text == VoidResult;
 }
 
-std::string LastError()
-{
-    return Joined({" (Windows error ", std::to_string(GetLastError()), ")"});
-}
 }  // namespace
 
 std::string LineLogHeader(ChipFamily family)
@@ -87,18 +72,17 @@ LineLog::~LineLog()
     }
 }
 
-bool LineLog::Open(const wchar_t* windowsName, const std::string& shownName, ChipFamily family, std::string& problem)
+std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName, ChipFamily family)
 {
-    m_name = shownName;
+    m_name = std::string(shownName);
     const DWORD attributes = GetFileAttributesW(windowsName);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     {
-        return Fail(" is a folder: give the name of a file", problem);
+        return Fail(" is a folder: give the name of a file");
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
     {
-        return Fail(" is read-only, so no row can be added: clear its read-only attribute, or use another log",
-                    problem);
+        return Fail(" is read-only: clear its read-only attribute, or use another log");
     }
     // No write sharing: a second line on the same log is refused here.
     m_file = CreateFileW(windowsName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
@@ -108,86 +92,82 @@ bool LineLog::Open(const wchar_t* windowsName, const std::string& shownName, Chi
         const DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION)
         {
-            return Fail(" is in use: another production line (or another program) has it open for writing. Run "
-                        "one line per log; end the other one first, or use another log.",
-                        problem);
+            return Fail(" is in use: another production line or program has it open for writing. Run one line per "
+                        "log; end the other one first, or use another log.");
         }
-        if (error == ERROR_ACCESS_DENIED)
-        {
-            return Fail(" cannot be written: access is denied. Check its permissions and its folder's, or use "
-                        "another log.",
-                        problem);
-        }
-        return Fail(Joined({" cannot be opened", LastError(), ": check that its folder exists and can be written"}),
-                    problem);
+        return FailWithError(" cannot be opened; check that its folder exists and can be written");
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(m_file, &size) || size.QuadPart > LargestLog)
     {
-        return Refuse("it is too large or unreadable to be a line log", problem);
+        return Refuse("it is too large or unreadable to be a line log");
     }
     std::string contents(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
     if (!contents.empty() && (!ReadFile(m_file, &contents[0], static_cast<DWORD>(contents.size()), &read, nullptr) ||
                               read != contents.size()))
     {
-        return Fail(Joined({" cannot be read", LastError()}), problem);
+        return FailWithError(" cannot be read");
     }
-    if (contents.empty())
+    if (contents.empty() && !WriteLine(LineLogHeader(family) + "\r\n"))
     {
-        return WriteLine(LineLogHeader(family) + "\r\n") || Fail(Joined({" cannot be written", LastError()}), problem);
+        return FailWithError(" cannot be written");
     }
-    return Parse(contents, family, problem);
+    return Parse(contents, family);
 }
 
-bool LineLog::Fail(std::string_view what, std::string& problem) const
+std::string LineLog::Fail(std::string_view what) const
 {
-    problem = Joined({"the log ", m_name, what});
-    return false;
+    return Joined({"the log ", m_name, what});
 }
 
-bool LineLog::Refuse(std::string_view why, std::string& problem) const
+std::string LineLog::FailWithError(std::string_view what) const
 {
-    return Fail(Joined({" is refused: ", why, ". It was left as it is."}), problem);
+    return Fail(Joined({what, " (Windows error ", std::to_string(GetLastError()), ")"}));
 }
 
-bool LineLog::CheckHeader(const std::string& line, ChipFamily family, std::string& problem) const
+std::string LineLog::Refuse(std::string_view why) const
 {
+    return Fail(Joined({" is refused: ", why, ". It was left as it is."}));
+}
+
+std::string LineLog::CheckHeader(std::string_view line, ChipFamily family) const
+{
+    // time,<unit column>,device,...: the unit column names the family.
+    const std::string_view after = ColumnsAfterUnit;
+    const size_t columnEnd = line.size() - after.size() - 1;
+    const bool shaped = line.size() > 6 + after.size() && line.substr(0, 5) == "time," && line[columnEnd] == ',' &&
+                        line.substr(columnEnd + 1) == after;
+    const std::string_view column = shaped ? line.substr(5, columnEnd - 5) : std::string_view();
     const std::string_view name = TraitsOf(family).name;
-    if (line == LineLogHeader(family))
+    for (int index = 0; index < 3; ++index)
     {
-        return true;
-    }
-    for (ChipFamily other : {ChipFamily::A, ChipFamily::B, ChipFamily::C})
-    {
-        if (line == LineLogHeader(other))
+        if (column == UnitColumns[index])
         {
-            return Refuse(Joined({"it is a log of ", TraitsOf(other).name, " units, and this line programs ", name,
-                                  " units; use another log"}),
-                          problem);
+            return index == static_cast<int>(family)
+                       ? std::string()
+                       : Refuse(Joined({"it is a log of ", TraitsOf(static_cast<ChipFamily>(index)).name,
+                                        " units, and this line programs ", name, " units; use another log"}));
         }
     }
     // Before the header named the family, VT-B and VT-C logs shared this one.
-    if (family != ChipFamily::A && line == Joined({"time,unit,", ColumnsAfterUnit}))
-    {
-        return Refuse(Joined({"an older kelvra-cli wrote it for VT-B or VT-C units, and it does not say which. If its "
-                              "units are ",
-                              name, " units, change \"unit\" in its first row to \"", UnitColumn(family),
-                              "\", then start again"}),
-                      problem);
-    }
-    return Refuse(
-        Joined({"its first row is not \"", LineLogHeader(family), "\", so it is not a line log of ", name, " units"}),
-        problem);
+    const bool older = column == "unit" && family != ChipFamily::A;
+    return Refuse(older ? Joined({"it is an older log of VT-B or VT-C units that does not say which. If its units are ",
+                                  name, ", change \"unit\" in its first row to \"", UnitColumn(family), "\""})
+                        : Joined({"its first row is not \"", LineLogHeader(family), "\", so it is not a line log of ",
+                                  name, " units"}));
 }
 
-bool LineLog::Parse(const std::string& contents, ChipFamily family, std::string& problem)
+std::string LineLog::Parse(const std::string& contents, ChipFamily family)
 {
+    if (contents.empty())
+    {
+        return std::string();
+    }
     if (contents.back() != '\n')
     {
         return Refuse("its last row is cut short (was the power cut while it was written?). Check that unit, then "
-                      "end or remove the row",
-                      problem);
+                      "end or remove the row");
     }
     // A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
     const size_t bom = contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
@@ -195,17 +175,18 @@ bool LineLog::Parse(const std::string& contents, ChipFamily family, std::string&
     for (size_t begin = bom; begin < contents.size();)
     {
         const size_t end = contents.find('\n', begin);
-        std::string line = contents.substr(begin, end - begin);
+        std::string_view line(contents.data() + begin, end - begin);
         begin = end + 1;
         if (!line.empty() && line.back() == '\r')
         {
-            line.pop_back();
+            line.remove_suffix(1);
         }
         if (++rowNumber == 1)
         {
-            if (!CheckHeader(line, family, problem))
+            std::string refused = CheckHeader(line, family);
+            if (!refused.empty())
             {
-                return false;
+                return refused;
             }
             continue;
         }
@@ -215,11 +196,10 @@ bool LineLog::Parse(const std::string& contents, ChipFamily family, std::string&
         if (!SplitRow(line, row) || row.time.empty() || row.unit.empty() || !IsResult(row.result))
         {
             return Refuse(Joined({"its row ", std::to_string(rowNumber),
-                                  " is not six fields with the result RESERVED, PASS, FAIL or VOID"}),
-                          problem);
+                                  " is not six fields with the result RESERVED, PASS, FAIL or VOID"}));
         }
     }
-    return true;
+    return std::string();
 }
 
 bool LineLog::WriteLine(const std::string& line)
@@ -231,12 +211,12 @@ bool LineLog::WriteLine(const std::string& line)
            written == line.size() && FlushFileBuffers(m_file);
 }
 
-bool LineLog::Append(std::string_view unit, std::string_view device, std::string_view result,
-                     std::string_view firstDifference, std::string_view detail, std::string& problem)
+std::string LineLog::Append(std::string_view unit, std::string_view device, std::string_view result,
+                            std::string_view firstDifference, std::string_view detail)
 {
-    const std::string line = Joined({LocalTimeIso8601(), ",", CsvField(unit), ",", CsvField(device), ",", result, ",",
+    const std::string line = Joined({LocalTimeIso8601(), ",", CsvField(unit), ",", device, ",", result, ",",
                                      firstDifference, ",", CsvField(detail), "\r\n"});
-    return WriteLine(line) || Fail(Joined({": no row can be added", LastError()}), problem);
+    return WriteLine(line) ? std::string() : FailWithError(": no row can be added");
 }
 
 std::string LocalTimeIso8601()

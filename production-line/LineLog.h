@@ -22,13 +22,12 @@ inline constexpr char VoidResult[] = "VOID";
 
 struct LineRow
 {
-    std::string time;             // local time, ISO 8601 with the offset from UTC
-    std::string unit;             // VT-A: the serial; VT-B, VT-C: the running unit number
-    std::string device;           // VID_xxxx&PID_xxxx
-    std::string result;           // one of the results above
-    std::string firstDifference;  // 0x-hex offset, when the verify differed
-    std::string detail;           // what went wrong
-    size_t row = 0;               // its row in the file as a spreadsheet counts them, the header being 1
+    std::string time;    // local time, ISO 8601 with the offset from UTC
+    std::string unit;    // VT-A: the serial; VT-B, VT-C: the running unit number
+    std::string device;  // VID_xxxx&PID_xxxx
+    std::string result;  // one of the results above
+    size_t row = 0;      // its row in the file as a spreadsheet counts them, the header being 1
+    // The first difference and the detail are written, and not read back.
 };
 
 class LineLog
@@ -42,20 +41,23 @@ public:
     // Opens the file by windowsName for this process alone (others may read
     // it); shownName is the name the messages give. An empty or new file gets
     // family's header row; a file with rows must start with it, after a UTF-8
-    // byte order mark if a spreadsheet wrote one. False with problem saying
+    // byte order mark if a spreadsheet wrote one. Empty when opened, else
     // what is wrong and what to do.
-    bool Open(const wchar_t* windowsName, const std::string& shownName, ChipFamily family, std::string& problem);
+    std::string Open(const wchar_t* windowsName, std::string_view shownName, ChipFamily family);
     // The rows as the file was opened.
     const std::vector<LineRow>& Rows() const { return m_rows; }
-    // Appends a row of now with these fields and returns once it is flushed to disk.
-    bool Append(std::string_view unit, std::string_view device, std::string_view result,
-                std::string_view firstDifference, std::string_view detail, std::string& problem);
+    // Appends a row of now with these fields and returns once it is flushed
+    // to disk: empty, or what went wrong.
+    std::string Append(std::string_view unit, std::string_view device, std::string_view result,
+                       std::string_view firstDifference, std::string_view detail);
 
 private:
-    bool Fail(std::string_view what, std::string& problem) const;
-    bool Refuse(std::string_view why, std::string& problem) const;
-    bool CheckHeader(const std::string& line, ChipFamily family, std::string& problem) const;
-    bool Parse(const std::string& contents, ChipFamily family, std::string& problem);
+    std::string Fail(std::string_view what) const;
+    // With the number of the last Windows error.
+    std::string FailWithError(std::string_view what) const;
+    std::string Refuse(std::string_view why) const;
+    std::string CheckHeader(std::string_view line, ChipFamily family) const;
+    std::string Parse(const std::string& contents, ChipFamily family);
     bool WriteLine(const std::string& line);
 
     HANDLE m_file = INVALID_HANDLE_VALUE;

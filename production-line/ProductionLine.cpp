@@ -36,15 +36,6 @@ bool IsSet(const std::atomic<bool>* flag)
     return flag != nullptr && flag->load();
 }
 
-UnitNaming NamingOf(const LineSetup& setup)
-{
-    if (setup.family != ChipFamily::A)
-    {
-        return UnitNaming::Numbers();
-    }
-    return setup.series ? UnitNaming::Series(*setup.series) : UnitNaming::Supplied();
-}
-
 UnitFault FaultOf(TransferStatus status)
 {
     switch (status)
@@ -65,13 +56,16 @@ UnitFault FaultOf(TransferStatus status)
     return UnitFault::TransferFailed;
 }
 
+}  // namespace
+
 const char* ReasonOf(UnitFault fault)
 {
     switch (fault)
     {
     case UnitFault::None:
-    case UnitFault::VerifyDiffers:
         break;
+    case UnitFault::VerifyDiffers:
+        return "verify differs at ";
     case UnitFault::DidNotOpen:
         return "did not open";
     case UnitFault::TransferFailed:
@@ -85,7 +79,6 @@ const char* ReasonOf(UnitFault fault)
     }
     return "";
 }
-}  // namespace
 
 TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks)
 {
@@ -94,245 +87,234 @@ TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHo
 }
 
 ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
-    : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)), m_naming(NamingOf(setup)),
-      m_ledger(m_naming, setup.skipFailed)
+    : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
+      m_naming(setup.family, setup.series), m_ledger(m_naming, setup.skipFailed)
 {
 }
 
-bool ProductionLine::Open(LineOutcome& outcome)
+LineOutcome ProductionLine::Open()
 {
     if (Serialised() && !Family0Image::HasSignature(m_setup.image.data()))
     {
-        outcome = {LineEnd::ImageRefused, Joined({m_setup.imageName, " carries no VT-A identity (header word ",
-                                                  Hex(Family0Image::HeaderWord(m_setup.image.data()), 4),
-                                                  "), so it has no serial number field to number units with."})};
-        return false;
+        return {LineEnd::ImageRefused, Joined({m_setup.imageName, " carries no VT-A identity (header word ",
+                                               Hex(Family0Image::HeaderWord(m_setup.image.data()), 4),
+                                               "), so it has no serial number field to number units with."})};
     }
     const TransferOutcome probe = ProbeLibrary(m_setup.family);
     if (probe.status != TransferStatus::Done)
     {
-        outcome = {LineEnd::NoLibrary, TransferEndText(probe, m_setup.family, TransferDirection::BufferToEeprom,
-                                                       m_deviceName, m_setup.size, m_setup.program)};
-        return false;
+        return {LineEnd::NoLibrary, TransferEndText(probe, m_setup.family, TransferDirection::BufferToEeprom,
+                                                    m_deviceName, m_setup.size, m_setup.program)};
     }
-    std::string problem;
-    if (!m_log.Open(m_setup.logFile, m_setup.logName, m_setup.family, problem))
+    const std::string refused = m_log.Open(m_setup.logFile, m_setup.logName, m_setup.family);
+    if (!refused.empty())
     {
-        outcome = {LineEnd::LogRefused, problem};
-        return false;
+        return {LineEnd::LogRefused, refused};
     }
-    if (!m_ledger.Account(m_log.Rows(), problem))
+    const std::string unaccounted = m_ledger.Account(m_log.Rows());
+    if (!unaccounted.empty())
     {
-        outcome = {LineEnd::LogRefused,
-                   Joined({"the log ", m_setup.logName, " is refused: ", problem,
-                           ". A serial the line cannot account for could go to a second unit, so nothing was written "
-                           "and the log was left as it is: mend that row, ",
-                           m_setup.series ? "start from another serial, " : "", "or use another log."})};
-        return false;
+        return {LineEnd::LogRefused,
+                Joined({"the log ", m_setup.logName, " is refused: ", unaccounted,
+                        ": nothing was written and the log was left as it is. Mend that row, or use another log."})};
     }
-    return VoidUnresolved(outcome);
+    return VoidUnresolved();
 }
 
-bool ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
-                               std::string_view firstDifference, std::string_view detail, LineOutcome& outcome)
+std::string ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
+                                      std::string_view firstDifference, std::string_view detail)
 {
-    std::string problem;
-    if (!m_log.Append(unit, device, result, firstDifference, detail, problem))
+    std::string problem = m_log.Append(unit, device, result, firstDifference, detail);
+    if (problem.empty())
     {
-        outcome = {LineEnd::LogNotWritten, problem};
-        return false;
+        m_ledger.Note(unit, result);
     }
-    m_ledger.Note(unit, result);
-    return true;
+    return problem;
 }
 
 // A reservation without a result: its unit was perhaps written, perhaps
 // passed, when the line was killed or the power failed. No unit gets it again.
-bool ProductionLine::VoidUnresolved(LineOutcome& outcome)
+LineOutcome ProductionLine::VoidUnresolved()
 {
-    for (const LineRow* unresolved : m_ledger.Unresolved())
+    const std::vector<LineRow>& rows = m_log.Rows();
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
     {
-        const LineRow& reserved = *unresolved;
-        if (!AppendRow(reserved.unit, reserved.device, VoidResult, "", InterruptedReason, outcome))
+        const LineRow& reserved = *row;
+        if (reserved.result != ReservedResult || !m_ledger.Pending(reserved.unit))
         {
-            return false;
+            continue;
+        }
+        const std::string problem = AppendRow(reserved.unit, reserved.device, VoidResult, "", InterruptedReason);
+        if (!problem.empty())
+        {
+            return {LineEnd::LogNotWritten, problem};
         }
         m_tally.voided.push_back(reserved.unit);
         m_observer.Voided(
-            {reserved.unit, reserved.device, UnitFault::Interrupted, "", InterruptedReason,
-             Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row), " at ", reserved.time,
-                     " and has no result: the line was interrupted. It is now void and no unit gets "
-                     "it again; the unit it was meant for may hold it."})});
+            {reserved.unit, reserved.device, UnitFault::Interrupted, "",
+             Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
+                     " and has no result: it is void, and no unit gets it again (the unit it was meant for may "
+                     "hold it)."})});
     }
-    return true;
+    return {};
 }
 
 LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
 {
-    LineOutcome outcome;
-    std::string unit;
     // A series with no serial left ends before any unit is read.
-    if (m_naming.Counts() && !NextUnit(serials, unit, outcome))
+    LineOutcome outcome = SeriesLeft();
+    if (outcome.end == LineEnd::None && Serialised() && dock.UnitAttached())
     {
-        return outcome;
+        outcome = CheckAttachedUnit(dock);
     }
-    if (Serialised() && dock.UnitAttached() && !CheckAttachedUnit(dock, outcome))
+    while (outcome.end == LineEnd::None)
     {
-        return outcome;
+        outcome = Turn(dock, serials);
     }
-    for (;;)
-    {
-        if (CountReached() || !NextUnit(serials, unit, outcome))
-        {
-            return outcome;
-        }
-        m_observer.Waiting(unit);
-        if (!dock.WaitForArrival())
-        {
-            return {LineEnd::StoppedBetweenUnits, ""};
-        }
-        UnitReport report;
-        if (!Hold())
-        {
-            report = {unit,
-                      m_deviceName,
-                      UnitFault::Busy,
-                      "",
-                      ReasonOf(UnitFault::Busy),
-                      Joined({m_deviceName, " is busy: another Kelvra program is using it. The unit was not touched; "
-                                            "try it again once the other program has finished."})};
-            m_tally.failed.push_back(unit);
-            m_observer.Failed(report);
-        }
-        else if (!ProgramUnit(unit, report, outcome))
-        {
-            return outcome;
-        }
-        if (IsSet(m_setup.stopBetweenUnits))
-        {
-            return {LineEnd::StoppedAfterUnit, ""};
-        }
-        if (CountReached())
-        {
-            return {LineEnd::Done, ""};
-        }
-        m_observer.RemoveUnit();
-        if (!dock.WaitForRemoval())
-        {
-            return {LineEnd::StoppedBetweenUnits, ""};
-        }
-        m_lock.Release();
-        m_holding = false;
-    }
+    return outcome;
 }
 
-bool ProductionLine::CountReached() const
+bool ProductionLine::SeriesEnded() const
 {
-    return m_setup.count && m_tally.passed.size() >= *m_setup.count;
+    return m_naming.Counts() && m_setup.seriesLength &&
+           m_ledger.NextNumber() >= m_naming.First() + *m_setup.seriesLength;
+}
+
+LineOutcome ProductionLine::SeriesLeft() const
+{
+    const std::uint64_t next = m_ledger.NextNumber();
+    if (SeriesEnded())
+    {
+        return {LineEnd::SeriesExhausted,
+                Joined({"the series ends at ", m_naming.NameOf(m_naming.First() + *m_setup.seriesLength - 1),
+                        ", and every name of it was given: set up the next series"})};
+    }
+    if (!m_naming.Counts() || next < m_naming.Limit())
+    {
+        return {};
+    }
+    return {LineEnd::SeriesExhausted, Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
+                                              ": start a new one with more digits"})};
+}
+
+// One unit: its name, its arrival, its programming and its removal.
+LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
+{
+    if (CountReached())
+    {
+        return {LineEnd::Done, ""};
+    }
+    LineOutcome outcome = SeriesLeft();
+    std::string unit;
+    if (outcome.end == LineEnd::None)
+    {
+        outcome = m_naming.Counts() ? LineOutcome() : TakeSupplied(*serials, unit);
+    }
+    if (outcome.end != LineEnd::None)
+    {
+        return outcome;
+    }
+    if (m_naming.Counts())
+    {
+        unit = m_naming.NameOf(m_ledger.NextNumber());
+    }
+    m_observer.Waiting(unit);
+    if (!dock.WaitForArrival())
+    {
+        return {LineEnd::StoppedBetweenUnits, ""};
+    }
+    outcome = Hold() ? ProgramUnit(unit) : Busy(unit);
+    if (outcome.end != LineEnd::None)
+    {
+        return outcome;
+    }
+    if (IsSet(m_setup.stopBetweenUnits))
+    {
+        return {LineEnd::StoppedAfterUnit, ""};
+    }
+    return CountReached() || SeriesEnded() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
+}
+
+LineOutcome ProductionLine::Remove(UnitDock& dock)
+{
+    m_observer.RemoveUnit();
+    if (IsSet(m_setup.stopBetweenUnits) || !dock.WaitForRemoval())
+    {
+        return {LineEnd::StoppedBetweenUnits, ""};
+    }
+    m_lock.Release();
+    m_holding = false;
+    return {};
 }
 
 // A unit attached at the start may be one that passed before the line was
 // restarted: it is read first, and never written again if it did.
-bool ProductionLine::CheckAttachedUnit(UnitDock& dock, LineOutcome& outcome)
+LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
 {
     if (!Hold())
     {
-        return true;  // the first unit's turn tells that it is busy
+        return {};  // the first unit's turn tells that it is busy
     }
     std::vector<BYTE> chip(m_setup.size, 0);
     const TransferOutcome read = Transfer(TransferDirection::EepromToBuffer, chip.data());
-    if (read.status == TransferStatus::Done)
+    const UnitReport report = Report("", read, TransferDirection::EepromToBuffer);
+    if (report.fault == UnitFault::NoLibrary)
     {
-        const bool named = Family0Image::HasSignature(chip.data()) &&
-                           Family0Image::IsPresent(chip.data(), Family0Image::SerialNumberField);
-        const std::string serial = named ? Family0Image::FieldBytes(chip.data(), Family0Image::SerialNumberField) : "";
-        if (!m_ledger.Passed(serial))
-        {
-            return true;  // the first unit, still held
-        }
-        m_observer.AlreadyProgrammed(serial);
+        return {LineEnd::NoLibrary, report.detail};
     }
-    else
+    if (report.fault != UnitFault::None)
     {
-        const UnitReport report = Report("", read, TransferDirection::EepromToBuffer);
-        if (report.fault == UnitFault::NoLibrary)
-        {
-            outcome = {LineEnd::NoLibrary, report.detail};
-            return false;
-        }
         m_observer.NotChecked(report);
+        return Remove(dock);
     }
-    m_observer.RemoveUnit();
-    if (IsSet(m_setup.stopBetweenUnits) || !dock.WaitForRemoval())
+    const bool named = Family0Image::HasSignature(chip.data()) &&
+                       Family0Image::IsPresent(chip.data(), Family0Image::SerialNumberField);
+    const std::string serial = named ? Family0Image::FieldBytes(chip.data(), Family0Image::SerialNumberField) : "";
+    if (!m_ledger.Passed(serial))
     {
-        outcome = {LineEnd::StoppedBetweenUnits, ""};
-        return false;
+        return {};  // the first unit, still held
     }
-    m_lock.Release();
-    m_holding = false;
-    return true;
+    m_observer.AlreadyProgrammed(serial);
+    return Remove(dock);
 }
 
-bool ProductionLine::NextUnit(SerialSource* serials, std::string& unit, LineOutcome& outcome)
-{
-    if (!m_naming.Counts())
-    {
-        return TakeSupplied(*serials, unit, outcome);
-    }
-    const std::uint64_t next = m_ledger.NextNumber();
-    if (next >= m_naming.Limit())
-    {
-        outcome = {LineEnd::SeriesExhausted, Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
-                                                     ": start a new one with more digits"})};
-        return false;
-    }
-    unit = m_naming.NameOf(next);
-    return true;
-}
-
-bool ProductionLine::TakeSupplied(SerialSource& serials, std::string& unit, LineOutcome& outcome)
+LineOutcome ProductionLine::TakeSupplied(SerialSource& serials, std::string& unit)
 {
     for (;;)
     {
         m_observer.WaitingForSerial();
         if (!serials.Next(unit))
         {
-            outcome = {LineEnd::Done, ""};
-            return false;
+            return {LineEnd::Done, ""};
         }
         if (IsSet(m_setup.stopBetweenUnits))
         {
-            outcome = {LineEnd::StoppedBetweenUnits, ""};
-            return false;
+            return {LineEnd::StoppedBetweenUnits, ""};
         }
         if (unit.empty())
         {
             continue;  // an Enter on its own
         }
-        std::string why = SerialProblem(unit);
+        const char* const malformed = SerialProblem(unit);
+        const std::string_view why = *malformed != '\0' ? malformed : m_ledger.Refusal(unit);
         if (why.empty())
         {
-            why = m_ledger.Refusal(unit);
-        }
-        if (why.empty())
-        {
-            return true;
+            return {};
         }
         ++m_tally.serialsRefused;
         m_observer.SerialRefused(unit, why);
     }
 }
 
-bool ProductionLine::Hold()
+LineOutcome ProductionLine::Busy(const std::string& unit)
 {
-    if (!m_holding)
-    {
-        m_holding = m_lock.TryAcquire(m_setup.device);
-    }
-    return m_holding;
+    m_tally.failed.push_back(unit);
+    m_observer.Failed({unit, m_deviceName, UnitFault::Busy, "",
+                       Joined({m_deviceName, " is busy in another Kelvra program; the unit was not touched."})});
+    return {};
 }
 
-bool ProductionLine::ProgramUnit(const std::string& unit, UnitReport& report, LineOutcome& outcome)
+LineOutcome ProductionLine::ProgramUnit(const std::string& unit)
 {
     std::vector<BYTE> image = m_setup.image;
     if (Serialised())
@@ -341,41 +323,44 @@ bool ProductionLine::ProgramUnit(const std::string& unit, UnitReport& report, Li
     }
     // On disk before the first write call: a unit written but never logged
     // still keeps its serial from every other unit.
-    if (!AppendRow(unit, m_deviceName, ReservedResult, "", "", outcome))
+    const std::string problem = AppendRow(unit, m_deviceName, ReservedResult, "", "");
+    if (!problem.empty())
     {
-        outcome.message += ". The unit was not written.";
-        return false;
+        return {LineEnd::LogNotWritten, Joined({problem, ". The unit was not written."})};
     }
     m_observer.Programming(unit);
-    TransferDirection direction = TransferDirection::BufferToEeprom;
-    TransferOutcome transfer = Transfer(direction, image.data());
+    TransferOutcome transfer = Transfer(TransferDirection::BufferToEeprom, image.data());
     std::vector<BYTE> chip(m_setup.size, 0);
-    if (transfer.status == TransferStatus::Done)
+    const bool written = transfer.status == TransferStatus::Done;
+    if (written)
     {
-        direction = TransferDirection::EepromToBuffer;
         transfer = IsSet(m_setup.stopNow) ? TransferOutcome{TransferStatus::Interrupted, 0, nullptr}
-                                          : Transfer(direction, chip.data());
+                                          : Transfer(TransferDirection::EepromToBuffer, chip.data());
     }
-    report = Report(unit, transfer, direction);
+    const UnitReport report =
+        Judge(unit, transfer, written ? TransferDirection::EepromToBuffer : TransferDirection::BufferToEeprom,
+              Compare(image, chip));
     if (report.fault == UnitFault::NoLibrary)
     {
         // Gone since the line started: nothing was called, and the
         // reservation stays for the next start to make void.
-        outcome = {LineEnd::NoLibrary, report.detail};
-        return false;
+        return {LineEnd::NoLibrary, report.detail};
     }
-    const Comparison comparison = Compare(image, chip);
-    if (report.fault == UnitFault::None && comparison.differing != 0)
+    return Record(report);
+}
+
+UnitReport ProductionLine::Judge(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction,
+                                 const Comparison& comparison) const
+{
+    if (transfer.status != TransferStatus::Done || comparison.differing == 0)
     {
-        report.fault = UnitFault::VerifyDiffers;
-        report.firstDifference = Hex(comparison.firstOffset, 4);
-        report.reason = Joined({"verify differs at ", report.firstDifference});
-        report.detail =
-            Joined({"the chip differs from the image in ", std::to_string(comparison.differing), " of ",
-                    std::to_string(m_setup.size), " bytes; the first at offset ", report.firstDifference,
-                    ": the image has ", Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)});
+        return Report(unit, transfer, direction);
     }
-    return Record(report, outcome);
+    const std::string at = Hex(comparison.firstOffset, 4);
+    return {unit, m_deviceName, UnitFault::VerifyDiffers, at,
+            Joined({"the chip differs from the image in ", std::to_string(comparison.differing), " of ",
+                    std::to_string(m_setup.size), " bytes; the first at offset ", at, ": the image has ",
+                    Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)})};
 }
 
 TransferOutcome ProductionLine::Transfer(TransferDirection direction, BYTE* buffer)
@@ -408,35 +393,30 @@ void ProductionLine::OnProgress(void* line, UINT wordsDone, UINT wordCount)
 UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome& transfer,
                                   TransferDirection direction) const
 {
-    const UnitFault fault = FaultOf(transfer.status);
-    return {unit,
-            m_deviceName,
-            fault,
-            "",
-            ReasonOf(fault),
+    return {unit, m_deviceName, FaultOf(transfer.status), "",
             TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program)};
 }
 
-bool ProductionLine::Record(const UnitReport& report, LineOutcome& outcome)
+LineOutcome ProductionLine::Record(const UnitReport& report)
 {
     const bool passed = report.fault == UnitFault::None;
-    if (!AppendRow(report.unit, report.device, passed ? PassResult : FailResult, report.firstDifference, report.detail,
-                   outcome))
+    const std::string problem =
+        AppendRow(report.unit, report.device, passed ? PassResult : FailResult, report.firstDifference, report.detail);
+    if (!problem.empty())
     {
-        outcome.message += Joined({". Unit ", report.unit, passed ? " passed" : " failed",
-                                   ", but its row is not in the log; its reservation is, so the next start makes ",
-                                   report.unit, " void. Mend the log, then start again."});
-        return false;
+        return {LineEnd::LogNotWritten,
+                Joined({problem, ". Unit ", report.unit, passed ? " passed" : " failed",
+                        ", but only its reservation is in the log, which the next start makes void. Mend the log, then "
+                        "start again."})};
     }
+    (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
     if (passed)
     {
-        m_tally.passed.push_back(report.unit);
         m_observer.Passed(report);
     }
     else
     {
-        m_tally.failed.push_back(report.unit);
         m_observer.Failed(report);
     }
-    return true;
+    return {};
 }

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "Comparison.h"
 #include "DeviceLock.h"
 #include "DriverLibrary.h"
 #include "LineLedger.h"
@@ -42,9 +43,12 @@ struct UnitReport
     std::string device;  // VID_xxxx&PID_xxxx
     UnitFault fault = UnitFault::None;
     std::string firstDifference;  // 0x-hex offset, when the verify differed
-    std::string reason;           // a few words: "verify differs at 0x000a", "interrupted"
     std::string detail;           // what happened and what to do
 };
+
+// A few words for the fault, to show beside the unit: "did not open", or
+// "verify differs at " to be followed by the first difference; empty for none.
+const char* ReasonOf(UnitFault fault);
 
 // What the line tells the person at it, as it happens.
 class LineObserver
@@ -71,7 +75,7 @@ public:
     // The unit attached at the start could not be read, so it is not written.
     virtual void NotChecked(const UnitReport& report) = 0;
     // A supplied serial that no unit may be given; nothing was touched.
-    virtual void SerialRefused(const std::string& serial, const std::string& why) = 0;
+    virtual void SerialRefused(const std::string& serial, std::string_view why) = 0;
     // The unit is done with: it should be removed.
     virtual void RemoveUnit() = 0;
 };
@@ -105,18 +109,22 @@ public:
 using UnitTransfer = TransferOutcome (*)(const TransferRequest& request, const TransferHooks& hooks);
 TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks);
 
+// The names and the image must outlive the line.
 struct LineSetup
 {
     ChipFamily family = ChipFamily::A;
     UINT size = 0;                 // bytes each unit gets
     std::vector<BYTE> image;       // size bytes
-    std::string imageName;         // for messages
+    std::string_view imageName;    // for messages
     DWORD device = 0;              // the units' DeviceKey
     const wchar_t* logFile = L"";  // the name to open the log by
-    std::string logName;           // as the person gave it
+    std::string_view logName;      // as the person gave it
     // VT-A: the series the serials come from; none for serials supplied per unit.
     std::optional<SerialSeries::Form> series;
     std::optional<std::uint64_t> count;  // end once this many have passed
+    // The series holds this many names from its first (VT-B, VT-C: from 1);
+    // the line ends once the last was given. None: as many as its width holds.
+    std::optional<std::uint64_t> seriesLength;
     bool skipFailed = false;             // a failed unit's serial is not given again
     HWND window = nullptr;               // handed to the library's open
     const char* program = "";            // the file the libraries belong beside, for messages
@@ -129,10 +137,11 @@ struct LineSetup
 
 enum class LineEnd
 {
-    Done,                 // count units passed, or the serials supplied ran out
+    None,                 // the line goes on
+    Done,                 // count units passed, the series' last name was given, or the serials supplied ran out
     StoppedBetweenUnits,  // stopBetweenUnits, while no unit was in hand
     StoppedAfterUnit,     // stopBetweenUnits, once the unit in hand was finished
-    SeriesExhausted,      // the series' width holds no further serial
+    SeriesExhausted,      // the series holds no further name, at the start: its width or its length is used up
     ImageRefused,         // a VT-A image without an identity, so without a serial field
     LogRefused,           // the log cannot be opened, read or accounted for; it was left as it was
     LogNotWritten,        // a row could not be added
@@ -141,7 +150,7 @@ enum class LineEnd
 
 struct LineOutcome
 {
-    LineEnd end = LineEnd::Done;
+    LineEnd end = LineEnd::None;
     std::string message;
 };
 
@@ -163,8 +172,8 @@ public:
 
     // Checks the image and the driver library, opens the log and accounts
     // for its rows, and voids the reservations left without a result. No
-    // unit is touched. On failure the log is as it was.
-    bool Open(LineOutcome& outcome);
+    // unit is touched. On failure the log is as it was. LineEnd::None: open.
+    LineOutcome Open();
     // Programs units until the line ends. serials: required when the setup
     // names no series for VT-A.
     LineOutcome Run(UnitDock& dock, SerialSource* serials);
@@ -174,18 +183,25 @@ public:
 
 private:
     bool Serialised() const { return m_setup.family == ChipFamily::A; }
-    bool CountReached() const;
-    bool AppendRow(const std::string& unit, std::string_view device, std::string_view result,
-                   std::string_view firstDifference, std::string_view detail, LineOutcome& outcome);
-    bool VoidUnresolved(LineOutcome& outcome);
-    bool CheckAttachedUnit(UnitDock& dock, LineOutcome& outcome);
-    bool NextUnit(SerialSource* serials, std::string& unit, LineOutcome& outcome);
-    bool TakeSupplied(SerialSource& serials, std::string& unit, LineOutcome& outcome);
-    bool Hold();
-    bool ProgramUnit(const std::string& unit, UnitReport& report, LineOutcome& outcome);
+    bool CountReached() const { return m_setup.count && m_tally.passed.size() >= *m_setup.count; }
+    // The series' length is given and its last name was given.
+    bool SeriesEnded() const;
+    std::string AppendRow(const std::string& unit, std::string_view device, std::string_view result,
+                          std::string_view firstDifference, std::string_view detail);
+    LineOutcome VoidUnresolved();
+    LineOutcome SeriesLeft() const;
+    LineOutcome Turn(UnitDock& dock, SerialSource* serials);
+    LineOutcome Remove(UnitDock& dock);
+    LineOutcome CheckAttachedUnit(UnitDock& dock);
+    LineOutcome TakeSupplied(SerialSource& serials, std::string& unit);
+    bool Hold() { return m_holding || (m_holding = m_lock.TryAcquire(m_setup.device)); }
+    LineOutcome Busy(const std::string& unit);
+    LineOutcome ProgramUnit(const std::string& unit);
+    UnitReport Judge(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction,
+                     const Comparison& comparison) const;
     TransferOutcome Transfer(TransferDirection direction, BYTE* buffer);
     UnitReport Report(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction) const;
-    bool Record(const UnitReport& report, LineOutcome& outcome);
+    LineOutcome Record(const UnitReport& report);
     static void OnProgress(void* line, UINT wordsDone, UINT wordCount);
 
     const LineSetup& m_setup;

@@ -29,7 +29,6 @@ struct LineEvent
     // Passed, Failed, Voided, NotChecked: what happened; SerialRefused: why;
     // Ended: the message, if any.
     std::string text;
-    std::string reason;           // Failed: a few words
     std::string firstDifference;  // Failed, when the verify differed
     UnitFault fault = UnitFault::None;
     bool writing = false;  // Progress

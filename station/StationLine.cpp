@@ -18,7 +18,6 @@ LineEvent ReportEvent(LineEvent::Kind kind, const UnitReport& report)
 {
     LineEvent event = EventOf(kind, report.unit);
     event.text = report.detail;
-    event.reason = report.reason;
     event.firstDifference = report.firstDifference;
     event.fault = report.fault;
     return event;
@@ -90,6 +89,7 @@ bool StationLine::Start(const StationSetup& setup, const std::vector<BYTE>& imag
     m_lineSetup.logFile = m_logFile.data();
     m_lineSetup.logName = m_setup.log;
     m_lineSetup.series = setup.series;
+    m_lineSetup.seriesLength = setup.count;
     m_lineSetup.window = window;
     m_lineSetup.program = "KelvraStation.exe";
     m_lineSetup.stopBetweenUnits = &m_stopBetweenUnits;
@@ -161,7 +161,8 @@ void StationLine::Work()
     {
         // Made and ended on this thread: the device lock belongs to the thread that took it.
         ProductionLine line(m_lineSetup, *this);
-        ended.opened = line.Open(outcome);
+        outcome = line.Open();
+        ended.opened = outcome.end == LineEnd::None;
         if (ended.opened)
         {
             outcome = line.Run(*this, m_setup.scan ? this : nullptr);
@@ -258,10 +259,10 @@ void StationLine::NotChecked(const UnitReport& report)
     Push(ReportEvent(LineEvent::Kind::NotChecked, report));
 }
 
-void StationLine::SerialRefused(const std::string& serial, const std::string& why)
+void StationLine::SerialRefused(const std::string& serial, std::string_view why)
 {
     LineEvent event = EventOf(LineEvent::Kind::SerialRefused, serial);
-    event.text = why;
+    event.text = std::string(why);
     Push(std::move(event));
 }
 

@@ -61,7 +61,7 @@ private:
     void Voided(const UnitReport& report) override;
     void AlreadyProgrammed(const std::string& unit) override;
     void NotChecked(const UnitReport& report) override;
-    void SerialRefused(const std::string& serial, const std::string& why) override;
+    void SerialRefused(const std::string& serial, std::string_view why) override;
     void RemoveUnit() override;
 
     bool UnitAttached() override;

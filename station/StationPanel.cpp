@@ -180,9 +180,8 @@ PanelSound StationPanel::Result(const LineEvent& event)
     }
     ++m_failed;
     m_lastFailed = event.unit;
-    const std::string reason = event.fault == UnitFault::VerifyDiffers
-                                   ? Joined({"verify differs at ", ShortOffset(event.firstDifference)})
-                                   : event.reason;
+    const bool differs = event.fault == UnitFault::VerifyDiffers;
+    const std::string reason = Joined({ReasonOf(event.fault), differs ? ShortOffset(event.firstDifference) : ""});
     Set(PanelState::Fail, PanelTone::Bad, Joined({"FAIL: ", reason, ": remove the unit"}),
         Joined({unit, ": ", Sentence(event.text), " Put the unit aside."}));
     return PanelSound::Fail;

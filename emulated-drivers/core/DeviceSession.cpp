@@ -31,7 +31,7 @@ bool DeviceSession::Open(DWORD vendorId, DWORD deviceKey, bool reservedArguments
         return false;
     }
     EmulatorSettings settings(folder, m_libraryName);
-    if (settings.FailsOpen() || !IsPresent(settings, deviceKey))
+    if (settings.FailsOpen() || settings.TakeFailedOpen(folder, m_libraryName) || !IsPresent(settings, deviceKey))
     {
         return false;
     }

@@ -34,7 +34,7 @@ public:
 
     // Replaces any open device, also when the new one does not open. Opens only a present
     // device whose vendor identifier agrees with its DeviceKey, with all reserved arguments zero
-    // and no FailOpen setting.
+    // and no FailOpen setting nor FailOpens left.
     bool Open(DWORD vendorId, DWORD deviceKey, bool reservedArgumentsAreZero);
     // False when nothing was open.
     bool Close();

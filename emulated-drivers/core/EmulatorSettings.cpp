@@ -96,6 +96,7 @@ EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* l
     m_allDevicesPresent = ProfileSection(ini, EmulatorSection).Flag("AllDevicesPresent");
     const ProfileSection library(ini, librarySection);
     m_failOpen = library.Flag("FailOpen");
+    m_failOpens = library.Number("FailOpens");
     m_failWriteWord = library.Number("FailWriteWord");
     m_failReadWord = library.Number("FailReadWord");
     m_failBurn = library.Flag("FailBurn");
@@ -103,6 +104,18 @@ EmulatorSettings::EmulatorSettings(const std::string& stateFolder, const char* l
     m_failBurnWrite = library.Flag("FailBurnWrite");
     m_corruptReadOffset = library.Number("CorruptReadOffset");
     m_chipSize = library.Number("ChipSize");
+}
+
+bool EmulatorSettings::TakeFailedOpen(const std::string& stateFolder, const char* librarySection) const
+{
+    if (!m_failOpens.has_value() || *m_failOpens <= 0)
+    {
+        return false;
+    }
+    const std::string left = std::to_string(*m_failOpens - 1);
+    WritePrivateProfileStringA(librarySection, "FailOpens", left.c_str(),
+                               PathInFolder(stateFolder, IniFileName).c_str());
+    return true;
 }
 
 bool EmulatorSettings::FailsBurn(DWORD direction) const

@@ -21,6 +21,9 @@ public:
     EmulatorSettings(const std::string& stateFolder, const char* librarySection);
 
     bool FailsOpen() const { return m_failOpen; }
+    // FailOpens=k: the next k opens fail, as a device's may just after it arrives. True when
+    // this open is one of them; it counts the setting down in emulator.ini.
+    bool TakeFailedOpen(const std::string& stateFolder, const char* librarySection) const;
     bool FailsWriteOfWord(DWORD wordIndex) const { return IsIndex(m_failWriteWord, wordIndex); }
     bool FailsReadOfWord(DWORD wordIndex) const { return IsIndex(m_failReadWord, wordIndex); }
     bool FailsBurn(DWORD direction) const;
@@ -37,6 +40,7 @@ private:
 
     bool m_allDevicesPresent = false;
     bool m_failOpen = false;
+    std::optional<long long> m_failOpens;
     std::optional<long long> m_failWriteWord;
     std::optional<long long> m_failReadWord;
     bool m_failBurn = false;

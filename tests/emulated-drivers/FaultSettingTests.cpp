@@ -35,6 +35,15 @@ TEST_F(FaultSettings, FailOpenFailsOnlyItsOwnLibrary)
     EXPECT_EQ(family1.Open(WineMouseKey), 1);
 }
 
+TEST_F(FaultSettings, FailOpensRefusesThatManyOpensThenOpens)
+{
+    state.SetSetting("VT_HIDB", "FailOpens", "2");
+    BurnDriver driver("VT_HIDB");
+    const int first = driver.Open(WineMouseKey);
+    const int second = driver.Open(WineMouseKey);
+    EXPECT_EQ(std::vector<int>({first, second, driver.Open(WineMouseKey)}), (std::vector<int>{0, 0, 1}));
+}
+
 TEST_F(FaultSettings, FailedWordWriteKeepsTheWordsBeforeIt)
 {
     state.SetSetting("VT_HIDA", "FailWriteWord", "10");

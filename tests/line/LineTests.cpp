@@ -293,7 +293,7 @@ TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTou
                             "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\n\nLABEL-7\n");
     EXPECT_EQ(status, 2) << "a serial of the input was refused";
     const char* const refusals[] = {"\"KV-0001 \" refused: it ends with a space",
-                                    "\"ABCDEFGHIJKLMN\" refused: it has 14 characters",
+                                    "\"ABCDEFGHIJKLMN\" refused: it is longer than the 13 characters",
                                     "refused: it has a character that is not printable ASCII",
                                     "\"KV-000100\" refused: it passed in this log already"};
     for (const char* refusal : refusals)
@@ -304,6 +304,29 @@ TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTou
     EXPECT_EQ(units.arrivals.size(), 1u);
     EXPECT_EQ(ChipSerial(), "LABEL-7");
     EXPECT_EQ(LogRows().back(), "LABEL-7,VID_845e&PID_0001,PASS,");
+}
+
+TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
+{
+    // The first unit refuses two opens, the second every open.
+    ScriptedUnits units(3);
+    units.beforeArrival = [&](int unit)
+    {
+        SetEmulator("FailOpens", unit == 0 ? "2" : nullptr);
+        SetEmulator("FailOpen", unit == 1 ? "1" : nullptr);
+    };
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
+                           "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
+                           "PASS  KV-000101  VID_845e&PID_0001\n");
+    const std::string calls = Contents(stateFolder + "\\calls.log");
+    const size_t firstWrite = calls.find(" WriteEEPROM ");
+    size_t refused = 0;
+    for (size_t at = calls.find(" -> 0\r\n"); at < firstWrite; at = calls.find(" -> 0\r\n", at + 1))
+    {
+        ++refused;
+    }
+    EXPECT_EQ(refused, 2u) << "the first unit's refused opens, before its first word";
 }
 
 TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
@@ -406,10 +429,9 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
         SetFileAttributesA(folder.PathOf("line.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
         folder.WriteFile("line.csv", test.contents);
         LineLog otherLine;
-        std::string problem;
         if (name == "held by another line")
         {
-            ASSERT_TRUE(otherLine.Open(WindowsName(folder.PathOf("line.csv")).data(), "other", ChipFamily::A, problem));
+            ASSERT_EQ(otherLine.Open(WindowsName(folder.PathOf("line.csv")).data(), "other", ChipFamily::A), "");
         }
         if (name == "read-only")
         {

@@ -547,11 +547,11 @@ void BenchLine()
         Row("kelvra-cli line", "a unit did not pass through the line", "");
         return;
     }
-    Row("kelvra-cli line: a unit's arrival notification to the library's open call, 250 ms settle included (" +
+    Row("kelvra-cli line: a unit's arrival notification to the library's open call, after its reservation row (" +
             std::to_string(units) + " units)",
         SpreadText(SpreadOf(toOpen), "%.1f"), "");
-    Row("kelvra-cli line: whole VT-A unit, arrival to the removal it waits for (settle, write, verify, log row), as "
-        "a ratio to 2 x 1310 ms (" +
+    Row("kelvra-cli line: whole VT-A unit, arrival to the removal it waits for (reservation, write, verify, log row), "
+        "as a ratio to 2 x 1310 ms (" +
             std::to_string(units) + " units)",
         SpreadText(SpreadOf(cycles), "%.4f", ""), "");
 }

@@ -2,6 +2,7 @@
 
 #include "DeviceChoice.h"
 #include "Interrupt.h"
+#include "Joined.h"
 
 namespace
 {
@@ -42,8 +43,9 @@ Outcome ChipSession::Begin()
     }
     if (!m_lock.TryAcquire(m_device))
     {
-        return Failure(ExitStatus::DeviceBusy, DeviceName(m_device) + " is busy: another Kelvra program is writing or "
-                                                                      "verifying it. Try again once it has finished.");
+        return Failure(ExitStatus::DeviceBusy,
+                       Joined({DeviceName(m_device), " is busy: another Kelvra program is writing or "
+                                                     "verifying it. Try again once it has finished."}));
     }
     return {};
 }

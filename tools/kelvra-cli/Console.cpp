@@ -7,6 +7,9 @@
 namespace
 {
 const unsigned ProgressBarWidth = 32;
+// Wider than any bar, then back to its start.
+const char BlankBar[] = "\r                                                        \r";
+static_assert(sizeof BlankBar == ProgressBarWidth + 24 + 3, "as wide as a bar");
 
 bool IsConsole(HANDLE handle)
 {
@@ -87,7 +90,7 @@ void ProgressBar::Clear()
 {
     if (m_shown)
     {
-        m_console.Err("\r" + std::string(ProgressBarWidth + 24, ' ') + "\r");
+        m_console.Err(BlankBar);
         m_shown = false;
     }
 }

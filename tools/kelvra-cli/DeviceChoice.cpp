@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "Joined.h"
+
 namespace
 {
 const char* const SettingsFile = "./Kelvra.ini";
@@ -15,11 +17,10 @@ WORD ReadIdentifier(const char* key, Console& console)
     {
         char reading[8];
         std::snprintf(reading, sizeof reading, "%04x", static_cast<unsigned>(parsed));
-        const std::string shown =
-            value[0] == '\0' ? "sets no " + std::string(key) : "has " + std::string(key) + "=" + value;
-        console.Err("kelvra-cli: warning: Kelvra.ini " + shown +
-                    ", which is not 1 to 4 hexadecimal digits; Kelvra and kelvra-cli read it as " + reading +
-                    ". Write it like " + key + "=845e.\n");
+        const bool unset = value[0] == '\0';
+        console.Err(Joined({"kelvra-cli: warning: Kelvra.ini ", unset ? "sets no " : "has ", key, unset ? "" : "=",
+                            value, ", which is not 1 to 4 hexadecimal digits; Kelvra and kelvra-cli read it as ",
+                            reading, ". Write it like ", key, "=845e.\n"}));
     }
     return parsed;
 }
@@ -84,11 +85,12 @@ Outcome FindDevice(const DeviceIds& ids, HidPlatform& platform, DeviceKey& key)
     }
     if (matching == 0)
     {
-        return Failure(ExitStatus::NoDevice, "no attached device carries " + DeviceName(key) +
-                                                 ": plug it in, or check --device or Kelvra.ini "
-                                                 "(kelvra-cli list --all shows every HID device)");
+        return Failure(ExitStatus::NoDevice, Joined({"no attached device carries ", DeviceName(key),
+                                                     ": plug it in, or check --device or Kelvra.ini "
+                                                     "(kelvra-cli list --all shows every HID device)"}));
     }
-    return Failure(ExitStatus::NoDevice, std::to_string(matching) + " attached interfaces carry " + DeviceName(key) +
-                                             ", and the driver libraries, given only these identifiers, cannot tell "
-                                             "them apart: unplug all but the device to program");
+    return Failure(ExitStatus::NoDevice,
+                   Joined({std::to_string(matching), " attached interfaces carry ", DeviceName(key),
+                           ", and the driver libraries, given only these identifiers, cannot tell them apart: unplug "
+                           "all but the device to program"}));
 }

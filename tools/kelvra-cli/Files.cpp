@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "ImageFile.h"
+#include "Joined.h"
 
 namespace
 {
@@ -41,12 +42,12 @@ bool IsMissing(DWORD error)
 
 Outcome FileError(const std::string& path, const std::string& what)
 {
-    return Failure(ExitStatus::FileError, path + ": " + what);
+    return Failure(ExitStatus::FileError, Joined({path, ": ", what}));
 }
 
 std::string ErrorNumber(DWORD error)
 {
-    return " (Windows error " + std::to_string(error) + ")";
+    return Joined({" (Windows error ", std::to_string(error), ")"});
 }
 
 // The folder part of path, or empty for a bare name.
@@ -84,7 +85,7 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
     if (attributes == INVALID_FILE_ATTRIBUTES)
     {
         const DWORD error = GetLastError();
-        return FileError(path, IsMissing(error) ? "no such file" : "cannot be read" + ErrorNumber(error));
+        return FileError(path, IsMissing(error) ? "no such file" : Joined({"cannot be read", ErrorNumber(error)}));
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     {
@@ -94,8 +95,8 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
     {
-        return FileError(path, "cannot be opened for reading" + ErrorNumber(GetLastError()) +
-                                   "; check that no other program holds it");
+        return FileError(path, Joined({"cannot be opened for reading", ErrorNumber(GetLastError()),
+                                       "; check that no other program holds it"}));
     }
     if (!IsRegularFile(file.Get()))
     {
@@ -105,7 +106,7 @@ Outcome ReadImageFile(const std::string& path, UINT size, std::vector<BYTE>& ima
     UINT count = 0;
     if (!ReadUpTo(file.Get(), bytes.data(), size, count))
     {
-        return FileError(path, "read error" + ErrorNumber(GetLastError()));
+        return FileError(path, Joined({"read error", ErrorNumber(GetLastError())}));
     }
     if (count == 0)
     {
@@ -149,14 +150,14 @@ Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes,
         CreateFileW(partialPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
     {
-        return FileError(path, "cannot be created" + ErrorNumber(GetLastError()));
+        return FileError(path, Joined({"cannot be created", ErrorNumber(GetLastError())}));
     }
     const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
     const DWORD writeError = GetLastError();
     if (!file.Close() || !written)
     {
         DeleteFileW(partialPath.data());
-        return FileError(path, "write failed" + ErrorNumber(writeError) + "; nothing was saved");
+        return FileError(path, Joined({"write failed", ErrorNumber(writeError), "; nothing was saved"}));
     }
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExW(partialPath.data(), widePath.data(), flags))
@@ -165,7 +166,7 @@ Outcome WriteOutputFile(const std::string& path, const std::vector<BYTE>& bytes,
         DeleteFileW(partialPath.data());
         return FileError(path, error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
                                    ? "appeared while the chip was read; nothing was saved, and it was kept"
-                                   : "cannot be saved" + ErrorNumber(error));
+                                   : Joined({"cannot be saved", ErrorNumber(error)}));
     }
     return {};
 }

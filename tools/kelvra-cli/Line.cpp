@@ -9,8 +9,6 @@
 
 namespace
 {
-const wchar_t* const LibraryWindowClass = L"KelvraCliLibraryWindow";
-
 // A closing console waits for a transfer that runs to end.
 TransferOutcome MarkedTransfer(const TransferRequest& request, const TransferHooks& hooks)
 {
@@ -37,7 +35,7 @@ public:
         }
     }
 
-    void WaitingForSerial() override { Tell("line: scan the next unit's serial, or type it and press Enter"); }
+    void WaitingForSerial() override { Tell("line: scan or type the next unit's serial"); }
     void Waiting(const std::string& unit) override
     {
         Tell(Joined(
@@ -56,32 +54,34 @@ public:
     void Voided(const UnitReport& report) override { Result("VOID", report); }
     void AlreadyProgrammed(const std::string& unit) override
     {
-        m_bar.Clear();
-        m_console.Err(Joined(
-            {"kelvra-cli: the unit attached holds ", unit, ", which passed in this log; it is not written again.\n"}));
+        Say({"the unit attached holds ", unit, ", which passed in this log; it is not written again."});
     }
     void NotChecked(const UnitReport& report) override
     {
-        m_bar.Clear();
-        m_console.Err(Joined({"kelvra-cli: the unit attached when the line started could not be read, so it is not "
-                              "written: ",
-                              report.detail, "\n"}));
+        Say({"the attached unit could not be read, so it is not written: ", report.detail});
     }
-    void SerialRefused(const std::string& serial, const std::string& why) override
+    void SerialRefused(const std::string& serial, std::string_view why) override
     {
-        m_console.Err(Joined({"kelvra-cli: serial \"", serial, "\" refused: it ", why, ". No unit was touched.\n"}));
+        Say({"serial \"", serial, "\" refused: it ", why, ". No unit was touched."});
     }
     void RemoveUnit() override { Tell("line: remove the unit"); }
 
 private:
+    void Say(std::initializer_list<std::string_view> parts)
+    {
+        m_bar.Clear();
+        m_console.Err(Joined({"kelvra-cli: ", Joined(parts), "\n"}));
+    }
+
     void Result(const char* result, const UnitReport& report)
     {
         m_bar.Clear();
-        m_console.Out(Joined(
-            {result, "  ", report.unit, "  ", report.device, report.reason.empty() ? "" : "  ", report.reason, "\n"}));
+        m_console.Out(
+            Joined({result, "  ", report.unit, "  ", report.device, report.fault == UnitFault::None ? "" : "  ",
+                    ReasonOf(report.fault), report.firstDifference, "\n"}));
         if (report.fault != UnitFault::None)
         {
-            m_console.Err(Joined({"kelvra-cli: ", report.detail, "\n"}));
+            Say({report.detail});
         }
     }
 
@@ -131,16 +131,13 @@ void Summarise(const Options& options, Console& console, const ProductionLine& l
         console.Out(Joined({"line: failed attempts: ", Ranges(line.Naming(), tally.failed),
                             options.skipFailed ? " (not used again)" : "", "\n"}));
     }
-    if (!tally.voided.empty())
-    {
-        console.Out(Joined({"line: void (not used again): ", Ranges(line.Naming(), tally.voided), "\n"}));
-    }
 }
 
 ExitStatus StatusOf(const LineOutcome& outcome, const LineTally& tally)
 {
     switch (outcome.end)
     {
+    case LineEnd::None:
     case LineEnd::Done:
         return tally.serialsRefused == 0 ? ExitStatus::Success : ExitStatus::Usage;
     case LineEnd::StoppedBetweenUnits:
@@ -167,9 +164,7 @@ std::string MessageOf(const LineOutcome& outcome, const LineTally& tally)
     case LineEnd::StoppedAfterUnit:
         return "the line was ended with Ctrl+C; the last unit was finished";
     case LineEnd::Done:
-        return tally.serialsRefused == 0
-                   ? ""
-                   : Joined({std::to_string(tally.serialsRefused), " serial(s) of the input refused; see above"});
+        return tally.serialsRefused == 0 ? "" : "a serial of the input was refused";
     default:
         return outcome.message;
     }
@@ -213,19 +208,17 @@ Outcome RunLine(const Options& options, Console& console, HidPlatform& platform)
     }
     const std::vector<wchar_t> logFile = WindowsName(options.log);
     setup.logFile = logFile.data();
-    HiddenWindow libraryWindow(LibraryWindowClass, DefWindowProcW, L"kelvra-cli");
-    setup.window = libraryWindow.Handle();
     ConsoleLineObserver observer(options, console);
     ProductionLine line(setup, observer);
-    LineOutcome ended;
-    if (line.Open(ended))
+    LineOutcome ended = line.Open();
+    if (ended.end == LineEnd::None)
     {
         UnitWatcher watcher(platform, setup.device, console);
-        if (!watcher.Begin() || setup.window == nullptr)
+        if (!watcher.Begin())
         {
-            return Failure(ExitStatus::Unexpected, "cannot create the windows that the driver libraries and device "
-                                                   "notifications need");
+            return Failure(ExitStatus::Unexpected, "cannot create the window that device notifications come to");
         }
+        setup.window = watcher.Window();
         observer.Tell(Joined({"line: ", TraitsOf(options.family).name, " units ", DeviceName(setup.device), ", log ",
                               options.log, ". Ctrl+C ends the line between units."}));
         InputSerials serials(console);

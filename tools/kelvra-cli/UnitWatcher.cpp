@@ -3,6 +3,7 @@
 #include "DeviceChoice.h"
 #include "HidNotification.h"
 #include "Interrupt.h"
+#include "Joined.h"
 
 namespace
 {
@@ -80,8 +81,8 @@ bool UnitWatcher::WaitFor(size_t wanted)
         }
         if (attached > 1 && !warned)
         {
-            m_console.Err("kelvra-cli: " + std::to_string(attached) + " interfaces carry " + DeviceName(m_device) +
-                          "; the driver libraries cannot tell them apart. Leave one unit plugged in.\n");
+            m_console.Err(Joined({"kelvra-cli: ", std::to_string(attached), " interfaces carry ", DeviceName(m_device),
+                                  "; the driver libraries cannot tell them apart. Leave one unit plugged in.\n"}));
             warned = true;
         }
         if (!Pump(LookAgainMilliseconds))

@@ -20,6 +20,8 @@ public:
     // False when the window cannot be made. A failed registration leaves
     // the once-a-second look.
     bool Begin();
+    // Also the window the driver libraries are given.
+    HWND Window() const { return m_window.Handle(); }
     bool UnitAttached() override { return Attached() == 1; }
     // Until exactly one interface with the identifiers is attached. False
     // when interrupted first.
