@@ -125,9 +125,9 @@ struct LineSetup
     // The series holds this many names from its first (VT-B, VT-C: from 1);
     // the line ends once the last was given. None: as many as its width holds.
     std::optional<std::uint64_t> seriesLength;
-    bool skipFailed = false;             // a failed unit's serial is not given again
-    HWND window = nullptr;               // handed to the library's open
-    const char* program = "";            // the file the libraries belong beside, for messages
+    bool skipFailed = false;   // a failed unit's serial is not given again
+    HWND window = nullptr;     // handed to the library's open
+    const char* program = "";  // the file the libraries belong beside, for messages
     UnitTransfer transfer = LibraryTransfer;
     // Set to end the line between units; the unit in hand is finished first.
     const std::atomic<bool>* stopBetweenUnits = nullptr;

@@ -1,5 +1,7 @@
 #include "StationDlg.h"
 
+#include <algorithm>
+
 #include "HidNotification.h"
 #include "Joined.h"
 #include "LogRows.h"
@@ -23,7 +25,7 @@ struct Colours
 
 // In the order of PanelTone: each paired with the state's text.
 const Colours ToneColours[] = {
-    {RGB(224, 224, 224), RGB(0, 0, 0)},      // neutral
+    {RGB(224, 224, 224), RGB(0, 0, 0)},       // neutral
     {RGB(21, 101, 192), RGB(255, 255, 255)},  // working
     {RGB(46, 125, 50), RGB(255, 255, 255)},   // good
     {RGB(198, 40, 40), RGB(255, 255, 255)},   // bad
@@ -97,18 +99,9 @@ BOOL CStationDlg::OnInitDialog()
     SetIcon(m_icon, TRUE);
     SetIcon(m_icon, FALSE);
     MakeFonts();
-    m_rows.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    LayOut();
     const bool serials = m_setup.family == ChipFamily::A;
-    const wchar_t* const columns[] = {L"Time", serials ? L"Serial" : L"Unit", L"Result", L"Detail"};
-    const int widths[] = {140, 90, 70, 400};
-    for (int column = 0; column < 4; ++column)
-    {
-        m_rows.InsertColumn(column, columns[column], widths[column]);
-    }
     SetText(m_hWnd, IDC_NEXT_LABEL, serials ? "Next serial:" : "Next unit:");
-    const int scanShown = m_setup.scan ? SW_SHOW : SW_HIDE;
-    m_scan.ShowWindow(scanShown);
-    ::ShowWindow(::GetDlgItem(m_hWnd, IDC_SCAN_LABEL), scanShown);
     if (m_problem.empty())
     {
         ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", FileNameOf(m_setup.log)})).data());
@@ -140,6 +133,38 @@ BOOL CStationDlg::OnInitDialog()
         GotoDlgCtrl(&m_start);
     }
     return FALSE;
+}
+
+// The serial field shows only when serials are scanned; the list takes its
+// place otherwise. The detail column takes the width the others leave.
+void CStationDlg::LayOut()
+{
+    HWND label = ::GetDlgItem(m_hWnd, IDC_SCAN_LABEL);
+    const int shown = m_setup.scan ? SW_SHOW : SW_HIDE;
+    m_scan.ShowWindow(shown);
+    ::ShowWindow(label, shown);
+    RECT list{};
+    ::GetWindowRect(m_rows.m_hWnd, &list);
+    if (!m_setup.scan)
+    {
+        RECT field{};
+        ::GetWindowRect(m_scan.m_hWnd, &field);
+        list.top = field.top;
+    }
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+    ::MoveWindow(m_rows.m_hWnd, list.left, list.top, list.right - list.left, list.bottom - list.top, FALSE);
+    m_rows.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    RECT client{};
+    ::GetClientRect(m_rows.m_hWnd, &client);
+    const int widths[] = {MulDiv(client.right, 23, 100), MulDiv(client.right, 14, 100), MulDiv(client.right, 11, 100)};
+    const wchar_t* const columns[] = {L"Time", m_setup.family == ChipFamily::A ? L"Serial" : L"Unit", L"Result",
+                                      L"Detail"};
+    for (int column = 0; column < 3; ++column)
+    {
+        m_rows.InsertColumn(column, columns[column], widths[column]);
+    }
+    m_rows.InsertColumn(3, columns[3],
+                        client.right - widths[0] - widths[1] - widths[2] - GetSystemMetrics(SM_CXVSCROLL));
 }
 
 void CStationDlg::MakeFonts()
@@ -361,7 +386,10 @@ void CStationDlg::ShowLogRows()
     {
         const int item = static_cast<int>(index);
         const LogRow& row = rows[index];
-        m_rows.InsertItem(item, WideFromUtf8(row.time).data());
+        // 2026-12-07T10:30:12+01:00 as 2026-12-07 10:30:12: the offset is the station's own.
+        std::string time = row.time.substr(0, 19);
+        std::replace(time.begin(), time.end(), 'T', ' ');
+        m_rows.InsertItem(item, WideFromUtf8(time).data());
         m_rows.SetItemText(item, 1, WideFromUtf8(row.unit).data());
         m_rows.SetItemText(item, 2, WideFromUtf8(row.result).data());
         m_rows.SetItemText(item, 3, WideFromUtf8(row.detail).data());

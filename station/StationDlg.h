@@ -51,6 +51,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    void LayOut();
     void MakeFonts();
     void ShowPanel();
     void ShowLogRows();

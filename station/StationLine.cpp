@@ -38,8 +38,7 @@ private:
 }  // namespace
 
 StationLine::StationLine()
-    : m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      m_eventsWaiting(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)), m_eventsWaiting(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     InitializeCriticalSection(&m_lock);
 }

@@ -91,8 +91,8 @@ void StationPanel::Begin()
 
 void StationPanel::Stopping(bool closing)
 {
-    m_detail = Joined({closing ? "Closing" : "Stopping", m_state == PanelState::Programming ? " once this unit is done."
-                                                                                            : "."});
+    m_detail = Joined(
+        {closing ? "Closing" : "Stopping", m_state == PanelState::Programming ? " once this unit is done." : "."});
 }
 
 void StationPanel::ScanIgnored()
@@ -111,6 +111,7 @@ PanelSound StationPanel::Apply(const LineEvent& event)
     case Kind::WaitingForSerial:
         m_awaitingRemoval = false;
         m_next.clear();
+        m_progress = 0;
         // A refusal stays up until a serial is taken: the operator must see why.
         if (m_state != PanelState::SerialRefused)
         {
@@ -123,8 +124,9 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         m_next = event.unit;
         m_progress = 0;
         Set(PanelState::AttachUnit, PanelTone::Neutral, "Attach a unit",
-            event.unit == m_lastFailed ? Joined({"It gets ", Named(event.unit), " again: the last unit given it failed."})
-                                       : Joined({"It gets ", Named(event.unit), "."}));
+            event.unit == m_lastFailed
+                ? Joined({"It gets ", Named(event.unit), " again: the last unit given it failed."})
+                : Joined({"It gets ", Named(event.unit), "."}));
         break;
     case Kind::Programming:
         m_notice.clear();
@@ -142,11 +144,13 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         m_notice = Joined({m_notice, m_notice.empty() ? "" : "\n", "Void: ", Sentence(event.text)});
         break;
     case Kind::AlreadyProgrammed:
+        m_progress = 0;
         Set(PanelState::AlreadyProgrammed, PanelTone::Warning,
             Joined({"Unit already programmed as ", event.unit, ": remove it"}),
             "It passed in this log, so it is not written again.");
         return PanelSound::Warning;
     case Kind::NotChecked:
+        m_progress = 0;
         Set(PanelState::NotChecked, PanelTone::Warning, "Unit not checked: remove it",
             Joined({Sentence(event.text), " It was attached when the line started, and is not written."}));
         return PanelSound::Warning;

@@ -29,9 +29,8 @@ struct Option
 };
 
 const Option Options[KeyCount] = {
-    {nullptr, "IMAGE", true},       {"--family", "FAMILY", true}, {"--size", "SIZE", true},
-    {"--device", "DEVICE", true},   {"--log", nullptr, true},     {"--start", "START", true},
-    {"--count", "COUNT", true},     {"--scan", "SCAN", false},
+    {nullptr, "IMAGE", true}, {"--family", "FAMILY", true}, {"--size", "SIZE", true},   {"--device", "DEVICE", true},
+    {"--log", nullptr, true}, {"--start", "START", true},   {"--count", "COUNT", true}, {"--scan", "SCAN", false},
 };
 
 const wchar_t* const SettingsSection = L"STATION";
@@ -82,9 +81,9 @@ std::string ParseArguments(const std::vector<std::string>& arguments, Values& va
         const char* const name = Options[key].name;
         // A value that looks like an option is far more likely a forgotten value.
         const bool valueFollows = index + 1 < arguments.size() && arguments[index + 1].compare(0, 1, "-") != 0;
-        const char* const problem = key == KeyCount                                            ? "is not an option"
+        const char* const problem = key == KeyCount   ? "is not an option"
                                     : values.Has(key) ? (option ? "is given twice" : "is a second image: give one")
-                                    : !option                                                  ? nullptr
+                                    : !option         ? nullptr
                                     : !Options[key].takesValue && equals != std::string::npos ? "takes no value"
                                     : Options[key].takesValue && equals == std::string::npos && !valueFollows
                                         ? "needs a value (write it --option=VALUE if it starts with '-')"
@@ -95,10 +94,10 @@ std::string ParseArguments(const std::vector<std::string>& arguments, Values& va
         }
         const bool separate = option && Options[key].takesValue && equals == std::string::npos;
         values.Set(key,
-                   !option                       ? argument
-                   : !Options[key].takesValue    ? std::string("1")
-                   : separate                    ? arguments[++index]
-                                                 : argument.substr(equals + 1),
+                   !option                    ? argument
+                   : !Options[key].takesValue ? std::string("1")
+                   : separate                 ? arguments[++index]
+                                              : argument.substr(equals + 1),
                    false);
     }
     return std::string();
@@ -360,8 +359,8 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
 std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
 {
     const std::vector<wchar_t> path = ExtendedLengthPath(WideFromUtf8(setup.image).data());
-    HANDLE file = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
         const DWORD error = GetLastError();
@@ -377,7 +376,9 @@ std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
     if (!read || count == 0)
     {
         return Joined({"the image ", setup.image,
-                       !regular ? " is not a file" : !read ? " cannot be read" : " is empty: give the image's bytes"});
+                       !regular ? " is not a file"
+                       : !read  ? " cannot be read"
+                                : " is empty: give the image's bytes"});
     }
     image.swap(bytes);
     return std::string();

@@ -242,7 +242,6 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
 {
     folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS"));
     setup.scan = true;
-    line.Attached(1);
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
     ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
     struct Case
@@ -253,7 +252,7 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
     };
     const Case cases[] = {
         {"KV-0001 ", "Refused: KV-0001 ", "\"KV-0001 \" ends with a space."},
-        {"ABCDEFGHIJKLMN", "Refused: ABCDEFGHIJKLMN", "has 14 characters, and a serial number holds at most 13"},
+        {"ABCDEFGHIJKLMN", "Refused: ABCDEFGHIJKLMN", "is longer than the 13 characters a serial number holds"},
         {"KV\x01", "Refused: KV?", "has a character that is not printable ASCII"},
         {"KV-000100", "Refused: KV-000100", "\"KV-000100\" passed in this log already. No unit was touched"},
     };
@@ -267,11 +266,13 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
         EXPECT_NE(panel.Detail().find(test.why), std::string::npos) << panel.Detail();
         EXPECT_EQ(seen.sounds, std::vector<PanelSound>{PanelSound::Refused});
     }
-    EXPECT_EQ(GetFileAttributesA((stateFolder + "\\calls.log").c_str()), INVALID_FILE_ATTRIBUTES)
-        << "no library call";
+    EXPECT_EQ(GetFileAttributesA((stateFolder + "\\calls.log").c_str()), INVALID_FILE_ATTRIBUTES) << "no library call";
     EXPECT_EQ(LogRows(), (Texts{"KV-000100 RESERVED", "KV-000100 PASS"}));
 
     line.Scanned("LABEL-7");
+    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    EXPECT_EQ(panel.NextUnit(), "LABEL-7");
+    line.Attached(1);
     ASSERT_TRUE(FollowUntil(PanelState::Pass));
     EXPECT_EQ(panel.Text(), "PASS LABEL-7: remove the unit");
     EXPECT_EQ(ChipSerial(), "LABEL-7");
