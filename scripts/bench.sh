@@ -21,12 +21,14 @@ echo "|---|---|---|"
 wine "$build/tools/bench/kelvra-bench.exe" "$(winepath -w "$build/app/Kelvra.exe")" \
   "$(winepath -w "$build/tools/bench/kelvra-bench-bare-dialog.exe")" \
   "$(winepath -w "$build/tools/kelvra-cli/kelvra-cli.exe")" \
-  "$(winepath -w "$build/tools/bench/kelvra-bench-bare-console.exe")" | tr -d '\r'
+  "$(winepath -w "$build/tools/bench/kelvra-bench-bare-console.exe")" \
+  "$(winepath -w "$build/station/KelvraStation.exe")" | tr -d '\r'
 
 # What a user downloads: the stripped 32-bit product.
 product=build/windows-x86
 size() { echo "$(stat -c %s "$1") bytes"; }
 echo "| Kelvra.exe, 32-bit product, stripped | $(size $product/app/Kelvra.exe) | at most 250 KB |"
+echo "| KelvraStation.exe, 32-bit product, stripped | $(size $product/station/KelvraStation.exe) | at most 250 KB |"
 echo "| kelvra-cli.exe, 32-bit, stripped | $(size $product/tools/kelvra-cli/kelvra-cli.exe) | at most 300 KB |"
 echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/tools/kelvra-image/kelvra-image.exe) | |"
 for library in VT_HIDA VT_HIDB VT_HIDC; do

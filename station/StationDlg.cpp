@@ -313,15 +313,25 @@ void CStationDlg::OnOK()
 
 LRESULT CStationDlg::OnLineEvents(WPARAM, LPARAM)
 {
+    bool progressOnly = true;
     bool logChanged = false;
     bool ended = false;
     for (const LineEvent& event : m_line.TakeEvents())
     {
         Play(m_panel.Apply(event));
+        progressOnly = progressOnly && event.kind == LineEvent::Kind::Progress;
         logChanged = logChanged || ChangesTheLog(event.kind);
         ended = ended || event.kind == LineEvent::Kind::Ended;
     }
+    // A word moved: the bar alone changes, and the line's thread is not held up by more.
+    if (progressOnly)
+    {
+        m_progress.SetPos(static_cast<int>(m_panel.Progress()));
+        return 0;
+    }
     ShowPanel();
+    // The result is seen before the list is read again.
+    ::UpdateWindow(::GetDlgItem(m_hWnd, IDC_PANEL));
     if (logChanged)
     {
         ShowLogRows();
@@ -363,8 +373,12 @@ void CStationDlg::ShowPanel()
     SetText(m_hWnd, IDC_PANEL, m_panel.Text());
     SetText(m_hWnd, IDC_DETAIL, m_panel.Detail());
     // The colour may change while the text stays.
-    ::InvalidateRect(::GetDlgItem(m_hWnd, IDC_PANEL), nullptr, FALSE);
-    ::InvalidateRect(::GetDlgItem(m_hWnd, IDC_DETAIL), nullptr, FALSE);
+    if (m_panel.Tone() != m_shownTone)
+    {
+        m_shownTone = m_panel.Tone();
+        ::InvalidateRect(::GetDlgItem(m_hWnd, IDC_PANEL), nullptr, FALSE);
+        ::InvalidateRect(::GetDlgItem(m_hWnd, IDC_DETAIL), nullptr, FALSE);
+    }
     m_progress.SetRange32(0, static_cast<int>(m_panel.ProgressRange()));
     m_progress.SetPos(static_cast<int>(m_panel.Progress()));
     SetText(m_hWnd, IDC_NEXT_UNIT, m_panel.NextUnit().empty() ? NoUnit : m_panel.NextUnit());

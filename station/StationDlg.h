@@ -64,6 +64,7 @@ private:
     StationPanel m_panel;
     StationLine m_line;
     bool m_closing = false;
+    PanelTone m_shownTone = PanelTone::Neutral;
     HICON m_icon;
     HDEVNOTIFY m_notification = nullptr;
     GUID m_hidClass{};

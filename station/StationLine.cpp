@@ -179,12 +179,15 @@ void StationLine::Work()
 
 void StationLine::Push(LineEvent event)
 {
+    bool first = false;
     {
         Locked locked(m_lock);
+        first = m_events.empty();
         m_events.push_back(std::move(event));
         SetEvent(m_eventsWaiting);
     }
-    if (m_notify != nullptr)
+    // One message wakes the window for every event until it takes them.
+    if (first && m_notify != nullptr)
     {
         PostMessageW(m_notify, m_message, 0, 0);
     }

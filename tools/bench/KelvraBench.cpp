@@ -6,7 +6,8 @@
 // kelvra-cli.exe and a bare console program too, the CLI's start to the
 // library's open call against the bare program's whole run, and VT-A writes
 // and verifies through the CLI; and kelvra-cli line in process on scripted
-// units: a unit's arrival to the library's open, and the whole VT-A cycle.
+// units: a unit's arrival to the library's open, and the whole VT-A cycle;
+// the same for the station's window in process, and KelvraStation.exe's start-up.
 #include <windows.h>
 
 #include <psapi.h>
@@ -26,6 +27,7 @@
 #include "Interrupt.h"
 #include "KelvraAutomation.h"
 #include "ScriptedUnits.h"
+#include "StationDlg.h"
 #include "WorkingFolder.h"
 
 namespace
@@ -234,12 +236,12 @@ struct StartedProcess
     bool started = false;
 };
 
-StartedProcess Start(const std::string& executable, const std::string& folder)
+StartedProcess Start(const std::string& executable, const std::string& folder, const std::string& arguments = "")
 {
     StartedProcess process;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + executable + "\"";
+    std::string commandLine = "\"" + executable + "\" " + arguments;
     process.started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                                      &startup, &process.information) != FALSE;
     return process;
@@ -287,40 +289,78 @@ HWND DialogWithFilledList(DWORD processId)
     return search.dialog;
 }
 
-// Milliseconds from CreateProcess to a filled device list, polled every
-// millisecond; the program is then closed as Exit closes it. Negative when
-// the list did not fill within 20 s.
-double TimeStartToFilledList(const std::string& executable, const std::string& folder)
+// The station's window of a process once its panel has its text and the
+// log's rows are in its list, or null.
+BOOL CALLBACK NoteShownStation(HWND window, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    const HWND rows = owner == search.processId ? GetDlgItem(window, IDC_LOG_ROWS) : nullptr;
+    DWORD_PTR count = 0;
+    DWORD_PTR length = 0;
+    if (rows == nullptr || !SendMessageTimeoutW(rows, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
+        count == 0 ||
+        !SendMessageTimeoutW(GetDlgItem(window, IDC_PANEL), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length) ||
+        length == 0)
+    {
+        return TRUE;
+    }
+    search.dialog = window;
+    return FALSE;
+}
+
+HWND StationShown(DWORD processId)
+{
+    DialogSearch search{processId, nullptr};
+    EnumWindows(NoteShownStation, reinterpret_cast<LPARAM>(&search));
+    return search.dialog;
+}
+
+struct Program
+{
+    std::string executable;
+    std::string arguments;
+    HWND (*shown)(DWORD processId);  // its window once it shows what it shows at start, or null
+};
+
+// Milliseconds from CreateProcess to the program's window showing what it
+// shows at start, polled every millisecond; the program is then closed as
+// its close box closes it. Negative when it did not show within 20 s.
+double TimeStartToShown(const Program& program, const std::string& folder)
 {
     const double start = Now();
-    StartedProcess process = Start(executable, folder);
+    StartedProcess process = Start(program.executable, folder, program.arguments);
     if (!process.started)
     {
         return -1;
     }
     HWND dialog = nullptr;
-    while ((dialog = DialogWithFilledList(process.information.dwProcessId)) == nullptr && Now() - start < 20000)
+    while ((dialog = program.shown(process.information.dwProcessId)) == nullptr && Now() - start < 20000)
     {
         Sleep(1);
     }
     const double elapsed = Now() - start;
     if (dialog != nullptr)
     {
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
     }
     Finish(process);
     return dialog != nullptr ? elapsed : -1;
 }
 
-void BenchStartUp(const std::string& kelvraExe, const std::string& bareDialogExe, const WorkingFolder& folder)
+// name: "Kelvra, start to a filled device list" and so on.
+void BenchStartUp(const std::string& name, const Program& program, const std::string& bareDialogExe,
+                  const WorkingFolder& folder)
 {
-    std::vector<double> bare, kelvra, difference;
+    const Program bareDialog = {bareDialogExe, "", DialogWithFilledList};
+    std::vector<double> bare, measured, difference;
     // Alternate the two so a slow spell of the machine hits both alike.
     for (int run = 0; run < Runs + 1; ++run)
     {
-        const double bareTime = TimeStartToFilledList(bareDialogExe, folder.Path());
-        const double kelvraTime = TimeStartToFilledList(kelvraExe, folder.Path());
-        if (bareTime < 0 || kelvraTime < 0)
+        const double bareTime = TimeStartToShown(bareDialog, folder.Path());
+        const double time = TimeStartToShown(program, folder.Path());
+        if (bareTime < 0 || time < 0)
         {
             Row("Start-up", "a dialog did not show a filled list within 20 s", "");
             return;
@@ -330,12 +370,14 @@ void BenchStartUp(const std::string& kelvraExe, const std::string& bareDialogExe
             continue;  // the first run loads the files into the cache
         }
         bare.push_back(bareTime);
-        kelvra.push_back(kelvraTime);
-        difference.push_back(kelvraTime - bareTime);
+        measured.push_back(time);
+        difference.push_back(time - bareTime);
     }
+    const std::string shortName = name.substr(0, name.find(','));
     Row("Bare dialog of the same build, start to a filled list", SpreadText(SpreadOf(bare), "%.1f"), "");
-    Row("Kelvra, start to a filled device list", SpreadText(SpreadOf(kelvra), "%.1f"), "");
-    Row("Kelvra over the bare dialog, run by run", SpreadText(SpreadOf(difference), "%.1f"), "median at most 50 ms");
+    Row(name, SpreadText(SpreadOf(measured), "%.1f"), "");
+    Row(shortName + " over the bare dialog, run by run", SpreadText(SpreadOf(difference), "%.1f"),
+        "median at most 50 ms");
 }
 
 void BenchWorkingSet(const WorkingFolder& folder)
@@ -381,7 +423,8 @@ void BenchProcess(const std::string& kelvraExe, const std::string& bareDialogExe
     folder.WriteFile("Kelvra.ini", "[KELVRA]\nVID=845e\nPID=0001\n");
     folder.WriteFile("image.hex", std::string(2048, '\x3C'));
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", folder.PathOf("chips").c_str());
-    BenchStartUp(folder.PathOf("Kelvra.exe"), bareDialogExe, folder);
+    BenchStartUp("Kelvra, start to a filled device list", {folder.PathOf("Kelvra.exe"), "", DialogWithFilledList},
+                 bareDialogExe, folder);
     BenchWorkingSet(folder);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 }
@@ -504,6 +547,46 @@ public:
     bool ErrIsConsole() const override { return false; }
 };
 
+// A line's figures, so that kelvra-cli's and the station's compare: each
+// unit's arrival to the next open call in the library's log, and arrival to
+// the removal it waits for.
+void LineFigures(const std::string& program, const std::string& state, int units,
+                 const std::vector<long long>& arrivals, const std::vector<long long>& removals)
+{
+    std::vector<long long> opens;
+    for (const LoggedCall& call : ReadCallLog(state))
+    {
+        if (call.function == "StartDeviceDetection")
+        {
+            opens.push_back(call.microseconds);
+        }
+    }
+    std::vector<double> toOpen, cycles;
+    for (size_t unit = 0; unit < arrivals.size() && unit < removals.size(); ++unit)
+    {
+        const long long arrival = arrivals[unit];
+        const auto open = std::upper_bound(opens.begin(), opens.end(), arrival);
+        if (open != opens.end())
+        {
+            toOpen.push_back((*open - arrival) / 1000.0);
+        }
+        cycles.push_back((removals[unit] - arrival) / 1000.0 / (2 * 1310.0));
+    }
+    if (toOpen.size() != static_cast<size_t>(units) || cycles.size() != static_cast<size_t>(units))
+    {
+        Row(program, "a unit did not pass through the line", "");
+        return;
+    }
+    Row(program + ": a unit's arrival notification to the library's open call, after its reservation row (" +
+            std::to_string(units) + " units)",
+        SpreadText(SpreadOf(toOpen), "%.1f"), "");
+    Row(program +
+            ": whole VT-A unit, arrival to the removal it waits for (reservation, write, verify, log row), as a "
+            "ratio to 2 x 1310 ms (" +
+            std::to_string(units) + " units)",
+        SpreadText(SpreadOf(cycles), "%.4f", ""), "at most 1.03");
+}
+
 void BenchLine()
 {
     WorkingFolder folder;
@@ -523,37 +606,91 @@ void BenchLine()
     ClearInterrupt();
     SetDllDirectoryA(nullptr);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
-    std::vector<long long> opens;
-    for (const LoggedCall& call : ReadCallLog(state))
+    LineFigures("kelvra-cli line", state, units, scripted.arrivals, scripted.removals);
+}
+
+// The station's window in process, on units scripted through the device
+// platform: each is plugged in when the panel asks for a unit and pulled out
+// when it shows the result, with the notification Windows would send.
+struct ModelessStation : CDialog
+{
+    static bool Create(CDialog& dialog)
     {
-        if (call.function == "StartDeviceDetection")
+        return CreateDialogParamA(AfxGetResourceHandle(), dialog.m_lpszTemplateName, nullptr, &CDialog::DialogProc,
+                                  reinterpret_cast<LPARAM>(&dialog)) != nullptr;
+    }
+};
+
+void NotifyDevice(HWND window, WPARAM event)
+{
+    DEV_BROADCAST_DEVICEINTERFACE_A record =
+        KelvraAutomation::MakeDeviceInterfaceRecord(KelvraAutomation::HidInterfaceClass, DBT_DEVTYP_DEVICEINTERFACE);
+    SendMessageA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record));
+}
+
+void BenchStationLine()
+{
+    WorkingFolder folder;
+    const std::string state = folder.PathOf("chips");
+    CreateDirectoryA(state.c_str(), nullptr);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+    SetDllDirectoryA(EmulatedDriversFolder.c_str());
+    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    const int units = 5;
+    StationSetup setup;
+    const std::string problem = ReadSetup({"base.hex", "--family", "A", "--device", "845e:0001", "--log", "line.csv",
+                                           "--start", "B-0001", "--count", std::to_string(units)},
+                                          setup);
+    FakeHidPlatform platform;
+    CStationDlg dialog(setup, problem);
+    dialog.DevicePlatform = &platform;
+    std::vector<long long> arrivals, removals;
+    if (problem.empty() && ModelessStation::Create(dialog))
+    {
+        const HWND window = dialog.m_hWnd;
+        const StationPanel& panel = dialog.Panel();
+        SendMessageA(GetDlgItem(window, IDC_START), BM_CLICK, 0, 0);
+        for (int unit = 0; unit < units; ++unit)
         {
-            opens.push_back(call.microseconds);
+            if (!PumpMessagesUntil(
+                    window, [&] { return panel.State() == PanelState::AttachUnit; }, 20000))
+            {
+                break;
+            }
+            platform.interfaces = {FakeDevice(0x845E, 0x0001)};
+            arrivals.push_back(MicrosecondsNow());
+            NotifyDevice(window, DBT_DEVICEARRIVAL);
+            if (!PumpMessagesUntil(
+                    window, [&] { return panel.State() == PanelState::Pass; }, 20000))
+            {
+                break;
+            }
+            removals.push_back(MicrosecondsNow());
+            platform.interfaces.clear();
+            NotifyDevice(window, DBT_DEVICEREMOVECOMPLETE);
         }
+        PumpMessagesUntil(
+            window, [&] { return IsWindowEnabled(GetDlgItem(window, IDC_START)) != FALSE; }, 20000);
+        DestroyWindow(window);
     }
-    std::vector<double> toOpen, cycles;
-    for (size_t unit = 0; unit < scripted.arrivals.size() && unit < scripted.removals.size(); ++unit)
-    {
-        const long long arrival = scripted.arrivals[unit];
-        const auto open = std::upper_bound(opens.begin(), opens.end(), arrival);
-        if (open != opens.end())
-        {
-            toOpen.push_back((*open - arrival) / 1000.0);
-        }
-        cycles.push_back((scripted.removals[unit] - arrival) / 1000.0 / (2 * 1310.0));
-    }
-    if (toOpen.size() != static_cast<size_t>(units) || cycles.size() != static_cast<size_t>(units))
-    {
-        Row("kelvra-cli line", "a unit did not pass through the line", "");
-        return;
-    }
-    Row("kelvra-cli line: a unit's arrival notification to the library's open call, after its reservation row (" +
-            std::to_string(units) + " units)",
-        SpreadText(SpreadOf(toOpen), "%.1f"), "");
-    Row("kelvra-cli line: whole VT-A unit, arrival to the removal it waits for (reservation, write, verify, log row), "
-        "as a ratio to 2 x 1310 ms (" +
-            std::to_string(units) + " units)",
-        SpreadText(SpreadOf(cycles), "%.4f", ""), "");
+    SetDllDirectoryA(nullptr);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+    LineFigures("KelvraStation", state, units, arrivals, removals);
+}
+
+// KelvraStation.exe set up on a log of a few rows, beside the bare dialog.
+void BenchStationStartUp(const std::string& stationExe, const std::string& bareDialogExe)
+{
+    WorkingFolder folder;
+    CopyFileA(stationExe.c_str(), folder.PathOf("KelvraStation.exe").c_str(), FALSE);
+    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    folder.WriteFile("line.csv", "time,serial,device,result,first_difference,detail\r\n"
+                                 "2026-12-07T10:30:12+01:00,KV-000100,VID_845e&PID_0001,RESERVED,,\r\n"
+                                 "2026-12-07T10:30:15+01:00,KV-000100,VID_845e&PID_0001,PASS,,\r\n");
+    BenchStartUp("KelvraStation, start to its panel's text and the log's rows in its list",
+                 {folder.PathOf("KelvraStation.exe"),
+                  "base.hex --family A --device 845e:0001 --log line.csv --start KV-000100", StationShown},
+                 bareDialogExe, folder);
 }
 }  // namespace
 
@@ -563,6 +700,7 @@ int main(int argc, char** argv)
     BenchRefresh();
     BenchOperations();
     BenchLine();
+    BenchStationLine();
     if (argc >= 3)
     {
         BenchProcess(argv[1], argv[2]);
@@ -570,6 +708,10 @@ int main(int argc, char** argv)
     if (argc >= 5)
     {
         BenchCli(argv[3], argv[4]);
+    }
+    if (argc >= 6)
+    {
+        BenchStationStartUp(argv[5], argv[2]);
     }
     return 0;
 }
