@@ -18,6 +18,8 @@ source scripts/wine-session.sh
 trap end_wine_session EXIT
 begin_wine_session
 ctest --preset windows-x64 --timeout 900
+# The station in each state, pictures kept with the test artefacts.
+bash scripts/station-screenshots.sh build/windows-x64
 
 # The release package, with sample images made by the 64-bit image tool.
 samples="$KELVRA_ROOT/build/samples"

@@ -288,7 +288,12 @@ LRESULT CStationDlg::OnDeviceChange(WPARAM event, LPARAM record)
 
 void CStationDlg::CountUnits()
 {
-    m_line.Attached(CountAttached(m_setup.device, *DevicePlatform));
+    const size_t count = CountAttached(m_setup.device, *DevicePlatform);
+    m_line.Attached(count);
+    if (m_panel.Attached(count))
+    {
+        ShowPanel();
+    }
 }
 
 void CStationDlg::OnOK()

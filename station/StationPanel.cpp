@@ -70,7 +70,19 @@ std::string StationPanel::Named(const std::string& unit) const
 
 std::string StationPanel::Detail() const
 {
-    return m_notice.empty() ? m_detail : Joined({m_notice, m_detail.empty() ? "" : "\n", m_detail});
+    const std::string crowd =
+        m_crowd == 0 ? ""
+                     : Joined({std::to_string(m_crowd), " units are attached, and the driver libraries cannot tell "
+                                                        "them apart: leave one attached.\n"});
+    return Joined({crowd, m_notice, m_notice.empty() || m_detail.empty() ? "" : "\n", m_detail});
+}
+
+bool StationPanel::Attached(size_t count)
+{
+    const size_t crowd = count > 1 ? count : 0;
+    const bool changed = crowd != m_crowd;
+    m_crowd = crowd;
+    return changed;
 }
 
 void StationPanel::Refuse(const std::string& why)

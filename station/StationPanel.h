@@ -58,6 +58,9 @@ public:
     void Stopping(bool closing);
     // A serial was scanned while no line runs.
     void ScanIgnored();
+    // How many attached interfaces carry the units' identifiers; true when
+    // that changes what the panel says (more than one cannot be programmed).
+    bool Attached(size_t count);
     PanelSound Apply(const LineEvent& event);
 
     PanelState State() const { return m_state; }
@@ -94,5 +97,6 @@ private:
     unsigned m_void = 0;
     unsigned m_progress = 0;
     unsigned m_progressRange = 1;
+    size_t m_crowd = 0;  // more than one unit attached
     bool m_awaitingRemoval = false;
 };

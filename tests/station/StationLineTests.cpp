@@ -200,6 +200,10 @@ TEST_F(StationLineTest, RetryOfAFailedSerialSaysSoWhileTheUnitIsAwaited)
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
     EXPECT_EQ(panel.Detail(), "It gets KV-000100.");
+    ASSERT_TRUE(panel.Attached(2));
+    EXPECT_EQ(panel.Detail(), "2 units are attached, and the driver libraries cannot tell them apart: leave one "
+                              "attached.\nIt gets KV-000100.");
+    ASSERT_TRUE(panel.Attached(1));
     line.Attached(1);
     ASSERT_TRUE(FollowUntil(PanelState::Fail));
     EXPECT_EQ(panel.Tone(), PanelTone::Bad);
