@@ -69,8 +69,8 @@ public:
     void Note(const std::string& unit, std::string_view result);
 
     bool Passed(const std::string& unit) const { return Holds(m_passed, unit); }
-    // Why unit may not be given to a unit (it passed, is void, or failed
-    // while failed names are not given again); empty when it may.
+    // Why the name unit may not be given again (it passed, is void, or
+    // failed while failed names are skipped); empty when it may.
     const char* Refusal(const std::string& unit) const;
     // unit was reserved, and no result has followed yet.
     bool Pending(const std::string& unit) const { return Holds(m_pending, unit); }

@@ -20,6 +20,8 @@ inline constexpr char PassResult[] = "PASS";
 inline constexpr char FailResult[] = "FAIL";
 inline constexpr char VoidResult[] = "VOID";
 
+// A row as read back: its first difference and detail are for people and
+// are not kept.
 struct LineRow
 {
     std::string time;    // local time, ISO 8601 with the offset from UTC
@@ -27,7 +29,6 @@ struct LineRow
     std::string device;  // VID_xxxx&PID_xxxx
     std::string result;  // one of the results above
     size_t row = 0;      // its row in the file as a spreadsheet counts them, the header being 1
-    // The first difference and the detail are written, and not read back.
 };
 
 class LineLog

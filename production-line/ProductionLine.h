@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Comparison.h"
@@ -109,7 +110,7 @@ public:
 using UnitTransfer = TransferOutcome (*)(const TransferRequest& request, const TransferHooks& hooks);
 TransferOutcome LibraryTransfer(const TransferRequest& request, const TransferHooks& hooks);
 
-// The names and the image must outlive the line.
+// The setup, and the names and log file it points to, outlive the line.
 struct LineSetup
 {
     ChipFamily family = ChipFamily::A;
