@@ -105,7 +105,8 @@ protected:
     void Operate(const std::function<void(int unit)>& before = nullptr)
     {
         int units = 0;
-        while (Follow([&] { return panel.State() == PanelState::AttachUnit || panel.WaitsForDevices(); }) && !ended)
+        // Bounded: a line that does not end is a failure, not a wait.
+        for (int turn = 0; turn < 20 && Follow([&] { return panel.WaitsForDevices(); }) && !ended; ++turn)
         {
             if (panel.State() == PanelState::AttachUnit)
             {
