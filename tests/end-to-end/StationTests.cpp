@@ -94,6 +94,20 @@ protected:
         return m_process->Window();
     }
 
+    // A series from serial started, once its first unit's first word is written.
+    const StationWindow& StartWritingUnit(const std::string& serial)
+    {
+        const StationWindow& station = Start({"--start", serial});
+        station.Click(IDC_START);
+        station.WaitForPanel("Programming " + serial + Ellipsis);
+        if (!KelvraAutomation::WaitUntil([&] { return CallCount("WriteEEPROM") > 0; }, Milliseconds(20000),
+                                         Milliseconds(10)))
+        {
+            throw std::runtime_error("no word was written");
+        }
+        return station;
+    }
+
     void WriteBytes(const std::string& name, const std::string& bytes) const
     {
         std::ofstream(WorkingFolder() + "\\" + name, std::ios::binary) << bytes;
@@ -169,11 +183,7 @@ TEST_F(StationTest, AOneUnitSeriesPassesAndItsRowsShow)
 
 TEST_F(StationTest, StopDuringAUnitFinishesAndLogsItFirst)
 {
-    const StationWindow& station = Start({"--start", "KV-000200"});
-    station.Click(IDC_START);
-    station.WaitForPanel(std::string("Programming KV-000200") + Ellipsis);
-    ASSERT_TRUE(KelvraAutomation::WaitUntil([&] { return CallCount("WriteEEPROM") > 0; }, Milliseconds(20000),
-                                            Milliseconds(10)));
+    const StationWindow& station = StartWritingUnit("KV-000200");
     Snapshot(station, "programming");
     station.Click(IDC_STOP);
     EXPECT_EQ(station.Text(IDC_DETAIL), "Stopping once this unit is done.");
@@ -188,11 +198,7 @@ TEST_F(StationTest, StopDuringAUnitFinishesAndLogsItFirst)
 
 TEST_F(StationTest, ClosingTheWindowDuringAUnitFinishesAndLogsItThenCloses)
 {
-    const StationWindow& station = Start({"--start", "KV-000300"});
-    station.Click(IDC_START);
-    station.WaitForPanel(std::string("Programming KV-000300") + Ellipsis);
-    ASSERT_TRUE(KelvraAutomation::WaitUntil([&] { return CallCount("WriteEEPROM") > 0; }, Milliseconds(20000),
-                                            Milliseconds(10)));
+    const StationWindow& station = StartWritingUnit("KV-000300");
     station.Close();
     EXPECT_FALSE(m_process->Ended(200)) << "the window waits for the unit";
     EXPECT_TRUE(m_process->Ended(30000));

@@ -257,22 +257,21 @@ void Finish(StartedProcess& process)
     CloseHandle(process.information.hProcess);
 }
 
+// A top-level window of a process that shows what the program shows at start.
 struct DialogSearch
 {
     DWORD processId;
+    bool (*shows)(HWND window);
     HWND dialog;
 };
 
 // EnumWindows' callback is stdcall on i686, which a lambda cannot convert to.
-BOOL CALLBACK NoteDialogWithFilledList(HWND window, LPARAM parameter)
+BOOL CALLBACK NoteShowingDialog(HWND window, LPARAM parameter)
 {
     auto& search = *reinterpret_cast<DialogSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    const HWND list = owner == search.processId ? GetDlgItem(window, IDC_DEVICE_LIST) : nullptr;
-    DWORD_PTR count = 0;
-    if (list == nullptr || !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
-        count == static_cast<DWORD_PTR>(CB_ERR) || count == 0)
+    if (owner != search.processId || !search.shows(window))
     {
         return TRUE;
     }
@@ -280,48 +279,39 @@ BOOL CALLBACK NoteDialogWithFilledList(HWND window, LPARAM parameter)
     return FALSE;
 }
 
-// The top-level dialog of a process whose device list (IDC_DEVICE_LIST) has
-// an entry, or null.
-HWND DialogWithFilledList(DWORD processId)
+HWND ShowingDialog(DWORD processId, bool (*shows)(HWND window))
 {
-    DialogSearch search{processId, nullptr};
-    EnumWindows(NoteDialogWithFilledList, reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{processId, shows, nullptr};
+    EnumWindows(NoteShowingDialog, reinterpret_cast<LPARAM>(&search));
     return search.dialog;
 }
 
-// The station's window of a process once its panel has its text and the
-// log's rows are in its list, or null.
-BOOL CALLBACK NoteShownStation(HWND window, LPARAM parameter)
+// Its device list (IDC_DEVICE_LIST) has an entry.
+bool ShowsFilledList(HWND window)
 {
-    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    const HWND rows = owner == search.processId ? GetDlgItem(window, IDC_LOG_ROWS) : nullptr;
+    const HWND list = GetDlgItem(window, IDC_DEVICE_LIST);
+    DWORD_PTR count = 0;
+    return list != nullptr && SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) &&
+           count != static_cast<DWORD_PTR>(CB_ERR) && count != 0;
+}
+
+// The station's panel has its text, and the log's rows are in its list.
+bool ShowsStation(HWND window)
+{
+    const HWND rows = GetDlgItem(window, IDC_LOG_ROWS);
     DWORD_PTR count = 0;
     DWORD_PTR length = 0;
-    if (rows == nullptr || !SendMessageTimeoutW(rows, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
-        count == 0 ||
-        !SendMessageTimeoutW(GetDlgItem(window, IDC_PANEL), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length) ||
-        length == 0)
-    {
-        return TRUE;
-    }
-    search.dialog = window;
-    return FALSE;
-}
-
-HWND StationShown(DWORD processId)
-{
-    DialogSearch search{processId, nullptr};
-    EnumWindows(NoteShownStation, reinterpret_cast<LPARAM>(&search));
-    return search.dialog;
+    return rows != nullptr && SendMessageTimeoutW(rows, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) &&
+           count != 0 &&
+           SendMessageTimeoutW(GetDlgItem(window, IDC_PANEL), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length) &&
+           length != 0;
 }
 
 struct Program
 {
     std::string executable;
     std::string arguments;
-    HWND (*shown)(DWORD processId);  // its window once it shows what it shows at start, or null
+    bool (*shows)(HWND window);  // its window shows what it shows at start
 };
 
 // Milliseconds from CreateProcess to the program's window showing what it
@@ -336,7 +326,7 @@ double TimeStartToShown(const Program& program, const std::string& folder)
         return -1;
     }
     HWND dialog = nullptr;
-    while ((dialog = program.shown(process.information.dwProcessId)) == nullptr && Now() - start < 20000)
+    while ((dialog = ShowingDialog(process.information.dwProcessId, program.shows)) == nullptr && Now() - start < 20000)
     {
         Sleep(1);
     }
@@ -353,7 +343,7 @@ double TimeStartToShown(const Program& program, const std::string& folder)
 void BenchStartUp(const std::string& name, const Program& program, const std::string& bareDialogExe,
                   const WorkingFolder& folder)
 {
-    const Program bareDialog = {bareDialogExe, "", DialogWithFilledList};
+    const Program bareDialog = {bareDialogExe, "", ShowsFilledList};
     std::vector<double> bare, measured, difference;
     // Alternate the two so a slow spell of the machine hits both alike.
     for (int run = 0; run < Runs + 1; ++run)
@@ -423,7 +413,7 @@ void BenchProcess(const std::string& kelvraExe, const std::string& bareDialogExe
     folder.WriteFile("Kelvra.ini", "[KELVRA]\nVID=845e\nPID=0001\n");
     folder.WriteFile("image.hex", std::string(2048, '\x3C'));
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", folder.PathOf("chips").c_str());
-    BenchStartUp("Kelvra, start to a filled device list", {folder.PathOf("Kelvra.exe"), "", DialogWithFilledList},
+    BenchStartUp("Kelvra, start to a filled device list", {folder.PathOf("Kelvra.exe"), "", ShowsFilledList},
                  bareDialogExe, folder);
     BenchWorkingSet(folder);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
@@ -587,14 +577,31 @@ void LineFigures(const std::string& program, const std::string& state, int units
         SpreadText(SpreadOf(cycles), "%.4f", ""), "at most 1.03");
 }
 
-void BenchLine()
+// A working folder with a VT-A base image, and the emulated libraries found
+// and keeping their chips in it, for as long as it lives.
+struct LineBenchFolder
 {
+    LineBenchFolder()
+    {
+        CreateDirectoryA(state.c_str(), nullptr);
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+        SetDllDirectoryA(EmulatedDriversFolder.c_str());
+        folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    }
+    ~LineBenchFolder()
+    {
+        SetDllDirectoryA(nullptr);
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+    }
+
     WorkingFolder folder;
     const std::string state = folder.PathOf("chips");
-    CreateDirectoryA(state.c_str(), nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
-    SetDllDirectoryA(EmulatedDriversFolder.c_str());
-    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+};
+
+void BenchLine()
+{
+    const LineBenchFolder bench;
+    const WorkingFolder& folder = bench.folder;
     const int units = 5;
     ScriptedUnits scripted(units);
     SilentConsole console;
@@ -604,9 +611,7 @@ void BenchLine()
                   folder.PathOf("line.csv"), "--device", "845e:0001", "--quiet"},
                  console, scripted);
     ClearInterrupt();
-    SetDllDirectoryA(nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
-    LineFigures("kelvra-cli line", state, units, scripted.arrivals, scripted.removals);
+    LineFigures("kelvra-cli line", bench.state, units, scripted.arrivals, scripted.removals);
 }
 
 // The station's window in process, on units scripted through the device
@@ -630,12 +635,7 @@ void NotifyDevice(HWND window, WPARAM event)
 
 void BenchStationLine()
 {
-    WorkingFolder folder;
-    const std::string state = folder.PathOf("chips");
-    CreateDirectoryA(state.c_str(), nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
-    SetDllDirectoryA(EmulatedDriversFolder.c_str());
-    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    const LineBenchFolder bench;
     const int units = 5;
     StationSetup setup;
     const std::string problem = ReadSetup({"base.hex", "--family", "A", "--device", "845e:0001", "--log", "line.csv",
@@ -673,9 +673,7 @@ void BenchStationLine()
             window, [&] { return IsWindowEnabled(GetDlgItem(window, IDC_START)) != FALSE; }, 20000);
         DestroyWindow(window);
     }
-    SetDllDirectoryA(nullptr);
-    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
-    LineFigures("KelvraStation", state, units, arrivals, removals);
+    LineFigures("KelvraStation", bench.state, units, arrivals, removals);
 }
 
 // KelvraStation.exe set up on a log of a few rows, beside the bare dialog.
@@ -689,7 +687,7 @@ void BenchStationStartUp(const std::string& stationExe, const std::string& bareD
                                  "2026-12-07T10:30:15+01:00,KV-000100,VID_845e&PID_0001,PASS,,\r\n");
     BenchStartUp("KelvraStation, start to its panel's text and the log's rows in its list",
                  {folder.PathOf("KelvraStation.exe"),
-                  "base.hex --family A --device 845e:0001 --log line.csv --start KV-000100", StationShown},
+                  "base.hex --family A --device 845e:0001 --log line.csv --start KV-000100", ShowsStation},
                  bareDialogExe, folder);
 }
 }  // namespace
