@@ -13,7 +13,6 @@ struct LineEvent
         WaitingForSerial,
         Waiting,
         Programming,
-        Progress,
         Passed,
         Failed,
         Voided,
@@ -31,9 +30,6 @@ struct LineEvent
     std::string text;
     std::string firstDifference;  // Failed, when the verify differed
     UnitFault fault = UnitFault::None;
-    bool writing = false;  // Progress
-    UINT wordsDone = 0;
-    UINT wordCount = 0;
     LineEnd end = LineEnd::Done;  // Ended
     bool opened = false;          // Ended: the line had opened, so units may have been touched
 };

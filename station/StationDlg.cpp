@@ -14,6 +14,9 @@ const UINT_PTR LookTimer = 1;
 // A notification may be lost; while a unit or its removal is awaited, the
 // devices are counted again this often.
 const UINT LookAgainMilliseconds = 1000;
+const UINT_PTR BarTimer = 2;
+// The bar moves on about three words at a time: smooth enough to watch.
+const UINT BarMilliseconds = 60;
 const size_t ShownRows = 50;
 const char* const NoUnit = "\xE2\x80\x93";
 
@@ -122,6 +125,7 @@ BOOL CStationDlg::OnInitDialog()
     DevicePlatform->GetHidGuid(&m_hidClass);
     RegisterHidNotification(1, m_hWnd, &m_notification, m_hidClass, *DevicePlatform);
     SetTimer(LookTimer, LookAgainMilliseconds, nullptr);
+    SetTimer(BarTimer, BarMilliseconds, nullptr);
     ShowPanel();
     ShowLogRows();
     if (m_setup.scan)
@@ -262,6 +266,12 @@ LRESULT CStationDlg::OnEndSession(WPARAM ending, LPARAM)
 
 void CStationDlg::OnTimer(UINT_PTR nIDEvent)
 {
+    if (nIDEvent == BarTimer && m_panel.State() == PanelState::Programming)
+    {
+        m_panel.Moved(m_line.WordsMoved(), m_line.WordsInAll());
+        m_progress.SetRange32(0, static_cast<int>(m_panel.ProgressRange()));
+        m_progress.SetPos(static_cast<int>(m_panel.Progress()));
+    }
     if (nIDEvent == LookTimer && m_line.Running() && m_panel.WaitsForDevices())
     {
         CountUnits();
@@ -272,6 +282,7 @@ void CStationDlg::OnDestroy()
 {
     CWnd::OnDestroy();
     KillTimer(LookTimer);
+    KillTimer(BarTimer);
     RegisterHidNotification(0, m_hWnd, &m_notification, m_hidClass, *DevicePlatform);
     m_line.StopNow();
     m_line.Join(10000);
@@ -318,21 +329,13 @@ void CStationDlg::OnOK()
 
 LRESULT CStationDlg::OnLineEvents(WPARAM, LPARAM)
 {
-    bool progressOnly = true;
     bool logChanged = false;
     bool ended = false;
     for (const LineEvent& event : m_line.TakeEvents())
     {
         Play(m_panel.Apply(event));
-        progressOnly = progressOnly && event.kind == LineEvent::Kind::Progress;
         logChanged = logChanged || ChangesTheLog(event.kind);
         ended = ended || event.kind == LineEvent::Kind::Ended;
-    }
-    // A word moved: the bar alone changes, and the line's thread is not held up by more.
-    if (progressOnly)
-    {
-        m_progress.SetPos(static_cast<int>(m_panel.Progress()));
-        return 0;
     }
     ShowPanel();
     // The result is seen before the list is read again.

@@ -224,16 +224,14 @@ void StationLine::Waiting(const std::string& unit)
 
 void StationLine::Programming(const std::string& unit)
 {
+    m_wordsMoved = 0;
     Push(EventOf(LineEvent::Kind::Programming, unit));
 }
 
 void StationLine::Progress(bool writing, UINT wordsDone, UINT wordCount)
 {
-    LineEvent event = EventOf(LineEvent::Kind::Progress);
-    event.writing = writing;
-    event.wordsDone = wordsDone;
-    event.wordCount = wordCount;
-    Push(std::move(event));
+    m_wordsInAll = 2 * wordCount;
+    m_wordsMoved = writing ? wordsDone : wordCount + wordsDone;
 }
 
 void StationLine::Passed(const UnitReport& report)

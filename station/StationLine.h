@@ -39,6 +39,11 @@ public:
     std::vector<LineEvent> TakeEvents();
     // Signalled while events wait to be taken.
     HANDLE EventsWaiting() const { return m_eventsWaiting; }
+    // Of the unit in hand, the words moved so far, written then read, and of
+    // how many: read as often as the bar is drawn, rather than told per word,
+    // which would hold up the line's thread.
+    unsigned WordsMoved() const { return m_wordsMoved; }
+    unsigned WordsInAll() const { return m_wordsInAll; }
 
     // How many attached interfaces carry the units' identifiers.
     void Attached(size_t count);
@@ -78,6 +83,8 @@ private:
     HANDLE m_thread = nullptr;
     std::atomic<bool> m_stopBetweenUnits{false};
     std::atomic<bool> m_stopNow{false};
+    std::atomic<unsigned> m_wordsMoved{0};
+    std::atomic<unsigned> m_wordsInAll{0};
 
     // Under m_lock.
     std::vector<LineEvent> m_events;

@@ -77,6 +77,15 @@ std::string StationPanel::Detail() const
     return Joined({crowd, m_notice, m_notice.empty() || m_detail.empty() ? "" : "\n", m_detail});
 }
 
+void StationPanel::Moved(unsigned words, unsigned inAll)
+{
+    if (m_state == PanelState::Programming && inAll != 0)
+    {
+        m_progress = words;
+        m_progressRange = inAll;
+    }
+}
+
 bool StationPanel::Attached(size_t count)
 {
     const size_t crowd = count > 1 ? count : 0;
@@ -146,10 +155,6 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         m_progress = 0;
         Set(PanelState::Programming, PanelTone::Working, Joined({"Programming ", Named(event.unit), Ellipsis}),
             "Writing, then reading back: leave the unit attached.");
-        break;
-    case Kind::Progress:
-        m_progressRange = 2 * event.wordCount;
-        m_progress = event.writing ? event.wordsDone : event.wordCount + event.wordsDone;
         break;
     case Kind::Voided:
         ++m_void;

@@ -62,6 +62,8 @@ public:
     // that changes what the panel says (more than one cannot be programmed).
     bool Attached(size_t count);
     PanelSound Apply(const LineEvent& event);
+    // The words moved of the unit being programmed, and of how many.
+    void Moved(unsigned words, unsigned inAll);
 
     PanelState State() const { return m_state; }
     PanelTone Tone() const { return m_tone; }

@@ -78,6 +78,8 @@ protected:
                 return false;
             }
             WaitForSingleObject(line.EventsWaiting(), 100);
+            // As the window's timer draws the bar.
+            panel.Moved(line.WordsMoved(), line.WordsInAll());
             for (const LineEvent& event : line.TakeEvents())
             {
                 const PanelSound sound = panel.Apply(event);
@@ -187,8 +189,9 @@ TEST_F(StationLineTest, PanelFollowsAFailedVerifyItsRetryAndTheSeriesToItsEnd)
     EXPECT_EQ(panel.Tone(), PanelTone::Good);
     EXPECT_EQ(panel.Passed(), 2u);
     EXPECT_EQ(panel.Failed(), 1u);
-    EXPECT_EQ(panel.Progress(), panel.ProgressRange());
-    EXPECT_EQ(panel.ProgressRange(), 128u) << "64 words written, 64 read";
+    EXPECT_EQ(line.WordsMoved(), 128u) << "64 words written, 64 read";
+    EXPECT_EQ(line.WordsInAll(), 128u);
+    EXPECT_EQ(panel.Progress(), panel.ProgressRange()) << "full once the unit passed";
     EXPECT_EQ(ChipSerial(), "KV-000101");
     EXPECT_EQ(LogRows(), (Texts{"KV-000100 RESERVED", "KV-000100 FAIL", "KV-000100 RESERVED", "KV-000100 PASS",
                                 "KV-000101 RESERVED", "KV-000101 PASS"}));
