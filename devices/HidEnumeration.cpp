@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace
 {
@@ -148,19 +147,25 @@ void FormatDeviceName(DeviceKey key, char (&name)[18])
                   static_cast<unsigned>(key & 0xFFFF));
 }
 
-size_t CountAttached(DeviceKey key, HidPlatform& platform)
+std::vector<DeviceKey> AttachedDevices(HidPlatform& platform)
 {
     const LONG counted = EnumerateHidDevices(0, nullptr, platform);
-    if (counted <= 0)
+    std::vector<DeviceKey> keys(counted > 0 ? static_cast<size_t>(counted) : 0);
+    if (keys.empty())
     {
-        return 0;
+        return keys;
     }
-    std::vector<DeviceKey> keys(static_cast<size_t>(counted));
     const LONG filled = EnumerateHidDevices(static_cast<DWORD>(keys.size()), keys.data(), platform);
+    keys.resize(filled > 0 ? static_cast<size_t>(filled) : 0);
+    return keys;
+}
+
+size_t CountAttached(DeviceKey key, HidPlatform& platform)
+{
     size_t matching = 0;
-    for (LONG index = 0; index < filled; ++index)
+    for (DeviceKey attached : AttachedDevices(platform))
     {
-        matching += keys[static_cast<size_t>(index)] == key;
+        matching += attached == key;
     }
     return matching;
 }

@@ -32,16 +32,8 @@ std::string CsvField(std::string_view text)
 // A row of six fields; false for another count or an unclosed quote.
 bool SplitRow(std::string_view line, LineRow& row)
 {
-    std::vector<std::string> fields;
-    if (!SplitCsvRow(line, fields) || fields.size() != 6)
-    {
-        return false;
-    }
-    row.time = std::move(fields[0]);
-    row.unit = std::move(fields[1]);
-    row.device = std::move(fields[2]);
-    row.result = std::move(fields[3]);
-    return true;
+    std::string* const fields[] = {&row.time, &row.unit, &row.device, &row.result, nullptr, nullptr};
+    return SplitCsvRow(line, fields, 6);
 }
 
 // In the order of the families.
@@ -243,9 +235,9 @@ std::string LocalTimeIso8601()
     return text;
 }
 
-bool SplitCsvRow(std::string_view line, std::vector<std::string>& fields)
+bool SplitCsvRow(std::string_view line, std::string* const fields[], size_t count)
 {
-    fields.assign(1, std::string());
+    size_t field = 0;
     bool quoted = false;
     for (size_t index = 0; index < line.size(); ++index)
     {
@@ -256,13 +248,20 @@ bool SplitCsvRow(std::string_view line, std::vector<std::string>& fields)
         }
         else if (character == ',' && !quoted)
         {
-            fields.emplace_back();
+            if (++field == count)
+            {
+                return false;
+            }
+        }
+        else if (fields[field] != nullptr)
+        {
+            index += character == '"';
+            *fields[field] += character;
         }
         else
         {
             index += character == '"';
-            fields.back() += character;
         }
     }
-    return !quoted;
+    return !quoted && field + 1 == count;
 }

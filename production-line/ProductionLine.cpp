@@ -183,18 +183,14 @@ bool ProductionLine::SeriesEnded() const
 LineOutcome ProductionLine::SeriesLeft() const
 {
     const std::uint64_t next = m_ledger.NextNumber();
-    if (SeriesEnded())
-    {
-        return {LineEnd::SeriesExhausted,
-                Joined({"the series ends at ", m_naming.NameOf(m_naming.First() + *m_setup.seriesLength - 1),
-                        ", and every name of it was given: set up the next series"})};
-    }
-    if (!m_naming.Counts() || next < m_naming.Limit())
+    const bool ended = SeriesEnded();
+    if (!m_naming.Counts() || (next < m_naming.Limit() && !ended))
     {
         return {};
     }
-    return {LineEnd::SeriesExhausted, Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
-                                              ": start a new one with more digits"})};
+    return {LineEnd::SeriesExhausted,
+            Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
+                    ended ? ": all it holds were given; set up the next one" : ": start a new one with more digits"})};
 }
 
 // One unit: its name, its arrival, its programming and its removal.

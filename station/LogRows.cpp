@@ -48,13 +48,14 @@ std::string ReadTail(const std::string& log)
 
 bool ToRow(const std::string& line, LogRow& row)
 {
-    std::vector<std::string> fields;
-    if (!SplitCsvRow(line, fields) || fields.size() != 6 || fields[0] == "time")
+    std::string difference;
+    std::string detail;
+    std::string* const fields[] = {&row.time, &row.unit, nullptr, &row.result, &difference, &detail};
+    if (!SplitCsvRow(line, fields, 6) || row.time == "time")
     {
         return false;
     }
-    row = {fields[0], fields[1], fields[3],
-           fields[4].empty() ? fields[5] : Joined({"at ", fields[4], fields[5].empty() ? "" : ": ", fields[5]})};
+    row.detail = difference.empty() ? detail : Joined({"at ", difference, detail.empty() ? "" : ": ", detail});
     return true;
 }
 }  // namespace

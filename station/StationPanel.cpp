@@ -157,8 +157,9 @@ PanelSound StationPanel::Apply(const LineEvent& event)
             "Writing, then reading back: leave the unit attached.");
         break;
     case Kind::Voided:
+        // The last one said in full; how many there are, under the bar.
         ++m_void;
-        m_notice = Joined({m_notice, m_notice.empty() ? "" : "\n", "Void: ", Sentence(event.text)});
+        m_notice = Joined({"Void: ", Sentence(event.text)});
         break;
     case Kind::AlreadyProgrammed:
         m_progress = 0;
