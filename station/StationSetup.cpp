@@ -135,9 +135,10 @@ void ReadSettings(const std::string& file, Values& values)
         }
         const std::vector<wchar_t> name = WideFromUtf8(Options[key].setting);
         wchar_t text[1024];
-        // A value absent from the file reads as the default, which no file can hold.
-        GetPrivateProfileStringW(SettingsSection, name.data(), L"\n", text, 1024, wideFile.data());
-        if (text[0] != L'\n')
+        // A value absent from the file reads as the default, which no file holds
+        // (Windows strips blanks from the end of a default, so it is none).
+        GetPrivateProfileStringW(SettingsSection, name.data(), L"\x01", text, 1024, wideFile.data());
+        if (text[0] != L'\x01')
         {
             values.Set(static_cast<Key>(key), Utf8FromWide(text), true);
         }
