@@ -146,3 +146,26 @@ void FormatDeviceName(DeviceKey key, char (&name)[18])
     const std::string text = "VID_" + Digits::Hex(key >> 16, 4) + "&PID_" + Digits::Hex(key & 0xFFFF, 4);
     name[text.copy(name, sizeof name - 1)] = '\0';
 }
+
+std::vector<DeviceKey> AttachedDevices(HidPlatform& platform)
+{
+    const LONG counted = EnumerateHidDevices(0, nullptr, platform);
+    std::vector<DeviceKey> keys(counted > 0 ? static_cast<size_t>(counted) : 0);
+    if (keys.empty())
+    {
+        return keys;
+    }
+    const LONG filled = EnumerateHidDevices(static_cast<DWORD>(keys.size()), keys.data(), platform);
+    keys.resize(filled > 0 ? static_cast<size_t>(filled) : 0);
+    return keys;
+}
+
+size_t CountAttached(DeviceKey key, HidPlatform& platform)
+{
+    size_t matching = 0;
+    for (DeviceKey attached : AttachedDevices(platform))
+    {
+        matching += attached == key;
+    }
+    return matching;
+}

@@ -1,6 +1,8 @@
 // Finding the attached HID devices and reading the configured identifiers.
 #pragma once
 
+#include <vector>
+
 #include "HidPlatform.h"
 
 // A device's (VendorID << 16) | ProductID.
@@ -18,3 +20,10 @@ void FormatDeviceName(DeviceKey key, char (&name)[18]);
 // The first four characters of text as hexadecimal digits, case ignored;
 // any other character adds nothing but keeps its place.
 WORD ParseHexId(const char* text);
+
+// Every attached HID interface whose attributes can be read, in the order the
+// platform gives them.
+std::vector<DeviceKey> AttachedDevices(HidPlatform& platform);
+
+// How many attached interfaces carry key.
+size_t CountAttached(DeviceKey key, HidPlatform& platform = WindowsHidPlatform::Instance());

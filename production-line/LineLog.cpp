@@ -32,31 +32,8 @@ std::string CsvField(std::string_view text)
 // A row of six fields; false for another count or an unclosed quote.
 bool SplitRow(std::string_view line, LineRow& row)
 {
-    std::string unread;
-    std::string* const fields[] = {&row.time, &row.unit, &row.device, &row.result, &unread, &unread};
-    size_t field = 0;
-    bool quoted = false;
-    for (size_t index = 0; index < line.size(); ++index)
-    {
-        const char character = line[index];
-        if (character == '"' && !(quoted && index + 1 < line.size() && line[index + 1] == '"'))
-        {
-            quoted = !quoted;
-        }
-        else if (character == ',' && !quoted)
-        {
-            if (++field == 6)
-            {
-                return false;
-            }
-        }
-        else
-        {
-            index += character == '"';
-            *fields[field] += character;
-        }
-    }
-    return !quoted && field == 5;
+    std::string* const fields[] = {&row.time, &row.unit, &row.device, &row.result, nullptr, nullptr};
+    return SplitCsvRow(line, fields, 6);
 }
 
 // In the order of the families.
@@ -255,4 +232,35 @@ std::string LocalTimeIso8601()
     return Joined({Decimal(time.wYear, 4), "-", Decimal(time.wMonth, 2), "-", Decimal(time.wDay, 2), "T",
                    Decimal(time.wHour, 2), ":", Decimal(time.wMinute, 2), ":", Decimal(time.wSecond, 2),
                    offsetMinutes < 0 ? "-" : "+", Decimal(magnitude / 60, 2), ":", Decimal(magnitude % 60, 2)});
+}
+
+bool SplitCsvRow(std::string_view line, std::string* const fields[], size_t count)
+{
+    size_t field = 0;
+    bool quoted = false;
+    for (size_t index = 0; index < line.size(); ++index)
+    {
+        const char character = line[index];
+        if (character == '"' && !(quoted && index + 1 < line.size() && line[index + 1] == '"'))
+        {
+            quoted = !quoted;
+        }
+        else if (character == ',' && !quoted)
+        {
+            if (++field == count)
+            {
+                return false;
+            }
+        }
+        else if (fields[field] != nullptr)
+        {
+            index += character == '"';
+            *fields[field] += character;
+        }
+        else
+        {
+            index += character == '"';
+        }
+    }
+    return !quoted && field + 1 == count;
 }

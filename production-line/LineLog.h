@@ -72,3 +72,8 @@ std::string LineLogHeader(ChipFamily family);
 
 // Now, as 2026-12-07T10:30:12+01:00.
 std::string LocalTimeIso8601();
+
+// The count fields of a row as a log holds them, quoted where they must be,
+// each appended to its string (a null one is read past); false for another
+// number of fields or a quote left open.
+bool SplitCsvRow(std::string_view line, std::string* const fields[], size_t count);

@@ -165,15 +165,23 @@ LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
     return outcome;
 }
 
+bool ProductionLine::SeriesEnded() const
+{
+    return m_naming.Counts() && m_setup.seriesLength &&
+           m_ledger.NextNumber() >= m_naming.First() + *m_setup.seriesLength;
+}
+
 LineOutcome ProductionLine::SeriesLeft() const
 {
     const std::uint64_t next = m_ledger.NextNumber();
-    if (!m_naming.Counts() || next < m_naming.Limit())
+    const bool ended = SeriesEnded();
+    if (!m_naming.Counts() || (next < m_naming.Limit() && !ended))
     {
         return {};
     }
-    return {LineEnd::SeriesExhausted, Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
-                                              ": start a new one with more digits"})};
+    return {LineEnd::SeriesExhausted,
+            Joined({"the series has no serial after ", m_naming.NameOf(next - 1),
+                    ended ? ": all it holds were given; set up the next one" : ": start a new one with more digits"})};
 }
 
 // One unit: its name, its arrival, its programming and its removal.
@@ -211,7 +219,7 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     {
         return {LineEnd::StoppedAfterUnit, ""};
     }
-    return CountReached() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
+    return CountReached() || SeriesEnded() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
 }
 
 LineOutcome ProductionLine::Remove(UnitDock& dock)

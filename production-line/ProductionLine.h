@@ -121,9 +121,12 @@ struct LineSetup
     // VT-A: the series the serials come from; none for serials supplied per unit.
     std::optional<SerialSeries::Form> series;
     std::optional<std::uint64_t> count;  // end once this many have passed
-    bool skipFailed = false;             // a failed unit's serial is not given again
-    HWND window = nullptr;               // handed to the library's open
-    const char* program = "";            // the file the libraries belong beside, for messages
+    // The series holds this many names from its first (VT-B, VT-C: from 1);
+    // the line ends once the last was given. None: as many as its width holds.
+    std::optional<std::uint64_t> seriesLength;
+    bool skipFailed = false;   // a failed unit's serial is not given again
+    HWND window = nullptr;     // handed to the library's open
+    const char* program = "";  // the file the libraries belong beside, for messages
     UnitTransfer transfer = LibraryTransfer;
     // Set to end the line between units; the unit in hand is finished first.
     const std::atomic<bool>* stopBetweenUnits = nullptr;
@@ -134,10 +137,10 @@ struct LineSetup
 enum class LineEnd
 {
     None,                 // the line goes on
-    Done,                 // count units passed, or the serials supplied ran out
+    Done,                 // count units passed, the series' last name was given, or the serials supplied ran out
     StoppedBetweenUnits,  // stopBetweenUnits, while no unit was in hand
     StoppedAfterUnit,     // stopBetweenUnits, once the unit in hand was finished
-    SeriesExhausted,      // the series' width holds no further serial
+    SeriesExhausted,      // the series holds no further name, at the start: its width or its length is used up
     ImageRefused,         // a VT-A image without an identity, so without a serial field
     LogRefused,           // the log cannot be opened, read or accounted for; it was left as it was
     LogNotWritten,        // a row could not be added
@@ -180,6 +183,8 @@ public:
 private:
     bool Serialised() const { return m_setup.family == ChipFamily::A; }
     bool CountReached() const { return m_setup.count && m_tally.passed.size() >= *m_setup.count; }
+    // The series' length is given and its last name was given.
+    bool SeriesEnded() const;
     std::string AppendRow(const std::string& unit, std::string_view device, std::string_view result,
                           std::string_view firstDifference, std::string_view detail);
     LineOutcome VoidUnresolved();

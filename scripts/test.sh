@@ -95,6 +95,11 @@ begin_stage "Wine suites ($suites)"
 ctest --preset "$suites" --timeout 900 -j "$KELVRA_WINE_LANES"
 end_stage
 
+begin_stage "station screenshots"
+# The station in each state, pictures kept with the test artefacts.
+bash scripts/station-screenshots.sh build/"$suites"
+end_stage
+
 begin_stage "release package"
 rm -rf "$samples"
 bash tools/samples/make-sample-images.sh scripts/wine-run build/"$suites"/tools/kelvra-image/kelvra-image.exe -- "$samples"

@@ -153,6 +153,33 @@ public:
     void ResetContent() { ::SendMessageA(m_hWnd, LB_RESETCONTENT, 0, 0); }
 };
 
+// ---------------------------------------------------------------- CFont
+
+// A font the object owns: deleted with it.
+class CFont
+{
+public:
+    CFont() = default;
+    ~CFont()
+    {
+        if (m_hObject != nullptr)
+        {
+            ::DeleteObject(m_hObject);
+        }
+    }
+    CFont(const CFont&) = delete;
+    CFont& operator=(const CFont&) = delete;
+
+    BOOL CreateFontIndirect(const LOGFONTW* lpLogFont)
+    {
+        m_hObject = ::CreateFontIndirectW(lpLogFont);
+        return m_hObject != nullptr;
+    }
+    operator HFONT() const { return m_hObject; }
+
+    HFONT m_hObject = nullptr;
+};
+
 // ---------------------------------------------------------------- CPaintDC
 
 class CPaintDC

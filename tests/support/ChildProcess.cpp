@@ -5,9 +5,6 @@
 
 #include "TemporaryFolder.h"
 
-namespace
-{
-// Quoted as the C runtime splits a command line: backslashes count only before a quote.
 std::string QuotedArgument(const std::string& argument)
 {
     std::string quoted = "\"";
@@ -27,6 +24,8 @@ std::string QuotedArgument(const std::string& argument)
     return quoted + "\"";
 }
 
+namespace
+{
 class OutputFile
 {
 public:

@@ -16,6 +16,9 @@ struct ProcessRun
     std::string err;
 };
 
+// Quoted as the C runtime splits a command line: backslashes count only before a quote.
+std::string QuotedArgument(const std::string& argument);
+
 // CreateProcessA, tried again up to twice when Wine loses the new process in
 // its loader, which it reports as ERROR_INTERNAL_ERROR: the program's own
 // code has not run then, so a second start changes nothing.

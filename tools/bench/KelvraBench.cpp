@@ -6,7 +6,8 @@
 // kelvra-cli.exe and a bare console program too, the CLI's start to the
 // library's open call against the bare program's whole run, and VT-A writes
 // and verifies through the CLI; and kelvra-cli line in process on scripted
-// units: a unit's arrival to the library's open, and the whole VT-A cycle.
+// units: a unit's arrival to the library's open, and the whole VT-A cycle;
+// the same for the station's window in process, and KelvraStation.exe's start-up.
 #include <windows.h>
 
 #include <psapi.h>
@@ -26,6 +27,7 @@
 #include "Interrupt.h"
 #include "KelvraAutomation.h"
 #include "ScriptedUnits.h"
+#include "StationDlg.h"
 #include "WorkingFolder.h"
 
 namespace
@@ -253,12 +255,12 @@ struct StartedProcess
     bool started = false;
 };
 
-StartedProcess Start(const std::string& executable, const std::string& folder)
+StartedProcess Start(const std::string& executable, const std::string& folder, const std::string& arguments = "")
 {
     StartedProcess process;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + executable + "\"";
+    std::string commandLine = "\"" + executable + "\" " + arguments;
     process.started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                                      &startup, &process.information) != FALSE;
     return process;
@@ -274,22 +276,21 @@ void Finish(StartedProcess& process)
     CloseHandle(process.information.hProcess);
 }
 
+// A top-level window of a process that shows what the program shows at start.
 struct DialogSearch
 {
     DWORD processId;
+    bool (*shows)(HWND window);
     HWND dialog;
 };
 
 // EnumWindows' callback is stdcall on i686, which a lambda cannot convert to.
-BOOL CALLBACK NoteDialogWithFilledList(HWND window, LPARAM parameter)
+BOOL CALLBACK NoteShowingDialog(HWND window, LPARAM parameter)
 {
     auto& search = *reinterpret_cast<DialogSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    const HWND list = owner == search.processId ? GetDlgItem(window, IDC_DEVICE_LIST) : nullptr;
-    DWORD_PTR count = 0;
-    if (list == nullptr || !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
-        count == static_cast<DWORD_PTR>(CB_ERR) || count == 0)
+    if (owner != search.processId || !search.shows(window))
     {
         return TRUE;
     }
@@ -297,49 +298,78 @@ BOOL CALLBACK NoteDialogWithFilledList(HWND window, LPARAM parameter)
     return FALSE;
 }
 
-// The top-level dialog of a process whose device list (IDC_DEVICE_LIST) has
-// an entry, or null.
-HWND DialogWithFilledList(DWORD processId)
+HWND ShowingDialog(DWORD processId, bool (*shows)(HWND window))
 {
-    DialogSearch search{processId, nullptr};
-    EnumWindows(NoteDialogWithFilledList, reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{processId, shows, nullptr};
+    EnumWindows(NoteShowingDialog, reinterpret_cast<LPARAM>(&search));
     return search.dialog;
 }
 
-// Milliseconds from CreateProcess to a filled device list, polled every
-// millisecond; the program is then closed as Exit closes it. Negative when
-// the list did not fill within 20 s.
-double TimeStartToFilledList(const std::string& executable, const std::string& folder)
+// Its device list (IDC_DEVICE_LIST) has an entry.
+bool ShowsFilledList(HWND window)
+{
+    const HWND list = GetDlgItem(window, IDC_DEVICE_LIST);
+    DWORD_PTR count = 0;
+    return list != nullptr && SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) &&
+           count != static_cast<DWORD_PTR>(CB_ERR) && count != 0;
+}
+
+// The station's panel has its text, and the log's rows are in its list.
+bool ShowsStation(HWND window)
+{
+    const HWND rows = GetDlgItem(window, IDC_LOG_ROWS);
+    DWORD_PTR count = 0;
+    DWORD_PTR length = 0;
+    return rows != nullptr && SendMessageTimeoutW(rows, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) &&
+           count != 0 &&
+           SendMessageTimeoutW(GetDlgItem(window, IDC_PANEL), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length) &&
+           length != 0;
+}
+
+struct Program
+{
+    std::string executable;
+    std::string arguments;
+    bool (*shows)(HWND window);  // its window shows what it shows at start
+};
+
+// Milliseconds from CreateProcess to the program's window showing what it
+// shows at start, polled every millisecond; the program is then closed as
+// its close box closes it. Negative when it did not show within 20 s.
+double TimeStartToShown(const Program& program, const std::string& folder)
 {
     const double start = Now();
-    StartedProcess process = Start(executable, folder);
+    StartedProcess process = Start(program.executable, folder, program.arguments);
     if (!process.started)
     {
         return -1;
     }
     HWND dialog = nullptr;
-    while ((dialog = DialogWithFilledList(process.information.dwProcessId)) == nullptr && Now() - start < 20000)
+    while ((dialog = ShowingDialog(process.information.dwProcessId, program.shows)) == nullptr && Now() - start < 20000)
     {
         Sleep(1);
     }
     const double elapsed = Now() - start;
     if (dialog != nullptr)
     {
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
     }
     Finish(process);
     return dialog != nullptr ? elapsed : -1;
 }
 
-void BenchStartUp(const std::string& kelvraExe, const std::string& bareDialogExe, const WorkingFolder& folder)
+// name: "Kelvra, start to a filled device list" and so on.
+void BenchStartUp(const std::string& name, const Program& program, const std::string& bareDialogExe,
+                  const WorkingFolder& folder)
 {
-    std::vector<double> bare, kelvra, difference;
+    const Program bareDialog = {bareDialogExe, "", ShowsFilledList};
+    std::vector<double> bare, measured, difference;
     // Alternate the two so a slow spell of the machine hits both alike.
     for (int run = 0; run < Runs + 1; ++run)
     {
-        const double bareTime = TimeStartToFilledList(bareDialogExe, folder.Path());
-        const double kelvraTime = TimeStartToFilledList(kelvraExe, folder.Path());
-        if (bareTime < 0 || kelvraTime < 0)
+        const double bareTime = TimeStartToShown(bareDialog, folder.Path());
+        const double time = TimeStartToShown(program, folder.Path());
+        if (bareTime < 0 || time < 0)
         {
             Row("Start-up", "a dialog did not show a filled list within 20 s", "");
             return;
@@ -349,12 +379,14 @@ void BenchStartUp(const std::string& kelvraExe, const std::string& bareDialogExe
             continue;  // the first run loads the files into the cache
         }
         bare.push_back(bareTime);
-        kelvra.push_back(kelvraTime);
-        difference.push_back(kelvraTime - bareTime);
+        measured.push_back(time);
+        difference.push_back(time - bareTime);
     }
+    const std::string shortName = name.substr(0, name.find(','));
     Row("Bare dialog of the same build, start to a filled list", SpreadText(SpreadOf(bare), "%.1f"), "");
-    Row("Kelvra, start to a filled device list", SpreadText(SpreadOf(kelvra), "%.1f"), "");
-    Row("Kelvra over the bare dialog, run by run", SpreadText(SpreadOf(difference), "%.1f"), "median at most 50 ms");
+    Row(name, SpreadText(SpreadOf(measured), "%.1f"), "");
+    Row(shortName + " over the bare dialog, run by run", SpreadText(SpreadOf(difference), "%.1f"),
+        "median at most 50 ms");
 }
 
 void BenchWorkingSet(const WorkingFolder& folder)
@@ -400,7 +432,8 @@ void BenchProcess(const std::string& kelvraExe, const std::string& bareDialogExe
     folder.WriteFile("Kelvra.ini", "[KELVRA]\nVID=845e\nPID=0001\n");
     folder.WriteFile("image.hex", std::string(2048, '\x3C'));
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", folder.PathOf("chips").c_str());
-    BenchStartUp(folder.PathOf("Kelvra.exe"), bareDialogExe, folder);
+    BenchStartUp("Kelvra, start to a filled device list", {folder.PathOf("Kelvra.exe"), "", ShowsFilledList},
+                 bareDialogExe, folder);
     BenchWorkingSet(folder);
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 }
@@ -523,21 +556,12 @@ public:
     bool ErrIsConsole() const override { return false; }
 };
 
-void BenchLine()
+// A line's figures, so that kelvra-cli's and the station's compare: each
+// unit's arrival to the next open call in the library's log, and arrival to
+// the removal it waits for.
+void LineFigures(const std::string& program, const std::string& state, int units,
+                 const std::vector<long long>& arrivals, const std::vector<long long>& removals)
 {
-    WorkingFolder folder;
-    const InProcessChips chips(folder);
-    const std::string& state = chips.state;
-    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
-    const int units = 5;
-    ScriptedUnits scripted(units);
-    SilentConsole console;
-    ClearInterrupt();
-    // Ends with Ctrl+C once every unit was programmed and pulled out.
-    RunKelvraCli({"line", folder.PathOf("base.hex"), "--family", "A", "--start", "B-0001", "--log",
-                  folder.PathOf("line.csv"), "--device", "845e:0001", "--quiet"},
-                 console, scripted);
-    ClearInterrupt();
     std::vector<long long> opens;
     for (const LoggedCall& call : ReadCallLog(state))
     {
@@ -547,28 +571,143 @@ void BenchLine()
         }
     }
     std::vector<double> toOpen, cycles;
-    for (size_t unit = 0; unit < scripted.arrivals.size() && unit < scripted.removals.size(); ++unit)
+    for (size_t unit = 0; unit < arrivals.size() && unit < removals.size(); ++unit)
     {
-        const long long arrival = scripted.arrivals[unit];
+        const long long arrival = arrivals[unit];
         const auto open = std::upper_bound(opens.begin(), opens.end(), arrival);
         if (open != opens.end())
         {
             toOpen.push_back((*open - arrival) / 1000.0);
         }
-        cycles.push_back((scripted.removals[unit] - arrival) / 1000.0 / (2 * 1310.0));
+        cycles.push_back((removals[unit] - arrival) / 1000.0 / (2 * 1310.0));
     }
     if (toOpen.size() != static_cast<size_t>(units) || cycles.size() != static_cast<size_t>(units))
     {
-        Row("kelvra-cli line", "a unit did not pass through the line", "");
+        Row(program, "a unit did not pass through the line", "");
         return;
     }
-    Row("kelvra-cli line: a unit's arrival notification to the library's open call, after its reservation row (" +
+    Row(program + ": a unit's arrival notification to the library's open call, after its reservation row (" +
             std::to_string(units) + " units)",
         SpreadText(SpreadOf(toOpen), "%.1f"), "");
-    Row("kelvra-cli line: whole VT-A unit, arrival to the removal it waits for (reservation, write, verify, log row), "
-        "as a ratio to 2 x 1310 ms (" +
+    Row(program +
+            ": whole VT-A unit, arrival to the removal it waits for (reservation, write, verify, log row), as a "
+            "ratio to 2 x 1310 ms (" +
             std::to_string(units) + " units)",
-        SpreadText(SpreadOf(cycles), "%.4f", ""), "");
+        SpreadText(SpreadOf(cycles), "%.4f", ""), "at most 1.03");
+}
+
+// A working folder with a VT-A base image, and the emulated libraries found
+// and keeping their chips in it, for as long as it lives.
+struct LineBenchFolder
+{
+    LineBenchFolder()
+    {
+        CreateDirectoryA(state.c_str(), nullptr);
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", state.c_str());
+        SetDllDirectoryA(EmulatedDriversFolder.c_str());
+        folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    }
+    ~LineBenchFolder()
+    {
+        SetDllDirectoryA(nullptr);
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+    }
+
+    WorkingFolder folder;
+    const std::string state = folder.PathOf("chips");
+};
+
+void BenchLine()
+{
+    const LineBenchFolder bench;
+    const WorkingFolder& folder = bench.folder;
+    const int units = 5;
+    ScriptedUnits scripted(units);
+    SilentConsole console;
+    ClearInterrupt();
+    // Ends with Ctrl+C once every unit was programmed and pulled out.
+    RunKelvraCli({"line", folder.PathOf("base.hex"), "--family", "A", "--start", "B-0001", "--log",
+                  folder.PathOf("line.csv"), "--device", "845e:0001", "--quiet"},
+                 console, scripted);
+    ClearInterrupt();
+    LineFigures("kelvra-cli line", bench.state, units, scripted.arrivals, scripted.removals);
+}
+
+// The station's window in process, on units scripted through the device
+// platform: each is plugged in when the panel asks for a unit and pulled out
+// when it shows the result, with the notification Windows would send.
+struct ModelessStation : CDialog
+{
+    static bool Create(CDialog& dialog)
+    {
+        return CreateDialogParamA(AfxGetResourceHandle(), dialog.m_lpszTemplateName, nullptr, &CDialog::DialogProc,
+                                  reinterpret_cast<LPARAM>(&dialog)) != nullptr;
+    }
+};
+
+void NotifyDevice(HWND window, WPARAM event)
+{
+    DEV_BROADCAST_DEVICEINTERFACE_A record =
+        KelvraAutomation::MakeDeviceInterfaceRecord(KelvraAutomation::HidInterfaceClass, DBT_DEVTYP_DEVICEINTERFACE);
+    SendMessageA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record));
+}
+
+void BenchStationLine()
+{
+    const LineBenchFolder bench;
+    const int units = 5;
+    StationSetup setup;
+    const std::string problem = ReadSetup({"base.hex", "--family", "A", "--device", "845e:0001", "--log", "line.csv",
+                                           "--start", "B-0001", "--count", std::to_string(units)},
+                                          setup);
+    FakeHidPlatform platform;
+    CStationDlg dialog(setup, problem);
+    dialog.DevicePlatform = &platform;
+    std::vector<long long> arrivals, removals;
+    if (problem.empty() && ModelessStation::Create(dialog))
+    {
+        const HWND window = dialog.m_hWnd;
+        const StationPanel& panel = dialog.Panel();
+        SendMessageA(GetDlgItem(window, IDC_START), BM_CLICK, 0, 0);
+        for (int unit = 0; unit < units; ++unit)
+        {
+            if (!PumpMessagesUntil(
+                    window, [&] { return panel.State() == PanelState::AttachUnit; }, 20000))
+            {
+                break;
+            }
+            platform.interfaces = {FakeDevice(0x845E, 0x0001)};
+            arrivals.push_back(MicrosecondsNow());
+            NotifyDevice(window, DBT_DEVICEARRIVAL);
+            if (!PumpMessagesUntil(
+                    window, [&] { return panel.State() == PanelState::Pass; }, 20000))
+            {
+                break;
+            }
+            removals.push_back(MicrosecondsNow());
+            platform.interfaces.clear();
+            NotifyDevice(window, DBT_DEVICEREMOVECOMPLETE);
+        }
+        PumpMessagesUntil(
+            window, [&] { return IsWindowEnabled(GetDlgItem(window, IDC_START)) != FALSE; }, 20000);
+        DestroyWindow(window);
+    }
+    LineFigures("KelvraStation", bench.state, units, arrivals, removals);
+}
+
+// KelvraStation.exe set up on a log of a few rows, beside the bare dialog.
+void BenchStationStartUp(const std::string& stationExe, const std::string& bareDialogExe)
+{
+    WorkingFolder folder;
+    CopyFileA(stationExe.c_str(), folder.PathOf("KelvraStation.exe").c_str(), FALSE);
+    folder.WriteFile("base.hex", std::string(1, '\0') + std::string(127, '\x67'));
+    folder.WriteFile("line.csv", "time,serial,device,result,first_difference,detail\r\n"
+                                 "2026-12-07T10:30:12+01:00,KV-000100,VID_845e&PID_0001,RESERVED,,\r\n"
+                                 "2026-12-07T10:30:15+01:00,KV-000100,VID_845e&PID_0001,PASS,,\r\n");
+    BenchStartUp("KelvraStation, start to its panel's text and the log's rows in its list",
+                 {folder.PathOf("KelvraStation.exe"),
+                  "base.hex --family A --device 845e:0001 --log line.csv --start KV-000100", ShowsStation},
+                 bareDialogExe, folder);
 }
 }  // namespace
 
@@ -578,6 +717,7 @@ int main(int argc, char** argv)
     BenchRefresh();
     BenchOperations();
     BenchLine();
+    BenchStationLine();
     if (argc >= 3)
     {
         BenchProcess(argv[1], argv[2]);
@@ -585,6 +725,10 @@ int main(int argc, char** argv)
     if (argc >= 5)
     {
         BenchCli(argv[3], argv[4]);
+    }
+    if (argc >= 6)
+    {
+        BenchStationStartUp(argv[5], argv[2]);
     }
     return 0;
 }

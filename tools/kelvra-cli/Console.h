@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "WideText.h"
+
 class Console
 {
 public:
@@ -52,8 +54,3 @@ private:
     Console& m_console;
     bool m_shown = false;
 };
-
-std::string Utf8FromWide(const wchar_t* text);
-// NUL-terminated. A vector rather than a wide string: the wide string code
-// would be a sixth of the program.
-std::vector<wchar_t> WideFromUtf8(const std::string& text);

@@ -42,19 +42,6 @@ Outcome ChooseIdentifiers(const Options& options, Console& console, DeviceIds& i
     return {};
 }
 
-std::vector<DeviceKey> AttachedDevices(HidPlatform& platform)
-{
-    const LONG counted = EnumerateHidDevices(0, nullptr, platform);
-    std::vector<DeviceKey> keys(counted > 0 ? static_cast<size_t>(counted) : 0);
-    if (keys.empty())
-    {
-        return keys;
-    }
-    const LONG filled = EnumerateHidDevices(static_cast<DWORD>(keys.size()), keys.data(), platform);
-    keys.resize(filled > 0 ? static_cast<size_t>(filled) : 0);
-    return keys;
-}
-
 DeviceKey KeyOf(const DeviceIds& ids)
 {
     return (static_cast<DeviceKey>(ids.vendorId) << 16) | ids.productId;
@@ -70,14 +57,7 @@ std::string DeviceName(DeviceKey key)
 Outcome FindDevice(const DeviceIds& ids, HidPlatform& platform, DeviceKey& key)
 {
     key = KeyOf(ids);
-    size_t matching = 0;
-    for (DeviceKey attached : AttachedDevices(platform))
-    {
-        if (attached == key)
-        {
-            ++matching;
-        }
-    }
+    const size_t matching = CountAttached(key, platform);
     if (matching == 1)
     {
         return {};

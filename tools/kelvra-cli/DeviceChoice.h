@@ -13,10 +13,6 @@
 // Kelvra reads them, with a warning for each value Kelvra would misread.
 Outcome ChooseIdentifiers(const Options& options, Console& console, DeviceIds& ids);
 
-// Every attached HID interface whose attributes can be read, in the order the
-// platform gives them.
-std::vector<DeviceKey> AttachedDevices(HidPlatform& platform);
-
 DeviceKey KeyOf(const DeviceIds& ids);
 std::string DeviceName(DeviceKey key);
 

@@ -46,15 +46,7 @@ LRESULT CALLBACK UnitWatcher::WindowProcedure(HWND window, UINT message, WPARAM 
 
 size_t UnitWatcher::Attached()
 {
-    size_t matching = 0;
-    for (DeviceKey attached : AttachedDevices(m_platform))
-    {
-        if (attached == m_device)
-        {
-            ++matching;
-        }
-    }
-    return matching;
+    return CountAttached(m_device, m_platform);
 }
 
 // No settle: the line tries a refused open again for a moment.

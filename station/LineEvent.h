@@ -1,0 +1,35 @@
+// One thing the production line told, as the station's worker hands it to
+// the window: the line's observer calls, copied, and the line's end.
+#pragma once
+
+#include <string>
+
+#include "ProductionLine.h"
+
+struct LineEvent
+{
+    enum class Kind
+    {
+        WaitingForSerial,
+        Waiting,
+        Programming,
+        Passed,
+        Failed,
+        Voided,
+        AlreadyProgrammed,
+        NotChecked,
+        SerialRefused,
+        RemoveUnit,
+        Ended,
+    };
+
+    Kind kind = Kind::Ended;
+    std::string unit;  // the serial or unit number, where there is one
+    // Passed, Failed, Voided, NotChecked: what happened; SerialRefused: why;
+    // Ended: the message, if any.
+    std::string text;
+    std::string firstDifference;  // Failed, when the verify differed
+    UnitFault fault = UnitFault::None;
+    LineEnd end = LineEnd::Done;  // Ended
+    bool opened = false;          // Ended: the line had opened, so units may have been touched
+};

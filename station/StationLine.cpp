@@ -1,0 +1,300 @@
+#include "StationLine.h"
+
+#include "WideText.h"
+
+namespace
+{
+const DWORD LookAgainMilliseconds = 250;
+
+LineEvent EventOf(LineEvent::Kind kind, const std::string& unit = std::string())
+{
+    LineEvent event;
+    event.kind = kind;
+    event.unit = unit;
+    return event;
+}
+
+LineEvent ReportEvent(LineEvent::Kind kind, const UnitReport& report)
+{
+    LineEvent event = EventOf(kind, report.unit);
+    event.text = report.detail;
+    event.firstDifference = report.firstDifference;
+    event.fault = report.fault;
+    return event;
+}
+
+// Locks for one scope.
+class Locked
+{
+public:
+    explicit Locked(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
+    ~Locked() { LeaveCriticalSection(&m_lock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CRITICAL_SECTION& m_lock;
+};
+}  // namespace
+
+StationLine::StationLine()
+    : m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)), m_eventsWaiting(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+    InitializeCriticalSection(&m_lock);
+}
+
+StationLine::~StationLine()
+{
+    StopNow();
+    // Stop wakes every wait, and a transfer ends at its next word.
+    Join(30000);
+    if (m_thread != nullptr)
+    {
+        CloseHandle(m_thread);
+    }
+    CloseHandle(m_wake);
+    CloseHandle(m_eventsWaiting);
+    DeleteCriticalSection(&m_lock);
+}
+
+bool StationLine::Start(const StationSetup& setup, const std::vector<BYTE>& image, HWND window, UINT message)
+{
+    if (Running())
+    {
+        return false;
+    }
+    if (m_thread != nullptr)
+    {
+        CloseHandle(m_thread);
+        m_thread = nullptr;
+    }
+    m_stopBetweenUnits = false;
+    m_stopNow = false;
+    {
+        Locked locked(m_lock);
+        m_events.clear();
+        m_scanWaiting = false;
+    }
+    m_notify = window;
+    m_message = message;
+    m_setup = setup;
+    m_logFile = WideFromUtf8(setup.log);
+    m_lineSetup = LineSetup();
+    m_lineSetup.family = setup.family;
+    m_lineSetup.size = setup.size;
+    m_lineSetup.image = image;
+    m_lineSetup.imageName = m_setup.image;
+    m_lineSetup.device = setup.device;
+    m_lineSetup.logFile = m_logFile.data();
+    m_lineSetup.logName = m_setup.log;
+    m_lineSetup.series = setup.series;
+    m_lineSetup.seriesLength = setup.count;
+    m_lineSetup.window = window;
+    m_lineSetup.program = "KelvraStation.exe";
+    m_lineSetup.stopBetweenUnits = &m_stopBetweenUnits;
+    m_lineSetup.stopNow = &m_stopNow;
+    m_thread = CreateThread(nullptr, 0, ThreadProcedure, this, 0, nullptr);
+    return m_thread != nullptr;
+}
+
+void StationLine::Stop()
+{
+    m_stopBetweenUnits = true;
+    SetEvent(m_wake);
+}
+
+void StationLine::StopNow()
+{
+    m_stopNow = true;
+    Stop();
+}
+
+bool StationLine::Running() const
+{
+    return m_thread != nullptr && WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT;
+}
+
+bool StationLine::Join(DWORD milliseconds) const
+{
+    return m_thread == nullptr || WaitForSingleObject(m_thread, milliseconds) == WAIT_OBJECT_0;
+}
+
+std::vector<LineEvent> StationLine::TakeEvents()
+{
+    Locked locked(m_lock);
+    std::vector<LineEvent> events;
+    events.swap(m_events);
+    ResetEvent(m_eventsWaiting);
+    return events;
+}
+
+void StationLine::Attached(size_t count)
+{
+    {
+        Locked locked(m_lock);
+        m_attached = count;
+    }
+    SetEvent(m_wake);
+}
+
+void StationLine::Scanned(const std::string& serial)
+{
+    {
+        Locked locked(m_lock);
+        m_scanned = serial;
+        m_scanWaiting = true;
+    }
+    SetEvent(m_wake);
+}
+
+DWORD WINAPI StationLine::ThreadProcedure(LPVOID line)
+{
+    static_cast<StationLine*>(line)->Work();
+    return 0;
+}
+
+void StationLine::Work()
+{
+    LineEvent ended = EventOf(LineEvent::Kind::Ended);
+    LineOutcome outcome;
+    {
+        // Made and ended on this thread: the device lock belongs to the thread that took it.
+        ProductionLine line(m_lineSetup, *this);
+        outcome = line.Open();
+        ended.opened = outcome.end == LineEnd::None;
+        if (ended.opened)
+        {
+            outcome = line.Run(*this, m_setup.scan ? this : nullptr);
+        }
+    }
+    ended.end = outcome.end;
+    ended.text = outcome.message;
+    // Scanned serials run out only when Stop ends the wait for one.
+    if (m_setup.scan && ended.end == LineEnd::Done)
+    {
+        ended.end = LineEnd::StoppedBetweenUnits;
+    }
+    Push(std::move(ended));
+}
+
+void StationLine::Push(LineEvent event)
+{
+    bool first = false;
+    {
+        Locked locked(m_lock);
+        first = m_events.empty();
+        m_events.push_back(std::move(event));
+        SetEvent(m_eventsWaiting);
+    }
+    // One message wakes the window for every event until it takes them.
+    if (first && m_notify != nullptr)
+    {
+        PostMessageW(m_notify, m_message, 0, 0);
+    }
+}
+
+template <class Ready> bool StationLine::WaitUntil(Ready ready)
+{
+    for (;;)
+    {
+        if (m_stopBetweenUnits)
+        {
+            return false;
+        }
+        {
+            Locked locked(m_lock);
+            if (ready())
+            {
+                return true;
+            }
+        }
+        WaitForSingleObject(m_wake, LookAgainMilliseconds);
+    }
+}
+
+void StationLine::WaitingForSerial()
+{
+    Push(EventOf(LineEvent::Kind::WaitingForSerial));
+}
+
+void StationLine::Waiting(const std::string& unit)
+{
+    Push(EventOf(LineEvent::Kind::Waiting, unit));
+}
+
+void StationLine::Programming(const std::string& unit)
+{
+    m_wordsMoved = 0;
+    Push(EventOf(LineEvent::Kind::Programming, unit));
+}
+
+void StationLine::Progress(bool writing, UINT wordsDone, UINT wordCount)
+{
+    m_wordsInAll = 2 * wordCount;
+    m_wordsMoved = writing ? wordsDone : wordCount + wordsDone;
+}
+
+void StationLine::Passed(const UnitReport& report)
+{
+    Push(ReportEvent(LineEvent::Kind::Passed, report));
+}
+
+void StationLine::Failed(const UnitReport& report)
+{
+    Push(ReportEvent(LineEvent::Kind::Failed, report));
+}
+
+void StationLine::Voided(const UnitReport& report)
+{
+    Push(ReportEvent(LineEvent::Kind::Voided, report));
+}
+
+void StationLine::AlreadyProgrammed(const std::string& unit)
+{
+    Push(EventOf(LineEvent::Kind::AlreadyProgrammed, unit));
+}
+
+void StationLine::NotChecked(const UnitReport& report)
+{
+    Push(ReportEvent(LineEvent::Kind::NotChecked, report));
+}
+
+void StationLine::SerialRefused(const std::string& serial, std::string_view why)
+{
+    LineEvent event = EventOf(LineEvent::Kind::SerialRefused, serial);
+    event.text = std::string(why);
+    Push(std::move(event));
+}
+
+void StationLine::RemoveUnit()
+{
+    Push(EventOf(LineEvent::Kind::RemoveUnit));
+}
+
+bool StationLine::UnitAttached()
+{
+    Locked locked(m_lock);
+    return m_attached == 1;
+}
+
+bool StationLine::WaitForArrival()
+{
+    return WaitUntil([this] { return m_attached == 1; });
+}
+
+bool StationLine::WaitForRemoval()
+{
+    return WaitUntil([this] { return m_attached == 0; });
+}
+
+bool StationLine::Next(std::string& serial)
+{
+    if (!WaitUntil([this] { return m_scanWaiting; }))
+    {
+        return false;
+    }
+    Locked locked(m_lock);
+    serial = m_scanned;
+    m_scanWaiting = false;
+    return true;
+}

@@ -1,0 +1,265 @@
+// The real KelvraStation.exe in a folder of its own with the emulated driver
+// libraries beside it, set up on its command line, run from the working
+// folder on Wine's device 845e/0001 (always attached), and driven from this
+// process as an operator drives it: Start, Stop, the close box, a scanner's
+// keystrokes. With KELVRA_STATION_SCREENSHOTS naming a folder, each state
+// worth a picture waits there for scripts/station-screenshots.sh to take it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "ChildProcess.h"
+#include "EndToEndTest.h"
+#include "KelvraProgramLocation.h"
+#include "StationAutomation.h"
+#include "StationResource.h"
+
+namespace EndToEnd
+{
+namespace
+{
+using KelvraAutomation::Milliseconds;
+using KelvraAutomation::StationWindow;
+using Cells = std::vector<std::vector<std::string>>;
+
+const char* const Ellipsis = "\xE2\x80\xA6";
+const char* const SerialHeader = "time,serial,device,result,first_difference,detail\r\n";
+
+// One KelvraStation.exe; closed, and failing that ended, when it goes.
+class StationProcess
+{
+public:
+    StationProcess(const std::string& executable, const std::vector<std::string>& arguments, const std::string& folder,
+                   std::string environment)
+    {
+        std::string commandLine = QuotedArgument(executable);
+        for (const std::string& argument : arguments)
+        {
+            commandLine += " " + QuotedArgument(argument);
+        }
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        if (!StartProcess(executable, commandLine, FALSE, 0, &environment[0], folder.c_str(), startup, m_info))
+        {
+            throw std::runtime_error("cannot start " + executable);
+        }
+        m_window.emplace(StationWindow::Find(m_info.dwProcessId));
+        m_window->WaitUntilReady();
+    }
+    ~StationProcess()
+    {
+        if (!Ended(0) && m_window)
+        {
+            m_window->Close();
+        }
+        if (!Ended(30000))
+        {
+            TerminateProcess(m_info.hProcess, 1);
+            WaitForSingleObject(m_info.hProcess, 10000);
+        }
+        CloseHandle(m_info.hThread);
+        CloseHandle(m_info.hProcess);
+    }
+    StationProcess(const StationProcess&) = delete;
+    StationProcess& operator=(const StationProcess&) = delete;
+
+    const StationWindow& Window() const { return *m_window; }
+    bool Ended(DWORD milliseconds) const { return WaitForSingleObject(m_info.hProcess, milliseconds) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION m_info{};
+    std::optional<StationWindow> m_window;
+};
+
+class StationTest : public EndToEndTest
+{
+protected:
+    StationTest()
+    {
+        Install();
+        m_station = ProgramFolder() + "\\KelvraStation.exe";
+        CopyFileA(WindowsPathOf(KelvraStationHostPath).c_str(), m_station.c_str(), FALSE);
+        const std::string base = IdentityImage(0x6707, 0x1209, 0x0001, "Widget", "Acme", "SAMPLE");
+        WriteBytes("base.hex", base);
+    }
+
+    // Started with the image, VT-A, the device and the log, then arguments.
+    const StationWindow& Start(const std::vector<std::string>& arguments, const char* device = "845e:0001")
+    {
+        std::vector<std::string> all = {"base.hex", "--family", "A", "--device", device, "--log", "line.csv"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        m_process = std::make_unique<StationProcess>(m_station, all, WorkingFolder(), ChildEnvironment());
+        return m_process->Window();
+    }
+
+    // A series from serial started, once its first unit's first word is written.
+    const StationWindow& StartWritingUnit(const std::string& serial)
+    {
+        const StationWindow& station = Start({"--start", serial});
+        station.Click(IDC_START);
+        station.WaitForPanel("Programming " + serial + Ellipsis);
+        if (!KelvraAutomation::WaitUntil([&] { return CallCount("WriteEEPROM") > 0; }, Milliseconds(20000),
+                                         Milliseconds(10)))
+        {
+            throw std::runtime_error("no word was written");
+        }
+        return station;
+    }
+
+    void WriteBytes(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(WorkingFolder() + "\\" + name, std::ios::binary) << bytes;
+    }
+
+    std::string ReadBytes(const std::string& name) const
+    {
+        std::ifstream file(WorkingFolder() + "\\" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    std::string ChipSerial() const
+    {
+        const std::string chip = Chip("VT_HIDA-845E0001.bin");
+        return chip.substr(7, static_cast<unsigned char>(chip[6]) / 2 - 1);
+    }
+
+    size_t CallCount(const std::string& function) const
+    {
+        size_t count = 0;
+        for (const LoggedCall& call : Calls())
+        {
+            count += call.function == function;
+        }
+        return count;
+    }
+
+    // The serial and result of each row the list shows, the newest first.
+    static Cells Results(const StationWindow& station)
+    {
+        Cells results;
+        for (const auto& row : station.LogRows())
+        {
+            results.push_back({row.at(1), row.at(2)});
+        }
+        return results;
+    }
+
+    // Waits, when asked to, for the screenshot script to take this state.
+    static void Snapshot(const StationWindow& station, const std::string& state)
+    {
+        char folder[MAX_PATH] = {};
+        if (GetEnvironmentVariableA("KELVRA_STATION_SCREENSHOTS", folder, MAX_PATH) == 0)
+        {
+            return;
+        }
+        RedrawWindow(station.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RECT area{};
+        GetWindowRect(station.Handle(), &area);
+        const std::string marker = std::string(folder) + "\\" + state + ".ready";
+        std::ofstream(marker) << area.right - area.left << "x" << area.bottom - area.top << "+" << area.left << "+"
+                              << area.top << "\n";
+        KelvraAutomation::WaitUntil([&] { return GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; },
+                                    Milliseconds(30000), Milliseconds(50));
+    }
+
+    std::unique_ptr<StationProcess> m_process;
+    std::string m_station;
+};
+
+TEST_F(StationTest, AOneUnitSeriesPassesAndItsRowsShow)
+{
+    const StationWindow& station = Start({"--start", "KV-000100", "--count", "1"});
+    EXPECT_EQ(station.Text(IDC_PANEL), "Press Start");
+    station.Click(IDC_START);
+    station.WaitUntilStopped();
+    EXPECT_EQ(station.Text(IDC_PANEL), "PASS KV-000100: remove the unit");
+    EXPECT_EQ(station.Text(IDC_PASSED) + station.Text(IDC_FAILED) + station.Text(IDC_VOID), "100");
+    EXPECT_EQ(Results(station), (Cells{{"KV-000100", "PASS"}, {"KV-000100", "RESERVED"}}));
+    EXPECT_EQ(ChipSerial(), "KV-000100");
+    Snapshot(station, "pass");
+}
+
+TEST_F(StationTest, StopDuringAUnitFinishesAndLogsItFirst)
+{
+    const StationWindow& station = StartWritingUnit("KV-000200");
+    Snapshot(station, "programming");
+    station.Click(IDC_STOP);
+    EXPECT_EQ(station.Text(IDC_DETAIL), "Stopping once this unit is done.");
+    station.WaitUntilStopped();
+    EXPECT_EQ(station.Text(IDC_PANEL), "PASS KV-000200: remove the unit");
+    EXPECT_NE(station.Text(IDC_DETAIL).find("The line is stopped"), std::string::npos) << station.Text(IDC_DETAIL);
+    EXPECT_EQ(CallCount("WriteEEPROM"), 64u);
+    EXPECT_EQ(CallCount("ReadEEPROM"), 128u) << "the attached unit's check at the start, then the verify";
+    EXPECT_EQ(ChipSerial(), "KV-000200");
+    EXPECT_EQ(Results(station), (Cells{{"KV-000200", "PASS"}, {"KV-000200", "RESERVED"}}));
+}
+
+TEST_F(StationTest, ClosingTheWindowDuringAUnitFinishesAndLogsItThenCloses)
+{
+    const StationWindow& station = StartWritingUnit("KV-000300");
+    station.Close();
+    EXPECT_FALSE(m_process->Ended(200)) << "the window waits for the unit";
+    EXPECT_TRUE(m_process->Ended(30000));
+    EXPECT_EQ(CallCount("ReadEEPROM"), 128u) << "the attached unit's check at the start, then the verify";
+    EXPECT_EQ(ChipSerial(), "KV-000300");
+    const std::string log = ReadBytes("line.csv");
+    EXPECT_NE(log.find(",KV-000300,VID_845e&PID_0001,PASS,,\r\n"), std::string::npos) << log;
+}
+
+TEST_F(StationTest, AScannedSerialTypedIntoTheFieldIsWrittenToTheUnit)
+{
+    const StationWindow& station = Start({"--scan"});
+    station.Click(IDC_START);
+    station.WaitForPanel("Scan the unit's serial");
+    station.Scan("SERIAL-TOO-LONG");
+    station.WaitForPanel("Refused: SERIAL-TOO-LONG");
+    EXPECT_EQ(station.Text(IDC_SCAN), "") << "the field is ready for the next scan";
+    Snapshot(station, "refused");
+    station.Scan("LABEL-42");
+    station.WaitForPanel("PASS LABEL-42: remove the unit");
+    EXPECT_EQ(ChipSerial(), "LABEL-42");
+    station.Click(IDC_STOP);
+    station.WaitUntilStopped();
+    EXPECT_EQ(Results(station), (Cells{{"LABEL-42", "PASS"}, {"LABEL-42", "RESERVED"}}));
+}
+
+TEST_F(StationTest, UnitsItDoesNotPassShowTheirStateOnThePanel)
+{
+    struct Case
+    {
+        const char* name;
+        const char* device;
+        const char* emulator;
+        std::string log;
+        std::string chip;
+        std::string panel;
+    };
+    const Case cases[] = {
+        {"fail", "845e:0001", "[VT_HIDA]\r\nCorruptReadOffset=7\r\n", "", "",
+         "FAIL: verify differs at 0x07: remove the unit"},
+        {"already-programmed", "845e:0001", "",
+         SerialHeader + std::string("2026-12-07T10:30:12+01:00,KV-000400,VID_845e&PID_0001,PASS,,\r\n"),
+         IdentityImage(0x6707, 0x1209, 0x0001, "Widget", "Acme", "KV-000400"),
+         "Unit already programmed as KV-000400: remove it"},
+        // No such device is attached: the line waits for one.
+        {"attach", "845e:0003", "", "", "", "Attach a unit"},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        SetEmulatorSettings(test.emulator);
+        WriteBytes("line.csv", test.log);
+        SeedChip("VT_HIDA-845E0001.bin", test.chip);
+        const StationWindow& station = Start({"--start", "KV-000400"}, test.device);
+        station.Click(IDC_START);
+        station.WaitForPanel(test.panel);
+        Snapshot(station, test.name);
+        station.Close();
+        EXPECT_TRUE(m_process->Ended(30000)) << "a line waiting for a unit closes at once";
+        m_process.reset();
+    }
+}
+}  // namespace
+}  // namespace EndToEnd
