@@ -178,6 +178,8 @@ TEST_F(ProgrammingTest, AutoVerifyReplacesTheWriteLinesWithTheVerifyLines)
 }
 TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComesBackToIt)
 {
+    // Clicks must arrive while the write runs: at the chip's pacing it lasts 1.3 s.
+    RealChipPacing realPacing;
     folder.WriteFile("image.hex", CountingBytes(128));
     dialog.ImagePath = folder.PathOf("image.hex").c_str();
     MessageLog log;
@@ -228,6 +230,8 @@ TEST_F(ProgrammingTest, ClicksOnTheDisabledWriteButtonAreDroppedAndTheFocusComes
 
 TEST_F(ProgrammingTest, ExitClickedDuringAWriteEndsTheDialogOnceTheWriteHasEnded)
 {
+    // Clicks must arrive while the write runs: at the chip's pacing it lasts 1.3 s.
+    RealChipPacing realPacing;
     folder.WriteFile("image.hex", CountingBytes(128));
     dialog.ImagePath = folder.PathOf("image.hex").c_str();
     bool closed = false;
