@@ -6,11 +6,12 @@ KELVRA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEDEBUG=-all
 export WINEPREFIX="${KELVRA_WINEPREFIX:-$KELVRA_ROOT/build/wineprefix}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine lanes the test suites run in side by side (scripts/wine-run); lane 1
-# is WINEPREFIX itself.
+# Wine lanes the test suites run in side by side (scripts/wine-run): each
+# with a prefix and an Xvfb display of its own, so that neither a device lock
+# nor the keyboard focus is shared. Lane 1 is WINEPREFIX and DISPLAY.
 KELVRA_WINE_LANES="${KELVRA_WINE_LANES:-1}"
 
-kelvra_xvfb_pid=""
+kelvra_xvfb_pids=()
 
 # Every Wine start picks its loader in scripts/wine-run.
 kelvra_wine() { "$KELVRA_ROOT/scripts/wine-run" "$@"; }
@@ -23,28 +24,32 @@ can_run_32bit_programs() {
   timeout 60 "$KELVRA_ROOT/scripts/wine-run" "$1" >/dev/null 2>&1
 }
 
-# Starts Xvfb on a free display and exports DISPLAY. Xvfb picks the display
-# itself and writes its number once it takes connections, so two sessions
-# started at once never share one.
+# Starts Xvfb on a free display and exports its name in the variable named.
+# Xvfb picks the display itself and writes its number once it takes
+# connections, so two sessions started at once never share one.
 start_private_display() {
-  local number_file
+  local variable="${1:-DISPLAY}" number_file pid
   number_file="$(mktemp)"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
-  kelvra_xvfb_pid=$!
+  pid=$!
+  kelvra_xvfb_pids+=("$pid")
   for _ in $(seq 1 100); do
     if [ -s "$number_file" ]; then
-      export DISPLAY=":$(head -n 1 "$number_file")"
+      export "$variable=:$(head -n 1 "$number_file")"
       rm -f "$number_file"
       return 0
     fi
-    kill -0 "$kelvra_xvfb_pid" 2>/dev/null || break
+    kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
   rm -f "$number_file"
-  kill "$kelvra_xvfb_pid" 2>/dev/null || true
-  kelvra_xvfb_pid=""
   echo "cannot start Xvfb" >&2
   return 1
+}
+
+# The display of a lane.
+lane_display() {
+  if [ "$1" = 1 ]; then echo "$DISPLAY"; else printenv "KELVRA_WINE_DISPLAY_$1"; fi
 }
 
 # The prefix of a lane.
@@ -59,11 +64,12 @@ end_wine_session() {
     WINEPREFIX="$(lane_prefix "$lane")" timeout 20 wineserver -k >/dev/null 2>&1 || true
     WINEPREFIX="$(lane_prefix "$lane")" timeout 20 wineserver -w >/dev/null 2>&1 || true
   done
-  if [ -n "$kelvra_xvfb_pid" ]; then
-    kill "$kelvra_xvfb_pid" 2>/dev/null || true
-    wait "$kelvra_xvfb_pid" 2>/dev/null || true
-    kelvra_xvfb_pid=""
-  fi
+  local pid
+  for pid in "${kelvra_xvfb_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  kelvra_xvfb_pids=()
 }
 
 # Creates the prefix on first use: a 64-bit prefix that, made once the 32-bit
@@ -93,6 +99,7 @@ begin_wine_session() {
   local lane
   start_private_display
   for lane in $(seq 1 "$KELVRA_WINE_LANES"); do
-    WINEPREFIX="$(lane_prefix "$lane")" prepare_wine_prefix
+    [ "$lane" = 1 ] || start_private_display "KELVRA_WINE_DISPLAY_$lane"
+    WINEPREFIX="$(lane_prefix "$lane")" DISPLAY="$(lane_display "$lane")" prepare_wine_prefix
   done
 }
