@@ -1,8 +1,8 @@
 // Loading a library of Windows itself, from the system folder only: never
 // from the program's folder, the current folder or PATH, where a planted copy
-// could be found first. The layer's file dialog (comdlg32), the VT-A pacing
-// timer (winmm) and the station's controls (comctl32) load theirs so, when
-// first needed, rather than importing them at every start.
+// could be found first. The layer's file dialog (comdlg32) and the VT-A
+// pacing timer (winmm) load theirs so, when first needed, rather than
+// importing them at every start.
 #pragma once
 
 #include <windows.h>
