@@ -141,6 +141,38 @@ WORD ParseHexId(const char* text)
     return static_cast<WORD>(result);
 }
 
+namespace
+{
+bool ParseHexIdentifier(const std::string& text, WORD& value)
+{
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    {
+        return false;
+    }
+    value = 0;
+    for (char digit : text)
+    {
+        const int nibble = digit <= '9' ? digit - '0' : (digit | 0x20) - 'a' + 10;
+        value = static_cast<WORD>(value * 16 + nibble);
+    }
+    return true;
+}
+}  // namespace
+
+bool ParseDeviceText(const std::string& text, DeviceKey& key)
+{
+    const size_t colon = text.find(':');
+    WORD vendor = 0;
+    WORD product = 0;
+    if (colon == std::string::npos || !ParseHexIdentifier(text.substr(0, colon), vendor) ||
+        !ParseHexIdentifier(text.substr(colon + 1), product))
+    {
+        return false;
+    }
+    key = (static_cast<DeviceKey>(vendor) << 16) | product;
+    return true;
+}
+
 void FormatDeviceName(DeviceKey key, char (&name)[18])
 {
     const std::string text = "VID_" + Digits::Hex(key >> 16, 4) + "&PID_" + Digits::Hex(key & 0xFFFF, 4);

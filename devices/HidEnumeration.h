@@ -1,6 +1,7 @@
 // Finding the attached HID devices and reading the configured identifiers.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "HidPlatform.h"
@@ -20,6 +21,11 @@ void FormatDeviceName(DeviceKey key, char (&name)[18]);
 // The first four characters of text as hexadecimal digits, case ignored;
 // any other character adds nothing but keeps its place.
 WORD ParseHexId(const char* text);
+
+// A device as a person types it, "VID:PID" with each 1 to 4 hexadecimal
+// digits (845e:0001); false for anything else. Unlike ParseHexId, which reads
+// the settings file as Kelvra always has, nothing is skipped or cut.
+bool ParseDeviceText(const std::string& text, DeviceKey& key);
 
 // Every attached HID interface whose attributes can be read, in the order the
 // platform gives them.

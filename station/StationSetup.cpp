@@ -160,35 +160,6 @@ std::string Missing(Key key, const std::string& settingsFile, const char* exampl
                    Options[key].setting, "=", example, " in ", settingsFile});
 }
 
-bool ParseHexDigits(const std::string& text, WORD& value)
-{
-    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-    {
-        return false;
-    }
-    value = 0;
-    for (char digit : text)
-    {
-        const int nibble = digit <= '9' ? digit - '0' : (digit | 0x20) - 'a' + 10;
-        value = static_cast<WORD>(value * 16 + nibble);
-    }
-    return true;
-}
-
-bool ParseDevice(const std::string& text, DeviceKey& device)
-{
-    const size_t colon = text.find(':');
-    WORD vendor = 0;
-    WORD product = 0;
-    if (colon == std::string::npos || !ParseHexDigits(text.substr(0, colon), vendor) ||
-        !ParseHexDigits(text.substr(colon + 1), product))
-    {
-        return false;
-    }
-    device = (static_cast<DeviceKey>(vendor) << 16) | product;
-    return true;
-}
-
 std::string ReadFamily(const Values& values, const std::string& settingsFile, StationSetup& setup)
 {
     if (!values.Has(Family))
@@ -341,7 +312,7 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
     {
         problem = Missing(Device, setup.settingsFile, "845e:0001");
     }
-    if (problem.empty() && !ParseDevice(values.value[Device], setup.device))
+    if (problem.empty() && !ParseDeviceText(values.value[Device], setup.device))
     {
         problem = Wrong(values, Device, setup.settingsFile, "not VID:PID of 1 to 4 hexadecimal digits each");
     }

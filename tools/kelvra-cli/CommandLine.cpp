@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "Family0Image.h"
+#include "HidEnumeration.h"
 #include "OptionParser.h"
 #include "SerialSeries.h"
 #include "Text.h"
@@ -138,19 +139,13 @@ const char* const SeeHelp = " (see kelvra-cli --help)";
 
 bool ParseDevice(const std::string& text, DeviceIds& ids)
 {
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos)
+    DeviceKey key = 0;
+    if (!ParseDeviceText(text, key))
     {
         return false;
     }
-    const std::string vendor = text.substr(0, colon);
-    const std::string product = text.substr(colon + 1);
-    if (!IsHexIdentifier(vendor) || !IsHexIdentifier(product))
-    {
-        return false;
-    }
-    ids.vendorId = static_cast<WORD>(std::strtoul(vendor.c_str(), nullptr, 16));
-    ids.productId = static_cast<WORD>(std::strtoul(product.c_str(), nullptr, 16));
+    ids.vendorId = HIWORD(key);
+    ids.productId = LOWORD(key);
     return true;
 }
 
