@@ -15,13 +15,7 @@ source scripts/wine-session.sh
 trap end_wine_session EXIT
 begin_wine_session
 # The programs users get: the 32-bit build, where this machine runs it.
-build=build/windows-x86
-if ! can_run_32bit_programs "$build/tools/bench/kelvra-bench-bare-console.exe"; then
-  echo "This machine cannot run 32-bit programs: the figures below are of the 64-bit build." >&2
-  cmake --preset windows-x64 >/dev/null
-  cmake --build --preset windows-x64 -j "$jobs" >/dev/null
-  build=build/windows-x64
-fi
+build="$(windows_build_to_run)"
 windows_path() { kelvra_wine winepath -w "$1" 2>/dev/null; }
 echo "| Figure | Value | Goal |"
 echo "|---|---|---|"

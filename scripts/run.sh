@@ -17,7 +17,6 @@ cmake --preset windows-x86 >/dev/null
 cmake --build --preset windows-x86 -j "$(nproc)" --target "${programs[@]}" >/dev/null
 
 source scripts/wine-session.sh
-build="$KELVRA_ROOT/build/windows-x86"
 headless=""
 [ -n "${DISPLAY:-}" ] && [ -z "${KELVRA_HEADLESS:-}" ] || headless=1
 if [ -n "$headless" ]; then
@@ -26,14 +25,7 @@ if [ -n "$headless" ]; then
 else
   prepare_wine_prefix
 fi
-# Only once the display is set: Wine's first program starts the desktop
-# that all later ones draw on.
-if ! can_run_32bit_programs "$build/tools/bench/kelvra-bench-bare-console.exe"; then
-  echo "This machine cannot run 32-bit programs: running the 64-bit build of the same sources instead." >&2
-  cmake --preset windows-x64 >/dev/null
-  cmake --build --preset windows-x64 -j "$(nproc)" --target "${programs[@]}" >/dev/null
-  build="$KELVRA_ROOT/build/windows-x64"
-fi
+build="$(windows_build_to_run "${programs[@]}")"
 
 # The release layout: the program and its settings, the emulated libraries in
 # a folder of their own, the samples; the chips' state in a folder beside.

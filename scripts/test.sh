@@ -65,7 +65,7 @@ source scripts/wine-session.sh
 trap 'end_wine_session; print_stage_times' EXIT
 begin_wine_session
 
-if can_run_32bit_programs build/windows-x86/tools/bench/kelvra-bench-bare-console.exe; then
+if can_run_32bit_programs; then
   suites=windows-x86
   echo "Test set: the 32-bit programs (windows-x86) under the 32-bit Wine."
 else

@@ -16,12 +16,30 @@ kelvra_xvfb_pids=()
 # Every Wine start picks its loader in scripts/wine-run.
 kelvra_wine() { "$KELVRA_ROOT/scripts/wine-run" "$@"; }
 
-# Whether this machine runs 32-bit Windows programs: a tiny i686 console
-# program given as the argument is started once. Kernels without 32-bit
-# support answer "Exec format error".
+# Whether this machine runs 32-bit Windows programs: the bench's tiny i686
+# console program, built with windows-x86, is started once. Kernels without
+# 32-bit support answer "Exec format error". Call it once the display is set:
+# Wine's first program starts the desktop that all later ones draw on.
 can_run_32bit_programs() {
   [ -x /usr/lib/wine/wine ] || return 1
-  timeout 60 "$KELVRA_ROOT/scripts/wine-run" "$1" >/dev/null 2>&1
+  timeout 60 "$KELVRA_ROOT/scripts/wine-run" \
+    "$KELVRA_ROOT/build/windows-x86/tools/bench/kelvra-bench-bare-console.exe" >/dev/null 2>&1
+}
+
+# Prints the build folder whose programs to run: windows-x86, already built,
+# or where 32-bit programs cannot run, windows-x64, built now (the targets
+# given, or all), and says so on stderr.
+windows_build_to_run() {
+  if can_run_32bit_programs; then
+    echo "$KELVRA_ROOT/build/windows-x86"
+    return 0
+  fi
+  echo "This machine cannot run 32-bit programs: using the 64-bit build of the same sources instead." >&2
+  local targets=()
+  [ "$#" -eq 0 ] || targets=(--target "$@")
+  (cd "$KELVRA_ROOT" && cmake --preset windows-x64 >/dev/null &&
+    cmake --build --preset windows-x64 -j "$(nproc)" "${targets[@]}" >/dev/null)
+  echo "$KELVRA_ROOT/build/windows-x64"
 }
 
 # Starts Xvfb on a free display and exports its name in the variable named.
