@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   gcc-multilib g++-multilib
   ccache
+  msitools wixl osslsigncode openssl
 )
 
 sudo_prefix=()
@@ -54,6 +55,10 @@ declare -A providers=(
   [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
   [clang-format]=clang-format
   [ccache]=ccache
+  [wixl]=wixl
+  [msiinfo]=msitools
+  [osslsigncode]=osslsigncode
+  [openssl]=openssl
   [/usr/lib/wine/wine]=wine32:i386
   [/usr/lib/wine/wine64]=wine64
 )
