@@ -172,6 +172,8 @@ def check_msi(path, version, archive, members):
     for name, wanted in (("ALLUSERS", "1"), ("UpgradeCode", UPGRADE_CODE), ("ProductVersion", version)):
         if properties.get(name) != wanted:
             problems.append(f"{name} is {properties.get(name)}, not {wanted}")
+    if not re.fullmatch(r"\d+\.\d+\.\d+(\.0)?", version):
+        problems.append(f"version {version}: Windows Installer compares only the first three fields")
     summary = subprocess.run(["msiinfo", "suminfo", path], check=True, capture_output=True, text=True).stdout
     if not re.search(r"^Template: Intel;", summary, re.M):
         problems.append("not a 32-bit package: it would not install into Program Files (x86)")
@@ -203,9 +205,9 @@ def check_msi(path, version, archive, members):
     newer = [row for row in upgrades if row["VersionMin"] == version and int(row["Attributes"]) & UPGRADE_ONLY_DETECT]
     if not older or any(row["UpgradeCode"] != UPGRADE_CODE for row in upgrades):
         problems.append("no major upgrade of older versions under the UpgradeCode")
-    refused = {row["Condition"] for row in msi_table(path, "LaunchCondition")}
-    if not newer or f"NOT {newer[0]['ActionProperty']}" not in refused:
-        problems.append("a downgrade is not refused")
+    refused = {row["Condition"]: row["Description"] for row in msi_table(path, "LaunchCondition")}
+    if not newer or "newer version of Kelvra" not in refused.get(f"NOT {newer[0]['ActionProperty']}", ""):
+        problems.append("a downgrade is not refused with a message")
     actions = {row["Action"] for row in msi_table(path, "InstallExecuteSequence")}
     problems += [f"runs no {action}" for action in ("FindRelatedProducts", "RemoveExistingProducts")
                  if action not in actions]

@@ -51,12 +51,7 @@ msi="$output/Kelvra-$version.msi"
 rm -f "$zip" "$msi"
 (cd "$stage" && cmake -E tar cf "$zip" --format=zip "$name")
 
-# A new ProductCode for each version, the same one for every build of it: a
-# rebuild installed again is the same product, not a second entry.
-product_code="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, "kelvra-msi/" + sys.argv[1])).upper())' "$version")"
-# wixl finds only sources relative to the folder it runs in.
-(cd "$files" && wixl -a x86 -D Version="$version" -D ProductCode="$product_code" \
-  -D Manufacturer="$(cache_value KELVRA_COMPANY)" -o "$msi" "$root/packaging/msi/Kelvra.wxs")
+bash packaging/msi/build-msi.sh "$files" "$version" "$(cache_value KELVRA_COMPANY)" "$msi"
 [ -z "$signing" ] || sign "$msi"
 
 python3 scripts/check-release.py --version "$version" "$zip" "$msi"
