@@ -3,7 +3,8 @@
 # programs users get (preset windows-x86, the release build with its tests)
 # under Debian's 32-bit Wine, with a private prefix and Xvfb; on a machine
 # that cannot run 32-bit programs they run the 64-bit build of the same
-# sources instead, and say so. Also: the release package and its check, the
+# sources instead, and say so. Also: the release (ZIP and MSI), its check,
+# a signed release verified, the MSI installed under Wine, the
 # README's run command headless (screenshot in build/artefacts), the 64-bit
 # build, the call thunk as a 32-bit Linux program, and the native image tool
 # under the sanitizers with its fuzz targets. Each stage's time is printed at
@@ -100,13 +101,18 @@ begin_stage "station screenshots"
 bash scripts/station-screenshots.sh build/"$suites"
 end_stage
 
-begin_stage "release package"
+begin_stage "release: ZIP and MSI, and a signed one"
 rm -rf "$samples"
 bash tools/samples/make-sample-images.sh scripts/wine-run build/"$suites"/tools/kelvra-image/kelvra-image.exe -- "$samples"
-(cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C MinSizeRel >/dev/null)
-python3 scripts/check-release.py build/windows-x86/Kelvra-*-win32.zip
+bash scripts/release.sh
+bash tests/release/signing.sh
 end_stage
 end_wine_session
+
+begin_stage "MSI under Wine: install, upgrade, uninstall"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows-x86/CMakeCache.txt)"
+bash tests/release/msi-under-wine.sh "build/windows-x86/Kelvra-$version.msi" "build/windows-x86/Kelvra-$version-win32.zip"
+end_stage
 
 begin_stage "run command, headless"
 # The README's run command: a write and verify of the sample image, and a
