@@ -35,3 +35,8 @@ echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/tools/kelvra-image/
 for library in VT_HIDA VT_HIDB VT_HIDC; do
   echo "| Emulated $library.dll, 32-bit, stripped | $(size $product/emulated-drivers/$library.dll) | |"
 done
+# The release, as scripts/release.sh last built it.
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $product/CMakeCache.txt)"
+for release in "Kelvra-$version-win32.zip" "Kelvra-$version.msi"; do
+  [ ! -f "$product/$release" ] || echo "| $release | $(size "$product/$release") | |"
+done
