@@ -21,9 +21,15 @@ cmake --build --preset windows-x86 -j "$(nproc)" --target Kelvra KelvraStation k
   VT_HIDA VT_HIDB VT_HIDC VT_HIDA_stdcall VT_HIDB_stdcall VT_HIDC_stdcall >/dev/null
 
 name="Kelvra-$version-win32"
+mkdir -p "$output"
+zip="$output/$name.zip"
+msi="$output/Kelvra-$version.msi"
 stage="$(mktemp -d "$root/build/release-stage.XXXXXX")"
-trap 'rm -rf "$stage"' EXIT
 files="$stage/$name"
+# A failed run leaves no release behind, neither half made nor an earlier one
+# to be taken for it.
+rm -f "$zip" "$msi"
+trap 'status=$?; rm -rf "$stage"; [ "$status" -eq 0 ] || rm -f "$zip" "$msi"' EXIT
 cmake --install "$build" --prefix "$files" >/dev/null
 programs=(Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe)
 
@@ -45,10 +51,6 @@ else
   echo "Release: UNSIGNED (set KELVRA_SIGN_PKCS12 to sign the programs and the MSI)"
 fi
 
-mkdir -p "$output"
-zip="$output/$name.zip"
-msi="$output/Kelvra-$version.msi"
-rm -f "$zip" "$msi"
 (cd "$stage" && cmake -E tar cf "$zip" --format=zip "$name")
 
 bash packaging/msi/build-msi.sh "$files" "$version" "$(cache_value KELVRA_COMPANY)" "$msi"

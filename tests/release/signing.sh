@@ -71,4 +71,17 @@ if osslsigncode verify -CAfile ca.pem -in changed.exe >changed.log 2>&1; then
 else
   echo "Kelvra.exe with one byte changed: $(grep -m1 MISMATCH changed.log | tr -s ' ' ' '); $(grep -m1 "^Signature verification" changed.log)"
 fi
+# A wrong password fails the release, and leaves no release to be shipped,
+# not even the one an earlier run wrote there.
+echo "not the password" >wrong-password
+if KELVRA_SIGN_PKCS12="$work/signer.p12" KELVRA_SIGN_PASSWORD_FILE="$work/wrong-password" \
+  bash "$root/scripts/release.sh" "$work/out" >refused.log 2>&1; then
+  echo "Signing: a wrong password did not fail the release" >&2
+  failures=$((failures + 1))
+elif [ -n "$(ls out)" ]; then
+  echo "Signing: a failed release left $(ls out | tr '\n' ' ')" >&2
+  failures=$((failures + 1))
+else
+  echo "A wrong password: $(grep -m1 "^release:" refused.log), nothing written"
+fi
 [ "$failures" -eq 0 ]
