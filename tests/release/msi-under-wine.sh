@@ -42,6 +42,7 @@ expect_status() {
   local wanted="$1" what="$2" status
   shift 2
   status="$(msiexec_status "$@")"
+  echo "  msiexec $1 ...: status $status"
   [ "$status" -eq $((wanted % 256)) ] || fail "$what ended with status $status, not $wanted (modulo 256: $((wanted % 256)))"
 }
 log_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -n 1; }
@@ -93,7 +94,7 @@ write_and_verify_installed() {
   (cd "$folder" && exec "$root/scripts/wine-run" "$program") &
   kelvra=$!
   "$root/scripts/wine-run" "$build/tools/automation/kelvra-automation.exe" wait-ready 60 family A \
-    browse "$(wine_run winepath -w "$files/samples/vt-a.hex" 2>/dev/null | tr -d '\r')" write --timeout 60 >/dev/null ||
+    browse "$(wine_run winepath -w "$files/samples/vt-a.hex" 2>/dev/null | tr -d '\r')" write --auto-verify --timeout 60 >/dev/null ||
     fail "the installed Kelvra could not be driven"
   lines="$("$root/scripts/wine-run" "$build/tools/automation/kelvra-automation.exe" messages | tr -d '\r' || true)"
   "$root/scripts/wine-run" "$build/tools/automation/kelvra-automation.exe" exit >/dev/null || true
@@ -101,8 +102,11 @@ write_and_verify_installed() {
   kill "$kelvra" 2>/dev/null || true
   wait "$kelvra" 2>/dev/null || true
   # "Verify Success!" after a write comes only from AUTOVERIFY=1 of the installed Kelvra.ini.
-  grep -qx "Verify Success!" <<<"$lines" || fail "the installed Kelvra did not write and verify: $lines"
-  echo "Installed Kelvra, started in its shortcut's folder: $(tr '\n' '|' <<<"$lines")"
+  if grep -qx "Verify Success!" <<<"$lines"; then
+    echo "  The installed Kelvra, started in its shortcut's folder: $(tr '\n' '|' <<<"$lines")"
+  else
+    fail "the installed Kelvra did not write and verify: $lines"
+  fi
 }
 
 echo "Install $version: msiexec /i $(basename "$msi") /qn"
@@ -114,6 +118,7 @@ case "$program_folder" in */"Program Files (x86)/Kelvra/") ;; *) fail "installed
 check_installed_files "$files" "$program_folder"
 entries="$(installed_entries)"
 [ "${entries##*\\}" = "$(product_code "$msi") $version" ] || fail "the Uninstall entries are: $entries"
+echo "  Programs and Features: $entries"
 for shortcut in "Kelvra:Kelvra.exe" "Kelvra Station:KelvraStation.exe"; do
   link="$menu_folder/${shortcut%%:*}.lnk"
   if [ ! -f "$link" ]; then
@@ -125,7 +130,7 @@ for shortcut in "Kelvra:Kelvra.exe" "Kelvra Station:KelvraStation.exe"; do
   # Kelvra reads Kelvra.ini from the folder it starts in.
   [ -f "$(unix_path "${started[1]}")/Kelvra.ini" ] || fail "$link starts in ${started[1]}, which has no Kelvra.ini"
 done
-echo "Installed: $(ls "$program_folder" | tr '\n' ' '); shortcuts: $(ls "$menu_folder" | tr '\n' ' ')"
+echo "  Installed: $(ls "$program_folder" | tr '\n' ' '); shortcuts: $(ls "$menu_folder" | tr '\n' ' ')"
 
 if can_run_32bit_programs; then
   mapfile -t started < <(python3 "$root/tests/release/read-shortcut.py" "$menu_folder/Kelvra.lnk")
@@ -138,6 +143,7 @@ echo "Upgrade to $newer_version"
 expect_status 0 "the upgrade" /i "$newer_msi" /qn /l*v "$work/upgrade.log"
 [ "$(installed_versions)" = "$newer_version" ] || fail "after the upgrade, the Kelvra entries are: $(installed_versions | tr '\n' ' ')"
 check_installed_files "$work/newer/files" "$program_folder"
+echo "  Programs and Features: $(installed_entries)"
 
 echo "Downgrade to $version, refused"
 expect_status 1603 "the downgrade" /i "$msi" /qn /l*v "$work/downgrade.log"
