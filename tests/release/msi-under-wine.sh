@@ -47,8 +47,8 @@ expect_status() {
 }
 log_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -n 1; }
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
-# Programs and Features lists both registry views: Wine's installer writes a
-# 32-bit package's entry in the 32-bit one, Windows' in the 64-bit one.
+# Programs and Features lists both registry views; Wine's installer writes a
+# 32-bit package's entry in the 32-bit one.
 uninstall_keys=('HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
   'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall')
 # The Programs and Features entries named Kelvra: the key, then the version.
