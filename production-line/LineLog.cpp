@@ -1,5 +1,7 @@
 #include "LineLog.h"
 
+#include <algorithm>
+
 #include "Digits.h"
 
 #include "Joined.h"
@@ -42,6 +44,33 @@ const char UnitColumns[][10] = {"serial", "VT-B unit", "VT-C unit"};
 const char* UnitColumn(ChipFamily family)
 {
     return UnitColumns[static_cast<int>(family)];
+}
+
+// A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
+size_t ByteOrderMarkLength(const std::string& contents)
+{
+    return contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
+}
+
+std::string_view WithoutCarriageReturn(std::string_view line)
+{
+    return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+}
+
+// What an accepted file needs before its first row: a new log (empty, or
+// only the byte order mark of a spreadsheet's empty sheet) its header, and a
+// header saved without its line end (as some editors save) that line end.
+std::string Completion(const std::string& contents, ChipFamily family)
+{
+    if (contents.size() == ByteOrderMarkLength(contents))
+    {
+        return LineLogHeader(family) + "\r\n";
+    }
+    if (contents.back() != '\n')
+    {
+        return contents.back() == '\r' ? "\n" : "\r\n";
+    }
+    return std::string();
 }
 
 bool IsResult(const std::string& text)
@@ -101,11 +130,17 @@ std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName
     {
         return FailWithError(" cannot be read");
     }
-    if (contents.empty() && !WriteLine(LineLogHeader(family) + "\r\n"))
+    const std::string refused = Parse(contents, family);
+    if (!refused.empty())
+    {
+        return refused;
+    }
+    const std::string completion = Completion(contents, family);
+    if (!completion.empty() && !WriteLine(completion))
     {
         return FailWithError(" cannot be written");
     }
-    return Parse(contents, family);
+    return std::string();
 }
 
 std::string LineLog::Fail(std::string_view what) const
@@ -152,36 +187,31 @@ std::string LineLog::CheckHeader(std::string_view line, ChipFamily family) const
 
 std::string LineLog::Parse(const std::string& contents, ChipFamily family)
 {
-    if (contents.empty())
+    const size_t bom = ByteOrderMarkLength(contents);
+    if (contents.size() == bom)
     {
         return std::string();
+    }
+    // The header first: a file of another kind is named so, not taken for a cut-short log.
+    const size_t headerEnd = std::min(contents.find('\n', bom), contents.size());
+    std::string refused =
+        CheckHeader(WithoutCarriageReturn(std::string_view(contents).substr(bom, headerEnd - bom)), family);
+    if (!refused.empty() || headerEnd == contents.size())
+    {
+        return refused;
     }
     if (contents.back() != '\n')
     {
         return Refuse("its last row is cut short (was the power cut while it was written?). Check that unit, then "
                       "end or remove the row");
     }
-    // A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
-    const size_t bom = contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
-    size_t rowNumber = 0;
-    for (size_t begin = bom; begin < contents.size();)
+    size_t rowNumber = 1;
+    for (size_t begin = headerEnd + 1; begin < contents.size();)
     {
         const size_t end = contents.find('\n', begin);
-        std::string_view line(contents.data() + begin, end - begin);
+        const std::string_view line = WithoutCarriageReturn(std::string_view(contents).substr(begin, end - begin));
         begin = end + 1;
-        if (!line.empty() && line.back() == '\r')
-        {
-            line.remove_suffix(1);
-        }
-        if (++rowNumber == 1)
-        {
-            std::string refused = CheckHeader(line, family);
-            if (!refused.empty())
-            {
-                return refused;
-            }
-            continue;
-        }
+        ++rowNumber;
         m_rows.emplace_back();
         LineRow& row = m_rows.back();
         row.row = rowNumber;
