@@ -216,16 +216,18 @@ TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
     std::vector<std::uint8_t> image(128, 0);
     image[0] = 0x02;  // serial present
     image[1] = 0x67;
-    image[6] = 8;  // three characters
+    image[6] = 10;  // four characters
     image[7] = 'A';
-    image[8] = 0x07;
-    image[9] = 'C';
+    image[8] = '\\';
+    image[9] = 0x07;
+    image[10] = 'C';
     WriteBytes(folder.PathOf("bell.hex"), image);
 
+    // The backslash escaped too: otherwise A, \ and 0x07 show as A\\x07, which reads two ways.
     const ToolRun escaped = RunTool({"show", folder.PathOf("bell.hex")}, folder);
-    EXPECT_NE(escaped.out.find("Serial Number:A\\x07C\n"), std::string::npos) << escaped.out;
+    EXPECT_NE(escaped.out.find("Serial Number:A\\\\\\x07C\n"), std::string::npos) << escaped.out;
     const ToolRun raw = RunTool({"show", "--raw", folder.PathOf("bell.hex")}, folder);
-    EXPECT_NE(raw.out.find("Serial Number:A\x07"
+    EXPECT_NE(raw.out.find("Serial Number:A\\\x07"
                            "C\n"),
               std::string::npos)
         << raw.out;

@@ -13,6 +13,28 @@ bool IsBlank(char character)
     return character == ' ' || character == '\t';
 }
 
+std::string Escape(std::string_view line, bool backslashToo)
+{
+    std::string escaped;
+    for (const char character : line)
+    {
+        const auto value = static_cast<unsigned char>(character);
+        if (backslashToo && character == '\\')
+        {
+            escaped += "\\\\";
+        }
+        else if (IsPrintableAscii(value))
+        {
+            escaped.push_back(character);
+        }
+        else
+        {
+            escaped += "\\x" + Digits::Hex(value, 2);
+        }
+    }
+    return escaped;
+}
+
 }  // namespace
 
 bool IsPrintableAscii(unsigned char character)
@@ -87,20 +109,12 @@ std::string ToUpperAscii(std::string_view text)
 
 std::string EscapeNonPrintable(std::string_view line)
 {
-    std::string escaped;
-    for (const char character : line)
-    {
-        const auto value = static_cast<unsigned char>(character);
-        if (IsPrintableAscii(value))
-        {
-            escaped.push_back(character);
-        }
-        else
-        {
-            escaped += "\\x" + Digits::Hex(value, 2);
-        }
-    }
-    return escaped;
+    return Escape(line, false);
+}
+
+std::string EscapeBytes(std::string_view bytes)
+{
+    return Escape(bytes, true);
 }
 
 }  // namespace Text

@@ -29,4 +29,8 @@ std::string ToUpperAscii(std::string_view text);
 // bytes cannot act on the terminal.
 std::string EscapeNonPrintable(std::string_view line);
 
+// Bytes as text that reads back to them alone: EscapeNonPrintable's \xNN,
+// and a backslash as \\, so a backslash before "x01" is not taken for 0x01.
+std::string EscapeBytes(std::string_view bytes);
+
 }  // namespace Text

@@ -123,7 +123,7 @@ void PrintReport(const ImageReport::Report& report, bool raw, std::string& out)
 {
     for (const std::string& line : report.identityLines)
     {
-        out += (raw ? line : Text::EscapeNonPrintable(line)) + '\n';
+        out += (raw ? line : Text::EscapeBytes(line)) + '\n';
     }
     for (const std::string& warning : report.warnings)
     {
