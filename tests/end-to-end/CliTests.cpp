@@ -297,6 +297,11 @@ TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
                        "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\","
                        "\"serial\":\"SN0042\"}\n");
 
+    // A backslash is escaped beside \xNN, so each shown line reads back one way.
+    SeedChip(ChipA, IdentityImage(0x6707, 0x845e, 0x0001, "C:\\x01\x01", "Vantrel Ltd", "SN0042"));
+    run = Cli({"show"});
+    EXPECT_TRUE(Contains(run.out, "\nProduct String:C:\\\\x01\\x01\n")) << run.out;
+
     SeedChip(ChipA, std::string(128, '\xFF'));
     run = Cli({"show"});
     EXPECT_EQ(run.exitCode, 0u);
@@ -562,12 +567,12 @@ TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndSt
         {"", {"verify", image + ".missing", "--family", "A", "--json"}, 8, nullptr, nullptr},
         {"", {"verify", image, "--family", "A", "--json"}, 7, "match", "false"},
         {"", {"show", "--json", "--json"}, 2, nullptr, nullptr},
+        // --json after a value that is refused.
+        {"", {"list", "--device", ":0001", "--json"}, 2, "devices", "[]"},
+        {"", {"verify", image, "--family", "Z", "--json"}, 2, nullptr, nullptr},
     };
-    for (const Answer& answer : answers)
+    const auto expectAnswer = [](const Answer& answer, const ProcessRun& run)
     {
-        SCOPED_TRACE(answer.arguments.front() + " " + std::to_string(answer.status));
-        SetEmulator(answer.settings);
-        const ProcessRun run = Cli(answer.arguments);
         EXPECT_EQ(answer.status, run.exitCode) << run.err;
         std::map<std::string, std::string> members;
         try
@@ -577,7 +582,7 @@ TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndSt
         catch (const std::exception& error)
         {
             ADD_FAILURE() << "stdout is not one JSON object: " << error.what() << "\n" << run.out;
-            continue;
+            return;
         }
         EXPECT_EQ(members["status"], std::to_string(answer.status));
         EXPECT_EQ("kelvra-cli: " + members["error"] + "\n", run.err);
@@ -585,7 +590,17 @@ TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndSt
         {
             EXPECT_EQ(members[answer.member], answer.value);
         }
+    };
+    for (const Answer& answer : answers)
+    {
+        SCOPED_TRACE(answer.arguments.front() + " " + std::to_string(answer.status));
+        SetEmulator(answer.settings);
+        expectAnswer(answer, Cli(answer.arguments));
     }
+    // No device chosen: no --device and no Kelvra.ini.
+    ASSERT_TRUE(DeleteFileA((WorkingFolder() + "\\Kelvra.ini").c_str()));
+    const Answer unchosen = {"", {"list", "--json"}, 3, "devices", "[]"};
+    expectAnswer(unchosen, Cli(unchosen.arguments));
 }
 
 TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)
@@ -666,6 +681,8 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"write", "--family", "A"}, "write needs IMAGE"},
         {{"read", "--family", "A", "-o", ""}, "-o \"\" names no file"},
         {{"read", "--family", "A", "--output="}, "-o \"\" names no file"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log="}, "--log \"\" names no file"},
+        {{"write", "a.hex", "--family", "A", "--serial="}, "--serial \"\" is empty"},
         {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
     };
     FakeHidPlatform platform;
