@@ -4,13 +4,33 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "WideText.h"
+#endif
+
 namespace
 {
-int Run(int argc, char** argv, std::string& out, std::string& err)
+#ifdef _WIN32
+std::string ArgumentText(const wchar_t* argument)
+{
+    return Utf8FromWide(argument);
+}
+#else
+std::string ArgumentText(const char* argument)
+{
+    return argument;
+}
+#endif
+
+template <typename Character> int Run(int argc, Character** argv, std::string& out, std::string& err)
 {
     try
     {
-        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        std::vector<std::string> arguments;
+        for (int index = 1; index < argc; ++index)
+        {
+            arguments.push_back(ArgumentText(argv[index]));
+        }
         return Commands::Run(arguments, out, err);
     }
     catch (...)
@@ -19,10 +39,9 @@ int Run(int argc, char** argv, std::string& out, std::string& err)
         return Commands::ExitRefused;
     }
 }
-}  // namespace
 
 // Plain stdio: the C++ streams would be most of the program.
-int main(int argc, char** argv)
+template <typename Character> int Main(int argc, Character** argv)
 {
     std::string out;
     std::string err;
@@ -32,3 +51,18 @@ int main(int argc, char** argv)
     const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     return status == Commands::ExitSuccess && !written ? Commands::ExitRefused : status;
 }
+}  // namespace
+
+#ifdef _WIN32
+// The arguments as Windows holds them, so a name outside the ANSI code page
+// is not turned into another file's name.
+int wmain(int argc, wchar_t** argv)
+{
+    return Main(argc, argv);
+}
+#else
+int main(int argc, char** argv)
+{
+    return Main(argc, argv);
+}
+#endif
