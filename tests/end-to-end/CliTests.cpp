@@ -188,22 +188,22 @@ private:
     size_t m_at = 0;
 };
 
-// The README's batch example: its lines from "@echo off" to the blank line
-// after them, with the line ends a batch file has.
-std::string ReadmeBatchExample()
+// A README example: its indented lines from firstLine to the blank line
+// after them, with the line ends Windows files have.
+std::string ReadmeExample(const std::string& firstLine)
 {
     std::ifstream readme(WindowsPathOf(ReadmeHostPath));
-    std::string script;
+    std::string text;
     bool inExample = false;
     for (std::string line; std::getline(readme, line);)
     {
-        inExample = inExample ? !line.empty() : line == "    @echo off";
+        inExample = inExample ? !line.empty() : line == "    " + firstLine;
         if (inExample)
         {
-            script += line.substr(4) + "\r\n";
+            text += line.substr(4) + "\r\n";
         }
     }
-    return script;
+    return text;
 }
 
 class CliTest : public EndToEndTest
@@ -265,6 +265,17 @@ TEST_F(CliTest, ListShowsTheDevicesOfTheSettingsAndWarnsAboutValuesKelvraMisread
     EXPECT_EQ(run.exitCode, 3u);
     EXPECT_TRUE(Contains(run.err, "VID=0x845e, which is not 1 to 4 hexadecimal digits")) << run.err;
     EXPECT_TRUE(Contains(run.err, "read it as 0084")) << run.err;
+
+    // The README's own example, comments and all, needs no warning; a comment within the four characters does.
+    const std::string example = ReadmeExample("[KELVRA]");
+    ASSERT_TRUE(Contains(example, "; vendor identifier")) << example;
+    WriteSettings(example);
+    run = Cli({"list"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    WriteSettings("[KELVRA]\r\nVID=845e\r\nPID=1 ; the pad\r\n");
+    run = Cli({"list"});
+    EXPECT_TRUE(Contains(run.err, "read it as 1000. Write it like PID=0001.")) << run.err;
 }
 
 TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
@@ -525,7 +536,7 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
 
 TEST_F(CliTest, TheReadmeBatchExampleRunWithoutItsSerialStopsBeforeTheChipIsTouched)
 {
-    const std::string script = ReadmeBatchExample();
+    const std::string script = ReadmeExample("@echo off");
     ASSERT_TRUE(Contains(script, "kelvra-cli write product.hex --family A --serial %1 --verify")) << script;
     std::ofstream(WorkingFolder() + "\\program.cmd", std::ios::binary) << script;
     std::ofstream(WorkingFolder() + "\\product.hex", std::ios::binary) << Identity;

@@ -107,6 +107,33 @@ std::string ToUpperAscii(std::string_view text)
     return upper;
 }
 
+std::string IniValue(std::string_view text, std::string& value)
+{
+    text = TrimBlanks(text);
+    if (!text.empty() && text.front() == '"')
+    {
+        const size_t close = text.find('"', 1);
+        if (close == std::string_view::npos)
+        {
+            return "the quote that opens the value is not closed";
+        }
+        const std::string_view after = TrimBlanks(text.substr(close + 1));
+        if (!after.empty() && after.front() != ';')
+        {
+            return "text follows the value's closing quote; a comment starts with ';'";
+        }
+        value = std::string(text.substr(1, close - 1));
+        return {};
+    }
+    size_t end = 0;
+    while (end < text.size() && !(text[end] == ';' && (end == 0 || IsBlank(text[end - 1]))))
+    {
+        ++end;
+    }
+    value = std::string(TrimBlanks(text.substr(0, end)));
+    return {};
+}
+
 std::string EscapeNonPrintable(std::string_view line)
 {
     return Escape(line, false);

@@ -25,6 +25,14 @@ std::string HexWord(std::uint16_t value);
 std::string_view TrimBlanks(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 
+// The value of an INI line, the text after its '=', read by one rule for
+// every key, the one the README's Kelvra.ini example follows: a ';' that
+// begins the value or follows a blank starts a comment, and the blanks
+// around the value are dropped; a value in double quotes is the text
+// between them, whole, so it may hold " ;". Returns what is wrong (a quote
+// not closed, text after the closing one), or empty.
+std::string IniValue(std::string_view text, std::string& value);
+
 // The line with every byte outside printable ASCII as \xNN, so control
 // bytes cannot act on the terminal.
 std::string EscapeNonPrintable(std::string_view line);
