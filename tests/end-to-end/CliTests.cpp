@@ -694,6 +694,7 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"read", "--family", "A", "--output="}, "-o \"\" names no file"},
         {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log="}, "--log \"\" names no file"},
         {{"write", "a.hex", "--family", "A", "--serial="}, "--serial \"\" is empty"},
+        {{"write", "", "--family", "A"}, "IMAGE \"\" names no file"},
         {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
     };
     FakeHidPlatform platform;

@@ -61,7 +61,7 @@ TEST(ImageToolOnWindows, NamesOutsideTheAnsiCodePageAreUsedAsTyped)
     {
         return folder + "\\" + name;
     };
-    const std::string omega = "\xCE\xA9";   // Greek capital omega
+    const std::string omega = "\xCE\xA9";    // Greek capital omega
     const std::string aMacron = "\xC4\x81";  // Latin small a with macron
     const std::string hex = in(aMacron + ".hex");
     const std::string image = in(omega + ".bin");
@@ -91,8 +91,8 @@ TEST(ImageToolOnWindows, NamesOutsideTheAnsiCodePageAreUsedAsTyped)
         EXPECT_EQ(run.exitCode, step.status) << run.err;
         EXPECT_NE(run.err.find(step.gist), std::string::npos) << run.err;
     }
-    const std::set<std::string> made = {aMacron + ".hex",      omega + ".bin", omega + ".ini", omega,
-                                        aMacron + "-id.bin",   omega + "\\SN1.hex"};
+    const std::set<std::string> made = {aMacron + ".hex",    omega + ".bin",     omega + ".ini", omega,
+                                        aMacron + "-id.bin", omega + "\\SN1.hex"};
     EXPECT_EQ(NamesIn(folder), made);
 }
 

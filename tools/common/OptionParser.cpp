@@ -395,6 +395,9 @@ std::string Parse(const Table& table, const std::vector<std::string>& arguments,
         }
         else if (!WordAt(command->operands, parsed.operands.size()).empty())
         {
+            // Every operand names a file, and "" names none.
+            refusal = word.empty() ? Concat({WordAt(command->operands, parsed.operands.size()), " \"\" names no file"})
+                                   : std::string();
             parsed.operands.push_back(word);
         }
         else
