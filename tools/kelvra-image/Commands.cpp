@@ -264,6 +264,32 @@ Outcome WriteSeries(const SeriesPlan& plan, bool overwrite)
                 plan.paths.back());
 }
 
+// The series' serials: a usage error for what the command line lacks or a
+// --count the digits cannot hold, a refusal for a profile's malformed SERIAL
+// (--start was checked with the other options).
+Outcome SeriesSerials(const Parsed& arguments, const IdentityTexts& texts, std::vector<std::string>& serials)
+{
+    const std::string missing = IdentityInput::Missing(texts);
+    const Result<std::string> start = StartSerial(arguments, texts);
+    if (!missing.empty() || !start.IsOk())
+    {
+        return Misused(missing.empty() ? start.Error() : missing);
+    }
+    const Result<SerialSeries::Form> form = SerialSeries::ParseStart(start.Value());
+    if (!form.IsOk())
+    {
+        return Refused(form.Error());
+    }
+    const std::uint64_t count = SerialSeries::ParseCount(*arguments.ValueOf(CountOption)).Value();
+    Result<std::vector<std::string>> consecutive = SerialSeries::Consecutive(start.Value(), count);
+    if (!consecutive.IsOk())
+    {
+        return Misused(consecutive.Error());
+    }
+    serials = std::move(consecutive.Value());
+    return Done();
+}
+
 Outcome Series(const Parsed& arguments, std::string&)
 {
     const Result<IdentityTexts> texts = GatherTexts(arguments);
@@ -271,24 +297,11 @@ Outcome Series(const Parsed& arguments, std::string&)
     {
         return Refused(texts.Error());
     }
-    const std::string missing = IdentityInput::Missing(texts.Value());
-    const Result<std::string> start = StartSerial(arguments, texts.Value());
-    if (!missing.empty() || !start.IsOk())
+    std::vector<std::string> serials;
+    const Outcome numbered = SeriesSerials(arguments, texts.Value(), serials);
+    if (numbered.exitCode != ExitSuccess)
     {
-        return Misused(missing.empty() ? start.Error() : missing);
-    }
-    // Only the profile's SERIAL can be malformed here: --start was checked with the options.
-    const Result<SerialSeries::Form> form = SerialSeries::ParseStart(start.Value());
-    if (!form.IsOk())
-    {
-        return Refused(form.Error());
-    }
-    // Well formed, so what is refused is a --count the digits cannot hold.
-    const std::uint64_t count = SerialSeries::ParseCount(*arguments.ValueOf(CountOption)).Value();
-    const Result<std::vector<std::string>> serials = SerialSeries::Consecutive(start.Value(), count);
-    if (!serials.IsOk())
-    {
-        return Misused(serials.Error());
+        return numbered;
     }
     const std::string* directoryOption = arguments.ValueOf(OutputDirOption);
     const std::string directory = directoryOption ? *directoryOption : ".";
@@ -296,7 +309,7 @@ Outcome Series(const Parsed& arguments, std::string&)
     {
         return Refused(directory + ": no such directory");
     }
-    const Result<SeriesPlan> plan = PlanSeries(serials.Value(), texts.Value(), directory);
+    const Result<SeriesPlan> plan = PlanSeries(serials, texts.Value(), directory);
     if (!plan.IsOk())
     {
         return Refused(plan.Error());
