@@ -73,11 +73,11 @@ TEST(ImageToolOnWindows, NamesOutsideTheAnsiCodePageAreUsedAsTyped)
     {
         std::vector<std::string> arguments;
         DWORD status;
-        const char* gist;  // of stderr
+        std::string gist;  // of stderr
     };
     const Step steps[] = {
         {{"from-ihex", hex, image}, 0, ""},
-        {{"from-ihex", hex, image}, 1, "already exists"},
+        {{"from-ihex", hex, image}, 1, "\\" + omega + ".bin: already exists"},
         {{"show", image}, 0, ""},
         {{"build", "--profile", profile, "-o", in(aMacron + "-id.bin")}, 0, ""},
         {{"series", "--profile", profile, "--count", "1", "--output-dir", in(omega)}, 0, ""},

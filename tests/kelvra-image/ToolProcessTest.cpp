@@ -226,6 +226,9 @@ TEST_F(ToolTest, FromIntelHexConvertsAndReportsTheFaultyLine)
     ExpectRefusal({"from-ihex", folder.PathOf("bad.hex"), folder.PathOf("bad.bin")}, "bad.bin",
                   "bad.hex: line 2: checksum");
     ExpectRefusal({"from-ihex", folder.PathOf("none.hex"), folder.PathOf("x.bin")}, "x.bin", "no such file");
+    // A name shows as typed, in any script, with its control bytes escaped.
+    ExpectRefusal({"from-ihex", folder.PathOf("\xCE\xA9\x1b.hex"), folder.PathOf("x.bin")}, "x.bin",
+                  "\xCE\xA9\\x1b.hex: no such file");
 }
 
 TEST_F(ToolTest, ShowWarnsAboutIntelHexAndEscapesControlBytes)

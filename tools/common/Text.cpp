@@ -35,6 +35,35 @@ std::string Escape(std::string_view line, bool backslashToo)
     return escaped;
 }
 
+// The length of the printable character that starts at index: 1 for
+// printable ASCII, 2 to 4 for a UTF-8 sequence other than a C1 control; 0
+// for anything else.
+size_t Utf8CharacterLength(std::string_view text, size_t index)
+{
+    const auto lead = static_cast<unsigned char>(text[index]);
+    if (lead < 0x80)
+    {
+        return IsPrintableAscii(lead) ? 1 : 0;
+    }
+    const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                         : 0;
+    if (length == 0 || index + length > text.size() ||
+        (lead == 0xC2 && static_cast<unsigned char>(text[index + 1]) < 0xA0))
+    {
+        return 0;
+    }
+    for (size_t next = index + 1; next < index + length; ++next)
+    {
+        if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80)
+        {
+            return 0;
+        }
+    }
+    return length;
+}
+
 }  // namespace
 
 bool IsPrintableAscii(unsigned char character)
@@ -132,6 +161,24 @@ std::string IniValue(std::string_view text, std::string& value)
     }
     value = std::string(TrimBlanks(text.substr(0, end)));
     return {};
+}
+
+std::string EscapeKeepingUtf8(std::string_view text)
+{
+    std::string escaped;
+    for (size_t index = 0; index < text.size();)
+    {
+        const size_t length = Utf8CharacterLength(text, index);
+        if (length != 0)
+        {
+            escaped.append(text.data() + index, length);
+            index += length;
+            continue;
+        }
+        escaped += Escape(text.substr(index, 1), false);
+        ++index;
+    }
+    return escaped;
 }
 
 std::string EscapeNonPrintable(std::string_view line)

@@ -37,6 +37,10 @@ std::string IniValue(std::string_view text, std::string& value);
 // bytes cannot act on the terminal.
 std::string EscapeNonPrintable(std::string_view line);
 
+// A message, such as one naming a file the person typed in any script:
+// control bytes and bytes that are no UTF-8 as \xNN, the rest as it is.
+std::string EscapeKeepingUtf8(std::string_view text);
+
 // Bytes as text that reads back to them alone: EscapeNonPrintable's \xNN,
 // and a backslash as \\, so a backslash before "x01" is not taken for 0x01.
 std::string EscapeBytes(std::string_view bytes);

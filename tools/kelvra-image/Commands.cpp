@@ -405,12 +405,12 @@ int Run(const std::vector<std::string>& arguments, std::string& out, std::string
     {
         if (!outcome.message.empty())
         {
-            out += Text::EscapeNonPrintable(outcome.message) + '\n';
+            out += Text::EscapeKeepingUtf8(outcome.message) + '\n';
         }
     }
     else
     {
-        err += "kelvra-image: " + Text::EscapeNonPrintable(outcome.message);
+        err += "kelvra-image: " + Text::EscapeKeepingUtf8(outcome.message);
         if (outcome.exitCode == ExitUsage)
         {
             err += " (see kelvra-image --help)";

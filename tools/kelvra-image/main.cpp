@@ -5,6 +5,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "WideText.h"
 #endif
 
@@ -15,10 +17,26 @@ std::string ArgumentText(const wchar_t* argument)
 {
     return Utf8FromWide(argument);
 }
+
+// A name typed in any script shows as typed on a console too.
+bool Emit(const std::string& out, const std::string& err)
+{
+    const bool written = WriteStandard(STD_OUTPUT_HANDLE, out);
+    WriteStandard(STD_ERROR_HANDLE, err);
+    return written;
+}
 #else
 std::string ArgumentText(const char* argument)
 {
     return argument;
+}
+
+// Plain stdio: the C++ streams would be most of the program.
+bool Emit(const std::string& out, const std::string& err)
+{
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fwrite(err.data(), 1, err.size(), stderr);
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
 }
 #endif
 
@@ -40,15 +58,12 @@ template <typename Character> int Run(int argc, Character** argv, std::string& o
     }
 }
 
-// Plain stdio: the C++ streams would be most of the program.
 template <typename Character> int Main(int argc, Character** argv)
 {
     std::string out;
     std::string err;
     const int status = Run(argc, argv, out, err);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fwrite(err.data(), 1, err.size(), stderr);
-    const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    const bool written = Emit(out, err);
     return status == Commands::ExitSuccess && !written ? Commands::ExitRefused : status;
 }
 }  // namespace
