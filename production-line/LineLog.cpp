@@ -1,7 +1,5 @@
 #include "LineLog.h"
 
-#include <algorithm>
-
 #include "Digits.h"
 
 #include "Joined.h"
@@ -52,25 +50,34 @@ size_t ByteOrderMarkLength(const std::string& contents)
     return contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
 }
 
-std::string_view WithoutCarriageReturn(std::string_view line)
+// The first row, without its line end: all there is when it has none.
+std::string_view FirstRow(const std::string& contents)
 {
-    return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+    const size_t bom = ByteOrderMarkLength(contents);
+    std::string_view row = std::string_view(contents).substr(bom, contents.find('\n', bom) - bom);
+    return !row.empty() && row.back() == '\r' ? row.substr(0, row.size() - 1) : row;
 }
 
-// What an accepted file needs before its first row: a new log (empty, or
-// only the byte order mark of a spreadsheet's empty sheet) its header, and a
-// header saved without its line end (as some editors save) that line end.
+// A file of no rows: empty, or only the byte order mark of a spreadsheet's
+// empty sheet, or a header saved without its line end (as some editors save).
+bool HoldsNoRows(const std::string& contents)
+{
+    return contents.find('\n') == std::string::npos;
+}
+
+// What a file of no rows needs before its first row: its header, or the
+// header's line end.
 std::string Completion(const std::string& contents, ChipFamily family)
 {
+    if (!HoldsNoRows(contents))
+    {
+        return std::string();
+    }
     if (contents.size() == ByteOrderMarkLength(contents))
     {
         return LineLogHeader(family) + "\r\n";
     }
-    if (contents.back() != '\n')
-    {
-        return contents.back() == '\r' ? "\n" : "\r\n";
-    }
-    return std::string();
+    return contents.back() == '\r' ? "\n" : "\r\n";
 }
 
 bool IsResult(const std::string& text)
@@ -187,31 +194,40 @@ std::string LineLog::CheckHeader(std::string_view line, ChipFamily family) const
 
 std::string LineLog::Parse(const std::string& contents, ChipFamily family)
 {
-    const size_t bom = ByteOrderMarkLength(contents);
-    if (contents.size() == bom)
+    if (contents.size() == ByteOrderMarkLength(contents))
     {
         return std::string();
     }
-    // The header first: a file of another kind is named so, not taken for a cut-short log.
-    const size_t headerEnd = std::min(contents.find('\n', bom), contents.size());
-    std::string refused =
-        CheckHeader(WithoutCarriageReturn(std::string_view(contents).substr(bom, headerEnd - bom)), family);
-    if (!refused.empty() || headerEnd == contents.size())
+    // The header first, so a file of another kind is named so, not taken for a cut-short log.
+    const std::string header = CheckHeader(FirstRow(contents), family);
+    if (!header.empty() || HoldsNoRows(contents))
     {
-        return refused;
+        return header;
     }
     if (contents.back() != '\n')
     {
         return Refuse("its last row is cut short (was the power cut while it was written?). Check that unit, then "
                       "end or remove the row");
     }
-    size_t rowNumber = 1;
-    for (size_t begin = headerEnd + 1; begin < contents.size();)
+    size_t rowNumber = 0;
+    for (size_t begin = ByteOrderMarkLength(contents); begin < contents.size();)
     {
         const size_t end = contents.find('\n', begin);
-        const std::string_view line = WithoutCarriageReturn(std::string_view(contents).substr(begin, end - begin));
+        std::string_view line(contents.data() + begin, end - begin);
         begin = end + 1;
-        ++rowNumber;
+        if (!line.empty() && line.back() == '\r')
+        {
+            line.remove_suffix(1);
+        }
+        if (++rowNumber == 1)
+        {
+            std::string refused = CheckHeader(line, family);
+            if (!refused.empty())
+            {
+                return refused;
+            }
+            continue;
+        }
         m_rows.emplace_back();
         LineRow& row = m_rows.back();
         row.row = rowNumber;
