@@ -78,7 +78,7 @@ const OptionRow OptionTable[] = {
     {VerifyOption, "--verify", nullptr, nullptr, "write: then read the chip back and compare it with the image",
      On(Command::Write), 0},
     {SerialOption, "--serial", nullptr, "TEXT",
-     "VT-A write: the image with this serial number, at most 13 printable ASCII characters; the file itself is not "
+     "VT-A write: the image with this serial number, 1 to 13 printable ASCII characters; the file itself is not "
      "changed",
      On(Command::Write), 0},
     {KeepSerialOption, "--keep-serial", nullptr, nullptr,
