@@ -19,3 +19,14 @@ rm -f "$output"
 cd "$folder"
 wixl -a x86 -D Version="$version" -D ProductCode="$product_code" -D Manufacturer="$manufacturer" \
   -o "$output" "$source"
+# wixl drops Schedule and NeverOverwrite, so they are set here in the tables.
+# wixl removes the older Kelvra before installing, and its Kelvra.ini with it:
+# the engineer's edits would be lost. So the older one is removed after the
+# files are installed (InstallExecute first, so a failed removal rolls the
+# upgrade back), when the Kelvra.ini component, the same GUID in both, also
+# belongs to the newer one and stays; and the newer one never overwrites an
+# existing Kelvra.ini. Removed before the newer one registers itself: Wine's
+# installer drops the whole UpgradeCode registration with the older product.
+msibuild "$output" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 5900)" \
+  -q "UPDATE InstallExecuteSequence SET Sequence = 5910 WHERE Action = 'RemoveExistingProducts'" \
+  -q "UPDATE Component SET Attributes = 128 WHERE Component = 'Kelvra.ini'"

@@ -3,8 +3,9 @@
 # fresh prefix of its own, and checks what a bench PC gets: the files, the
 # shortcuts and the Uninstall key; where 32-bit programs run, a scripted write
 # and verify by the installed Kelvra started from its shortcut's folder. Then
-# a newer MSI over it (one entry, the newer files), the older one refused over
-# that, and the uninstall, which leaves only what a person made.
+# a newer MSI over it (one entry, the newer files, the engineer's edited
+# Kelvra.ini kept), the older one refused over that, and the uninstall, which
+# leaves only what a person made.
 # Usage: msi-under-wine.sh RELEASE.msi RELEASE.zip
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -63,23 +64,27 @@ installed_entries() {
 }
 installed_versions() { installed_entries | awk '{ print $NF }'; }
 
-# The release's files, and a newer release: the same files with a changed README.
+# The release's files, and a newer release: the same files with a changed
+# README and starting Kelvra.ini.
 mkdir -p "$work/release" "$work/newer"
 (cd "$work/release" && cmake -E tar xf "$zip")
 files="$(echo "$work"/release/Kelvra-*-win32)"
 cp -r "$files" "$work/newer/files"
 echo "A newer build for the upgrade test: $newer_version" >>"$work/newer/files/README-Windows.txt"
+printf '; the starting file of %s\n' "$newer_version" >>"$work/newer/files/Kelvra.ini"
 newer_msi="$work/Kelvra-$newer_version.msi"
 bash "$root/packaging/msi/build-msi.sh" "$work/newer/files" "$newer_version" Kelvra "$newer_msi"
 [ "$(product_code "$msi")" != "$(product_code "$newer_msi")" ] || fail "both versions have one ProductCode"
 installed_files=(Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe README-Windows.txt Kelvra.ini)
 
-# Every file installed as packed, and nothing else.
+# Every file installed as packed (Kelvra.ini as given, when given), and nothing else.
 check_installed_files() {
-  local from="$1" folder="$2" name
+  local from="$1" folder="$2" settings="${3:-$1/Kelvra.ini}" name
   for name in "${installed_files[@]}"; do
+    [ "$name" != Kelvra.ini ] || continue
     cmp -s "$from/$name" "$folder/$name" || fail "$name is not installed as packed in $from"
   done
+  cmp -s "$settings" "$folder/Kelvra.ini" || fail "Kelvra.ini is not $settings: $(tr '\r\n' ' |' <"$folder/Kelvra.ini")"
   [ "$(ls "$folder" | sort)" = "$(printf '%s\n' "${installed_files[@]}" | sort)" ] ||
     fail "the installed folder holds $(ls "$folder" | tr '\n' ' ')"
 }
@@ -139,17 +144,22 @@ else
   echo "This machine cannot run 32-bit programs: the installed Kelvra is not started."
 fi
 
-echo "Upgrade to $newer_version"
+echo "Upgrade to $newer_version, after an engineer's edit of Kelvra.ini"
+sed -i 's/^PID=0001/PID=0002/' "$program_folder/Kelvra.ini"
+cp "$program_folder/Kelvra.ini" "$work/edited.ini"
+cmp -s "$work/edited.ini" "$files/Kelvra.ini" && fail "the edit did not change Kelvra.ini"
 expect_status 0 "the upgrade" /i "$newer_msi" /qn /l*v "$work/upgrade.log"
 [ "$(installed_versions)" = "$newer_version" ] || fail "after the upgrade, the Kelvra entries are: $(installed_versions | tr '\n' ' ')"
-check_installed_files "$work/newer/files" "$program_folder"
+check_installed_files "$work/newer/files" "$program_folder" "$work/edited.ini"
+echo "  Kelvra.ini after the upgrade: $(grep -a '^PID=' "$program_folder/Kelvra.ini" | tr -d '\r')"
 echo "  Programs and Features: $(installed_entries)"
 
 echo "Downgrade to $version, refused"
 expect_status 1603 "the downgrade" /i "$msi" /qn /l*v "$work/downgrade.log"
 [ "$(installed_versions)" = "$newer_version" ] || fail "after the downgrade, the Kelvra entries are: $(installed_versions | tr '\n' ' ')"
 
-echo "Uninstall, with a log a person made in the program's folder"
+# The edited Kelvra.ini is the installed file: it goes with the rest (README).
+echo "Uninstall, with a log a person made in the program's folder and the edited Kelvra.ini"
 echo "serial,result" >"$program_folder/line.csv"
 expect_status 0 "the uninstall" /x "$newer_msi" /qn /l*v "$work/uninstall.log"
 [ "$(ls "$program_folder" 2>/dev/null)" = line.csv ] || fail "after the uninstall, the program's folder holds: $(ls "$program_folder" | tr '\n' ' ')"
