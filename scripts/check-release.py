@@ -151,6 +151,7 @@ MSI_FILES = ["Kelvra.exe", "KelvraStation.exe", "kelvra-cli.exe", "kelvra-image.
 UPGRADE_CODE = "{61276362-D87C-458F-B55E-EE9A54A82B8F}"
 SHORTCUTS = {"Kelvra": "[INSTALLDIR]Kelvra.exe", "Kelvra Station": "[INSTALLDIR]KelvraStation.exe"}
 UPGRADE_ONLY_DETECT = 2
+NEVER_OVERWRITE = 128
 
 
 def msi_table(path, table):
@@ -164,6 +165,23 @@ def msi_table(path, table):
 def msi_tables(path):
     return set(subprocess.run(["msiinfo", "tables", path], check=True, capture_output=True,
                               text=True).stdout.split())
+
+
+def check_upgrade_keeps_settings(actions, components):
+    """build-msi.sh's changes to what wixl wrote, without which an upgrade
+    puts the starting Kelvra.ini back over an engineer's edits."""
+    problems = []
+    order = sorted(actions, key=actions.get)
+    removal = order.index("RemoveExistingProducts") if "RemoveExistingProducts" in order else 0
+    # Windows Installer allows the removal there only right after InstallExecute.
+    steps = [actions.get(action, 0) for action in ("InstallFiles", "InstallExecute", "RemoveExistingProducts",
+                                                    "RegisterProduct")]
+    if steps != sorted(set(steps)) or order[removal - 1] != "InstallExecute":
+        problems.append("the older version is not removed after the files are installed and before registering")
+    settings = [row for row in components if row["KeyPath"] == "Kelvra.ini"]
+    if not settings or not int(settings[0]["Attributes"]) & NEVER_OVERWRITE:
+        problems.append("an upgrade may overwrite the installed Kelvra.ini")
+    return problems
 
 
 def check_msi(path, version, archive, members):
@@ -208,9 +226,10 @@ def check_msi(path, version, archive, members):
     refused = {row["Condition"]: row["Description"] for row in msi_table(path, "LaunchCondition")}
     if not newer or "newer version of Kelvra" not in refused.get(f"NOT {newer[0]['ActionProperty']}", ""):
         problems.append("a downgrade is not refused with a message")
-    actions = {row["Action"] for row in msi_table(path, "InstallExecuteSequence")}
+    actions = {row["Action"]: int(row["Sequence"]) for row in msi_table(path, "InstallExecuteSequence")}
     problems += [f"runs no {action}" for action in ("FindRelatedProducts", "RemoveExistingProducts")
                  if action not in actions]
+    problems += check_upgrade_keeps_settings(actions, msi_table(path, "Component"))
     problems += [f"writes the registry value {row['Key']}\\{row['Name']}" for row in msi_table(path, "Registry")]
 
     with tempfile.TemporaryDirectory() as folder:
