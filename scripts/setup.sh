@@ -57,6 +57,7 @@ declare -A providers=(
   [ccache]=ccache
   [wixl]=wixl
   [msiinfo]=msitools
+  [msibuild]=msitools
   [osslsigncode]=osslsigncode
   [openssl]=openssl
   [/usr/lib/wine/wine]=wine32:i386
