@@ -167,10 +167,12 @@ def msi_tables(path):
                               text=True).stdout.split())
 
 
-def check_upgrade_keeps_settings(actions, components):
+def check_upgrade(actions, components, files, version):
     """build-msi.sh's changes to what wixl wrote, without which an upgrade
-    puts the starting Kelvra.ini back over an engineer's edits."""
-    problems = []
+    puts the starting Kelvra.ini back over an engineer's edits, or may keep
+    an older program."""
+    problems = [f"{row['FileName']} has version {row['Version'] or 'none'} in the MSI, not {version}"
+                for row in files if row["FileName"] in PROGRAMS and row["Version"] != version]
     order = sorted(actions, key=actions.get)
     removal = order.index("RemoveExistingProducts") if "RemoveExistingProducts" in order else 0
     # Windows Installer allows the removal there only right after InstallExecute.
@@ -229,7 +231,7 @@ def check_msi(path, version, archive, members):
     actions = {row["Action"]: int(row["Sequence"]) for row in msi_table(path, "InstallExecuteSequence")}
     problems += [f"runs no {action}" for action in ("FindRelatedProducts", "RemoveExistingProducts")
                  if action not in actions]
-    problems += check_upgrade_keeps_settings(actions, msi_table(path, "Component"))
+    problems += check_upgrade(actions, msi_table(path, "Component"), msi_table(path, "File"), version)
     problems += [f"writes the registry value {row['Key']}\\{row['Name']}" for row in msi_table(path, "Registry")]
 
     with tempfile.TemporaryDirectory() as folder:

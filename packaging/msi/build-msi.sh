@@ -19,7 +19,8 @@ rm -f "$output"
 cd "$folder"
 wixl -a x86 -D Version="$version" -D ProductCode="$product_code" -D Manufacturer="$manufacturer" \
   -o "$output" "$source"
-# wixl drops Schedule and NeverOverwrite, so they are set here in the tables.
+# wixl drops Schedule and NeverOverwrite, and leaves the programs without a
+# version, so these are set here in the tables.
 # wixl removes the older Kelvra before installing, and its Kelvra.ini with it:
 # the engineer's edits would be lost. So the older one is removed after the
 # files are installed (InstallExecute first, so a failed removal rolls the
@@ -30,3 +31,11 @@ wixl -a x86 -D Version="$version" -D ProductCode="$product_code" -D Manufacturer
 msibuild "$output" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 5900)" \
   -q "UPDATE InstallExecuteSequence SET Sequence = 5910 WHERE Action = 'RemoveExistingProducts'" \
   -q "UPDATE Component SET Attributes = 128 WHERE Component = 'Kelvra.ini'"
+# Installed over the older ones, the programs are replaced by version, as their
+# version information says. Unversioned, one whose modified date is later than
+# its creation date (a time zone away from the build's can do it) would be kept,
+# as Windows Installer keeps a file a person edited.
+for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe; do
+  msibuild "$output" -q "UPDATE File SET Version = '$version', Language = '1033' WHERE FileName = '$program'" \
+    -q "DELETE FROM MsiFileHash WHERE File_ = '${program//-/_}'"
+done

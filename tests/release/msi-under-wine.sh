@@ -64,14 +64,18 @@ installed_entries() {
 }
 installed_versions() { installed_entries | awk '{ print $NF }'; }
 
-# The release's files, and a newer release: the same files with a changed
-# README and starting Kelvra.ini.
+# The release's files, and a newer release of them, each changed: the README
+# and the starting Kelvra.ini by a line, each program by a byte after its end,
+# where Windows reads nothing.
 mkdir -p "$work/release" "$work/newer"
 (cd "$work/release" && cmake -E tar xf "$zip")
 files="$(echo "$work"/release/Kelvra-*-win32)"
 cp -r "$files" "$work/newer/files"
 echo "A newer build for the upgrade test: $newer_version" >>"$work/newer/files/README-Windows.txt"
 printf '; the starting file of %s\n' "$newer_version" >>"$work/newer/files/Kelvra.ini"
+for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe; do
+  printf '\0' >>"$work/newer/files/$program"
+done
 newer_msi="$work/Kelvra-$newer_version.msi"
 bash "$root/packaging/msi/build-msi.sh" "$work/newer/files" "$newer_version" Kelvra "$newer_msi"
 [ "$(product_code "$msi")" != "$(product_code "$newer_msi")" ] || fail "both versions have one ProductCode"
