@@ -289,8 +289,8 @@ std::string LineLog::Parse(const std::string& contents, ChipFamily family, CutSh
     {
         return Refuse(
             Joined({"its last row is cut short (was the power cut while it was written?). Run \"", MendCommand(),
-                    "\": it sets that row aside in a copy of the log and makes void the "
-                    "reservation it belonged to"}));
+                    "\": it sets that row aside in a copy of the log and makes void each reservation left "
+                    "without a result"}));
     }
     m_cutShort = contents.substr(begin);
     return std::string();
