@@ -666,7 +666,10 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"write", "--family", "A"}, "write needs IMAGE"},
         {{"read", "--family", "A", "-o", ""}, "-o \"\" names no file"},
         {{"read", "--family", "A", "--output="}, "-o \"\" names no file"},
-        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
+        {{"mend-log", "line.csv"}, "mend-log needs --family A|B|C"},
+        {{"mend-log", "--family", "A"}, "mend-log needs LOG"},
+        {{"mend-log", "line.csv", "--family", "A", "--device", "845e:0001"}, "mend-log does not take --device"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line or mend-log"},
     };
     FakeHidPlatform platform;
     for (const Refusal& refusal : refusals)
