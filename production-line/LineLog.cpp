@@ -1,5 +1,9 @@
 #include "LineLog.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 #include "Digits.h"
 
 #include "Joined.h"
@@ -106,10 +110,18 @@ bool ReadAll(HANDLE file, std::string& contents)
                                 read == contents.size());
 }
 
-// A name as a command line takes it.
+// A character a command line takes as it is, in a path.
+bool IsPlain(char character)
+{
+    return std::isalnum(static_cast<unsigned char>(character)) ||
+           (character != '\0' && std::strchr("_.:\\/-", character) != nullptr);
+}
+
+// A name as a command line takes it: quoted unless every character is plain.
 std::string Argument(std::string_view name)
 {
-    return name.find(' ') == std::string_view::npos ? std::string(name) : Joined({"\"", name, "\""});
+    const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), IsPlain);
+    return plain ? std::string(name) : Joined({"\"", name, "\""});
 }
 
 }  // namespace
