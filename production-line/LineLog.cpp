@@ -68,6 +68,42 @@ const char* UnitColumn(ChipFamily family)
     return UnitColumns[static_cast<int>(family)];
 }
 
+// A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
+size_t ByteOrderMarkLength(const std::string& contents)
+{
+    return contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
+}
+
+// The first row, without its line end: all there is when it has none.
+std::string_view FirstRow(const std::string& contents)
+{
+    const size_t bom = ByteOrderMarkLength(contents);
+    std::string_view row = std::string_view(contents).substr(bom, contents.find('\n', bom) - bom);
+    return !row.empty() && row.back() == '\r' ? row.substr(0, row.size() - 1) : row;
+}
+
+// A file of no rows: empty, or only the byte order mark of a spreadsheet's
+// empty sheet, or a header saved without its line end (as some editors save).
+bool HoldsNoRows(const std::string& contents)
+{
+    return contents.find('\n') == std::string::npos;
+}
+
+// What a file of no rows needs before its first row: its header, or the
+// header's line end.
+std::string Completion(const std::string& contents, ChipFamily family)
+{
+    if (!HoldsNoRows(contents))
+    {
+        return std::string();
+    }
+    if (contents.size() == ByteOrderMarkLength(contents))
+    {
+        return LineLogHeader(family) + "\r\n";
+    }
+    return contents.back() == '\r' ? "\n" : "\r\n";
+}
+
 bool IsResult(const std::string& text)
 {
     return text == ReservedResult || text == PassResult || text == FailResult || text == VoidResult;
@@ -211,15 +247,14 @@ std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName
     {
         return FailWithError(" cannot be read", GetLastError());
     }
-    if (contents.empty())
+    const std::string refused = Parse(contents, family, cutShort);
+    if (!refused.empty())
     {
-        const std::string problem = WriteWhole(LineLogHeader(family) + m_lineEnd);
-        if (!problem.empty())
-        {
-            return Fail(Joined({" cannot be written: ", problem}));
-        }
+        return refused;
     }
-    return Parse(contents, family, cutShort);
+    const std::string completion = Completion(contents, family);
+    const std::string problem = completion.empty() ? completion : WriteWhole(completion);
+    return problem.empty() ? problem : Fail(Joined({" cannot be written: ", problem}));
 }
 
 std::string LineLog::Fail(std::string_view what) const
@@ -266,10 +301,18 @@ std::string LineLog::CheckHeader(std::string_view line, ChipFamily family) const
 
 std::string LineLog::Parse(const std::string& contents, ChipFamily family, CutShortRow cutShort)
 {
-    // A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
-    size_t begin = contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
-    size_t rowNumber = 0;
-    while (begin < contents.size())
+    if (contents.size() == ByteOrderMarkLength(contents))
+    {
+        return std::string();
+    }
+    // The header first, so a file of another kind is named so, not taken for a cut-short log.
+    const std::string header = CheckHeader(FirstRow(contents), family);
+    if (!header.empty() || HoldsNoRows(contents))
+    {
+        return header;
+    }
+    size_t begin = ByteOrderMarkLength(contents);
+    for (size_t rowNumber = 1; begin < contents.size(); ++rowNumber)
     {
         const size_t end = RowEnd(contents, begin);
         if (end == std::string::npos)
@@ -281,21 +324,16 @@ std::string LineLog::Parse(const std::string& contents, ChipFamily family, CutSh
         m_lineEnd = crlf ? "\r\n" : "\n";
         line.remove_suffix(crlf ? 1 : 0);
         begin = end + 1;
-        const std::string refused = ++rowNumber == 1 ? CheckHeader(line, family) : ReadRow(line, rowNumber);
+        const std::string refused = rowNumber == 1 ? std::string() : ReadRow(line, rowNumber);
         if (!refused.empty())
         {
             return refused;
         }
     }
     m_wholeRowsEnd = static_cast<LONGLONG>(begin);
-    if (contents.empty() || (rowNumber > 0 && begin >= contents.size()))
+    if (begin >= contents.size())
     {
         return std::string();
-    }
-    if (rowNumber == 0)
-    {
-        return Refuse("its last row is cut short (was the power cut while it was written?). Check that unit, then "
-                      "end or remove the row");
     }
     if (cutShort == CutShortRow::Refuse)
     {

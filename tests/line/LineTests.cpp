@@ -209,10 +209,15 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         const char* out;
         const char* said;
     };
+    const std::string header = SerialHeader;
     const std::string quotedDevice =
         "2026-12-07T10:30:12+01:00,KV-000100,\"VID_845e&PID_0001, bench 2\",RESERVED,,\r\n";
     const Case cases[] = {
-        {"a spreadsheet's byte order mark", "\xEF\xBB\xBF" + std::string(SerialHeader) + Row("KV-000100", "PASS"),
+        // Logs without rows: a spreadsheet's empty sheet, and a header an editor saved without its line end.
+        {"only a byte order mark", "\xEF\xBB\xBF", "PASS  KV-000100  VID_845e&PID_0001\n", ""},
+        {"a header without its line end", header.substr(0, header.size() - 2), "PASS  KV-000100  VID_845e&PID_0001\n",
+         ""},
+        {"a spreadsheet's byte order mark", "\xEF\xBB\xBF" + header + Row("KV-000100", "PASS"),
          "PASS  KV-000101  VID_845e&PID_0001\n", ""},
         {"a reservation without result", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000101", "RESERVED"),
          "VOID  KV-000101  VID_845e&PID_0001  interrupted\nPASS  KV-000102  VID_845e&PID_0001\n",
@@ -231,13 +236,15 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
         EXPECT_EQ(console.out, test.out);
         EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
-        // The next start takes every row this one added, in the log's own line ends.
+        // The next start takes every row this one added, in the log's own line ends (CRLF for one without rows).
         ScriptedUnits next(1);
         EXPECT_EQ(Line(next, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
         const std::string log = folder.ReadFile("line.csv");
         EXPECT_EQ(log.substr(0, test.log.size()), test.log);
+        const bool crlf = test.log.find('\n') == std::string::npos || test.log.find('\r') != std::string::npos;
+        EXPECT_NE(log.find(header.substr(0, header.size() - 2) + (crlf ? "\r\n" : "\n")), std::string::npos)
+            << "the header is a row of its own";
         const std::string added = log.substr(test.log.size());
-        const bool crlf = test.log.find('\r') != std::string::npos;
         const auto rows = std::count(added.begin(), added.end(), '\n');
         EXPECT_GE(rows, 4);
         EXPECT_EQ(std::count(added.begin(), added.end(), '\r'), crlf ? rows : 0) << added;
@@ -494,6 +501,7 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
         {"a row of another kind", SerialHeader + Row("KV-000100", "MAYBE"), seriesA, "its row 2 is not six fields"},
         {"a row cut short", SerialHeader + std::string("x,KV-000100,VID_845e"), seriesA,
          "cut short (was the power cut while it was written?). Run \"kelvra-cli mend-log "},
+        {"an image given as the log", IdentityImage(), seriesA, "its first row is not"},
         {"a serial with a trailing space", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000201 ", "PASS"), seriesA,
          "its row 3 names \"KV-000201 \", which ends with a space"},
         {"serials a spreadsheet shortened",
