@@ -252,7 +252,8 @@ std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName
     {
         return refused;
     }
-    const std::string completion = Completion(contents, family);
+    // A mend changes nothing but a row cut short.
+    const std::string completion = cutShort == CutShortRow::Refuse ? Completion(contents, family) : std::string();
     const std::string problem = completion.empty() ? completion : WriteWhole(completion);
     return problem.empty() ? problem : Fail(Joined({" cannot be written: ", problem}));
 }

@@ -50,7 +50,9 @@ BOOL WriteToFile(HANDLE file, const void* data, DWORD size, DWORD* written);
 enum class CutShortRow
 {
     Refuse,
-    Keep,  // kept apart for SetAsideCutShortRow
+    // For a mend: kept apart for SetAsideCutShortRow, and a log without rows
+    // is not given its header or line end.
+    Keep,
 };
 
 class LineLog

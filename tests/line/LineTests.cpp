@@ -326,13 +326,18 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
         EXPECT_EQ(console.out, std::string("PASS  ") + test.next + "  VID_845e&PID_0001\n");
     }
 
-    // A whole log is left as it is, and a missing one is not made.
-    const std::string whole = folder.ReadFile("line.csv");
+    // A log whose last row is whole, or that has no rows, is left as it is, and a missing one is not made.
+    const std::string header = SerialHeader;
+    const std::string leftAlone[] = {folder.ReadFile("line.csv"), header.substr(0, header.size() - 2)};
     ScriptedUnits none(0);
-    console = RecordingConsole();
-    EXPECT_EQ(RunKelvraCli(mend, console, none), 0);
-    EXPECT_EQ(console.out, "mend-log: the last row of " + log + " is whole; nothing was changed\n");
-    EXPECT_EQ(folder.ReadFile("line.csv"), whole);
+    for (const std::string& contents : leftAlone)
+    {
+        folder.WriteFile("line.csv", contents);
+        console = RecordingConsole();
+        EXPECT_EQ(RunKelvraCli(mend, console, none), 0);
+        EXPECT_EQ(console.out, "mend-log: the last row of " + log + " is whole; nothing was changed\n");
+        EXPECT_EQ(folder.ReadFile("line.csv"), contents);
+    }
     EXPECT_EQ(GetFileAttributesA(folder.PathOf("line.csv.before-mend-4").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(RunKelvraCli({"mend-log", folder.PathOf("other.csv"), "--family", "A"}, console, none), 8);
     EXPECT_NE(console.err.find("does not exist"), std::string::npos) << console.err;
