@@ -634,30 +634,22 @@ void BenchLine()
     LineFigures("kelvra-cli line", bench.state, units, scripted.arrivals, scripted.removals);
 }
 
-// A log of 100,000 rows: 25,000 serials reserved and passed, then 50,000
-// reserved without a result, in time order or newest first.
-std::string LargeLog(bool newestFirst)
+// A log of 100,000 rows: 25,000 serials reserved and passed, and 50,000
+// reserved without a result, the serials ascending or descending.
+std::string LargeLog(bool descending)
 {
-    std::vector<std::string> rows;
-    for (int unit = 1; unit <= 75000; ++unit)
+    std::string log = "time,serial,device,result,first_difference,detail\r\n";
+    for (int index = 1; index <= 75000; ++index)
     {
+        const int unit = descending ? 75001 - index : index;
         char serial[16];
         std::snprintf(serial, sizeof serial, "B-%06d", unit);
         const std::string row = std::string("2026-12-08T07:10:55+00:00,") + serial + ",VID_845e&PID_0001,";
-        rows.push_back(row + "RESERVED,,\r\n");
+        log += row + "RESERVED,,\r\n";
         if (unit <= 25000)
         {
-            rows.push_back(row + "PASS,,\r\n");
+            log += row + "PASS,,\r\n";
         }
-    }
-    if (newestFirst)
-    {
-        std::reverse(rows.begin(), rows.end());
-    }
-    std::string log = "time,serial,device,result,first_difference,detail\r\n";
-    for (const std::string& row : rows)
-    {
-        log += row;
     }
     return log;
 }
@@ -669,9 +661,9 @@ void BenchLineStart()
 {
     const LineBenchFolder bench;
     const WorkingFolder& folder = bench.folder;
-    for (bool newestFirst : {false, true})
+    for (bool descending : {false, true})
     {
-        const std::string log = LargeLog(newestFirst);
+        const std::string log = LargeLog(descending);
         ScriptedUnits none(0);
         SilentConsole console;
         int status = 0;
@@ -692,8 +684,8 @@ void BenchLineStart()
                                        });
         ClearInterrupt();
         Row(std::string("kelvra-cli line: a start on a 100,000-row log that makes its 50,000 open reservations void, "
-                        "rows ") +
-                (newestFirst ? "newest first" : "in time order"),
+                        "serials ") +
+                (descending ? "descending" : "ascending"),
             status == 10 && voided ? SpreadText(spread, "%.0f")
                                    : "the start failed (status " + std::to_string(status) + ")",
             "");
