@@ -148,6 +148,14 @@ TEST_F(LineLogTest, AFailedAppendLeavesTheLogAsItWasAndSaysTheDiskIsFull)
     }
 }
 
+TEST_F(LineLogTest, AWriteToARealFullDeviceNamesTheError)
+{
+    // Linux's device that is always full, as Wine shows it: Windows' own error comes back.
+    LineLog log;
+    const std::string problem = log.Open(L"Z:\\dev\\full", "full", ChipFamily::A);
+    EXPECT_NE(problem.find("the disk is full (Windows error 112)"), std::string::npos) << problem;
+}
+
 TEST_F(LineLogTest, EveryReservationLeftWithoutAResultIsMadeVoidInOneAppend)
 {
     const auto row = [](const char* unit, const char* result)
