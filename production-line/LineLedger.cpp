@@ -139,12 +139,12 @@ void LineLedger::Note(const std::string& unit, std::string_view result)
 {
     if (result == ReservedResult)
     {
-        m_pending.insert(unit);
+        Insert(m_pending, unit);
         return;
     }
-    m_pending.erase(unit);
+    Remove(m_pending, unit);
     const bool failed = result == FailResult;
-    (result == PassResult ? m_passed : failed ? m_failed : m_void).insert(unit);
+    Insert(result == PassResult ? m_passed : failed ? m_failed : m_void, unit);
     if (m_naming.Counts() && (!failed || m_failedAreUsed))
     {
         m_next = std::max(m_next, m_naming.NumberOf(unit) + 1);
@@ -158,7 +158,7 @@ std::string LineLedger::VoidUnresolved(LineLog& log, std::string_view reason, st
     const std::vector<LineRow>& rows = log.Rows();
     for (auto row = rows.rbegin(); row != rows.rend(); ++row)
     {
-        if (row->result == ReservedResult && Pending(row->unit) && named.insert(row->unit).second)
+        if (row->result == ReservedResult && Pending(row->unit) && Insert(named, row->unit))
         {
             voided.push_back(*row);
         }
@@ -193,4 +193,19 @@ const char* LineLedger::Refusal(const std::string& unit) const
         return "is void in this log";
     }
     return m_failedAreUsed && Holds(m_failed, unit) ? "failed in this log, and failed serials are not used again" : "";
+}
+
+bool LineLedger::Holds(const Units& units, const std::string& unit)
+{
+    return units.count(unit) != 0;
+}
+
+bool LineLedger::Insert(Units& units, const std::string& unit)
+{
+    return units.insert(unit).second;
+}
+
+void LineLedger::Remove(Units& units, const std::string& unit)
+{
+    units.erase(unit);
 }

@@ -83,12 +83,15 @@ public:
     std::uint64_t NextNumber() const { return m_next; }
 
 private:
+    // Hashed: a start on a log of many thousand rows, in any order, stays linear.
     using Units = std::unordered_set<std::string>;
-    static bool Holds(const Units& units, const std::string& unit) { return units.count(unit) != 0; }
+    static bool Holds(const Units& units, const std::string& unit);
+    // False when units held it already.
+    static bool Insert(Units& units, const std::string& unit);
+    static void Remove(Units& units, const std::string& unit);
 
     const UnitNaming& m_naming;
     bool m_failedAreUsed;
-    // Hashed: a start on a log of many thousand rows, in any order, stays linear.
     Units m_passed;
     Units m_void;
     Units m_failed;
