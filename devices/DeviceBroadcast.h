@@ -1,13 +1,11 @@
 // The WM_DEVICECHANGE records Windows sends when a device interface arrives
-// or is removed, built here so a notification can be sent to Kelvra.
+// or is removed: the filter that registers for them, and a notification made
+// as Windows makes it, for the tests and the automation client to send.
 #pragma once
 
 #include <windows.h>
 
 #include <dbt.h>
-
-namespace KelvraAutomation
-{
 
 enum class DeviceEvent
 {
@@ -27,5 +25,3 @@ WPARAM DeviceEventCode(DeviceEvent event);
 // A device-interface record with an empty name, as a registration filter is
 // laid out; deviceType is normally DBT_DEVTYP_DEVICEINTERFACE.
 DEV_BROADCAST_DEVICEINTERFACE_A MakeDeviceInterfaceRecord(const GUID& interfaceClass, DWORD deviceType);
-
-}  // namespace KelvraAutomation

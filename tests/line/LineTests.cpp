@@ -91,6 +91,11 @@ protected:
     {
         console = RecordingConsole();
         console.input = input;
+        // The operator presses Ctrl+C once the scripted units are done.
+        units.afterLast = []
+        {
+            RequestInterrupt();
+        };
         std::vector<std::string> arguments = {"line",  folder.PathOf("base.hex"), "--device", "845e:0001",
                                               "--log", folder.PathOf("line.csv")};
         arguments.insert(arguments.end(), options.begin(), options.end());
