@@ -32,6 +32,7 @@ enum OptionId : int
     StartOption,
     SerialsFromInputOption,
     CountOption,
+    StopAfterOption,
     SkipFailedOption,
     QuietOption,
     HelpOption,
@@ -95,8 +96,12 @@ const OptionRow OptionTable[] = {
      On(Command::Line), 0},
     {SerialsFromInputOption, "--serials-from-input", nullptr, nullptr,
      "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner", On(Command::Line), 0},
-    {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
-     0},
+    {CountOption, "--count", nullptr, "N",
+     "line: the series holds N serials (VT-B, VT-C: units 1 to N); the line ends once its last has passed, however "
+     "often it is started again",
+     On(Command::Line), 0},
+    {StopAfterOption, "--stop-after", nullptr, "N",
+     "line: end this run once N units have passed, without waiting for the last one's removal", On(Command::Line), 0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
      "line: a failed unit's serial is not used again (default: the next unit retries it)", On(Command::Line), 0},
     // every command
@@ -131,8 +136,9 @@ const OptionParser::Table Table =
                             "      that exists, is read-only or cannot be written\n"
                             "   9  the device is busy: another Kelvra program is using it\n"
                             "  10  interrupted (Ctrl+C); the device was closed\n"
-                            "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
-                            "runs out of serials; a failed unit is logged and the line goes on.\n",
+                            "line ends with 0 once the series' last serial or --stop-after units have passed,\n"
+                            "10 at Ctrl+C, 2 when the series has no serial left; a failed unit is logged and\n"
+                            "the line goes on.\n",
                             CommandTable, OptionTable, HelpOption);
 
 const char* const SeeHelp = " (see kelvra-cli --help)";
@@ -258,6 +264,17 @@ void SetFlag(int option, Options& options)
     }
 }
 
+Outcome ParseUnits(const char* option, const std::string& value, std::optional<std::uint64_t>& units)
+{
+    const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
+    if (!count.IsOk())
+    {
+        return Usage(option + count.Error());
+    }
+    units = count.Value();
+    return {};
+}
+
 // One option given: a value checked and kept, or a flag set.
 Outcome Apply(int option, const std::string& value, Options& options, std::string& sizeText)
 {
@@ -300,15 +317,9 @@ Outcome Apply(int option, const std::string& value, Options& options, std::strin
         return form.IsOk() ? Outcome() : Usage("--start: " + form.Error());
     }
     case CountOption:
-    {
-        const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
-        if (!count.IsOk())
-        {
-            return Usage("--count: " + count.Error());
-        }
-        options.count = count.Value();
-        return {};
-    }
+        return ParseUnits("--count: ", value, options.count);
+    case StopAfterOption:
+        return ParseUnits("--stop-after: ", value, options.stopAfter);
     case LogOption:
         options.log = value;
         return {};
@@ -358,6 +369,17 @@ Outcome CheckCombination(const Options& options)
     if (options.serialsFromInput && (options.family != ChipFamily::A || !options.start.empty()))
     {
         return Usage("--serials-from-input applies to VT-A, and replaces --start");
+    }
+    if (options.serialsFromInput && options.count)
+    {
+        return Usage("--count is the series' length, and serials from input have none: give --stop-after N to end "
+                     "after N units");
+    }
+    const Result<SerialSeries::Form> start = SerialSeries::ParseStart(options.start);
+    if (options.count && start.IsOk() && start.Value().number + *options.count > SerialSeries::Limit(start.Value()))
+    {
+        return Usage("--count " + std::to_string(*options.count) + " from " + options.start +
+                     ": more serials than the start's digits can number");
     }
     if (options.command == Command::Line && options.family == ChipFamily::A && options.start.empty() &&
         !options.serialsFromInput)

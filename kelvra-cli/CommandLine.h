@@ -45,8 +45,9 @@ struct Options
     bool quiet = false;
     bool all = false;
     // line
-    std::string start;  // VT-A: the first serial of the series
-    std::optional<std::uint64_t> count;
+    std::string start;                       // VT-A: the first serial of the series
+    std::optional<std::uint64_t> count;      // the series' length
+    std::optional<std::uint64_t> stopAfter;  // passes in this run
     std::string log;
     bool skipFailed = false;
     bool serialsFromInput = false;  // VT-A: one serial per line of standard input instead of --start

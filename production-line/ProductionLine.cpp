@@ -187,7 +187,7 @@ LineOutcome ProductionLine::SeriesLeft() const
 // One unit: its name, its arrival, its programming and its removal.
 LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
 {
-    if (CountReached())
+    if (StopAfterReached())
     {
         return {LineEnd::Done, ""};
     }
@@ -219,7 +219,7 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     {
         return {LineEnd::StoppedAfterUnit, ""};
     }
-    return CountReached() || SeriesEnded() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
+    return StopAfterReached() || SeriesEnded() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
 }
 
 LineOutcome ProductionLine::Remove(UnitDock& dock)

@@ -196,12 +196,46 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
     EXPECT_EQ(LogRows(), firstRun);
 
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000103  VID_845e&PID_0001");
     EXPECT_EQ(ChipSerial(), "KV-000103");
     Rows both = firstRun;
     both.insert(both.end(), {"KV-000103,VID_845e&PID_0001,RESERVED,", "KV-000103,VID_845e&PID_0001,PASS,"});
     EXPECT_EQ(LogRows(), both);
+}
+
+// --start KV-000100 --count 3 is KV-000100 to KV-000102, however often the
+// line is started: a restart does not go on past the batch's labels.
+TEST_F(LineTest, ASeriesEndsWithItsLastSerialHoweverOftenTheLineIsStartedAgain)
+{
+    const std::vector<std::string> series = {"--family", "A", "--start", "KV-000100", "--count", "3", "--quiet"};
+    ScriptedUnits first(1);
+    ASSERT_EQ(Line(first, series), 10) << "stopped with Ctrl+C after the first pass\n" << console.err;
+    ClearInterrupt();
+    ScriptedUnits restarted(4);
+    ASSERT_EQ(Line(restarted, series), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000101  VID_845e&PID_0001\nPASS  KV-000102  VID_845e&PID_0001\n");
+    EXPECT_EQ(restarted.arrivals.size(), 2u) << "the line ends once its last serial has passed";
+
+    ScriptedUnits again(1);
+    EXPECT_EQ(Line(again, series), 2);
+    EXPECT_NE(console.err.find("no serial after KV-000102: all it holds were given"), std::string::npos) << console.err;
+    EXPECT_TRUE(again.arrivals.empty());
+    EXPECT_EQ(LogRows().back(), "KV-000102,VID_845e&PID_0001,PASS,");
+}
+
+TEST_F(LineTest, StopAfterEndsEachRunOnceItsPassesAreLogged)
+{
+    for (const char* serial : {"KV-000100", "KV-000101"})
+    {
+        SCOPED_TRACE(serial);
+        ScriptedUnits units(3);
+        ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
+        EXPECT_EQ(console.out, "PASS  " + std::string(serial) + "  VID_845e&PID_0001\n");
+        EXPECT_EQ(units.arrivals.size(), 1u);
+        EXPECT_EQ(ChipSerial(), serial);
+    }
 }
 
 TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResult)
@@ -223,7 +257,8 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         SCOPED_TRACE(test.name);
         folder.WriteFile("line.csv", test.log);
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         EXPECT_EQ(console.out, test.out);
         EXPECT_EQ(folder.ReadFile("line.csv").substr(0, test.log.size()), test.log);
     }
@@ -241,7 +276,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
     {
         kill = WhenWriting([&] { atTheFirstWrite = folder.ReadFile("line.csv"); });
     };
-    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     kill.join();
     const std::string reserved = ",KV-000100,VID_845e&PID_0001,RESERVED,,\r\n";
     ASSERT_GT(atTheFirstWrite.size(), std::string(SerialHeader).size() + reserved.size());
@@ -249,7 +284,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
 
     folder.WriteFile("line.csv", atTheFirstWrite);
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find("line:")),
               "VOID  KV-000100  VID_845e&PID_0001  interrupted\nPASS  KV-000101  VID_845e&PID_0001\n");
     EXPECT_EQ(ChipSerial(), "KV-000101");
@@ -258,7 +293,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
 TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
 {
     ScriptedUnits first(1);
-    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
 
     // Started again with the unit that passed still attached; while each
     // unit waits to be pulled out, a plain write tries it.
@@ -282,7 +317,7 @@ TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
     {
         serialsAtRemoval.push_back(ChipSerial());
     };
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "2"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "2"}), 0) << console.err;
     EXPECT_NE(console.err.find("holds KV-000100, which passed in this log"), std::string::npos) << console.err;
     EXPECT_EQ(otherWrites, (std::vector<int>{9, 9})) << "busy: the line holds each unit until it is pulled out";
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101"}));
@@ -294,7 +329,7 @@ TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTou
 {
     folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS"));
     ScriptedUnits units(1);
-    const int status = Line(units, {"--family", "A", "--serials-from-input", "--count", "1"},
+    const int status = Line(units, {"--family", "A", "--serials-from-input", "--stop-after", "1"},
                             "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\n\nLABEL-7\n");
     EXPECT_EQ(status, 2) << "a serial of the input was refused";
     const char* const refusals[] = {"\"KV-0001 \" refused: it ends with a space",
@@ -320,7 +355,7 @@ TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
         SetEmulator("FailOpens", unit == 0 ? "2" : nullptr);
         SetEmulator("FailOpen", unit == 1 ? "1" : nullptr);
     };
-    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "2", "--quiet"}), 0) << console.err;
     EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
                            "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
                            "PASS  KV-000101  VID_845e&PID_0001\n");
@@ -353,7 +388,7 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     ClearInterrupt();
     WritePrivateProfileStringA("VT_HIDB", "FailBurnRead", nullptr, settings.c_str());
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "B", "--count", "1", "--skip-failed"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "B", "--stop-after", "1", "--skip-failed"}), 0) << console.err;
     EXPECT_EQ(LogRows(),
               (Rows{"VT-B unit,device,result,first_difference", "1,VID_845e&PID_0001,RESERVED,",
                     "1,VID_845e&PID_0001,PASS,", "2,VID_845e&PID_0001,RESERVED,", "2,VID_845e&PID_0001,FAIL,",
@@ -385,7 +420,7 @@ TEST_F(LineTest, AMissingDriverLibraryEndsTheLineOnceBeforeAnyUnit)
 {
     SetDllDirectoryA(nullptr);
     ScriptedUnits units(1);
-    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 4);
+    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 4);
     const std::string message = "VT_HIDA.dll did not load";
     EXPECT_NE(console.err.find(message), std::string::npos) << console.err;
     EXPECT_EQ(console.err.find(message), console.err.rfind(message)) << "said once:\n" << console.err;
@@ -402,7 +437,7 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
         std::vector<std::string> options;
         const char* message;
     };
-    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--count", "1"};
+    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--stop-after", "1"};
     const std::string unitColumns = ",device,result,first_difference,detail\r\n";
     const Case cases[] = {
         {"held by another line", "", seriesA, "is in use: another"},
