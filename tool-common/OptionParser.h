@@ -1,6 +1,7 @@
-// The command line of a Kelvra tool: a command word, then its options and
-// operands, checked against one table per tool that also prints the help, so
-// what is accepted and what --help says cannot drift apart.
+// The command line of a Kelvra program: a command word (the station has
+// none), then its options and operands, checked against one table per program
+// that also prints the help, so what is accepted and what --help says cannot
+// drift apart.
 //
 // The rules, the same for every tool:
 // - an option is given at most once;
@@ -67,8 +68,8 @@ struct Table
     std::size_t commandCount;
     const OptionRow* options;
     std::size_t optionCount;
-    int helpOption;  // the row that asks for this text, wherever it is given
-    const Wording* wording;
+    int helpOption;          // the row that asks for this text, wherever it is given
+    const Wording* wording;  // never null
 };
 
 template <std::size_t CommandCount, std::size_t OptionCount>
