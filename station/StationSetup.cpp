@@ -309,10 +309,6 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
     {
         return problem;
     }
-    if (values.Value(LogOption).empty())
-    {
-        return Wrong(values, LogOption, "not a file name");
-    }
     setup.log = FullPath(values.Value(LogOption));
     setup.settingsFile = SettingsFileOf(setup.log);
     AddSettings(setup.settingsFile, values);

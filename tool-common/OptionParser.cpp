@@ -123,6 +123,18 @@ std::string TakeValue(const Table& table, const OptionRow& row, const std::vecto
     return {};
 }
 
+// A FILE or DIR given as "" would be taken for the current folder, or fail
+// later with a puzzling system error.
+std::string EmptyPathRefusal(const OptionRow& row)
+{
+    const std::string_view kind = row.value;
+    if (kind != "FILE" && kind != "DIR")
+    {
+        return {};
+    }
+    return Concat({row.name, " \"\" names no ", kind == "DIR" ? "folder" : "file"});
+}
+
 // arguments[index] and, for an option with a separate value, the word after it.
 std::string TakeOption(const Table& table, const CommandRow& command, const std::vector<std::string>& arguments,
                        std::size_t& index, Parsed& parsed)
@@ -157,9 +169,16 @@ std::string TakeOption(const Table& table, const CommandRow& command, const std:
     if (equals != std::string::npos)
     {
         value = word.substr(equals + 1);
-        return {};
     }
-    return TakeValue(table, *row, arguments, index, value);
+    else
+    {
+        const std::string missing = TakeValue(table, *row, arguments, index, value);
+        if (!missing.empty())
+        {
+            return missing;
+        }
+    }
+    return value.empty() ? EmptyPathRefusal(*row) : std::string();
 }
 
 std::string CheckComplete(const Table& table, const CommandRow& command, const Parsed& parsed)
@@ -352,6 +371,13 @@ void Empty(Parsed& parsed)
     parsed.options.clear();
 }
 
+// IMAGE for an operand written "IMAGE" or, optional, "[IMAGE]".
+std::string_view OperandName(const CommandRow& command, std::size_t index)
+{
+    const std::string_view name = WordAt(command.operands, index);
+    return name[0] == '[' ? name.substr(1, name.size() - 2) : name;
+}
+
 // The words from first on, as options and operands of command.
 std::string ParseWords(const Table& table, const CommandRow& command, const std::vector<std::string>& arguments,
                        std::size_t first, Parsed& parsed)
@@ -372,6 +398,9 @@ std::string ParseWords(const Table& table, const CommandRow& command, const std:
         }
         else if (!WordAt(command.operands, parsed.operands.size()).empty())
         {
+            // Every operand names a file, and "" names none.
+            refusal = word.empty() ? Concat({OperandName(command, parsed.operands.size()), " \"\" names no file"})
+                                   : std::string();
             parsed.operands.push_back(word);
         }
         else
