@@ -9,14 +9,3 @@ WPARAM DeviceEventCode(DeviceEvent event)
 {
     return event == DeviceEvent::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
 }
-
-DEV_BROADCAST_DEVICEINTERFACE_A MakeDeviceInterfaceRecord(const GUID& interfaceClass, DWORD deviceType)
-{
-    DEV_BROADCAST_DEVICEINTERFACE_A record;
-    // Padding included: the receiver gets dbcc_size bytes, all of them defined.
-    std::memset(&record, 0, sizeof record);
-    record.dbcc_size = sizeof record;
-    record.dbcc_devicetype = deviceType;
-    record.dbcc_classguid = interfaceClass;
-    return record;
-}

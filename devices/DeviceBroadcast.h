@@ -7,6 +7,8 @@
 
 #include <dbt.h>
 
+#include <cstring>
+
 enum class DeviceEvent
 {
     Arrival,
@@ -23,5 +25,15 @@ extern const GUID UsbDeviceInterfaceClass;
 WPARAM DeviceEventCode(DeviceEvent event);
 
 // A device-interface record with an empty name, as a registration filter is
-// laid out; deviceType is normally DBT_DEVTYP_DEVICEINTERFACE.
-DEV_BROADCAST_DEVICEINTERFACE_A MakeDeviceInterfaceRecord(const GUID& interfaceClass, DWORD deviceType);
+// laid out; deviceType is normally DBT_DEVTYP_DEVICEINTERFACE. Inline: the
+// station, which registers a filter, has no room for another object file.
+inline DEV_BROADCAST_DEVICEINTERFACE_A MakeDeviceInterfaceRecord(const GUID& interfaceClass, DWORD deviceType)
+{
+    DEV_BROADCAST_DEVICEINTERFACE_A record;
+    // Padding included: the receiver gets dbcc_size bytes, all of them defined.
+    std::memset(&record, 0, sizeof record);
+    record.dbcc_size = sizeof record;
+    record.dbcc_devicetype = deviceType;
+    record.dbcc_classguid = interfaceClass;
+    return record;
+}

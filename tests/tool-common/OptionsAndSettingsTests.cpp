@@ -72,6 +72,8 @@ TEST(OptionsWithoutCommands, RefusalsAreWordedByTheProgram)
         {{"--log", "--scan"}, "--log is followed by an option"},
         {{"--log", "l.csv", "--log", "m.csv"}, "--log is given twice; give it once"},
         {{"--log", "l.csv", "--scan=1"}, "--scan takes no value"},
+        {{"--log", "l.csv", ""}, "IMAGE \"\" names no file"},
+        {{"--log="}, "--log \"\" names no file"},
     };
     for (const auto& test : cases)
     {
