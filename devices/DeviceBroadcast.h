@@ -25,8 +25,8 @@ extern const GUID UsbDeviceInterfaceClass;
 WPARAM DeviceEventCode(DeviceEvent event);
 
 // A device-interface record with an empty name, as a registration filter is
-// laid out; deviceType is normally DBT_DEVTYP_DEVICEINTERFACE. Inline: the
-// station, which registers a filter, has no room for another object file.
+// laid out; deviceType is normally DBT_DEVTYP_DEVICEINTERFACE. Inline, so
+// a program that only registers a filter carries nothing more.
 inline DEV_BROADCAST_DEVICEINTERFACE_A MakeDeviceInterfaceRecord(const GUID& interfaceClass, DWORD deviceType)
 {
     DEV_BROADCAST_DEVICEINTERFACE_A record;
