@@ -20,6 +20,7 @@ enum class Command
     Write,
     Verify,
     Line,
+    MendLog,
 };
 
 struct DeviceIds
@@ -48,7 +49,7 @@ struct Options
     std::string start;                       // VT-A: the first serial of the series
     std::optional<std::uint64_t> count;      // the series' length
     std::optional<std::uint64_t> stopAfter;  // passes in this run
-    std::string log;
+    std::string log;                         // line, mend-log
     bool skipFailed = false;
     bool serialsFromInput = false;  // VT-A: one serial per line of standard input instead of --start
 };

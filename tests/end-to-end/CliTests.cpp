@@ -695,7 +695,10 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log="}, "--log \"\" names no file"},
         {{"write", "a.hex", "--family", "A", "--serial="}, "--serial \"\" is empty"},
         {{"write", "", "--family", "A"}, "IMAGE \"\" names no file"},
-        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
+        {{"mend-log", "line.csv"}, "mend-log needs --family A|B|C"},
+        {{"mend-log", "--family", "A"}, "mend-log needs LOG"},
+        {{"mend-log", "line.csv", "--family", "A", "--device", "845e:0001"}, "mend-log does not take --device"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line or mend-log"},
         // --count is the series' length: input serials have none, and a start's digits bound it.
         {{"line", "w.hex", "--family", "A", "--serials-from-input", "--count", "3", "--log", "l.csv"},
          "--count is the series' length, and serials from input have none: give --stop-after N"},
