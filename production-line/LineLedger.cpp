@@ -137,13 +137,14 @@ std::string LineLedger::Account(const std::vector<LineRow>& rows)
 
 void LineLedger::Note(const std::string& unit, std::string_view result)
 {
-    const auto pending = std::lower_bound(m_pending.begin(), m_pending.end(), unit);
-    const bool listed = pending != m_pending.end() && *pending == unit;
+    const std::string key = Key(unit);
+    const auto pending = std::lower_bound(m_pending.begin(), m_pending.end(), key);
+    const bool listed = pending != m_pending.end() && *pending == key;
     if (result == ReservedResult)
     {
         if (!listed)
         {
-            m_pending.insert(pending, unit);
+            m_pending.insert(pending, key);
         }
         return;
     }
@@ -165,23 +166,40 @@ const char* LineLedger::Refusal(const std::string& unit) const
     {
         return "passed in this log already";
     }
-    if (Holds(m_void, unit))
+    return Holds(m_void, unit) ? "is void in this log" : "";
+}
+
+bool LineLedger::FailedLeft(const std::string& unit) const
+{
+    return Holds(m_failed, unit) && !Holds(m_passed, unit) && !Holds(m_void, unit) && !Holds(m_pending, unit);
+}
+
+bool LineLedger::AnyFailedLeft() const
+{
+    return std::any_of(m_failed.begin(), m_failed.end(), [this](const std::string& key) { return FailedLeft(key); });
+}
+
+std::string LineLedger::Key(const std::string& unit)
+{
+    std::string key = unit;
+    for (char& character : key)
     {
-        return "is void in this log";
+        character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
     }
-    return m_failedAreUsed && Holds(m_failed, unit) ? "failed in this log, and failed serials are not used again" : "";
+    return key;
 }
 
 bool LineLedger::Holds(const std::vector<std::string>& sorted, const std::string& unit)
 {
-    return std::binary_search(sorted.begin(), sorted.end(), unit);
+    return std::binary_search(sorted.begin(), sorted.end(), Key(unit));
 }
 
 void LineLedger::Insert(std::vector<std::string>& sorted, const std::string& unit)
 {
-    const auto place = std::lower_bound(sorted.begin(), sorted.end(), unit);
-    if (place == sorted.end() || *place != unit)
+    const std::string key = Key(unit);
+    const auto place = std::lower_bound(sorted.begin(), sorted.end(), key);
+    if (place == sorted.end() || *place != key)
     {
-        sorted.insert(place, unit);
+        sorted.insert(place, key);
     }
 }

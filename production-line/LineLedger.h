@@ -55,8 +55,8 @@ const char* SerialProblem(const std::string& text);
 class LineLedger
 {
 public:
-    // naming must outlive the ledger. failedAreUsed: a failed unit's name is
-    // not given again (skip failed).
+    // naming must outlive the ledger. failedAreUsed: a failed unit's name
+    // goes to no other unit; the counted names go on after it.
     LineLedger(const UnitNaming& naming, bool failedAreUsed)
         : m_naming(naming), m_failedAreUsed(failedAreUsed), m_next(naming.First())
     {
@@ -68,22 +68,28 @@ public:
     // Takes a row just appended: a reservation, or a result.
     void Note(const std::string& unit, std::string_view result);
 
+    // Names are compared apart from case: a label scanned in lower case is
+    // still the label.
     bool Passed(const std::string& unit) const { return Holds(m_passed, unit); }
-    // Why the name unit may not be given again (it passed, is void, or
-    // failed while failed names are skipped); empty when it may.
+    // Why the name unit may not be given again (it passed or is void); empty
+    // when it may. A failed one may: a label scanned again is the unit's own.
     const char* Refusal(const std::string& unit) const;
+    // unit failed, and has not passed, been reserved or made void since.
+    bool FailedLeft(const std::string& unit) const;
+    bool AnyFailedLeft() const;
     // unit was reserved, and no result has followed yet.
     bool Pending(const std::string& unit) const { return Holds(m_pending, unit); }
     // The first counted name after every one given, and never before the first.
     std::uint64_t NextNumber() const { return m_next; }
 
 private:
+    static std::string Key(const std::string& unit);
     static bool Holds(const std::vector<std::string>& sorted, const std::string& unit);
     static void Insert(std::vector<std::string>& sorted, const std::string& unit);
 
     const UnitNaming& m_naming;
     bool m_failedAreUsed;
-    // Sorted, for a log of many thousand rows.
+    // Keys, sorted, for a log of many thousand rows.
     std::vector<std::string> m_passed;
     std::vector<std::string> m_void;
     std::vector<std::string> m_failed;

@@ -103,4 +103,10 @@ std::string EscapeNonPrintable(std::string_view line)
     return escaped;
 }
 
+std::string EscapedExcerpt(std::string_view text, size_t longest)
+{
+    const std::string shown = EscapeNonPrintable(text.substr(0, longest));
+    return text.size() > longest ? shown + "..." : shown;
+}
+
 }  // namespace Text

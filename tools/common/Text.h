@@ -28,5 +28,8 @@ std::string ToUpperAscii(std::string_view text);
 // The line with every byte outside printable ASCII as \xNN, so control
 // bytes cannot act on the terminal.
 std::string EscapeNonPrintable(std::string_view line);
+// The first longest bytes of text, escaped as above, with "..." when cut: a
+// line of any length quoted in a message.
+std::string EscapedExcerpt(std::string_view text, size_t longest);
 
 }  // namespace Text

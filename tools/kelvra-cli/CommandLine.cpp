@@ -33,6 +33,7 @@ enum OptionId : int
     SerialsFromInputOption,
     CountOption,
     SkipFailedOption,
+    AllowDuplicateSerialsOption,
     QuietOption,
     HelpOption,
 };
@@ -98,7 +99,11 @@ const OptionRow OptionTable[] = {
     {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
      0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
-     "line: a failed unit's serial is not used again (default: the next unit retries it)", On(Command::Line), 0},
+     "line: a failed unit's serial goes to no other unit; the default, kept for older scripts", On(Command::Line), 0},
+    {AllowDuplicateSerialsOption, "--allow-duplicate-serials", nullptr, nullptr,
+     "line: a failed unit's serial or number goes to the next unit too, though the failed unit may carry it: two "
+     "units may then carry one serial (default: no other unit gets it; the unit that failed may, attached again)",
+     On(Command::Line), 0},
     // every command
     {QuietOption, "--quiet", nullptr, nullptr, "no progress bar and no summary line", Everywhere, 0},
     {HelpOption, "--help", "-h", nullptr, "this text", Everywhere, 0},
@@ -250,6 +255,9 @@ void SetFlag(int option, Options& options)
     case SkipFailedOption:
         options.skipFailed = true;
         break;
+    case AllowDuplicateSerialsOption:
+        options.allowDuplicateSerials = true;
+        break;
     case SerialsFromInputOption:
         options.serialsFromInput = true;
         break;
@@ -365,6 +373,15 @@ Outcome CheckCombination(const Options& options)
         return Usage("line --family A needs --start SERIAL, the first serial number to write, or "
                      "--serials-from-input" +
                      std::string(SeeHelp));
+    }
+    if (options.allowDuplicateSerials && options.skipFailed)
+    {
+        return Usage("give --skip-failed or --allow-duplicate-serials, not both");
+    }
+    if (options.allowDuplicateSerials && options.serialsFromInput)
+    {
+        return Usage("--allow-duplicate-serials applies to --start and unit numbers: a scanned serial may always be "
+                     "scanned again for the unit that failed");
     }
     if (!options.start.empty() && options.family != ChipFamily::A)
     {
