@@ -95,7 +95,9 @@ const OptionRow OptionTable[] = {
      "line, VT-A: the first serial, letters, '-' or '_' then digits whose width is kept, e.g. KV-000100",
      On(Command::Line), 0},
     {SerialsFromInputOption, "--serials-from-input", nullptr, nullptr,
-     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner", On(Command::Line), 0},
+     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner; the serial given "
+     "last before a unit arrives is the one it gets",
+     On(Command::Line), 0},
     {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
      0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
