@@ -267,6 +267,7 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
         {"ABCDEFGHIJKLMN", "Refused: ABCDEFGHIJKLMN", "is longer than the 13 characters a serial number holds"},
         {"KV\x01", "Refused: KV?", "has a character that is not printable ASCII"},
         {"KV-000100", "Refused: KV-000100", "\"KV-000100\" passed in this log already. No unit was touched"},
+        {"kv-000100", "Refused: kv-000100", "\"kv-000100\" passed in this log already. No unit was touched"},
     };
     for (const Case& test : cases)
     {
