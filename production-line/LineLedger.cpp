@@ -174,11 +174,6 @@ bool LineLedger::FailedLeft(const std::string& unit) const
     return Holds(m_failed, unit) && !Holds(m_passed, unit) && !Holds(m_void, unit) && !Holds(m_pending, unit);
 }
 
-bool LineLedger::AnyFailedLeft() const
-{
-    return std::any_of(m_failed.begin(), m_failed.end(), [this](const std::string& key) { return FailedLeft(key); });
-}
-
 std::string LineLedger::Key(const std::string& unit)
 {
     std::string key = unit;

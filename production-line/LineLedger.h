@@ -76,7 +76,6 @@ public:
     const char* Refusal(const std::string& unit) const;
     // unit failed, and has not passed, been reserved or made void since.
     bool FailedLeft(const std::string& unit) const;
-    bool AnyFailedLeft() const;
     // unit was reserved, and no result has followed yet.
     bool Pending(const std::string& unit) const { return Holds(m_pending, unit); }
     // The first counted name after every one given, and never before the first.

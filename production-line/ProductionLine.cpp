@@ -273,6 +273,7 @@ LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
     const std::string serial = SerialOnChip(chip.data());
     if (!m_ledger.Passed(serial))
     {
+        m_retryPossible = m_ledger.FailedLeft(serial);
         return {};  // the first unit, still held
     }
     m_observer.AlreadyProgrammed(serial);
@@ -387,11 +388,14 @@ LineOutcome ProductionLine::Busy(const std::string& unit)
 
 // A unit that failed and is attached again may have its serial back: a VT-A
 // unit whose serial field holds a serial that failed in this log, and went
-// to no unit since, is that unit. Read only while such a serial is left, as
-// the read costs a few words.
+// to no unit since, is that unit. The read costs a few words, so only the
+// unit after a failed one, or one attached at the start, is read; a failed
+// unit retried later gets the next serial, and its own goes to no unit.
 std::string ProductionLine::RetriedSerial()
 {
-    if (!Serialised() || !m_naming.Counts() || m_setup.allowDuplicateSerials || !m_ledger.AnyFailedLeft())
+    const bool possible = m_retryPossible;
+    m_retryPossible = false;
+    if (!possible || !Serialised() || !m_naming.Counts() || m_setup.allowDuplicateSerials)
     {
         return "";
     }
@@ -498,6 +502,7 @@ LineOutcome ProductionLine::Record(const UnitReport& report)
                         "start again."})};
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
+    m_retryPossible = !passed;
     if (passed)
     {
         m_observer.Passed(report);

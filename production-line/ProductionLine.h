@@ -261,4 +261,6 @@ private:
     // From Run on: the window the libraries are given is known only then.
     std::optional<ChipSession> m_session;
     LineTally m_tally;
+    // The unit after one that failed may be that unit again: it is read first.
+    bool m_retryPossible = false;
 };
