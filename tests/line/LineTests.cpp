@@ -710,6 +710,18 @@ TEST_F(LineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedMayTryItAgain
         << console.err;
     EXPECT_EQ(console.out,
               "FAIL  LABEL-1  VID_845e&PID_0001  verify differs at 0x000a\nPASS  LABEL-1  VID_845e&PID_0001\n");
+
+    // Still attached when the line starts again, the unit that failed gets its serial back.
+    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "FAIL"));
+    std::string failedChip = IdentityImage();
+    Family0Image::ReplaceStringField(reinterpret_cast<std::uint8_t*>(&failedChip[0]), Family0Image::SerialNumberField,
+                                     "KV-000100");
+    folder.WriteFile("chips\\VT_HIDA-845E0001.bin", failedChip);
+    ScriptedUnits restarted(1);
+    restarted.StartAttached();
+    EXPECT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n");
+    EXPECT_NE(console.err.find("holds KV-000100, which failed in this log"), std::string::npos) << console.err;
 }
 
 TEST_F(LineTest, AVtbUnitAttachedAtTheStartIsWrittenOnlyOnceAttachedAgain)
