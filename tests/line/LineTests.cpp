@@ -379,7 +379,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
                   std::string::npos)
             << console.err;
 
-        console = RecordingConsole();
+        console.Reset();
         EXPECT_EQ(RunKelvraCli(mend, console, refused), 0) << console.err;
         const std::string copy = "line.csv.before-mend" + copySuffixes[index];
         EXPECT_EQ(console.out, "mend-log: the row cut short \"" + test.cutShort +
@@ -402,7 +402,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
     for (const std::string& contents : leftAlone)
     {
         folder.WriteFile("line.csv", contents);
-        console = RecordingConsole();
+        console.Reset();
         EXPECT_EQ(RunKelvraCli(mend, console, none), 0);
         EXPECT_EQ(console.out, "mend-log: the last row of " + log + " is whole; nothing was changed\n");
         EXPECT_EQ(folder.ReadFile("line.csv"), contents);
