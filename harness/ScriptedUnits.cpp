@@ -77,6 +77,10 @@ void ScriptedUnits::Step()
         }
         return;
     }
+    if (mayArrive && !mayArrive(m_plugged))
+    {
+        return;
+    }
     if (beforeArrival)
     {
         beforeArrival(m_plugged);
