@@ -76,6 +76,13 @@ const char* ReasonOf(UnitFault fault)
     return "";
 }
 
+std::string NewLogText(const std::string& next, ChipFamily family)
+{
+    const char* const named = family == ChipFamily::A ? "" : "unit ";
+    return next.empty() ? "a new log: no serial was given in it yet"
+                        : Joined({"a new log: the series starts at ", named, next});
+}
+
 ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
     : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
       m_naming(setup.family, setup.series), m_ledger(m_naming, setup.skipFailed), m_progress(observer)
@@ -108,7 +115,19 @@ LineOutcome ProductionLine::Open()
                 Joined({"the log ", m_setup.logName, " is refused: ", unaccounted,
                         ": nothing was written and the log was left as it is. Mend that row, or use another log."})};
     }
-    return VoidUnresolved();
+    LineOutcome outcome = VoidUnresolved();
+    if (outcome.end == LineEnd::None)
+    {
+        // Told, so a log gone missing never starts a series again unnoticed.
+        m_observer.Opened(m_log.Rows().empty(), NextUnit());
+    }
+    return outcome;
+}
+
+std::string ProductionLine::NextUnit() const
+{
+    const bool left = m_naming.Counts() && !CountReached() && SeriesLeft().end == LineEnd::None;
+    return left ? m_naming.NameOf(m_ledger.NextNumber()) : std::string();
 }
 
 std::string ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
@@ -144,7 +163,8 @@ LineOutcome ProductionLine::VoidUnresolved()
             {reserved.unit, reserved.device, UnitFault::Interrupted, "",
              Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
                      " and has no result: it is void, and no unit gets it again (the unit it was meant for may "
-                     "hold it)."})});
+                     "hold it)."}),
+             ""});
     }
     return {};
 }
@@ -205,10 +225,10 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     {
         unit = m_naming.NameOf(m_ledger.NextNumber());
     }
-    m_observer.Waiting(unit);
-    if (!dock.WaitForArrival())
+    outcome = AwaitUnit(dock, serials, unit);
+    if (outcome.end != LineEnd::None)
     {
-        return {LineEnd::StoppedBetweenUnits, ""};
+        return outcome;
     }
     outcome = Hold() ? ProgramUnit(unit) : Busy(unit);
     if (outcome.end != LineEnd::None)
@@ -277,18 +297,56 @@ LineOutcome ProductionLine::TakeSupplied(SerialSource& serials, std::string& uni
         {
             return {LineEnd::StoppedBetweenUnits, ""};
         }
-        if (unit.empty())
-        {
-            continue;  // an Enter on its own
-        }
-        const char* const malformed = SerialProblem(unit);
-        const std::string_view why = *malformed != '\0' ? malformed : m_ledger.Refusal(unit);
-        if (why.empty())
+        if (!unit.empty() && Refused(unit).empty())
         {
             return {};
         }
+    }
+}
+
+std::string_view ProductionLine::Refused(const std::string& unit)
+{
+    const char* const malformed = SerialProblem(unit);
+    const std::string_view why = *malformed != '\0' ? malformed : m_ledger.Refusal(unit);
+    if (!why.empty())
+    {
         ++m_tally.serialsRefused;
         m_observer.SerialRefused(unit, why);
+    }
+    return why;
+}
+
+// Until the unit arrives. A serial supplied meanwhile replaces unit: the one
+// given last before the unit arrives is the one it gets, as its label says.
+LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std::string& unit)
+{
+    for (;;)
+    {
+        m_observer.Waiting(unit);
+        if (!dock.WaitForArrival())
+        {
+            return {LineEnd::StoppedBetweenUnits, ""};
+        }
+        std::string newer;
+        if (m_naming.Counts() || !serials->Newer(newer))
+        {
+            return {};
+        }
+        if (newer.empty())
+        {
+            continue;  // an Enter on its own
+        }
+        if (Refused(newer).empty())
+        {
+            unit = newer;
+            continue;
+        }
+        // The unit awaited carries neither serial: a new one is needed.
+        const LineOutcome outcome = TakeSupplied(*serials, unit);
+        if (outcome.end != LineEnd::None)
+        {
+            return outcome;
+        }
     }
 }
 
@@ -296,7 +354,8 @@ LineOutcome ProductionLine::Busy(const std::string& unit)
 {
     m_tally.failed.push_back(unit);
     m_observer.Failed({unit, m_deviceName, UnitFault::Busy, "",
-                       Joined({m_deviceName, " is busy in another Kelvra program; the unit was not touched."})});
+                       Joined({m_deviceName, " is busy in another Kelvra program; the unit was not touched."}),
+                       NextUnit()});
     return {};
 }
 
@@ -341,10 +400,14 @@ UnitReport ProductionLine::Judge(const std::string& unit, const TransferOutcome&
         return Report(unit, transfer, direction);
     }
     const std::string at = Hex(comparison.firstOffset, 4);
-    return {unit, m_deviceName, UnitFault::VerifyDiffers, at,
+    return {unit,
+            m_deviceName,
+            UnitFault::VerifyDiffers,
+            at,
             Joined({"the chip differs from the image in ", std::to_string(comparison.differing), " of ",
                     std::to_string(m_setup.size), " bytes; the first at offset ", at, ": the image has ",
-                    Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)})};
+                    Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)}),
+            ""};
 }
 
 void ProductionLine::BeginSession()
@@ -367,8 +430,13 @@ TransferOutcome ProductionLine::Transfer(TransferDirection direction, BYTE* buff
 UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome& transfer,
                                   TransferDirection direction) const
 {
-    return {unit, m_deviceName, FaultOf(transfer.status), "",
-            TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program)};
+    return {unit,
+            m_deviceName,
+            FaultOf(transfer.status),
+            "",
+            TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program,
+                            AfterPartialWrite::PutUnitAside),
+            ""};
 }
 
 LineOutcome ProductionLine::Record(const UnitReport& report)
@@ -384,13 +452,15 @@ LineOutcome ProductionLine::Record(const UnitReport& report)
                         "start again."})};
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
+    UnitReport told = report;
+    told.next = NextUnit();
     if (passed)
     {
-        m_observer.Passed(report);
+        m_observer.Passed(told);
     }
     else
     {
-        m_observer.Failed(report);
+        m_observer.Failed(told);
     }
     return {};
 }

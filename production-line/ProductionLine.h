@@ -45,11 +45,18 @@ struct UnitReport
     UnitFault fault = UnitFault::None;
     std::string firstDifference;  // 0x-hex offset, when the verify differed
     std::string detail;           // what happened and what to do
+    std::string next;             // what the next unit gets; empty when supplied, or when none is left
 };
 
 // A few words for the fault, to show beside the unit: "did not open", or
 // "verify differs at " to be followed by the first difference; empty for none.
 const char* ReasonOf(UnitFault fault);
+
+// "a new log: the series starts at KV-000100", for a log that held no row:
+// said wherever the line runs, so a log gone missing never passes unnoticed.
+// next: what the first unit gets, a serial or (VT-B, VT-C) a unit number;
+// empty when serials are supplied.
+std::string NewLogText(const std::string& next, ChipFamily family);
 
 // What the line tells the person at it, as it happens.
 class LineObserver
@@ -57,9 +64,14 @@ class LineObserver
 public:
     virtual ~LineObserver() = default;
 
+    // The log is open and accounted for. newLog: it held no row, so nothing
+    // before this run is known to it. next: what the first unit gets; empty
+    // when supplied.
+    virtual void Opened(bool newLog, const std::string& next) = 0;
     // The next serial is awaited from the serial source.
     virtual void WaitingForSerial() = 0;
-    // A unit is awaited; it will be given unit.
+    // A unit is awaited; it will be given unit. Told again, with another
+    // unit, when a serial supplied meanwhile replaces it.
     virtual void Waiting(const std::string& unit) = 0;
     // The unit has arrived and is being given unit.
     virtual void Programming(const std::string& unit) = 0;
@@ -103,6 +115,10 @@ public:
 
     // The next serial as given; false once there are no more.
     virtual bool Next(std::string& serial) = 0;
+    // A serial supplied since Next while a unit is awaited, which replaces the
+    // one Next gave; false when none came. A source whose serials come only
+    // when asked for has none; one that has wakes the dock's wait for a unit.
+    virtual bool Newer(std::string& /*serial*/) { return false; }
 };
 
 // UnitTransfer and LibraryTransfer, the whole transfer through the family's
@@ -178,6 +194,8 @@ public:
     LineOutcome Run(UnitDock& dock, SerialSource* serials);
 
     const LineTally& Tally() const { return m_tally; }
+    // What the next unit gets: empty when serials are supplied or none is left.
+    std::string NextUnit() const;
     const UnitNaming& Naming() const { return m_naming; }
 
 private:
@@ -193,6 +211,9 @@ private:
     LineOutcome Remove(UnitDock& dock);
     LineOutcome CheckAttachedUnit(UnitDock& dock);
     LineOutcome TakeSupplied(SerialSource& serials, std::string& unit);
+    LineOutcome AwaitUnit(UnitDock& dock, SerialSource* serials, std::string& unit);
+    // Why a supplied serial may not be given: told to the observer; empty when it may.
+    std::string_view Refused(const std::string& unit);
     bool Hold() { return m_session->Lock(); }
     LineOutcome Busy(const std::string& unit);
     LineOutcome ProgramUnit(const std::string& unit);

@@ -20,6 +20,7 @@ LineEvent ReportEvent(LineEvent::Kind kind, const UnitReport& report)
     event.text = report.detail;
     event.firstDifference = report.firstDifference;
     event.fault = report.fault;
+    event.next = report.next;
     return event;
 }
 
@@ -59,22 +60,13 @@ StationLine::~StationLine()
 
 bool StationLine::Start(const StationSetup& setup, const std::vector<BYTE>& image, HWND window, UINT message)
 {
-    if (Running())
+    if (m_lineRunning)
     {
         return false;
     }
-    if (m_thread != nullptr)
-    {
-        CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
+    // The thread holding a unit reads none of this until it is handed the line.
     m_stopBetweenUnits = false;
     m_stopNow = false;
-    {
-        Locked locked(m_lock);
-        m_events.clear();
-        m_scanWaiting = false;
-    }
     m_notify = window;
     m_message = message;
     m_setup = setup;
@@ -93,8 +85,31 @@ bool StationLine::Start(const StationSetup& setup, const std::vector<BYTE>& imag
     m_lineSetup.program = "KelvraStation.exe";
     m_lineSetup.stopBetweenUnits = &m_stopBetweenUnits;
     m_lineSetup.stopNow = &m_stopNow;
+    m_lineRunning = true;
+    {
+        Locked locked(m_lock);
+        m_events.clear();
+        m_scanWaiting = false;
+        if (m_holding)
+        {
+            m_startWaiting = true;
+            SetEvent(m_wake);
+            return true;
+        }
+    }
+    // A thread that let its unit go is ending, if it has not ended.
+    if (!Join(30000))
+    {
+        m_lineRunning = false;
+        return false;
+    }
+    if (m_thread != nullptr)
+    {
+        CloseHandle(m_thread);
+    }
     m_thread = CreateThread(nullptr, 0, ThreadProcedure, this, 0, nullptr);
-    return m_thread != nullptr;
+    m_lineRunning = m_thread != nullptr;
+    return m_lineRunning;
 }
 
 void StationLine::Stop()
@@ -107,11 +122,6 @@ void StationLine::StopNow()
 {
     m_stopNow = true;
     Stop();
-}
-
-bool StationLine::Running() const
-{
-    return m_thread != nullptr && WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT;
 }
 
 bool StationLine::Join(DWORD milliseconds) const
@@ -133,6 +143,7 @@ void StationLine::Attached(size_t count)
     {
         Locked locked(m_lock);
         m_attached = count;
+        m_unitDone = m_unitDone && count != 0;
     }
     SetEvent(m_wake);
 }
@@ -155,6 +166,15 @@ DWORD WINAPI StationLine::ThreadProcedure(LPVOID line)
 
 void StationLine::Work()
 {
+    do
+    {
+        RunLine();
+    } while (HoldUntilRemoved());
+    ReleaseDevice();
+}
+
+void StationLine::RunLine()
+{
     LineEvent ended = EventOf(LineEvent::Kind::Ended);
     LineOutcome outcome;
     {
@@ -166,6 +186,9 @@ void StationLine::Work()
         {
             outcome = line.Run(*this, m_setup.scan ? this : nullptr);
         }
+        ended.next = line.NextUnit();
+        // Before the line lets the device go.
+        KeepUnitInHand();
     }
     ended.end = outcome.end;
     ended.text = outcome.message;
@@ -174,7 +197,66 @@ void StationLine::Work()
     {
         ended.end = LineEnd::StoppedBetweenUnits;
     }
+    m_lineRunning = false;
     Push(std::move(ended));
+}
+
+void StationLine::KeepUnitInHand()
+{
+    bool holding = false;
+    {
+        Locked locked(m_lock);
+        m_holding = m_unitDone && m_attached != 0;
+        holding = m_holding;
+    }
+    if (!holding)
+    {
+        ReleaseDevice();
+    }
+    else if (!m_deviceHeld)
+    {
+        // The same thread as the line's session: taken again, not waited for.
+        m_deviceHeld = m_held.TryAcquire(m_setup.device);
+    }
+}
+
+void StationLine::ReleaseDevice()
+{
+    if (m_deviceHeld)
+    {
+        m_held.Release();
+        m_deviceHeld = false;
+    }
+}
+
+bool StationLine::HoldUntilRemoved()
+{
+    for (;;)
+    {
+        bool holding = false;
+        bool removed = false;
+        {
+            Locked locked(m_lock);
+            if (m_holding && m_startWaiting)
+            {
+                m_startWaiting = false;
+                m_holding = false;
+                return true;
+            }
+            removed = m_holding && !m_unitDone;
+            m_holding = m_holding && !removed && !m_stopNow;
+            holding = m_holding;
+        }
+        if (removed)
+        {
+            Push(EventOf(LineEvent::Kind::Removed));
+        }
+        if (!holding)
+        {
+            return false;
+        }
+        WaitForSingleObject(m_wake, LookAgainMilliseconds);
+    }
 }
 
 void StationLine::Push(LineEvent event)
@@ -212,6 +294,21 @@ template <class Ready> bool StationLine::WaitUntil(Ready ready)
     }
 }
 
+void StationLine::Opened(bool newLog, const std::string& next)
+{
+    LineEvent event = EventOf(LineEvent::Kind::Opened);
+    event.newLog = newLog;
+    event.next = next;
+    Push(std::move(event));
+}
+
+void StationLine::UnitDone(const std::string& unit)
+{
+    Locked locked(m_lock);
+    m_unitDone = true;
+    m_doneUnit = unit;
+}
+
 void StationLine::WaitingForSerial()
 {
     Push(EventOf(LineEvent::Kind::WaitingForSerial));
@@ -219,6 +316,7 @@ void StationLine::WaitingForSerial()
 
 void StationLine::Waiting(const std::string& unit)
 {
+    m_awaited = unit;
     Push(EventOf(LineEvent::Kind::Waiting, unit));
 }
 
@@ -236,11 +334,13 @@ void StationLine::Progress(bool writing, UINT wordsDone, UINT wordCount)
 
 void StationLine::Passed(const UnitReport& report)
 {
+    UnitDone(report.unit);
     Push(ReportEvent(LineEvent::Kind::Passed, report));
 }
 
 void StationLine::Failed(const UnitReport& report)
 {
+    UnitDone(report.unit);
     Push(ReportEvent(LineEvent::Kind::Failed, report));
 }
 
@@ -251,11 +351,13 @@ void StationLine::Voided(const UnitReport& report)
 
 void StationLine::AlreadyProgrammed(const std::string& unit)
 {
+    UnitDone(unit);
     Push(EventOf(LineEvent::Kind::AlreadyProgrammed, unit));
 }
 
 void StationLine::NotChecked(const UnitReport& report)
 {
+    UnitDone(report.unit);
     Push(ReportEvent(LineEvent::Kind::NotChecked, report));
 }
 
@@ -279,21 +381,59 @@ bool StationLine::UnitAttached()
 
 bool StationLine::WaitForArrival()
 {
-    return WaitUntil([this] { return m_attached == 1; });
+    // A scan wakes the wait too: it replaces the serial the unit awaited gets.
+    return UnitInHandRemoved() && WaitUntil([this] { return m_attached == 1 || m_scanWaiting; });
+}
+
+bool StationLine::UnitInHandRemoved()
+{
+    std::string unit;
+    {
+        Locked locked(m_lock);
+        if (!m_unitDone)
+        {
+            return true;
+        }
+        unit = m_doneUnit;
+    }
+    Push(EventOf(LineEvent::Kind::StillAttached, unit));
+    if (!WaitForRemoval())
+    {
+        return false;
+    }
+    // The line told its wait before this one.
+    Push(EventOf(LineEvent::Kind::Waiting, m_awaited));
+    return true;
 }
 
 bool StationLine::WaitForRemoval()
 {
-    return WaitUntil([this] { return m_attached == 0; });
+    // Attached(0) clears it, however soon a unit follows.
+    if (!WaitUntil([this] { return !m_unitDone; }))
+    {
+        return false;
+    }
+    ReleaseDevice();
+    return true;
 }
 
 bool StationLine::Next(std::string& serial)
 {
-    if (!WaitUntil([this] { return m_scanWaiting; }))
+    return WaitUntil([this] { return m_scanWaiting; }) && TakeScan(serial);
+}
+
+bool StationLine::Newer(std::string& serial)
+{
+    return TakeScan(serial);
+}
+
+bool StationLine::TakeScan(std::string& serial)
+{
+    Locked locked(m_lock);
+    if (!m_scanWaiting)
     {
         return false;
     }
-    Locked locked(m_lock);
     serial = m_scanned;
     m_scanWaiting = false;
     return true;

@@ -81,16 +81,19 @@ std::string ParseArguments(const std::vector<std::string>& arguments, Values& va
         const char* const name = Options[key].name;
         // A value that looks like an option is far more likely a forgotten value.
         const bool valueFollows = index + 1 < arguments.size() && arguments[index + 1].compare(0, 1, "-") != 0;
-        const char* const problem = key == KeyCount   ? "is not an option"
-                                    : values.Has(key) ? (option ? "is given twice" : "is a second image: give one")
-                                    : !option         ? nullptr
+        const char* const problem = key == KeyCount ? "is not an option"
+                                    : values.Has(key)
+                                        ? (option ? "is given twice" : "is a second image: give one image")
+                                    : !option                                                 ? nullptr
                                     : !Options[key].takesValue && equals != std::string::npos ? "takes no value"
                                     : Options[key].takesValue && equals == std::string::npos && !valueFollows
                                         ? "needs a value (write it --option=VALUE if it starts with '-')"
                                         : nullptr;
         if (problem != nullptr)
         {
-            return Joined({name != nullptr && key != KeyCount ? name : argument.c_str(), " ", problem});
+            // A file name is given as typed, never as the start of a sentence.
+            return Joined({key == Image ? "the file " : "",
+                           name != nullptr && key != KeyCount ? name : argument.c_str(), " ", problem});
         }
         const bool separate = option && Options[key].takesValue && equals == std::string::npos;
         values.Set(key,
@@ -234,6 +237,29 @@ std::string ReadSerials(const Values& values, const std::string& settingsFile, S
     return std::string();
 }
 
+// What keeps a file from being opened, named rather than guessed at.
+std::string WhyNotOpened(const wchar_t* path, DWORD error)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        return " is a folder: give the image file in it";
+    }
+    switch (error)
+    {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return " does not exist";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return " is in use by another program that keeps others from reading it: close it there";
+    case ERROR_ACCESS_DENIED:
+        return " may not be read by this user";
+    default:
+        return Joined({" cannot be opened (Windows error ", std::to_string(error), ")"});
+    }
+}
+
 std::string Located(const Values& values, const StationSetup& setup)
 {
     const std::string& image = values.value[Image];
@@ -335,10 +361,7 @@ std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
         CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
-        const DWORD error = GetLastError();
-        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return Joined({"the image ", setup.image,
-                       missing ? " does not exist" : " cannot be opened: is it a folder, or held by another program?"});
+        return Joined({"the image ", setup.image, WhyNotOpened(path.data(), GetLastError())});
     }
     std::vector<BYTE> bytes(setup.size, 0);
     const ImageRead read = ::ReadImage(file, bytes.data(), setup.size);
