@@ -109,6 +109,8 @@ BOOL CStationDlg::OnInitDialog()
     {
         ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", FileNameOf(m_setup.log)})).data());
         SetText(m_hWnd, IDC_SETUP, DescribeSetup(m_setup));
+        // Shortened in its middle where it is long: the folder's start and the file's name show.
+        SetText(m_hWnd, IDC_SETUP_LOG, Joined({"Log: ", m_setup.log}));
         std::vector<BYTE> image;
         const std::string imageProblem = ReadImage(m_setup, image);
         if (!imageProblem.empty())

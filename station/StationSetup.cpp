@@ -399,5 +399,5 @@ std::string DescribeSetup(const StationSetup& setup)
                           setup.count ? SerialSeries::SerialOf(form, form.number + *setup.count - 1) : ""});
     }
     return Joined({TraitsOf(setup.family).name, " units ", device, ", ", std::to_string(setup.size), " bytes of ",
-                   setup.image.substr(NameStart(setup.image)), ", ", serials, "; log ", setup.log});
+                   setup.image.substr(NameStart(setup.image)), ", ", serials});
 }
