@@ -337,6 +337,29 @@ TEST_F(StationTest, AScanAfterStopDuringAUnitIsAnsweredInTheSerialField)
     EXPECT_EQ(ChipSerial(), "LABEL-50");
 }
 
+TEST_F(StationTest, AStartThatFindsItsLogGoneIsRefused)
+{
+    const std::string folder = NewFolder("logs");
+    const StationWindow& station = Start({"--start", "KV-000100"}, "845e:0001", folder + "\\line.csv");
+    station.Click(IDC_START);
+    station.WaitForPanel("PASS KV-000100: remove the unit");
+    station.Click(IDC_STOP);
+    station.WaitUntilStopped();
+    // The log itself is held; Wine lets its folder go, as a drive taken away would.
+    const std::string moved = folder + "-moved";
+    if (!MoveFileA(folder.c_str(), moved.c_str()))
+    {
+        GTEST_SKIP() << "Windows keeps the folder of an open file: the log cannot go";
+    }
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    station.Click(IDC_START);
+    station.WaitForPanel("Not started");
+    EXPECT_NE(station.Text(IDC_DETAIL).find("line.csv is gone since this window used it"), std::string::npos)
+        << station.Text(IDC_DETAIL);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\line.csv").c_str()), INVALID_FILE_ATTRIBUTES) << "no new log";
+    EXPECT_EQ(ChipSerial(), "KV-000100");
+}
+
 TEST_F(StationTest, FitsAnEightHundredBySixHundredScreenAt96And120Dpi)
 {
     const std::string folder = NewFolder("a-long-folder-name-for-the-line-logs-of-the-east-bench");
