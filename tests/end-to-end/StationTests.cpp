@@ -271,6 +271,7 @@ TEST_F(StationTest, StopDuringAUnitFinishesAndLogsItFirst)
     EXPECT_EQ(station.Text(IDC_DETAIL),
               "KV-000200 is written, read back and logged. The line is stopped: press Start to go on.");
     EXPECT_EQ(Hijack().exitCode, 9u) << "the unit the panel asks to remove is the station's until then";
+    Snapshot(station, "stopped");
     EXPECT_EQ(CallCount("WriteEEPROM"), 64u);
     EXPECT_EQ(CallCount("ReadEEPROM"), 128u) << "the attached unit's check at the start, then the verify";
     EXPECT_EQ(ChipSerial(), "KV-000200");
@@ -307,6 +308,7 @@ TEST_F(StationTest, AScannedSerialTypedIntoTheFieldIsWrittenToTheUnit)
         [&] { return station.Text(IDC_DETAIL).find("Scan refused: a unit is in hand.") != std::string::npos; },
         Milliseconds(10000), Milliseconds(20)))
         << station.Text(IDC_DETAIL);
+    Snapshot(station, "scan-refused");
     station.Click(IDC_STOP);
     station.WaitUntilStopped();
     EXPECT_EQ(Results(station), (Cells{{"LABEL-42", "PASS"}, {"LABEL-42", "RESERVED"}}));
