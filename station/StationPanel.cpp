@@ -319,5 +319,5 @@ void StationPanel::Removed()
     }
     m_awaitingRemoval = false;
     Set(PanelState::Stopped, PanelTone::Neutral, m_seriesDone ? "Series done" : "Stopped",
-        m_seriesDone ? "Its last serial was given: set up the next series to go on." : "Press Start to go on.");
+        m_seriesDone ? "The series is done: set up the next one to go on." : "Press Start to go on.");
 }
