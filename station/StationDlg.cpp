@@ -245,6 +245,10 @@ void CStationDlg::OnStop()
     {
         FocusScanField();
     }
+    else
+    {
+        GotoDlgCtrl(&m_rows);
+    }
     ShowPanel();
 }
 
