@@ -163,8 +163,7 @@ LineOutcome ProductionLine::VoidUnresolved()
             {reserved.unit, reserved.device, UnitFault::Interrupted, "",
              Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
                      " and has no result: it is void, and no unit gets it again (the unit it was meant for may "
-                     "hold it)."}),
-             ""});
+                     "hold it)."})});
     }
     return {};
 }
@@ -354,8 +353,7 @@ LineOutcome ProductionLine::Busy(const std::string& unit)
 {
     m_tally.failed.push_back(unit);
     m_observer.Failed({unit, m_deviceName, UnitFault::Busy, "",
-                       Joined({m_deviceName, " is busy in another Kelvra program; the unit was not touched."}),
-                       NextUnit()});
+                       Joined({m_deviceName, " is busy in another Kelvra program; the unit was not touched."})});
     return {};
 }
 
@@ -400,14 +398,10 @@ UnitReport ProductionLine::Judge(const std::string& unit, const TransferOutcome&
         return Report(unit, transfer, direction);
     }
     const std::string at = Hex(comparison.firstOffset, 4);
-    return {unit,
-            m_deviceName,
-            UnitFault::VerifyDiffers,
-            at,
+    return {unit, m_deviceName, UnitFault::VerifyDiffers, at,
             Joined({"the chip differs from the image in ", std::to_string(comparison.differing), " of ",
                     std::to_string(m_setup.size), " bytes; the first at offset ", at, ": the image has ",
-                    Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)}),
-            ""};
+                    Hex(comparison.expected, 2), ", the chip ", Hex(comparison.actual, 2)})};
 }
 
 void ProductionLine::BeginSession()
@@ -430,13 +424,9 @@ TransferOutcome ProductionLine::Transfer(TransferDirection direction, BYTE* buff
 UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome& transfer,
                                   TransferDirection direction) const
 {
-    return {unit,
-            m_deviceName,
-            FaultOf(transfer.status),
-            "",
+    return {unit, m_deviceName, FaultOf(transfer.status), "",
             TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program,
-                            AfterPartialWrite::PutUnitAside),
-            ""};
+                            AfterPartialWrite::PutUnitAside)};
 }
 
 LineOutcome ProductionLine::Record(const UnitReport& report)
@@ -452,15 +442,13 @@ LineOutcome ProductionLine::Record(const UnitReport& report)
                         "start again."})};
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
-    UnitReport told = report;
-    told.next = NextUnit();
     if (passed)
     {
-        m_observer.Passed(told);
+        m_observer.Passed(report);
     }
     else
     {
-        m_observer.Failed(told);
+        m_observer.Failed(report);
     }
     return {};
 }

@@ -45,7 +45,6 @@ struct UnitReport
     UnitFault fault = UnitFault::None;
     std::string firstDifference;  // 0x-hex offset, when the verify differed
     std::string detail;           // what happened and what to do
-    std::string next;             // what the next unit gets; empty when supplied, or when none is left
 };
 
 // A few words for the fault, to show beside the unit: "did not open", or

@@ -20,7 +20,6 @@ LineEvent ReportEvent(LineEvent::Kind kind, const UnitReport& report)
     event.text = report.detail;
     event.firstDifference = report.firstDifference;
     event.fault = report.fault;
-    event.next = report.next;
     return event;
 }
 
@@ -180,6 +179,7 @@ void StationLine::RunLine()
     {
         // Made and ended on this thread: the device lock belongs to the thread that took it.
         ProductionLine line(m_lineSetup, *this);
+        m_running = &line;
         outcome = line.Open();
         ended.opened = outcome.end == LineEnd::None;
         if (ended.opened)
@@ -189,6 +189,7 @@ void StationLine::RunLine()
         ended.next = line.NextUnit();
         // Before the line lets the device go.
         KeepUnitInHand();
+        m_running = nullptr;
     }
     ended.end = outcome.end;
     ended.text = outcome.message;
@@ -334,14 +335,21 @@ void StationLine::Progress(bool writing, UINT wordsDone, UINT wordCount)
 
 void StationLine::Passed(const UnitReport& report)
 {
-    UnitDone(report.unit);
-    Push(ReportEvent(LineEvent::Kind::Passed, report));
+    Result(LineEvent::Kind::Passed, report);
 }
 
 void StationLine::Failed(const UnitReport& report)
 {
+    Result(LineEvent::Kind::Failed, report);
+}
+
+void StationLine::Result(LineEvent::Kind kind, const UnitReport& report)
+{
     UnitDone(report.unit);
-    Push(ReportEvent(LineEvent::Kind::Failed, report));
+    LineEvent event = ReportEvent(kind, report);
+    // Told once the result is logged, so the line knows what comes next.
+    event.next = m_running->NextUnit();
+    Push(std::move(event));
 }
 
 void StationLine::Voided(const UnitReport& report)

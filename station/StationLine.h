@@ -93,6 +93,7 @@ private:
     bool Newer(std::string& serial) override;
     bool TakeScan(std::string& serial);
     void UnitDone(const std::string& unit);
+    void Result(LineEvent::Kind kind, const UnitReport& report);
 
     HWND m_notify = nullptr;
     UINT m_message = 0;
@@ -120,7 +121,8 @@ private:
     // The line's thread's own.
     DeviceLock m_held;
     bool m_deviceHeld = false;
-    std::string m_awaited;  // the unit the line waits for
+    std::string m_awaited;                      // the unit the line waits for
+    const ProductionLine* m_running = nullptr;  // while its calls come
 
     // The line's own, set before its thread starts.
     StationSetup m_setup;
