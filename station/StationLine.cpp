@@ -176,6 +176,7 @@ void StationLine::RunLine()
 {
     LineEvent ended = EventOf(LineEvent::Kind::Ended);
     LineOutcome outcome;
+    bool removed = false;
     {
         // Made and ended on this thread: the device lock belongs to the thread that took it.
         ProductionLine line(m_lineSetup, *this);
@@ -188,7 +189,7 @@ void StationLine::RunLine()
         }
         ended.next = line.NextUnit();
         // Before the line lets the device go.
-        KeepUnitInHand();
+        removed = !KeepUnitInHand();
         m_running = nullptr;
     }
     ended.end = outcome.end;
@@ -200,15 +201,21 @@ void StationLine::RunLine()
     }
     m_lineRunning = false;
     Push(std::move(ended));
+    if (removed)
+    {
+        Push(EventOf(LineEvent::Kind::Removed));  // pulled out before the line ended
+    }
 }
 
-void StationLine::KeepUnitInHand()
+bool StationLine::KeepUnitInHand()
 {
     bool holding = false;
+    bool attached = false;
     {
         Locked locked(m_lock);
         m_holding = m_unitDone && m_attached != 0;
         holding = m_holding;
+        attached = m_attached != 0;
     }
     if (!holding)
     {
@@ -219,6 +226,7 @@ void StationLine::KeepUnitInHand()
         // The same thread as the line's session: taken again, not waited for.
         m_deviceHeld = m_held.TryAcquire(m_setup.device);
     }
+    return attached;
 }
 
 void StationLine::ReleaseDevice()

@@ -64,7 +64,8 @@ private:
     // is kept from other programs until it is removed, or until Start hands
     // over the next line (true).
     bool HoldUntilRemoved();
-    void KeepUnitInHand();
+    // False when no unit is attached.
+    bool KeepUnitInHand();
     void ReleaseDevice();
     // A unit attached since a line was done with it is removed first; false on Stop.
     bool UnitInHandRemoved();
