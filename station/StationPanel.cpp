@@ -99,10 +99,10 @@ std::string StationPanel::Named(const std::string& unit) const
 
 std::string StationPanel::Detail() const
 {
-    const std::string crowd =
-        m_crowd == 0 ? ""
-                     : Joined({std::to_string(m_crowd), " units are attached, and the driver libraries cannot tell "
-                                                        "them apart: leave one attached.\n"});
+    const std::string crowd = m_crowd == 0
+                                  ? ""
+                                  : Joined({std::to_string(m_crowd),
+                                            " units are attached: leave one. The libraries cannot tell them apart.\n"});
     const char* const noteGap = m_note.empty() || m_detail.empty() ? "" : " ";
     return Joined({crowd, m_notice, m_notice.empty() || m_detail.empty() ? "" : "\n", m_detail, noteGap, m_note});
 }

@@ -207,8 +207,8 @@ TEST_F(StationLineTest, RetryOfAFailedSerialSaysSoWhileTheUnitIsAwaited)
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
     EXPECT_EQ(panel.Detail(), "A new log: the series starts at KV-000100.\nIt gets KV-000100.");
     ASSERT_TRUE(panel.Attached(2));
-    EXPECT_EQ(panel.Detail(), "2 units are attached, and the driver libraries cannot tell them apart: leave one "
-                              "attached.\nA new log: the series starts at KV-000100.\nIt gets KV-000100.");
+    EXPECT_EQ(panel.Detail(), "2 units are attached: leave one. The libraries cannot tell them apart.\nA new log: the "
+                              "series starts at KV-000100.\nIt gets KV-000100.");
     ASSERT_TRUE(panel.Attached(1));
     line.Attached(1);
     ASSERT_TRUE(FollowUntil(PanelState::Fail));
