@@ -166,7 +166,7 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
     {
         for (const std::string& line : IdentityLines(chip.data()))
         {
-            context.console.Out(Text::EscapeNonPrintable(line) + "\n");
+            context.console.Out(Text::EscapeBytes(line) + "\n");
         }
         if (context.options.hex)
         {
@@ -407,8 +407,9 @@ Outcome Run(const Context& context)
 int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, HidPlatform& platform)
 {
     Options options;
-    std::string json;
     Outcome outcome = ParseCommandLine(arguments, options);
+    // list's answer names its devices, none when it could not look for them.
+    std::string json = options.command == Command::List ? JsonField("devices", "[]") : std::string();
     if (outcome.Succeeded())
     {
         outcome = Run(Context{options, console, platform, json});
