@@ -362,6 +362,23 @@ TEST_F(StationTest, AStartThatFindsItsLogGoneIsRefused)
     EXPECT_EQ(ChipSerial(), "KV-000100");
 }
 
+TEST_F(StationTest, AUnitLeftAttachedSinceItsResultIsNotWrittenWhenStartedAgain)
+{
+    SetEmulatorSettings("[VT_HIDA]\r\nCorruptReadOffset=7\r\n");
+    const StationWindow& station = Start({"--start", "KV-000500"});
+    station.Click(IDC_START);
+    station.WaitForPanel("FAIL: verify differs at 0x07: remove the unit");
+    station.Click(IDC_STOP);
+    station.WaitUntilStopped();
+    const size_t written = CallCount("WriteEEPROM");
+    station.Click(IDC_START);
+    station.WaitForPanel("Remove the unit first");
+    EXPECT_EQ(station.Text(IDC_DETAIL), "KV-000500 is still attached since its result, and is not written again.");
+    Snapshot(station, "still-attached");
+    EXPECT_EQ(Hijack().exitCode, 9u) << "the unit is the station's until it is removed";
+    EXPECT_EQ(CallCount("WriteEEPROM"), written);
+}
+
 TEST_F(StationTest, FitsAnEightHundredBySixHundredScreenAt96And120Dpi)
 {
     const std::string folder = NewFolder("a-long-folder-name-for-the-line-logs-of-the-east-bench");
