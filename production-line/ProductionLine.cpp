@@ -133,7 +133,7 @@ std::string ProductionLine::NextUnit() const
 std::string ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
                                       std::string_view firstDifference, std::string_view detail)
 {
-    std::string problem = m_log.Append(unit, device, result, firstDifference, detail);
+    std::string problem = m_log.Append({{unit, device, result, firstDifference, detail}});
     if (problem.empty())
     {
         m_ledger.Note(unit, result);
@@ -145,19 +145,14 @@ std::string ProductionLine::AppendRow(const std::string& unit, std::string_view 
 // passed, when the line was killed or the power failed. No unit gets it again.
 LineOutcome ProductionLine::VoidUnresolved()
 {
-    const std::vector<LineRow>& rows = m_log.Rows();
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    std::vector<LineRow> voided;
+    const std::string problem = m_ledger.VoidUnresolved(m_log, InterruptedReason, voided);
+    if (!problem.empty())
     {
-        const LineRow& reserved = *row;
-        if (reserved.result != ReservedResult || !m_ledger.Pending(reserved.unit))
-        {
-            continue;
-        }
-        const std::string problem = AppendRow(reserved.unit, reserved.device, VoidResult, "", InterruptedReason);
-        if (!problem.empty())
-        {
-            return {LineEnd::LogNotWritten, problem};
-        }
+        return {LineEnd::LogNotWritten, problem};
+    }
+    for (const LineRow& reserved : voided)
+    {
         m_tally.voided.push_back(reserved.unit);
         m_observer.Voided(
             {reserved.unit, reserved.device, UnitFault::Interrupted, "",
@@ -438,8 +433,8 @@ LineOutcome ProductionLine::Record(const UnitReport& report)
     {
         return {LineEnd::LogNotWritten,
                 Joined({problem, ". Unit ", report.unit, passed ? " passed" : " failed",
-                        ", but only its reservation is in the log, which the next start makes void. Mend the log, then "
-                        "start again."})};
+                        ", but only its reservation is in the log, which the next start makes void: put the unit "
+                        "aside, mend what the error says, then start again."})};
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
     if (passed)

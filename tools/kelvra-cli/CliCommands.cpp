@@ -10,6 +10,7 @@
 #include "Files.h"
 #include "Json.h"
 #include "Line.h"
+#include "MendLog.h"
 #include "Text.h"
 
 namespace
@@ -396,6 +397,8 @@ Outcome Run(const Context& context)
         return Verify(context);
     case Command::Line:
         return RunLine(context.options, context.console, context.platform);
+    case Command::MendLog:
+        return RunMendLog(context.options, context.console);
     case Command::Help:
         break;
     }
