@@ -397,8 +397,18 @@ bool StationLine::UnitAttached()
 
 bool StationLine::WaitForArrival()
 {
-    // A scan wakes the wait too: it replaces the serial the unit awaited gets.
-    return UnitInHandRemoved() && WaitUntil([this] { return m_attached == 1 || m_scanWaiting; });
+    return UnitInHandRemoved() && WaitUntil([this] { return m_attached == 1; });
+}
+
+// A scan wakes the wait too: it replaces the serial the unit awaited gets.
+Arrival StationLine::WaitForArrivalOrSerial(SerialSource& /*serials*/)
+{
+    if (!UnitInHandRemoved() || !WaitUntil([this] { return m_attached == 1 || m_scanWaiting; }))
+    {
+        return Arrival::Stopped;
+    }
+    Locked locked(m_lock);
+    return m_scanWaiting ? Arrival::SerialWaiting : Arrival::Attached;
 }
 
 bool StationLine::UnitInHandRemoved()
@@ -435,22 +445,18 @@ bool StationLine::WaitForRemoval()
 
 bool StationLine::Next(std::string& serial)
 {
-    return WaitUntil([this] { return m_scanWaiting; }) && TakeScan(serial);
-}
-
-bool StationLine::Newer(std::string& serial)
-{
-    return TakeScan(serial);
-}
-
-bool StationLine::TakeScan(std::string& serial)
-{
-    Locked locked(m_lock);
-    if (!m_scanWaiting)
+    if (!WaitUntil([this] { return m_scanWaiting; }))
     {
         return false;
     }
+    Locked locked(m_lock);
     serial = m_scanned;
     m_scanWaiting = false;
     return true;
+}
+
+bool StationLine::Waiting()
+{
+    Locked locked(m_lock);
+    return m_scanWaiting;
 }

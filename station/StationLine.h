@@ -88,11 +88,11 @@ private:
 
     bool UnitAttached() override;
     bool WaitForArrival() override;
+    Arrival WaitForArrivalOrSerial(SerialSource& serials) override;
     bool WaitForRemoval() override;
 
     bool Next(std::string& serial) override;
-    bool Newer(std::string& serial) override;
-    bool TakeScan(std::string& serial);
+    bool Waiting() override;
     void UnitDone(const std::string& unit);
     void Result(LineEvent::Kind kind, const UnitReport& report);
 

@@ -250,7 +250,7 @@ void StationPanel::Waiting(const std::string& unit)
     m_next = unit;
     m_progress = 0;
     Set(PanelState::AttachUnit, PanelTone::Neutral, "Attach a unit",
-        unit == m_lastFailed ? Joined({"It gets ", Named(unit), " again: the last unit given it failed."})
+        unit == m_lastFailed ? Joined({"It gets ", Named(unit), " again: only for the unit that failed with it."})
                              : Joined({replacedText, "It gets ", Named(unit), "."}));
 }
 

@@ -48,9 +48,10 @@ struct Options
     // line
     std::string start;  // VT-A: the first serial of the series
     std::optional<std::uint64_t> count;
-    std::string log;  // line, mend-log
-    bool skipFailed = false;
-    bool serialsFromInput = false;  // VT-A: one serial per line of standard input instead of --start
+    std::string log;                     // line, mend-log
+    bool skipFailed = false;             // the default: kept for older scripts
+    bool allowDuplicateSerials = false;  // a failed unit's serial goes to the next unit too
+    bool serialsFromInput = false;       // VT-A: one serial per line of standard input instead of --start
 };
 
 // arguments: the command line after the program name, as UTF-8.
