@@ -2,7 +2,8 @@
 // tick of a thread timer plugs in the next unit or pulls out the one that is
 // in, changing the scripted interfaces and sending the line's window the
 // device-interface notification Windows would send. Once every unit is out
-// and the line waits for another, the tick presses Ctrl+C.
+// and the line waits for another, the tick calls afterLast: the program
+// under test says how its operator stops it.
 #pragma once
 
 #include <functional>
@@ -16,12 +17,16 @@ public:
     explicit ScriptedUnits(int units);
     ~ScriptedUnits() override;
 
-    // Before unit n (from 0) is plugged in.
+    // Unit n (from 0) is plugged in at the first tick on which this holds.
+    std::function<bool(int unit)> mayArrive;
+    // Before unit n is plugged in.
     std::function<void(int unit)> beforeArrival;
     // Before unit n is pulled out, while the line waits for that.
     std::function<void(int unit)> beforeRemoval;
     // After unit n was pulled out.
     std::function<void(int unit)> afterRemoval;
+    // Once every unit was pulled out and the line waits for another.
+    std::function<void()> afterLast;
 
     // Unit 0 is plugged in already, as when a line starts again.
     void StartAttached();

@@ -103,7 +103,7 @@ end_stage
 
 begin_stage "release: ZIP and MSI, and a signed one"
 rm -rf "$samples"
-bash tools/samples/make-sample-images.sh scripts/wine-run build/"$suites"/tools/kelvra-image/kelvra-image.exe -- "$samples"
+bash tools/samples/make-sample-images.sh scripts/wine-run build/"$suites"/kelvra-image/kelvra-image.exe -- "$samples"
 bash scripts/release.sh
 bash tests/release/signing.sh
 end_stage

@@ -27,6 +27,7 @@ struct StationSetup
     std::optional<std::uint64_t> count;
     bool scan = false;
     std::string settingsFile;  // full path, whether or not it exists
+    bool help = false;         // --help or /? was given: the rest was not read
 };
 
 // The arguments after the program's name, split as the C runtime splits a
@@ -37,9 +38,13 @@ std::vector<std::string> SplitCommandLine(const wchar_t* commandLine);
 // when it is complete, else what is wrong and how to mend it.
 std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& setup);
 
+// The help, from the table the command line is read by.
+std::string StationHelp();
+
 // The image file's first setup.size bytes, a shorter file padded with zeros;
 // empty when read, else what is wrong.
 std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image);
 
-// "VT-A units VID_845e&PID_0001, serials KV-000100 to KV-000399", and so on.
+// "VT-A units VID_845e&PID_0001, 128 bytes of widget.hex, serials from
+// KV-000100 to KV-000399", and so on; the log is shown apart.
 std::string DescribeSetup(const StationSetup& setup);

@@ -682,6 +682,11 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
          "-o needs a value (FILE), but \"--force\" follows it" + hint + "--output=--force"},
         {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log", "--skip-failed"},
          "--log needs a value (FILE), but \"--skip-failed\" follows it" + hint + "--log=--skip-failed"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log", "l.csv", "--skip-failed",
+          "--allow-duplicate-serials"},
+         "give --skip-failed or --allow-duplicate-serials, not both"},
+        {{"line", "w.hex", "--family", "A", "--serials-from-input", "--log", "l.csv", "--allow-duplicate-serials"},
+         "--allow-duplicate-serials applies to --start and unit numbers"},
         {{"write", "a.hex", "--family"}, "--family needs a value (A|B|C)"},
         {{"write", "a.hex", "--family", "A", "--family", "C"}, "--family is given twice; give it once"},
         {{"read", "--family", "A", "-o", "a.bin", "--output=b.bin"}, "-o (--output) is given twice; give it once"},
@@ -699,6 +704,12 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"mend-log", "--family", "A"}, "mend-log needs LOG"},
         {{"mend-log", "line.csv", "--family", "A", "--device", "845e:0001"}, "mend-log does not take --device"},
         {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line or mend-log"},
+        // --count is the series' length: input serials have none, and a start's digits bound it.
+        {{"line", "w.hex", "--family", "A", "--serials-from-input", "--count", "3", "--log", "l.csv"},
+         "--count is the series' length, and serials from input have none: give --stop-after N"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-98", "--count", "3", "--log", "l.csv"},
+         "--count 3 from KV-98: more serials than the start's digits can number"},
+        {{"line", "w.hex", "--family", "B", "--stop-after", "0", "--log", "l.csv"}, "--stop-after: "},
     };
     FakeHidPlatform platform;
     for (const Refusal& refusal : refusals)

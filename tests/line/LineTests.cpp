@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -20,27 +24,82 @@
 
 namespace
 {
+// The output kept, and standard input as a person or a scanner gives it:
+// lines given now or later, until it is closed.
 class RecordingConsole final : public Console
 {
 public:
+    ~RecordingConsole() override { Reset(); }
+
     void Out(const std::string& text) override { out += text; }
     void Err(const std::string& text) override { err += text; }
     bool ErrIsConsole() const override { return false; }
     bool InLine(std::string& line) override
     {
-        if (input.empty())
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_reading;
+        if (m_lines.empty() && !m_closed && whenInputWaits)
         {
-            return false;
+            lock.unlock();
+            whenInputWaits();
+            lock.lock();
         }
-        const size_t end = input.find('\n');
-        line = input.substr(0, end);
-        input.erase(0, end == std::string::npos ? end : end + 1);
-        return true;
+        // Bounded: a program that never reads again must not hold the test.
+        m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return !m_lines.empty() || m_closed; });
+        const bool any = !m_lines.empty();
+        if (any)
+        {
+            line = m_lines.front();
+            m_lines.pop_front();
+        }
+        --m_reading;
+        m_changed.notify_all();
+        return any;
+    }
+
+    // Each line of text, ended by '\n'.
+    void Give(const std::string& text)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (size_t start = 0; start < text.size();)
+        {
+            const size_t end = std::min(text.find('\n', start), text.size());
+            m_lines.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        m_changed.notify_all();
+    }
+
+    void Close()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        m_changed.notify_all();
+    }
+
+    // Closes the input and waits for a read still under way, as a new run starts.
+    void Reset()
+    {
+        Close();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_reading == 0; });
+        m_lines.clear();
+        m_closed = false;
+        out.clear();
+        err.clear();
     }
 
     std::string out;
     std::string err;
-    std::string input;
+    // Called when a read finds no line and the input open: a person who has not typed yet.
+    std::function<void()> whenInputWaits;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::string> m_lines;
+    bool m_closed = false;
+    int m_reading = 0;
 };
 
 // A file's bytes; empty when it cannot be read.
@@ -88,10 +147,21 @@ protected:
         ClearInterrupt();
     }
 
-    int Line(ScriptedUnits& units, std::vector<std::string> options, const std::string& input = "")
+    // input: the whole standard input, or with inputOpen its first lines.
+    int Line(ScriptedUnits& units, std::vector<std::string> options, const std::string& input = "",
+             bool inputOpen = false)
     {
-        console = RecordingConsole();
-        console.input = input;
+        console.Reset();
+        console.Give(input);
+        if (!inputOpen)
+        {
+            console.Close();
+        }
+        // The operator presses Ctrl+C once the scripted units are done.
+        units.afterLast = []
+        {
+            RequestInterrupt();
+        };
         std::vector<std::string> arguments = {"line",  folder.PathOf("base.hex"), "--device", "845e:0001",
                                               "--log", folder.PathOf("line.csv")};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -119,14 +189,14 @@ protected:
         WritePrivateProfileStringA("VT_HIDA", key, value, (stateFolder + "\\emulator.ini").c_str());
     }
 
-    // Runs then on a thread of its own once the library writes the first word.
-    std::thread WhenWriting(std::function<void()> then) const
+    // Runs then on a thread of its own once the library is first called with call.
+    std::thread WhenCalled(const char* call, std::function<void()> then) const
     {
         return std::thread(
-            [this, then]
+            [this, call, then]
             {
                 const DWORD start = GetTickCount();
-                while (Contents(stateFolder + "\\calls.log").find(" WriteEEPROM ") == std::string::npos &&
+                while (Contents(stateFolder + "\\calls.log").find(call) == std::string::npos &&
                        GetTickCount() - start < 10000)
                 {
                     Sleep(1);
@@ -134,6 +204,10 @@ protected:
                 then();
             });
     }
+
+    std::thread WhenWriting(std::function<void()> then) const { return WhenCalled(" WriteEEPROM ", then); }
+
+    bool Written() const { return Contents(stateFolder + "\\calls.log").find(" WriteEEPROM ") != std::string::npos; }
 
     // Each row as unit, device, result, first difference.
     std::vector<std::string> LogRows() const
@@ -182,6 +256,7 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
                            "PASS  KV-000102  VID_845e&PID_0001\n"
                            "line: 3 passed, 1 failed; serials passed: KV-000100 to KV-000102\n"
                            "line: failed attempts: KV-000101\n");
+    EXPECT_NE(console.err.find("line: a new log: the series starts at KV-000100\n"), std::string::npos) << console.err;
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101", "KV-000101"}));
     EXPECT_EQ(ChipSerial(), "KV-000102") << "the last unit is not waited for";
     const Rows firstRun = {"serial,device,result,first_difference",   "KV-000100,VID_845e&PID_0001,RESERVED,",
@@ -192,12 +267,47 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
     EXPECT_EQ(LogRows(), firstRun);
 
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000103  VID_845e&PID_0001");
+    EXPECT_EQ(console.err.find("a new log"), std::string::npos) << "the log held rows";
     EXPECT_EQ(ChipSerial(), "KV-000103");
     Rows both = firstRun;
     both.insert(both.end(), {"KV-000103,VID_845e&PID_0001,RESERVED,", "KV-000103,VID_845e&PID_0001,PASS,"});
     EXPECT_EQ(LogRows(), both);
+}
+
+// --start KV-000100 --count 3 is KV-000100 to KV-000102, however often the
+// line is started: a restart does not go on past the batch's labels.
+TEST_F(LineTest, ASeriesEndsWithItsLastSerialHoweverOftenTheLineIsStartedAgain)
+{
+    const std::vector<std::string> series = {"--family", "A", "--start", "KV-000100", "--count", "3", "--quiet"};
+    ScriptedUnits first(1);
+    ASSERT_EQ(Line(first, series), 10) << "stopped with Ctrl+C after the first pass\n" << console.err;
+    ClearInterrupt();
+    ScriptedUnits restarted(4);
+    ASSERT_EQ(Line(restarted, series), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000101  VID_845e&PID_0001\nPASS  KV-000102  VID_845e&PID_0001\n");
+    EXPECT_EQ(restarted.arrivals.size(), 2u) << "the line ends once its last serial has passed";
+
+    ScriptedUnits again(1);
+    EXPECT_EQ(Line(again, series), 2);
+    EXPECT_NE(console.err.find("no serial after KV-000102: all it holds were given"), std::string::npos) << console.err;
+    EXPECT_TRUE(again.arrivals.empty());
+    EXPECT_EQ(LogRows().back(), "KV-000102,VID_845e&PID_0001,PASS,");
+}
+
+TEST_F(LineTest, StopAfterEndsEachRunOnceItsPassesAreLogged)
+{
+    for (const char* serial : {"KV-000100", "KV-000101"})
+    {
+        SCOPED_TRACE(serial);
+        ScriptedUnits units(3);
+        ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
+        EXPECT_EQ(console.out, "PASS  " + std::string(serial) + "  VID_845e&PID_0001\n");
+        EXPECT_EQ(units.arrivals.size(), 1u);
+        EXPECT_EQ(ChipSerial(), serial);
+    }
 }
 
 TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResult)
@@ -233,12 +343,14 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         SCOPED_TRACE(test.name);
         folder.WriteFile("line.csv", test.log);
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         EXPECT_EQ(console.out, test.out);
         EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
         // The next start takes every row this one added, in the log's own line ends (CRLF for one without rows).
         ScriptedUnits next(1);
-        EXPECT_EQ(Line(next, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(next, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         const std::string log = folder.ReadFile("line.csv");
         EXPECT_EQ(log.substr(0, test.log.size()), test.log);
         const bool crlf = test.log.find('\n') == std::string::npos || test.log.find('\r') != std::string::npos;
@@ -261,7 +373,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
     {
         kill = WhenWriting([&] { atTheFirstWrite = folder.ReadFile("line.csv"); });
     };
-    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     kill.join();
     const std::string reserved = ",KV-000100,VID_845e&PID_0001,RESERVED,,\r\n";
     ASSERT_GT(atTheFirstWrite.size(), std::string(SerialHeader).size() + reserved.size());
@@ -269,7 +381,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
 
     folder.WriteFile("line.csv", atTheFirstWrite);
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find("line:")),
               "VOID  KV-000100  VID_845e&PID_0001  interrupted\nPASS  KV-000101  VID_845e&PID_0001\n");
     EXPECT_EQ(ChipSerial(), "KV-000101");
@@ -304,13 +416,13 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
         SCOPED_TRACE(test.name);
         folder.WriteFile("line.csv", test.before + test.cutShort);
         ScriptedUnits refused(1);
-        EXPECT_EQ(Line(refused, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 8);
+        EXPECT_EQ(Line(refused, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 8);
         EXPECT_NE(console.err.find("cut short (was the power cut while it was written?). Run \"kelvra-cli mend-log " +
                                    log + " --family A\""),
                   std::string::npos)
             << console.err;
 
-        console = RecordingConsole();
+        console.Reset();
         EXPECT_EQ(RunKelvraCli(mend, console, refused), 0) << console.err;
         const std::string copy = "line.csv.before-mend" + copySuffixes[index];
         EXPECT_EQ(console.out, "mend-log: the row cut short \"" + test.cutShort +
@@ -322,7 +434,8 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
         EXPECT_EQ(mended.size() > test.before.size(), *test.voided != '\0') << mended;
 
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         EXPECT_EQ(console.out, std::string("PASS  ") + test.next + "  VID_845e&PID_0001\n");
     }
 
@@ -333,7 +446,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
     for (const std::string& contents : leftAlone)
     {
         folder.WriteFile("line.csv", contents);
-        console = RecordingConsole();
+        console.Reset();
         EXPECT_EQ(RunKelvraCli(mend, console, none), 0);
         EXPECT_EQ(console.out, "mend-log: the last row of " + log + " is whole; nothing was changed\n");
         EXPECT_EQ(folder.ReadFile("line.csv"), contents);
@@ -347,7 +460,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
 TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
 {
     ScriptedUnits first(1);
-    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
 
     // Started again with the unit that passed still attached; while each
     // unit waits to be pulled out, a plain write tries it.
@@ -371,7 +484,7 @@ TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
     {
         serialsAtRemoval.push_back(ChipSerial());
     };
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "2"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "2"}), 0) << console.err;
     EXPECT_NE(console.err.find("holds KV-000100, which passed in this log"), std::string::npos) << console.err;
     EXPECT_EQ(otherWrites, (std::vector<int>{9, 9})) << "busy: the line holds each unit until it is pulled out";
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101"}));
@@ -381,15 +494,18 @@ TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
 
 TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTouched)
 {
-    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS"));
+    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS") +
+                                     Row("LABEL-1", "RESERVED") + Row("LABEL-1", "VOID"));
     ScriptedUnits units(1);
-    const int status = Line(units, {"--family", "A", "--serials-from-input", "--count", "1"},
-                            "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\n\nLABEL-7\n");
+    const int status = Line(units, {"--family", "A", "--serials-from-input", "--stop-after", "1"},
+                            "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\nkv-000100\nlabel-1\n\nLABEL-7\n");
     EXPECT_EQ(status, 2) << "a serial of the input was refused";
     const char* const refusals[] = {"\"KV-0001 \" refused: it ends with a space",
                                     "\"ABCDEFGHIJKLMN\" refused: it is longer than the 13 characters",
                                     "refused: it has a character that is not printable ASCII",
-                                    "\"KV-000100\" refused: it passed in this log already"};
+                                    "\"KV-000100\" refused: it passed in this log already",
+                                    "\"kv-000100\" refused: it passed in this log already",
+                                    "\"label-1\" refused: it is void in this log"};
     for (const char* refusal : refusals)
     {
         EXPECT_NE(console.err.find(refusal), std::string::npos) << refusal << "\n" << console.err;
@@ -409,10 +525,10 @@ TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
         SetEmulator("FailOpens", unit == 0 ? "2" : nullptr);
         SetEmulator("FailOpen", unit == 1 ? "1" : nullptr);
     };
-    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "2", "--quiet"}), 0) << console.err;
     EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
                            "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
-                           "PASS  KV-000101  VID_845e&PID_0001\n");
+                           "PASS  KV-000102  VID_845e&PID_0001\n");
     const std::string calls = Contents(stateFolder + "\\calls.log");
     const size_t firstWrite = calls.find(" WriteEEPROM ");
     size_t refused = 0;
@@ -436,13 +552,13 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     EXPECT_EQ(console.out, "PASS  1  VID_845e&PID_0001\n"
                            "FAIL  2  VID_845e&PID_0001  transfer failed\n"
                            "line: 1 passed, 1 failed; unit numbers passed: 1\n"
-                           "line: failed attempts: 2 (not used again)\n");
+                           "line: failed attempts: 2\n");
     EXPECT_NE(console.err.find("ended with Ctrl+C between units"), std::string::npos) << console.err;
 
     ClearInterrupt();
     WritePrivateProfileStringA("VT_HIDB", "FailBurnRead", nullptr, settings.c_str());
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "B", "--count", "1", "--skip-failed"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "B", "--stop-after", "1", "--skip-failed"}), 0) << console.err;
     EXPECT_EQ(LogRows(),
               (Rows{"VT-B unit,device,result,first_difference", "1,VID_845e&PID_0001,RESERVED,",
                     "1,VID_845e&PID_0001,PASS,", "2,VID_845e&PID_0001,RESERVED,", "2,VID_845e&PID_0001,FAIL,",
@@ -474,7 +590,7 @@ TEST_F(LineTest, AMissingDriverLibraryEndsTheLineOnceBeforeAnyUnit)
 {
     SetDllDirectoryA(nullptr);
     ScriptedUnits units(1);
-    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 4);
+    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 4);
     const std::string message = "VT_HIDA.dll did not load";
     EXPECT_NE(console.err.find(message), std::string::npos) << console.err;
     EXPECT_EQ(console.err.find(message), console.err.rfind(message)) << "said once:\n" << console.err;
@@ -491,7 +607,7 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
         std::vector<std::string> options;
         const char* message;
     };
-    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--count", "1"};
+    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--stop-after", "1"};
     const std::string unitColumns = ",device,result,first_difference,detail\r\n";
     const Case cases[] = {
         {"held by another line", "", seriesA, "is in use: another"},
@@ -543,5 +659,230 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
     SetFileAttributesA(folder.PathOf("line.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ChipSerial(), "<no chip>");
     EXPECT_EQ(ChipSerial("VT_HIDC"), "<no chip>");
+}
+TEST_F(LineTest, CtrlCBeforeAReservationEndsTheLineAndTouchesNothing)
+{
+    enum class Pressed
+    {
+        BeforeTheStart,
+        WhileTheAttachedUnitIsRead,
+        WhileTheSerialIsAwaited,
+    };
+    struct Case
+    {
+        const char* name;
+        Pressed pressed;
+        std::vector<std::string> options;
+    };
+    const std::vector<std::string> series = {"--family", "A", "--start", "KV-000100"};
+    const Case cases[] = {
+        {"before the start, a unit attached", Pressed::BeforeTheStart, series},
+        {"while the attached unit is read", Pressed::WhileTheAttachedUnitIsRead, series},
+        {"while the next serial is awaited, the input open",
+         Pressed::WhileTheSerialIsAwaited,
+         {"--family", "A", "--serials-from-input"}},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        ClearInterrupt();
+        DeleteFileA(folder.PathOf("line.csv").c_str());
+        DeleteFileA((stateFolder + "\\calls.log").c_str());
+        ScriptedUnits units(1);
+        std::thread operatorAtTheKeyboard;
+        if (test.pressed == Pressed::WhileTheSerialIsAwaited)
+        {
+            console.whenInputWaits = []
+            {
+                RequestInterrupt();
+            };
+        }
+        else
+        {
+            units.StartAttached();
+        }
+        if (test.pressed == Pressed::BeforeTheStart)
+        {
+            RequestInterrupt();
+        }
+        if (test.pressed == Pressed::WhileTheAttachedUnitIsRead)
+        {
+            operatorAtTheKeyboard = WhenCalled(" ReadEEPROM ", [] { RequestInterrupt(); });
+        }
+        const int status = Line(units, test.options, "", test.pressed == Pressed::WhileTheSerialIsAwaited);
+        if (operatorAtTheKeyboard.joinable())
+        {
+            operatorAtTheKeyboard.join();
+        }
+        console.whenInputWaits = nullptr;
+        EXPECT_EQ(status, 10);
+        EXPECT_NE(console.err.find("ended with Ctrl+C between units"), std::string::npos) << console.err;
+        EXPECT_EQ(console.out.find("PASS"), std::string::npos) << console.out;
+        EXPECT_EQ(LogRows(), Rows{"serial,device,result,first_difference"}) << "no reservation";
+        EXPECT_FALSE(Written());
+    }
+}
+
+TEST_F(LineTest, TheSerialGivenLastBeforeAUnitArrivesIsTheOneItGets)
+{
+    ScriptedUnits units(2);
+    int ticks = 0;
+    // The first unit comes once the line has said what the second serial does (bounded: 3 s).
+    units.mayArrive = [&](int unit)
+    {
+        return unit != 0 || console.err.find("replaces") != std::string::npos || ++ticks > 300;
+    };
+    // Scanned while the first unit is in hand: it waits for the next one.
+    units.beforeRemoval = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            console.Give("C-3\n");
+            console.Close();
+        }
+    };
+    const int status = Line(units, {"--family", "A", "--serials-from-input"}, "A-1\nB-2\n", true);
+    EXPECT_EQ(status, 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  B-2  VID_845e&PID_0001\n"
+                           "PASS  C-3  VID_845e&PID_0001\n"
+                           "line: 2 passed, 0 failed; serials passed: B-2, C-3\n");
+    EXPECT_NE(console.err.find("kelvra-cli: serial B-2 replaces A-1"), std::string::npos) << console.err;
+    EXPECT_NE(console.err.find("line: plug in the next unit (serial B-2)"), std::string::npos) << console.err;
+    EXPECT_EQ(ChipSerial(), "C-3");
+    EXPECT_EQ(LogRows(),
+              (Rows{"serial,device,result,first_difference", "B-2,VID_845e&PID_0001,RESERVED,",
+                    "B-2,VID_845e&PID_0001,PASS,", "C-3,VID_845e&PID_0001,RESERVED,", "C-3,VID_845e&PID_0001,PASS,"}));
+}
+
+TEST_F(LineTest, InputWithAByteOrderMarkLinesOfSpacesOrControlBytesIsReadSafely)
+{
+    struct Case
+    {
+        const char* name;
+        std::string input;
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"a byte order mark before the first serial", "\xEF\xBB\xBFLABEL-1\n", 0, ""},
+        {"a line of spaces", "   \nLABEL-1\n", 0, ""},
+        {"a long line", std::string(10000, 'A') + "\nLABEL-1\n", 2,
+         "serial \"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA...\" (10000 characters) refused"},
+        {"control bytes", std::string("K\0V\x1b[2J\rX\nLABEL-1\n", 18), 2, "serial \"K\\x00V\\x1b[2J\\x0dX\" refused"},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        DeleteFileA(folder.PathOf("line.csv").c_str());
+        ScriptedUnits units(1);
+        EXPECT_EQ(Line(units, {"--family", "A", "--serials-from-input", "--stop-after", "1"}, test.input), test.status)
+            << console.err;
+        EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  LABEL-1  VID_845e&PID_0001");
+        EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
+        EXPECT_LT(console.err.size(), 1000u);
+        EXPECT_TRUE(std::all_of(console.err.begin(), console.err.end(),
+                                [](char character)
+                                { return character == '\n' || (character >= 0x20 && character < 0x7F); }))
+            << console.err;
+    }
+}
+
+TEST_F(LineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedMayTryItAgain)
+{
+    struct Case
+    {
+        const char* name;
+        const char* option;
+        bool sameUnit;
+        const char* second;
+    };
+    const Case cases[] = {
+        {"another unit", nullptr, false, "KV-000101"},
+        {"the same unit again", nullptr, true, "KV-000100"},
+        {"another unit, as old scripts ask", "--skip-failed", false, "KV-000101"},
+        {"the same unit again, as old scripts ask", "--skip-failed", true, "KV-000100"},
+        {"another unit, duplicates allowed", "--allow-duplicate-serials", false, "KV-000100"},
+    };
+    const std::string chip = folder.PathOf("chips\\VT_HIDA-845E0001.bin");
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        DeleteFileA(folder.PathOf("line.csv").c_str());
+        DeleteFileA(chip.c_str());
+        ScriptedUnits units(2);
+        // The first unit reads back one byte of its serial wrong; another unit is blank.
+        units.beforeArrival = [&](int unit)
+        {
+            SetEmulator("CorruptReadOffset", unit == 0 ? "10" : nullptr);
+            if (unit == 1 && !test.sameUnit)
+            {
+                DeleteFileA(chip.c_str());
+            }
+        };
+        std::vector<std::string> options = {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"};
+        if (test.option != nullptr)
+        {
+            options.push_back(test.option);
+        }
+        EXPECT_EQ(Line(units, options), 0) << console.err;
+        EXPECT_EQ(console.out, "FAIL  KV-000100  VID_845e&PID_0001  verify differs at 0x000a\nPASS  " +
+                                   std::string(test.second) + "  VID_845e&PID_0001\n");
+        EXPECT_EQ(ChipSerial(), test.second);
+    }
+
+    // A scanned label belongs to its unit: scanned again, it is a retry.
+    DeleteFileA(folder.PathOf("line.csv").c_str());
+    ScriptedUnits units(2);
+    units.beforeArrival = [&](int unit)
+    {
+        SetEmulator("CorruptReadOffset", unit == 0 ? "10" : nullptr);
+    };
+    units.beforeRemoval = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            console.Give("LABEL-1\n");
+            console.Close();
+        }
+    };
+    EXPECT_EQ(Line(units, {"--family", "A", "--serials-from-input", "--skip-failed", "--quiet"}, "LABEL-1\n", true), 0)
+        << console.err;
+    EXPECT_EQ(console.out,
+              "FAIL  LABEL-1  VID_845e&PID_0001  verify differs at 0x000a\nPASS  LABEL-1  VID_845e&PID_0001\n");
+
+    // Still attached when the line starts again, the unit that failed gets its serial back.
+    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "FAIL"));
+    std::string failedChip = IdentityImage();
+    Family0Image::ReplaceStringField(reinterpret_cast<std::uint8_t*>(&failedChip[0]), Family0Image::SerialNumberField,
+                                     "KV-000100");
+    folder.WriteFile("chips\\VT_HIDA-845E0001.bin", failedChip);
+    ScriptedUnits restarted(1);
+    restarted.StartAttached();
+    EXPECT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+        << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n");
+    EXPECT_NE(console.err.find("holds KV-000100, which failed in this log"), std::string::npos) << console.err;
+}
+
+TEST_F(LineTest, AVtbUnitAttachedAtTheStartIsWrittenOnlyOnceAttachedAgain)
+{
+    // Its number cannot be read: it may be one that passed before the line was started again.
+    ScriptedUnits units(2);
+    units.StartAttached();
+    bool writtenBeforeRemoval = true;
+    units.beforeRemoval = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            writtenBeforeRemoval =
+                GetFileAttributesA(folder.PathOf("chips\\VT_HIDB-845E0001.bin").c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+    };
+    EXPECT_EQ(Line(units, {"--family", "B", "--stop-after", "1", "--quiet"}), 0) << console.err;
+    EXPECT_FALSE(writtenBeforeRemoval);
+    EXPECT_NE(console.err.find("remove it and attach it again"), std::string::npos) << console.err;
+    EXPECT_EQ(console.out, "PASS  1  VID_845e&PID_0001\n");
+    EXPECT_EQ(LogRows(), (Rows{"VT-B unit,device,result,first_difference", "1,VID_845e&PID_0001,RESERVED,",
+                               "1,VID_845e&PID_0001,PASS,"}));
 }
 }  // namespace

@@ -32,7 +32,9 @@ enum OptionId : int
     StartOption,
     SerialsFromInputOption,
     CountOption,
+    StopAfterOption,
     SkipFailedOption,
+    AllowDuplicateSerialsOption,
     QuietOption,
     HelpOption,
 };
@@ -99,11 +101,21 @@ const OptionRow OptionTable[] = {
      "line, VT-A: the first serial, letters, '-' or '_' then digits whose width is kept, e.g. KV-000100",
      On(Command::Line), 0},
     {SerialsFromInputOption, "--serials-from-input", nullptr, nullptr,
-     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner", On(Command::Line), 0},
-    {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
-     0},
+     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner; the serial given "
+     "last before a unit arrives is the one it gets",
+     On(Command::Line), 0},
+    {CountOption, "--count", nullptr, "N",
+     "line: the series holds N serials (VT-B, VT-C: units 1 to N); the line ends once its last has passed, however "
+     "often it is started again",
+     On(Command::Line), 0},
+    {StopAfterOption, "--stop-after", nullptr, "N",
+     "line: end this run once N units have passed, without waiting for the last one's removal", On(Command::Line), 0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
-     "line: a failed unit's serial is not used again (default: the next unit retries it)", On(Command::Line), 0},
+     "line: a failed unit's serial goes to no other unit; the default, kept for older scripts", On(Command::Line), 0},
+    {AllowDuplicateSerialsOption, "--allow-duplicate-serials", nullptr, nullptr,
+     "line: a failed unit's serial or number goes to the next unit too, though the failed unit may carry it: two "
+     "units may then carry one serial (default: no other unit gets it; the unit that failed may, attached again)",
+     On(Command::Line), 0},
     // every command
     {QuietOption, "--quiet", nullptr, nullptr, "no progress bar and no summary line", Everywhere, 0},
     {HelpOption, "--help", "-h", nullptr, "this text", Everywhere | On(Command::MendLog), 0},
@@ -136,8 +148,9 @@ const OptionParser::Table Table =
                             "      that exists, is read-only or cannot be written\n"
                             "   9  the device is busy: another Kelvra program is using it\n"
                             "  10  interrupted (Ctrl+C); the device was closed\n"
-                            "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
-                            "runs out of serials; a failed unit is logged and the line goes on.\n"
+                            "line ends with 0 once the series' last serial or --stop-after units have passed,\n"
+                            "10 at Ctrl+C, 2 when the series has no serial left; a failed unit is logged and\n"
+                            "the line goes on.\n"
                             "mend-log ends with 0 once the log's last row is whole, mended or as it was, and 8\n"
                             "when the log is refused or cannot be mended.\n",
                             CommandTable, OptionTable, HelpOption);
@@ -259,12 +272,26 @@ void SetFlag(int option, Options& options)
     case SkipFailedOption:
         options.skipFailed = true;
         break;
+    case AllowDuplicateSerialsOption:
+        options.allowDuplicateSerials = true;
+        break;
     case SerialsFromInputOption:
         options.serialsFromInput = true;
         break;
     default:
         break;
     }
+}
+
+Outcome ParseUnits(const char* option, const std::string& value, std::optional<std::uint64_t>& units)
+{
+    const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
+    if (!count.IsOk())
+    {
+        return Usage(option + count.Error());
+    }
+    units = count.Value();
+    return {};
 }
 
 // One option given: a value checked and kept, or a flag set.
@@ -305,15 +332,9 @@ Outcome Apply(int option, const std::string& value, Options& options, std::strin
         return form.IsOk() ? Outcome() : Usage("--start: " + form.Error());
     }
     case CountOption:
-    {
-        const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
-        if (!count.IsOk())
-        {
-            return Usage("--count: " + count.Error());
-        }
-        options.count = count.Value();
-        return {};
-    }
+        return ParseUnits("--count: ", value, options.count);
+    case StopAfterOption:
+        return ParseUnits("--stop-after: ", value, options.stopAfter);
     case LogOption:
         options.log = value;
         return {};
@@ -364,12 +385,32 @@ Outcome CheckCombination(const Options& options)
     {
         return Usage("--serials-from-input applies to VT-A, and replaces --start");
     }
+    if (options.serialsFromInput && options.count)
+    {
+        return Usage("--count is the series' length, and serials from input have none: give --stop-after N to end "
+                     "after N units");
+    }
+    const Result<SerialSeries::Form> start = SerialSeries::ParseStart(options.start);
+    if (options.count && start.IsOk() && start.Value().number + *options.count > SerialSeries::Limit(start.Value()))
+    {
+        return Usage("--count " + std::to_string(*options.count) + " from " + options.start +
+                     ": more serials than the start's digits can number");
+    }
     if (options.command == Command::Line && options.family == ChipFamily::A && options.start.empty() &&
         !options.serialsFromInput)
     {
         return Usage("line --family A needs --start SERIAL, the first serial number to write, or "
                      "--serials-from-input" +
                      std::string(SeeHelp));
+    }
+    if (options.allowDuplicateSerials && options.skipFailed)
+    {
+        return Usage("give --skip-failed or --allow-duplicate-serials, not both");
+    }
+    if (options.allowDuplicateSerials && options.serialsFromInput)
+    {
+        return Usage("--allow-duplicate-serials applies to --start and unit numbers: a scanned serial may always be "
+                     "scanned again for the unit that failed");
     }
     if (!options.start.empty() && options.family != ChipFamily::A)
     {
