@@ -11,24 +11,6 @@ const DWORD LargestLog = 64u * 1024 * 1024;
 const char Utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 const char* const ColumnsAfterUnit = "device,result,first_difference,detail";
 
-std::string CsvField(std::string_view text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-    {
-        return std::string(text);
-    }
-    std::string quoted = "\"";
-    for (char character : text)
-    {
-        if (character == '"')
-        {
-            quoted += '"';
-        }
-        quoted += character == '\r' || character == '\n' ? ' ' : character;
-    }
-    return quoted + "\"";
-}
-
 // A row of six fields; false for another count or an unclosed quote.
 bool SplitRow(std::string_view line, LineRow& row)
 {
@@ -50,6 +32,24 @@ bool IsResult(const std::string& text)
 }
 
 }  // namespace
+
+std::string CsvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+    {
+        return std::string(text);
+    }
+    std::string quoted = "\"";
+    for (char character : text)
+    {
+        if (character == '"')
+        {
+            quoted += '"';
+        }
+        quoted += character == '\r' || character == '\n' ? ' ' : character;
+    }
+    return quoted + "\"";
+}
 
 std::string LineLogHeader(ChipFamily family)
 {

@@ -78,8 +78,12 @@ const char* ReasonOf(UnitFault fault)
 
 ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
     : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
-      m_naming(setup.family, setup.series), m_ledger(m_naming, setup.skipFailed), m_progress(observer)
+      m_naming(setup.family, setup.series), m_ledger(setup.ledger), m_progress(observer)
 {
+    if (m_ledger == nullptr)
+    {
+        m_ledger = &m_log.emplace(setup, m_naming);
+    }
 }
 
 LineOutcome ProductionLine::Open()
@@ -96,57 +100,21 @@ LineOutcome ProductionLine::Open()
         return {LineEnd::NoLibrary, TransferEndText(probe, m_setup.family, TransferDirection::BufferToEeprom,
                                                     m_deviceName, m_setup.size, m_setup.program)};
     }
-    const std::string refused = m_log.Open(m_setup.logFile, m_setup.logName, m_setup.family);
-    if (!refused.empty())
-    {
-        return {LineEnd::LogRefused, refused};
-    }
-    const std::string unaccounted = m_ledger.Account(m_log.Rows());
-    if (!unaccounted.empty())
-    {
-        return {LineEnd::LogRefused,
-                Joined({"the log ", m_setup.logName, " is refused: ", unaccounted,
-                        ": nothing was written and the log was left as it is. Mend that row, or use another log."})};
-    }
     return VoidUnresolved();
 }
 
-std::string ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
-                                      std::string_view firstDifference, std::string_view detail)
-{
-    std::string problem = m_log.Append(unit, device, result, firstDifference, detail);
-    if (problem.empty())
-    {
-        m_ledger.Note(unit, result);
-    }
-    return problem;
-}
-
-// A reservation without a result: its unit was perhaps written, perhaps
-// passed, when the line was killed or the power failed. No unit gets it again.
+// Reservations left without a result are made void by the ledger as it
+// opens; each is counted and told here.
 LineOutcome ProductionLine::VoidUnresolved()
 {
-    const std::vector<LineRow>& rows = m_log.Rows();
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    std::vector<UnitReport> voided;
+    const LineOutcome outcome = m_ledger->Open(voided);
+    for (const UnitReport& report : voided)
     {
-        const LineRow& reserved = *row;
-        if (reserved.result != ReservedResult || !m_ledger.Pending(reserved.unit))
-        {
-            continue;
-        }
-        const std::string problem = AppendRow(reserved.unit, reserved.device, VoidResult, "", InterruptedReason);
-        if (!problem.empty())
-        {
-            return {LineEnd::LogNotWritten, problem};
-        }
-        m_tally.voided.push_back(reserved.unit);
-        m_observer.Voided(
-            {reserved.unit, reserved.device, UnitFault::Interrupted, "",
-             Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
-                     " and has no result: it is void, and no unit gets it again (the unit it was meant for may "
-                     "hold it)."})});
+        m_tally.voided.push_back(report.unit);
+        m_observer.Voided(report);
     }
-    return {};
+    return outcome;
 }
 
 LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
@@ -168,12 +136,12 @@ LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
 bool ProductionLine::SeriesEnded() const
 {
     return m_naming.Counts() && m_setup.seriesLength &&
-           m_ledger.NextNumber() >= m_naming.First() + *m_setup.seriesLength;
+           m_ledger->NextNumber() >= m_naming.First() + *m_setup.seriesLength;
 }
 
 LineOutcome ProductionLine::SeriesLeft() const
 {
-    const std::uint64_t next = m_ledger.NextNumber();
+    const std::uint64_t next = m_ledger->NextNumber();
     const bool ended = SeriesEnded();
     if (!m_naming.Counts() || (next < m_naming.Limit() && !ended))
     {
@@ -203,7 +171,7 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     }
     if (m_naming.Counts())
     {
-        unit = m_naming.NameOf(m_ledger.NextNumber());
+        unit = m_naming.NameOf(m_ledger->NextNumber());
     }
     m_observer.Waiting(unit);
     if (!dock.WaitForArrival())
@@ -256,7 +224,14 @@ LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
     const bool named = Family0Image::HasSignature(chip.data()) &&
                        Family0Image::IsPresent(chip.data(), Family0Image::SerialNumberField);
     const std::string serial = named ? Family0Image::FieldBytes(chip.data(), Family0Image::SerialNumberField) : "";
-    if (!m_ledger.Passed(serial))
+    const LedgerAnswer passed = m_ledger->Passed(serial);
+    if (passed == LedgerAnswer::Unknown)
+    {
+        m_observer.NotChecked(
+            {serial, m_deviceName, UnitFault::None, "", Joined({"the ledger cannot say whether ", serial, " passed"})});
+        return Remove(dock);
+    }
+    if (passed == LedgerAnswer::No)
     {
         return {};  // the first unit, still held
     }
@@ -282,7 +257,7 @@ LineOutcome ProductionLine::TakeSupplied(SerialSource& serials, std::string& uni
             continue;  // an Enter on its own
         }
         const char* const malformed = SerialProblem(unit);
-        const std::string_view why = *malformed != '\0' ? malformed : m_ledger.Refusal(unit);
+        const std::string why = *malformed != '\0' ? std::string(malformed) : m_ledger->Refusal(unit);
         if (why.empty())
         {
             return {};
@@ -300,19 +275,21 @@ LineOutcome ProductionLine::Busy(const std::string& unit)
     return {};
 }
 
-LineOutcome ProductionLine::ProgramUnit(const std::string& unit)
+LineOutcome ProductionLine::ProgramUnit(const std::string& expected)
 {
+    // On record before the first write call: a unit written but never logged
+    // still keeps its serial from every other unit. A shared ledger may give
+    // another name than the one expected.
+    std::string unit = expected;
+    const LineOutcome reserved = m_ledger->Reserve(unit, m_deviceName);
+    if (reserved.end != LineEnd::None)
+    {
+        return reserved;
+    }
     std::vector<BYTE> image = m_setup.image;
     if (Serialised())
     {
         Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, unit);
-    }
-    // On disk before the first write call: a unit written but never logged
-    // still keeps its serial from every other unit.
-    const std::string problem = AppendRow(unit, m_deviceName, ReservedResult, "", "");
-    if (!problem.empty())
-    {
-        return {LineEnd::LogNotWritten, Joined({problem, ". The unit was not written."})};
     }
     m_observer.Programming(unit);
     TransferOutcome transfer = Transfer(TransferDirection::BufferToEeprom, image.data());
@@ -374,14 +351,10 @@ UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome
 LineOutcome ProductionLine::Record(const UnitReport& report)
 {
     const bool passed = report.fault == UnitFault::None;
-    const std::string problem =
-        AppendRow(report.unit, report.device, passed ? PassResult : FailResult, report.firstDifference, report.detail);
-    if (!problem.empty())
+    const LineOutcome recorded = m_ledger->Record(report, passed ? PassResult : FailResult);
+    if (recorded.end != LineEnd::None)
     {
-        return {LineEnd::LogNotWritten,
-                Joined({problem, ". Unit ", report.unit, passed ? " passed" : " failed",
-                        ", but only its reservation is in the log, which the next start makes void. Mend the log, then "
-                        "start again."})};
+        return recorded;
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
     if (passed)

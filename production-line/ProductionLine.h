@@ -24,6 +24,8 @@
 #include "ChipSession.h"
 #include "Comparison.h"
 #include "DriverLibrary.h"
+#include "CsvLedger.h"
+#include "Ledger.h"
 #include "LineLedger.h"
 #include "LineLog.h"
 
@@ -118,6 +120,9 @@ struct LineSetup
     DWORD device = 0;              // the units' DeviceKey
     const wchar_t* logFile = L"";  // the name to open the log by
     std::string_view logName;      // as the person gave it
+    // A ledger the program opened, e.g. a database shared with other lines;
+    // none: the log above.
+    Ledger* ledger = nullptr;
     // VT-A: the series the serials come from; none for serials supplied per unit.
     std::optional<SerialSeries::Form> series;
     std::optional<std::uint64_t> count;  // end once this many have passed
@@ -136,15 +141,19 @@ struct LineSetup
 
 enum class LineEnd
 {
-    None,                 // the line goes on
-    Done,                 // count units passed, the series' last name was given, or the serials supplied ran out
-    StoppedBetweenUnits,  // stopBetweenUnits, while no unit was in hand
-    StoppedAfterUnit,     // stopBetweenUnits, once the unit in hand was finished
-    SeriesExhausted,      // the series holds no further name, at the start: its width or its length is used up
-    ImageRefused,         // a VT-A image without an identity, so without a serial field
-    LogRefused,           // the log cannot be opened, read or accounted for; it was left as it was
-    LogNotWritten,        // a row could not be added
-    NoLibrary,            // the family's driver library is missing or lacks an export
+    None,                  // the line goes on
+    Done,                  // count units passed, the series' last name was given, or the serials supplied ran out
+    StoppedBetweenUnits,   // stopBetweenUnits, while no unit was in hand
+    StoppedAfterUnit,      // stopBetweenUnits, once the unit in hand was finished
+    SeriesExhausted,       // the series holds no further name, at the start: its width or its length is used up
+    ImageRefused,          // a VT-A image without an identity, so without a serial field
+    LogRefused,            // the log cannot be opened, read or accounted for; it was left as it was
+    LogNotWritten,         // a row could not be added
+    NoLibrary,             // the family's driver library is missing or lacks an export
+    LedgerRefused,         // the shared ledger refuses this line: its series, its image, its station name
+    LedgerUnreachable,     // the shared ledger cannot be reached at the start
+    LedgerLostBeforeUnit,  // the shared ledger was lost when a unit arrived; the unit was not touched
+    ResultNotLogged,       // the shared ledger was lost after the write: the unit is not logged, put it aside
 };
 
 struct LineOutcome
@@ -185,8 +194,6 @@ private:
     bool CountReached() const { return m_setup.count && m_tally.passed.size() >= *m_setup.count; }
     // The series' length is given and its last name was given.
     bool SeriesEnded() const;
-    std::string AppendRow(const std::string& unit, std::string_view device, std::string_view result,
-                          std::string_view firstDifference, std::string_view detail);
     LineOutcome VoidUnresolved();
     LineOutcome SeriesLeft() const;
     LineOutcome Turn(UnitDock& dock, SerialSource* serials);
@@ -221,8 +228,8 @@ private:
     LineObserver& m_observer;
     std::string m_deviceName;
     UnitNaming m_naming;
-    LineLog m_log;
-    LineLedger m_ledger;
+    std::optional<CsvLedger> m_log;
+    Ledger* m_ledger;
     ObservedProgress m_progress;
     // From Run on: the window the libraries are given is known only then.
     std::optional<ChipSession> m_session;

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   gcc-multilib g++-multilib
   ccache
+  postgresql unixodbc odbc-postgresql
 )
 
 sudo_prefix=()
@@ -25,6 +26,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_prefix[@]}" apt-get update -qq
 fi
 packages+=(wine32:i386)
+# The line's ledger: Wine's odbc32 hands its calls to the host's unixODBC, so
+# the 32-bit programs need the 32-bit driver manager and PostgreSQL driver.
+packages+=(libodbc2:i386 libodbcinst2:i386 odbc-postgresql:i386)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -9,6 +9,7 @@
 #include "Family0Image.h"
 #include "Files.h"
 #include "Json.h"
+#include "LedgerCommands.h"
 #include "Line.h"
 #include "Text.h"
 
@@ -369,17 +370,6 @@ Outcome Verify(const Context& context)
     return outcome;
 }
 
-// One object whatever the outcome, so a script's parser always has one to read.
-void AnswerInJson(std::string fields, const Outcome& outcome, Console& console)
-{
-    if (!outcome.Succeeded())
-    {
-        fields += JsonField("error", JsonText(outcome.message)) +
-                  JsonField("status", std::to_string(static_cast<int>(outcome.status)));
-    }
-    console.Out(JsonObject(fields) + "\n");
-}
-
 Outcome Run(const Context& context)
 {
     switch (context.options.command)
@@ -396,6 +386,8 @@ Outcome Run(const Context& context)
         return Verify(context);
     case Command::Line:
         return RunLine(context.options, context.console, context.platform);
+    case Command::Ledger:
+        break;  // taken before the command line is parsed
     case Command::Help:
         break;
     }
@@ -404,8 +396,23 @@ Outcome Run(const Context& context)
 }
 }  // namespace
 
+// One object whatever the outcome, so a script's parser always has one to read.
+void AnswerInJson(std::string fields, const Outcome& outcome, Console& console)
+{
+    if (!outcome.Succeeded())
+    {
+        fields += JsonField("error", JsonText(outcome.message)) +
+                  JsonField("status", std::to_string(static_cast<int>(outcome.status)));
+    }
+    console.Out(JsonObject(fields) + "\n");
+}
+
 int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, HidPlatform& platform)
 {
+    if (!arguments.empty() && arguments[0] == "ledger")
+    {
+        return RunLedgerCommand(std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
+    }
     Options options;
     std::string json;
     Outcome outcome = ParseCommandLine(arguments, options);

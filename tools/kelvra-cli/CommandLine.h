@@ -20,6 +20,7 @@ enum class Command
     Write,
     Verify,
     Line,
+    Ledger,  // its own commands: LedgerCommands.h
 };
 
 struct DeviceIds
@@ -50,6 +51,10 @@ struct Options
     std::string log;
     bool skipFailed = false;
     bool serialsFromInput = false;  // VT-A: one serial per line of standard input instead of --start
+    // line on a shared ledger: its connection string (or KELVRA_LEDGER's), the series and this station's name.
+    std::string ledger;
+    std::string series;
+    std::string station;
 };
 
 // arguments: the command line after the program name, as UTF-8.

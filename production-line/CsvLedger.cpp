@@ -1,0 +1,90 @@
+#include "CsvLedger.h"
+
+#include "Joined.h"
+#include "ProductionLine.h"
+
+CsvLedger::CsvLedger(const LineSetup& setup, const UnitNaming& naming)
+    : m_setup(setup), m_naming(naming), m_ledger(naming, setup.skipFailed)
+{
+}
+
+LineOutcome CsvLedger::Open(std::vector<UnitReport>& voided)
+{
+    const std::string refused = m_log.Open(m_setup.logFile, m_setup.logName, m_setup.family);
+    if (!refused.empty())
+    {
+        return {LineEnd::LogRefused, refused};
+    }
+    const std::string unaccounted = m_ledger.Account(m_log.Rows());
+    if (!unaccounted.empty())
+    {
+        return {LineEnd::LogRefused,
+                Joined({"the log ", m_setup.logName, " is refused: ", unaccounted,
+                        ": nothing was written and the log was left as it is. Mend that row, or use another log."})};
+    }
+    return VoidUnresolved(voided);
+}
+
+std::string CsvLedger::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
+                                 std::string_view firstDifference, std::string_view detail)
+{
+    std::string problem = m_log.Append(unit, device, result, firstDifference, detail);
+    if (problem.empty())
+    {
+        m_ledger.Note(unit, result);
+    }
+    return problem;
+}
+
+// A reservation without a result: its unit was perhaps written, perhaps
+// passed, when the line was killed or the power failed. No unit gets it again.
+LineOutcome CsvLedger::VoidUnresolved(std::vector<UnitReport>& voided)
+{
+    const std::vector<LineRow>& rows = m_log.Rows();
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    {
+        const LineRow& reserved = *row;
+        if (reserved.result != ReservedResult || !m_ledger.Pending(reserved.unit))
+        {
+            continue;
+        }
+        const std::string problem =
+            AppendRow(reserved.unit, reserved.device, VoidResult, "", ReasonOf(UnitFault::Interrupted));
+        if (!problem.empty())
+        {
+            return {LineEnd::LogNotWritten, problem};
+        }
+        voided.push_back({reserved.unit, reserved.device, UnitFault::Interrupted, "",
+                          Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
+                                  " and has no result: it is void, and no unit gets it again (the unit it was meant "
+                                  "for may hold it)."})});
+    }
+    return {};
+}
+
+LineOutcome CsvLedger::Reserve(std::string& unit, const std::string& device)
+{
+    if (m_naming.Counts())
+    {
+        unit = m_naming.NameOf(m_ledger.NextNumber());
+    }
+    const std::string problem = AppendRow(unit, device, ReservedResult, "", "");
+    if (!problem.empty())
+    {
+        return {LineEnd::LogNotWritten, Joined({problem, ". The unit was not written."})};
+    }
+    return {};
+}
+
+LineOutcome CsvLedger::Record(const UnitReport& report, const char* result)
+{
+    const std::string problem = AppendRow(report.unit, report.device, result, report.firstDifference, report.detail);
+    if (!problem.empty())
+    {
+        return {LineEnd::LogNotWritten,
+                Joined({problem, ". Unit ", report.unit, std::string_view(result) == PassResult ? " passed" : " failed",
+                        ", but only its reservation is in the log, which the next start makes void. Mend the log, then "
+                        "start again."})};
+    }
+    return {};
+}

@@ -1,0 +1,202 @@
+#include "Odbc.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include "WideText.h"
+
+namespace
+{
+// SQLSTATE classes of a connection that failed or went away: 08 the
+// connection, 57 a server shut down, HY000 psqlODBC's own "no connection".
+bool IsLostState(const std::string& state)
+{
+    return state.compare(0, 2, "08") == 0 || state.compare(0, 2, "57") == 0 || state == "HY000" ||
+           state == "HYT00" || state == "HYT01";
+}
+
+OdbcStatus Diagnosis(SQLSMALLINT type, SQLHANDLE handle)
+{
+    OdbcStatus status;
+    status.ok = false;
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[1024] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (handle != nullptr && SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, message,
+                                                          sizeof message / sizeof message[0], &length)))
+    {
+        status.state = Utf8FromWide(reinterpret_cast<const wchar_t*>(state));
+        status.message = Utf8FromWide(reinterpret_cast<const wchar_t*>(message));
+    }
+    if (status.state.empty())
+    {
+        status.state = "HY000";
+    }
+    return status;
+}
+
+// A statement handle freed whatever happens.
+class Statement
+{
+public:
+    explicit Statement(SQLHDBC connection)
+    {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &m_handle)))
+        {
+            m_handle = nullptr;
+        }
+    }
+    ~Statement()
+    {
+        if (m_handle != nullptr)
+        {
+            SQLFreeHandle(SQL_HANDLE_STMT, m_handle);
+        }
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    SQLHSTMT Handle() const { return m_handle; }
+
+private:
+    SQLHSTMT m_handle = nullptr;
+};
+}  // namespace
+
+bool OdbcStatus::Lost() const
+{
+    return !ok && IsLostState(state);
+}
+
+OdbcStatus OdbcConnection::Connect(const std::string& connection)
+{
+    Disconnect();
+    SQLHENV environment = nullptr;
+    SQLHDBC handle = nullptr;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+    {
+        return {false, "HY001", "ODBC cannot be used on this computer (odbc32.dll)"};
+    }
+    m_environment = environment;
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &handle)))
+    {
+        return Diagnosis(SQL_HANDLE_ENV, environment);
+    }
+    SQLSetConnectAttrW(handle, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
+    std::vector<wchar_t> text = WideFromUtf8(connection);
+    SQLSMALLINT written = 0;
+    const SQLRETURN connected = SQLDriverConnectW(handle, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS,
+                                                  nullptr, 0, &written, SQL_DRIVER_NOPROMPT);
+    // The string held the password, perhaps: it goes no further.
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    if (!SQL_SUCCEEDED(connected))
+    {
+        OdbcStatus status = Diagnosis(SQL_HANDLE_DBC, handle);
+        SQLFreeHandle(SQL_HANDLE_DBC, handle);
+        Disconnect();
+        return status;
+    }
+    m_connection = handle;
+    SQLSetConnectAttrW(handle, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    return {};
+}
+
+void OdbcConnection::Disconnect()
+{
+    if (m_connection != nullptr)
+    {
+        SQLEndTran(SQL_HANDLE_DBC, m_connection, SQL_ROLLBACK);
+        SQLDisconnect(m_connection);
+        SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
+        m_connection = nullptr;
+    }
+    if (m_environment != nullptr)
+    {
+        SQLFreeHandle(SQL_HANDLE_ENV, m_environment);
+        m_environment = nullptr;
+    }
+}
+
+OdbcStatus OdbcConnection::Run(const char* sql, const std::vector<OdbcValue>& parameters, std::vector<OdbcRow>* rows)
+{
+    if (m_connection == nullptr)
+    {
+        return {false, "08003", "not connected"};
+    }
+    Statement statement(m_connection);
+    if (statement.Handle() == nullptr)
+    {
+        return Diagnosis(SQL_HANDLE_DBC, m_connection);
+    }
+    // Each value as wide text, kept until the statement has run.
+    std::vector<std::vector<wchar_t>> texts;
+    std::vector<SQLLEN> lengths(parameters.size());
+    texts.reserve(parameters.size());
+    for (size_t index = 0; index < parameters.size(); ++index)
+    {
+        texts.push_back(WideFromUtf8(parameters[index].value_or(std::string())));
+        lengths[index] = parameters[index] ? SQL_NTS : SQL_NULL_DATA;
+        const SQLULEN columns = texts.back().size();
+        if (!SQL_SUCCEEDED(SQLBindParameter(statement.Handle(), static_cast<SQLUSMALLINT>(index + 1), SQL_PARAM_INPUT,
+                                            SQL_C_WCHAR, SQL_WVARCHAR, columns, 0, texts.back().data(),
+                                            0, &lengths[index])))
+        {
+            return Diagnosis(SQL_HANDLE_STMT, statement.Handle());
+        }
+    }
+    std::vector<wchar_t> text = WideFromUtf8(sql);
+    const SQLRETURN ran = SQLExecDirectW(statement.Handle(), reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
+    if (!SQL_SUCCEEDED(ran) && ran != SQL_NO_DATA)
+    {
+        return Diagnosis(SQL_HANDLE_STMT, statement.Handle());
+    }
+    return rows != nullptr ? Fetch(statement.Handle(), *rows) : OdbcStatus();
+}
+
+OdbcStatus OdbcConnection::Fetch(void* statement, std::vector<OdbcRow>& rows)
+{
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(statement, &columns);
+    for (;;)
+    {
+        const SQLRETURN fetched = SQLFetch(statement);
+        if (fetched == SQL_NO_DATA)
+        {
+            return {};
+        }
+        if (!SQL_SUCCEEDED(fetched))
+        {
+            return Diagnosis(SQL_HANDLE_STMT, statement);
+        }
+        OdbcRow row(columns);
+        for (SQLSMALLINT column = 0; column < columns; ++column)
+        {
+            // Each field is short: a serial, a name, a count, a detail line.
+            wchar_t field[2048] = {};
+            SQLLEN length = 0;
+            const SQLRETURN got = SQLGetData(statement, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, field,
+                                             sizeof field, &length);
+            if (!SQL_SUCCEEDED(got))
+            {
+                return Diagnosis(SQL_HANDLE_STMT, statement);
+            }
+            row[column] = length == SQL_NULL_DATA ? std::string() : Utf8FromWide(field);
+        }
+        rows.push_back(std::move(row));
+    }
+}
+
+OdbcStatus OdbcConnection::EndTransaction(bool commit)
+{
+    if (m_connection == nullptr)
+    {
+        return {false, "08003", "not connected"};
+    }
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, m_connection, commit ? SQL_COMMIT : SQL_ROLLBACK)))
+    {
+        return Diagnosis(SQL_HANDLE_DBC, m_connection);
+    }
+    return {};
+}

@@ -1,0 +1,54 @@
+// Windows' ODBC (odbc32.dll), as much of it as the line's database needs.
+// Only the wide-character functions are called: Wine's odbc32 has no others.
+// Every value goes to the server as a bound parameter, never inside the SQL.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the driver said of a call that failed; ok for one that did not.
+struct OdbcStatus
+{
+    bool ok = true;
+    std::string state;    // SQLSTATE, e.g. 23505 for a duplicate key
+    std::string message;  // the driver's and server's words
+
+    // The connection is gone or unusable: try again after a reconnect.
+    bool Lost() const;
+    bool Duplicate() const { return state == "23505"; }
+};
+
+using OdbcRow = std::vector<std::string>;
+// A parameter; none stands for SQL NULL.
+using OdbcValue = std::optional<std::string>;
+
+class OdbcConnection
+{
+public:
+    OdbcConnection() = default;
+    ~OdbcConnection() { Disconnect(); }
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    // connection: an ODBC connection string. Transactions are committed only
+    // by Commit.
+    OdbcStatus Connect(const std::string& connection);
+    void Disconnect();
+    bool Connected() const { return m_connection != nullptr; }
+
+    // Runs sql with its ? bound in order to parameters, as text; rows, when
+    // given, receive every row of the result, each field as text ("" for NULL).
+    OdbcStatus Run(const char* sql, const std::vector<OdbcValue>& parameters, std::vector<OdbcRow>* rows = nullptr);
+    OdbcStatus Commit() { return EndTransaction(true); }
+    OdbcStatus Rollback() { return EndTransaction(false); }
+
+private:
+    OdbcStatus EndTransaction(bool commit);
+    OdbcStatus Fetch(void* statement, std::vector<OdbcRow>& rows);
+
+    void* m_environment = nullptr;
+    void* m_connection = nullptr;
+};
