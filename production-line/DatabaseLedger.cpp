@@ -72,9 +72,7 @@ std::string ComputerName()
     return GetComputerNameW(name, &length) ? Utf8FromWide(name) : std::string("station");
 }
 
-DatabaseLedger::DatabaseLedger(const DatabaseSetup& setup) : m_setup(setup), m_place(LedgerPlace(setup.connection))
-{
-}
+DatabaseLedger::DatabaseLedger(const DatabaseSetup& setup) : m_setup(setup), m_place(LedgerPlace(setup.connection)) {}
 
 std::string DatabaseLedger::Say(const std::string& text) const
 {
@@ -141,8 +139,9 @@ OdbcStatus DatabaseLedger::ReadSeries(bool& found)
     m_series.imageSha256 = row[2];
     m_series.form = {row[3], Number(row[4]), static_cast<size_t>(Number(row[5]))};
     m_series.count = Number(row[6]);
-    m_naming.emplace(m_series.family,
-                     m_series.family == ChipFamily::A ? std::optional<SerialSeries::Form>(m_series.form) : std::nullopt);
+    m_naming.emplace(m_series.family, m_series.family == ChipFamily::A
+                                          ? std::optional<SerialSeries::Form>(m_series.form)
+                                          : std::nullopt);
     m_next = m_naming->First();
     return status;
 }
@@ -227,10 +226,10 @@ LineOutcome DatabaseLedger::Open(std::vector<UnitReport>& voided)
         {
             rows.clear();
             failed.clear();
-            OdbcStatus done = m_database.Run(VoidOpenStatement,
-                                             {std::string(ReasonOf(UnitFault::Interrupted)), LocalTimeIso8601(),
-                                              m_setup.series, m_setup.station},
-                                             &rows);
+            OdbcStatus done = m_database.Run(
+                VoidOpenStatement,
+                {std::string(ReasonOf(UnitFault::Interrupted)), LocalTimeIso8601(), m_setup.series, m_setup.station},
+                &rows);
             if (done.ok && m_setup.failedGivenAgain)
             {
                 done = m_database.Run(FailedLastQuery, {m_setup.series, m_setup.station}, &failed);
@@ -287,8 +286,7 @@ OdbcStatus DatabaseLedger::Claim(std::uint64_t& number, const std::string& devic
     for (int tries = 0; tries < ClaimTries; ++tries)
     {
         std::vector<OdbcRow> rows;
-        OdbcStatus status =
-            m_database.Run(NextNumberQuery, {std::to_string(m_naming->First()), m_setup.series}, &rows);
+        OdbcStatus status = m_database.Run(NextNumberQuery, {std::to_string(m_naming->First()), m_setup.series}, &rows);
         if (!status.ok || rows.empty())
         {
             return status;
@@ -319,9 +317,9 @@ OdbcStatus DatabaseLedger::Claim(std::uint64_t& number, const std::string& devic
 OdbcStatus DatabaseLedger::Insert(const std::string& unit, const std::string& device, const char* result,
                                   const std::string& firstDifference, const std::string& detail)
 {
-    const OdbcStatus status = m_database.Run(EventStatement, {m_setup.series, unit, m_setup.station, device,
-                                                              std::string(result), firstDifference, detail,
-                                                              LocalTimeIso8601()});
+    const OdbcStatus status =
+        m_database.Run(EventStatement, {m_setup.series, unit, m_setup.station, device, std::string(result),
+                                        firstDifference, detail, LocalTimeIso8601()});
     return status.ok ? m_database.Commit() : status;
 }
 
@@ -406,9 +404,9 @@ LedgerAnswer DatabaseLedger::Passed(const std::string& unit)
         [&]
         {
             rows.clear();
-            const OdbcStatus asked = m_database.Run(
-                "SELECT count(*) FROM kelvra_events WHERE series = ? AND serial = ? AND result = 'PASS'",
-                {m_setup.series, unit}, &rows);
+            const OdbcStatus asked =
+                m_database.Run("SELECT count(*) FROM kelvra_events WHERE series = ? AND serial = ? AND result = 'PASS'",
+                               {m_setup.series, unit}, &rows);
             return asked.ok ? m_database.Commit() : asked;
         });
     if (!status.ok || rows.empty())

@@ -34,10 +34,10 @@ const char* const LastEventsQuery =
 
 void Add(SerialCounts& counts, const std::string& result, std::uint64_t count)
 {
-    (result == PassResult       ? counts.passed
-     : result == FailResult     ? counts.failed
-     : result == VoidResult     ? counts.voided
-                                : counts.open) += count;
+    (result == PassResult   ? counts.passed
+     : result == FailResult ? counts.failed
+     : result == VoidResult ? counts.voided
+                            : counts.open) += count;
 }
 
 SerialCounts& StationIn(std::vector<SerialCounts>& stations, const std::string& station)
@@ -101,9 +101,8 @@ BookOutcome LedgerBook::Connect(bool schemaNeeded)
     const OdbcStatus status = m_database.Connect(WithPassword(m_connection, m_password));
     if (!status.ok)
     {
-        return {BookEnd::Unreachable,
-                Joined({"the ledger at ", m_place, " cannot be reached: ",
-                        WithoutPassword(status.message, m_connection, m_password)})};
+        return {BookEnd::Unreachable, Joined({"the ledger at ", m_place, " cannot be reached: ",
+                                              WithoutPassword(status.message, m_connection, m_password)})};
     }
     int version = 0;
     const OdbcStatus read = schemaNeeded ? ReadSchemaVersion(m_database, version) : OdbcStatus();
@@ -180,9 +179,8 @@ BookOutcome LedgerBook::DefineSeries(const SeriesDefinition& series, bool& same)
            there.form.prefix == series.form.prefix && there.form.number == series.form.number &&
            there.form.width == series.form.width && there.count == series.count;
     return same ? BookOutcome()
-                : Refused(Joined({"it holds a series \"", series.name,
-                                  "\" defined otherwise already (image SHA-256 ", there.imageSha256,
-                                  "): a series is defined once; give the new one another name"}));
+                : Refused(Joined({"it holds a series \"", series.name, "\" defined otherwise already (image SHA-256 ",
+                                  there.imageSha256, "): a series is defined once; give the new one another name"}));
 }
 
 BookOutcome LedgerBook::Status(const std::string& series, SeriesStatus& status)
@@ -229,10 +227,10 @@ BookOutcome LedgerBook::Export(const std::string& series, SeriesDefinition& defi
     std::vector<OdbcRow> rows;
     if (outcome.Succeeded())
     {
-        const OdbcStatus status = m_database.Run(
-            "SELECT time, serial, device, result, first_difference, detail, station FROM kelvra_events"
-            " WHERE series = ? ORDER BY id",
-            {series}, &rows);
+        const OdbcStatus status =
+            m_database.Run("SELECT time, serial, device, result, first_difference, detail, station FROM kelvra_events"
+                           " WHERE series = ? ORDER BY id",
+                           {series}, &rows);
         outcome = status.ok ? BookOutcome() : Failed(status);
     }
     m_database.Commit();
@@ -254,8 +252,8 @@ BookOutcome LedgerBook::VoidStation(const std::string& series, const std::string
     }
     // A station that runs holds its name's lock: its reservations are its own to settle.
     std::vector<OdbcRow> rows;
-    OdbcStatus status = m_database.Run(
-        "SELECT CASE WHEN pg_try_advisory_lock(4803, hashtext(?)) THEN 1 ELSE 0 END", {station}, &rows);
+    OdbcStatus status =
+        m_database.Run("SELECT CASE WHEN pg_try_advisory_lock(4803, hashtext(?)) THEN 1 ELSE 0 END", {station}, &rows);
     if (status.ok && (rows.empty() || rows[0][0] != "1"))
     {
         m_database.Rollback();
@@ -300,9 +298,8 @@ BookOutcome LedgerBook::Import(const std::string& series, const std::vector<Line
 BookOutcome LedgerBook::ImportRows(const SeriesDefinition& series, const std::vector<LineRow>& rows,
                                    const std::string& station, std::string& done)
 {
-    const UnitNaming naming(series.family,
-                            series.family == ChipFamily::A ? std::optional<SerialSeries::Form>(series.form)
-                                                           : std::nullopt);
+    const UnitNaming naming(
+        series.family, series.family == ChipFamily::A ? std::optional<SerialSeries::Form>(series.form) : std::nullopt);
     std::map<std::string, const LineRow*> last;  // serial: its last row
     for (const LineRow& row : rows)
     {

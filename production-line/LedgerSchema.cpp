@@ -66,7 +66,8 @@ OdbcStatus Apply(OdbcConnection& database, int from)
 OdbcStatus ReadSchemaVersion(OdbcConnection& database, int& version)
 {
     std::vector<OdbcRow> rows;
-    OdbcStatus status = database.Run("SELECT CASE WHEN to_regclass('kelvra_schema') IS NULL THEN 0 ELSE 1 END", {}, &rows);
+    OdbcStatus status =
+        database.Run("SELECT CASE WHEN to_regclass('kelvra_schema') IS NULL THEN 0 ELSE 1 END", {}, &rows);
     if (status.ok && !rows.empty() && rows[0][0] == "1")
     {
         rows.clear();
@@ -106,8 +107,9 @@ OdbcStatus InstallSchema(OdbcConnection& database, std::string& done, bool& refu
     else if (status.ok)
     {
         status = Apply(database, version);
-        done = Joined({version == 0 ? "the ledger's schema was made, version " : "the ledger's schema was upgraded to version ",
-                       std::to_string(LedgerSchemaVersion)});
+        done = Joined(
+            {version == 0 ? "the ledger's schema was made, version " : "the ledger's schema was upgraded to version ",
+             std::to_string(LedgerSchemaVersion)});
     }
     if (status.ok && !refused)
     {

@@ -11,8 +11,8 @@ namespace
 // connection, 57 a server shut down, HY000 psqlODBC's own "no connection".
 bool IsLostState(const std::string& state)
 {
-    return state.compare(0, 2, "08") == 0 || state.compare(0, 2, "57") == 0 || state == "HY000" ||
-           state == "HYT00" || state == "HYT01";
+    return state.compare(0, 2, "08") == 0 || state.compare(0, 2, "57") == 0 || state == "HY000" || state == "HYT00" ||
+           state == "HYT01";
 }
 
 OdbcStatus Diagnosis(SQLSMALLINT type, SQLHANDLE handle)
@@ -140,8 +140,8 @@ OdbcStatus OdbcConnection::Run(const char* sql, const std::vector<OdbcValue>& pa
         lengths[index] = parameters[index] ? SQL_NTS : SQL_NULL_DATA;
         const SQLULEN columns = texts.back().size();
         if (!SQL_SUCCEEDED(SQLBindParameter(statement.Handle(), static_cast<SQLUSMALLINT>(index + 1), SQL_PARAM_INPUT,
-                                            SQL_C_WCHAR, SQL_WVARCHAR, columns, 0, texts.back().data(),
-                                            0, &lengths[index])))
+                                            SQL_C_WCHAR, SQL_WVARCHAR, columns, 0, texts.back().data(), 0,
+                                            &lengths[index])))
         {
             return Diagnosis(SQL_HANDLE_STMT, statement.Handle());
         }
@@ -176,8 +176,8 @@ OdbcStatus OdbcConnection::Fetch(void* statement, std::vector<OdbcRow>& rows)
             // Each field is short: a serial, a name, a count, a detail line.
             wchar_t field[2048] = {};
             SQLLEN length = 0;
-            const SQLRETURN got = SQLGetData(statement, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, field,
-                                             sizeof field, &length);
+            const SQLRETURN got =
+                SQLGetData(statement, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, field, sizeof field, &length);
             if (!SQL_SUCCEEDED(got))
             {
                 return Diagnosis(SQL_HANDLE_STMT, statement);

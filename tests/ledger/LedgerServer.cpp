@@ -123,7 +123,8 @@ void ScratchDatabase::Restart() const
 
 bool ScratchDatabase::CutStation(const std::string& station) const
 {
-    return Ask("SELECT count(pg_terminate_backend(pid)) FROM pg_locks WHERE locktype = 'advisory' AND classid::bigint = 4803"
-        " AND objid::bigint = (hashtext(?)::bigint & 4294967295) AND objsubid = 2",
-        {station}) == "1";
+    return Ask("SELECT count(pg_terminate_backend(pid)) FROM pg_locks WHERE locktype = 'advisory' AND classid::bigint "
+               "= 4803"
+               " AND objid::bigint = (hashtext(?)::bigint & 4294967295) AND objsubid = 2",
+               {station}) == "1";
 }

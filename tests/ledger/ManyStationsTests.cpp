@@ -260,8 +260,14 @@ TEST_F(ManyStationsTest, FailingWordsCorruptReadsAndACutConnectionCostNoSerialTw
 {
     DefineSeries(1300);
     int cuts = 0;
-    chips.failWord = [](DWORD device, int arrival) { return device == FirstDevice + 1 && arrival % 5 == 0; };
-    chips.corruptRead = [](DWORD device, int arrival) { return device == FirstDevice + 4 && arrival % 6 == 0; };
+    chips.failWord = [](DWORD device, int arrival)
+    {
+        return device == FirstDevice + 1 && arrival % 5 == 0;
+    };
+    chips.corruptRead = [](DWORD device, int arrival)
+    {
+        return device == FirstDevice + 4 && arrival % 6 == 0;
+    };
     chips.onWrite = [this, &cuts](DWORD device, int arrival)
     {
         if (device == FirstDevice + 6 && (arrival == 10 || arrival == 30))
@@ -348,7 +354,8 @@ TEST_F(ManyStationsTest, ADatabaseLostWhenAUnitArrivesLeavesTheUnitUntouched)
             database.Stop();
         });
     // The line opens before the stop, then waits for its unit through it.
-    chips.onWrite = [](DWORD, int) {};
+    chips.onWrite = [](DWORD, int) {
+    };
     DatabaseSetup place{database.Connection(), "", series.name, "S0", false, 800};
     DatabaseLedger ledger(place);
     ASSERT_EQ(LineEnd::None, ledger.Connect().end);

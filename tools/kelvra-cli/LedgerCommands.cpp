@@ -78,23 +78,25 @@ const OptionRow Options[] = {
      CommandBit(AddSeries)},
     {OutputOption, "-o", "--output", "FILE", "export: the CSV file to write", CommandBit(Export), CommandBit(Export)},
     {ForceOption, "--force", nullptr, nullptr, "export: replace FILE if it exists", CommandBit(Export), 0},
-    {StationOption, "--station", nullptr, "NAME", "void: the station; import: the station the log's rows are "
-     "given to (default: imported)", CommandBit(Void) | CommandBit(Import), CommandBit(Void)},
+    {StationOption, "--station", nullptr, "NAME",
+     "void: the station; import: the station the log's rows are "
+     "given to (default: imported)",
+     CommandBit(Void) | CommandBit(Import), CommandBit(Void)},
     {SeriesOption, "--series", nullptr, "NAME", "import: the series the log belongs to", CommandBit(Import),
      CommandBit(Import)},
     {JsonOption, "--json", nullptr, nullptr, "status: one JSON object on stdout", CommandBit(Status), 0},
     {HelpOption, "--help", "-h", nullptr, "this text", Every, 0},
 };
 
-const OptionParser::Table Table = OptionParser::MakeTable(
-    "kelvra-cli ledger",
-    "kelvra-cli ledger: the production line's ledger in a PostgreSQL database that many\n"
-    "stations share (kelvra-cli line --series NAME, KelvraStation.exe --series NAME).\n",
-    "\n"
-    "Exit status: 0 done; 2 usage error; 8 file error (an image or log that cannot be\n"
-    "read, an output that exists); 11 the ledger refuses (no such series, another\n"
-    "definition, a station that runs, a serial taken); 12 the ledger cannot be reached.\n",
-    Actions, Options, HelpOption);
+const OptionParser::Table Table =
+    OptionParser::MakeTable("kelvra-cli ledger",
+                            "kelvra-cli ledger: the production line's ledger in a PostgreSQL database that many\n"
+                            "stations share (kelvra-cli line --series NAME, KelvraStation.exe --series NAME).\n",
+                            "\n"
+                            "Exit status: 0 done; 2 usage error; 8 file error (an image or log that cannot be\n"
+                            "read, an output that exists); 11 the ledger refuses (no such series, another\n"
+                            "definition, a station that runs, a serial taken); 12 the ledger cannot be reached.\n",
+                            Actions, Options, HelpOption);
 
 struct Request
 {
@@ -275,18 +277,18 @@ std::string StatusJson(const SeriesStatus& status)
     std::string stations;
     for (const SerialCounts& counts : status.stations)
     {
-        const std::string last = JsonObject(JsonField("serial", JsonText(counts.lastSerial)) +
-                                            JsonField("result", JsonText(counts.lastResult)) +
-                                            JsonField("time", JsonText(counts.lastTime)));
-        stations += Joined({stations.empty() ? "" : ",",
-                            JsonObject(JsonField("station", JsonText(counts.station)) + CountFields(counts) +
-                                       JsonField("last", last))});
+        const std::string last =
+            JsonObject(JsonField("serial", JsonText(counts.lastSerial)) +
+                       JsonField("result", JsonText(counts.lastResult)) + JsonField("time", JsonText(counts.lastTime)));
+        stations += Joined({stations.empty() ? "" : ",", JsonObject(JsonField("station", JsonText(counts.station)) +
+                                                                    CountFields(counts) + JsonField("last", last))});
     }
     const SeriesDefinition& series = status.series;
     return JsonField("series", JsonText(series.name)) + JsonField("family", JsonText(TraitsOf(series.family).name)) +
-           JsonField("serials", std::to_string(series.count)) + JsonField("image_sha256", JsonText(series.imageSha256)) +
-           CountFields(status.all) + JsonField("given", std::to_string(status.all.Given())) +
-           JsonField("left", std::to_string(status.left)) + JsonField("stations", "[" + stations + "]");
+           JsonField("serials", std::to_string(series.count)) +
+           JsonField("image_sha256", JsonText(series.imageSha256)) + CountFields(status.all) +
+           JsonField("given", std::to_string(status.all.Given())) + JsonField("left", std::to_string(status.left)) +
+           JsonField("stations", "[" + stations + "]");
 }
 
 Outcome StatusCommand(const Request& request, LedgerBook& book, Console& console, std::string& json)
@@ -303,8 +305,8 @@ Outcome StatusCommand(const Request& request, LedgerBook& book, Console& console
         return outcome;
     }
     const SeriesDefinition& series = status.series;
-    std::string text = Joined({"series \"", series.name, "\": ", TraitsOf(series.family).name, ", ", Range(series), " (",
-                               std::to_string(series.count), "), image SHA-256 ", series.imageSha256, "\n",
+    std::string text = Joined({"series \"", series.name, "\": ", TraitsOf(series.family).name, ", ", Range(series),
+                               " (", std::to_string(series.count), "), image SHA-256 ", series.imageSha256, "\n",
                                "station             PASS    FAIL    VOID    open   last event\n"});
     for (const SerialCounts& counts : status.stations)
     {
@@ -320,8 +322,8 @@ Outcome ExportCommand(const Request& request, LedgerBook& book, Console& console
 {
     const std::string output = request.Value(OutputOption);
     const bool force = request.parsed->Has(ForceOption);
-    Outcome outcome = output.empty() ? Usage("-o \"\" names no file: give the CSV file to write")
-                                     : CheckOutputFile(output, force);
+    Outcome outcome =
+        output.empty() ? Usage("-o \"\" names no file: give the CSV file to write") : CheckOutputFile(output, force);
     if (outcome.Succeeded())
     {
         outcome = OutcomeOf(book.Connect(true));
@@ -346,8 +348,8 @@ Outcome ExportCommand(const Request& request, LedgerBook& book, Console& console
     outcome = WriteOutputFile(output, std::vector<BYTE>(text.begin(), text.end()), force);
     if (outcome.Succeeded())
     {
-        console.Out(Joined({"ledger: ", std::to_string(events.size()), " events of \"", series.name, "\" in ", output,
-                            "\n"}));
+        console.Out(
+            Joined({"ledger: ", std::to_string(events.size()), " events of \"", series.name, "\" in ", output, "\n"}));
     }
     return outcome;
 }
@@ -403,8 +405,8 @@ Outcome ImportCommand(const Request& request, LedgerBook& book, Console& console
     }
     if (outcome.Succeeded())
     {
-        console.Out(Joined({"ledger: ", done, " from ", logName, " into \"", series.name, "\" as station \"", station,
-                            "\"\n"}));
+        console.Out(Joined(
+            {"ledger: ", done, " from ", logName, " into \"", series.name, "\" as station \"", station, "\"\n"}));
     }
     return outcome;
 }
@@ -470,8 +472,8 @@ int RunLedgerCommand(const std::vector<std::string>& arguments, Console& console
     request.connection = parsed.Has(LedgerOption) ? request.Value(LedgerOption) : Environment(L"KELVRA_LEDGER");
     request.password = Environment(L"KELVRA_LEDGER_PASSWORD");
     std::string json;
-    const Outcome outcome = refusal.empty() ? Perform(request, console, json)
-                                            : Usage(refusal + " (see kelvra-cli ledger --help)");
+    const Outcome outcome =
+        refusal.empty() ? Perform(request, console, json) : Usage(refusal + " (see kelvra-cli ledger --help)");
     const bool asJson = refusal.empty() && parsed.Has(JsonOption);
     if (!outcome.Succeeded() && !asJson)
     {
