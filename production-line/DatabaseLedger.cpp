@@ -33,21 +33,17 @@ const char* const EventStatement =
     "INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
     " VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
 
-// This station's reservations with nothing after them.
-const char* const VoidOpenStatement =
-    "INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
-    " SELECT e.series, e.serial, e.station, e.device, 'VOID', '', ?, ? FROM kelvra_events e"
-    " WHERE e.series = ? AND e.station = ? AND e.result = 'RESERVED' AND NOT EXISTS"
-    " (SELECT 1 FROM kelvra_events r WHERE r.series = e.series AND r.serial = e.serial AND r.id > e.id)"
-    " RETURNING serial, device";
-
-const char* const FailedLastQuery =
-    "SELECT e.serial FROM kelvra_events e WHERE e.series = ? AND e.station = ? AND e.result = 'FAIL' AND NOT EXISTS"
-    " (SELECT 1 FROM kelvra_events r WHERE r.series = e.series AND r.serial = e.serial AND r.id > e.id)"
-    " ORDER BY e.id";
+// A station has one unit in hand at a time, and settles a reservation left
+// open as it starts: an open one can only be its last event. So a start
+// reads one row, however long the batch.
+const char* const LastOfStationQuery =
+    "SELECT serial, device, result FROM kelvra_events WHERE series = ? AND station = ? ORDER BY id DESC LIMIT 1";
 
 const char* const LastResultQuery =
     "SELECT result FROM kelvra_events WHERE series = ? AND serial = ? ORDER BY id DESC LIMIT 1";
+
+// Stations reserving at once take turns rather than collide on a number.
+const char* const ClaimTurn = "SELECT pg_advisory_xact_lock(4804, hashtext(?))";
 
 ChipFamily FamilyOfLetter(const std::string& letter)
 {
@@ -151,8 +147,7 @@ OdbcStatus DatabaseLedger::ReadSeries(bool& found)
 OdbcStatus DatabaseLedger::HoldStation()
 {
     std::vector<OdbcRow> rows;
-    OdbcStatus status = m_database.Run("SELECT CASE WHEN pg_try_advisory_lock(4803, hashtext(?)) THEN 1 ELSE 0 END",
-                                       {m_setup.station}, &rows);
+    OdbcStatus status = m_database.Run(StationLockQuery, {m_setup.station}, &rows);
     m_database.Commit();
     if (status.ok && (rows.empty() || rows[0][0] != "1"))
     {
@@ -219,20 +214,17 @@ LineOutcome DatabaseLedger::CheckImage(const std::vector<BYTE>& image, std::stri
 
 LineOutcome DatabaseLedger::Open(std::vector<UnitReport>& voided)
 {
-    std::vector<OdbcRow> rows;
-    std::vector<OdbcRow> failed;
+    std::vector<OdbcRow> last;
     const OdbcStatus status = Retrying(
         [&]
         {
-            rows.clear();
-            failed.clear();
-            OdbcStatus done = m_database.Run(
-                VoidOpenStatement,
-                {std::string(ReasonOf(UnitFault::Interrupted)), LocalTimeIso8601(), m_setup.series, m_setup.station},
-                &rows);
-            if (done.ok && m_setup.failedGivenAgain)
+            last.clear();
+            OdbcStatus done = m_database.Run(LastOfStationQuery, {m_setup.series, m_setup.station}, &last);
+            if (done.ok && !last.empty() && last[0][2] == ReservedResult)
             {
-                done = m_database.Run(FailedLastQuery, {m_setup.series, m_setup.station}, &failed);
+                done =
+                    m_database.Run(EventStatement, {m_setup.series, last[0][0], m_setup.station, last[0][1], VoidResult,
+                                                    "", ReasonOf(UnitFault::Interrupted), LocalTimeIso8601()});
             }
             return done.ok ? m_database.Commit() : done;
         });
@@ -240,16 +232,17 @@ LineOutcome DatabaseLedger::Open(std::vector<UnitReport>& voided)
     {
         return {LineEnd::LedgerUnreachable, Unreachable(status)};
     }
-    for (const OdbcRow& row : rows)
+    const std::string lastResult = last.empty() ? std::string() : last[0][2];
+    if (lastResult == ReservedResult)
     {
-        voided.push_back({row[0], row[1], UnitFault::Interrupted, "",
-                          Joined({row[0], " was reserved by station ", m_setup.station,
+        voided.push_back({last[0][0], last[0][1], UnitFault::Interrupted, "",
+                          Joined({last[0][0], " was reserved by station ", m_setup.station,
                                   " and has no result: it is void, and no unit gets it again (the unit it was meant "
                                   "for may hold it)."})});
     }
-    for (const OdbcRow& row : failed)
+    if (lastResult == FailResult && m_setup.failedGivenAgain)
     {
-        m_givenAgain.push_back(row[0]);
+        m_givenAgain.push_back(last[0][0]);
     }
     NextNumber();
     return {};
@@ -286,7 +279,11 @@ OdbcStatus DatabaseLedger::Claim(std::uint64_t& number, const std::string& devic
     for (int tries = 0; tries < ClaimTries; ++tries)
     {
         std::vector<OdbcRow> rows;
-        OdbcStatus status = m_database.Run(NextNumberQuery, {std::to_string(m_naming->First()), m_setup.series}, &rows);
+        OdbcStatus status = m_database.Run(ClaimTurn, {m_setup.series});
+        if (status.ok)
+        {
+            status = m_database.Run(NextNumberQuery, {std::to_string(m_naming->First()), m_setup.series}, &rows);
+        }
         if (!status.ok || rows.empty())
         {
             return status;

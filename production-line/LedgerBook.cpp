@@ -1,7 +1,6 @@
 #include "LedgerBook.h"
 
 #include <cstdlib>
-#include <map>
 
 #include "Joined.h"
 #include "LedgerConnection.h"
@@ -241,84 +240,115 @@ BookOutcome LedgerBook::Export(const std::string& series, SeriesDefinition& defi
     return outcome;
 }
 
+// A station that runs holds its name's lock: its reservations are its own
+// to settle. Taken here, the lock ends with this connection.
+OdbcStatus LedgerBook::HoldStation(const std::string& station, bool& running)
+{
+    std::vector<OdbcRow> rows;
+    const OdbcStatus status = m_database.Run(StationLockQuery, {station}, &rows);
+    running = status.ok && (rows.empty() || rows[0][0] != "1");
+    return status;
+}
+
+// The station's reservations with nothing after them, made void with detail.
+OdbcStatus LedgerBook::VoidOpen(const std::string& series, const std::string& station, const char* detail,
+                                std::vector<OdbcRow>& voided)
+{
+    return m_database.Run(
+        "INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
+        " SELECT e.series, e.serial, e.station, e.device, 'VOID', '', ?, ? FROM kelvra_events e"
+        " WHERE e.series = ? AND e.station = ? AND e.result = 'RESERVED' AND NOT EXISTS"
+        " (SELECT 1 FROM kelvra_events r WHERE r.series = e.series AND r.serial = e.serial AND r.id > e.id)"
+        " RETURNING serial",
+        {detail, LocalTimeIso8601(), series, station}, &voided);
+}
+
+BookOutcome LedgerBook::Settle(const SeriesDefinition& series, const std::string& station,
+                               const std::vector<LineRow>* rows, std::vector<OdbcRow>& voided)
+{
+    bool running = false;
+    OdbcStatus status = HoldStation(station, running);
+    if (running)
+    {
+        m_database.Rollback();
+        return Refused(Joined({"station \"", station, "\" is running: stop it first"}));
+    }
+    BookOutcome outcome;
+    if (status.ok && rows != nullptr)
+    {
+        outcome = ImportRows(series, *rows, station);
+    }
+    if (status.ok && outcome.Succeeded())
+    {
+        status = VoidOpen(series.name, station, rows != nullptr ? "interrupted" : "station voided", voided);
+    }
+    if (status.ok && outcome.Succeeded())
+    {
+        status = m_database.Commit();
+    }
+    if (!outcome.Succeeded())
+    {
+        m_database.Rollback();
+        return outcome;
+    }
+    return status.ok ? BookOutcome() : Failed(status);
+}
+
 BookOutcome LedgerBook::VoidStation(const std::string& series, const std::string& station,
                                     std::vector<std::string>& voided)
 {
     SeriesDefinition definition;
-    BookOutcome outcome = FindSeries(series, definition);
-    if (!outcome.Succeeded())
-    {
-        return outcome;
-    }
-    // A station that runs holds its name's lock: its reservations are its own to settle.
     std::vector<OdbcRow> rows;
-    OdbcStatus status =
-        m_database.Run("SELECT CASE WHEN pg_try_advisory_lock(4803, hashtext(?)) THEN 1 ELSE 0 END", {station}, &rows);
-    if (status.ok && (rows.empty() || rows[0][0] != "1"))
+    BookOutcome outcome = FindSeries(series, definition);
+    if (outcome.Succeeded())
     {
-        m_database.Rollback();
-        return Refused(Joined({"station \"", station, "\" is running: stop it, or let its next start settle them"}));
-    }
-    rows.clear();
-    if (status.ok)
-    {
-        status = m_database.Run(
-            "INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
-            " SELECT e.series, e.serial, e.station, e.device, 'VOID', '', 'station voided', ? FROM kelvra_events e"
-            " WHERE e.series = ? AND e.station = ? AND e.result = 'RESERVED' AND NOT EXISTS"
-            " (SELECT 1 FROM kelvra_events r WHERE r.series = e.series AND r.serial = e.serial AND r.id > e.id)"
-            " RETURNING serial",
-            {LocalTimeIso8601(), series, station}, &rows);
-    }
-    if (status.ok)
-    {
-        status = m_database.Commit();
-    }
-    if (!status.ok)
-    {
-        return Failed(status);
+        outcome = Settle(definition, station, nullptr, rows);
     }
     for (const OdbcRow& row : rows)
     {
         voided.push_back(row[0]);
     }
-    return {};
+    return outcome;
 }
 
 BookOutcome LedgerBook::Import(const std::string& series, const std::vector<LineRow>& rows, const std::string& station,
                                std::string& done)
 {
     SeriesDefinition definition;
-    const BookOutcome found = FindSeries(series, definition);
-    return found.Succeeded() ? ImportRows(definition, rows, station, done) : found;
+    std::vector<OdbcRow> voided;
+    BookOutcome outcome = FindSeries(series, definition);
+    if (outcome.Succeeded())
+    {
+        outcome = Settle(definition, station, &rows, voided);
+    }
+    done = Joined({std::to_string(rows.size()), " rows imported, ", std::to_string(voided.size()),
+                   " open reservations made void"});
+    return outcome;
 }
 
-// Every serial of the log is claimed for station, its events added as the
-// log has them, and a reservation it left open made void; all or nothing.
+// Every serial of the log is claimed for station when it first appears, and
+// its events added as the log has them; a serial another station holds
+// refuses the whole import.
 BookOutcome LedgerBook::ImportRows(const SeriesDefinition& series, const std::vector<LineRow>& rows,
-                                   const std::string& station, std::string& done)
+                                   const std::string& station)
 {
     const UnitNaming naming(
         series.family, series.family == ChipFamily::A ? std::optional<SerialSeries::Form>(series.form) : std::nullopt);
-    std::map<std::string, const LineRow*> last;  // serial: its last row
     for (const LineRow& row : rows)
     {
         const std::string wrong = naming.Problem(row.unit);
         const std::uint64_t number = wrong.empty() ? naming.NumberOf(row.unit) : 0;
         if (!wrong.empty() || number < naming.First() || number >= naming.First() + series.count)
         {
-            m_database.Rollback();
             return {BookEnd::BadInput,
                     Joined({"row ", std::to_string(row.row), " names \"", row.unit, "\", which ",
                             wrong.empty() ? "is outside the series" : wrong, "; nothing was imported"})};
         }
-        OdbcStatus status;
-        if (last.find(row.unit) == last.end())
-        {
-            status = m_database.Run(
-                "INSERT INTO kelvra_claims (series, number, serial, station) VALUES (?, ?::bigint, ?, ?)",
-                {series.name, std::to_string(number), row.unit, station});
-        }
+        const std::string numberText = std::to_string(number);
+        OdbcStatus status = m_database.Run(
+            "INSERT INTO kelvra_claims (series, number, serial, station) SELECT ?, ?::bigint, ?, ? WHERE NOT EXISTS"
+            " (SELECT 1 FROM kelvra_claims WHERE series = ? AND number = ?::bigint AND serial = ? AND station = ?)",
+            {series.name, numberText, row.unit, station, series.name, numberText, row.unit, station});
         if (status.ok)
         {
             status = m_database.Run(
@@ -328,36 +358,10 @@ BookOutcome LedgerBook::ImportRows(const SeriesDefinition& series, const std::ve
         }
         if (!status.ok)
         {
-            m_database.Rollback();
             return status.Duplicate() ? Refused(Joined({"row ", std::to_string(row.row), ": ", row.unit,
                                                         " is in the ledger already; nothing was imported"}))
                                       : Failed(status);
         }
-        last[row.unit] = &row;
     }
-    size_t voided = 0;
-    for (const auto& [serial, row] : last)
-    {
-        if (row->result != ReservedResult)
-        {
-            continue;
-        }
-        const OdbcStatus status = m_database.Run(
-            "INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
-            " VALUES (?, ?, ?, ?, 'VOID', '', 'interrupted', ?)",
-            {series.name, serial, station, row->device, LocalTimeIso8601()});
-        if (!status.ok)
-        {
-            return Failed(status);
-        }
-        ++voided;
-    }
-    const OdbcStatus committed = m_database.Commit();
-    if (!committed.ok)
-    {
-        return Failed(committed);
-    }
-    done = Joined({std::to_string(rows.size()), " rows imported, ", std::to_string(last.size()), " serials, ",
-                   std::to_string(voided), " open reservations made void"});
     return {};
 }

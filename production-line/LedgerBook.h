@@ -80,8 +80,15 @@ public:
 private:
     BookOutcome Failed(const OdbcStatus& status);
     BookOutcome Refused(const std::string& message) const;
-    BookOutcome ImportRows(const SeriesDefinition& series, const std::vector<LineRow>& rows, const std::string& station,
-                           std::string& done);
+    OdbcStatus HoldStation(const std::string& station, bool& running);
+    OdbcStatus VoidOpen(const std::string& series, const std::string& station, const char* detail,
+                        std::vector<OdbcRow>& voided);
+    // The station's open reservations made void, after rows imported under
+    // its name when given; refused while the station runs.
+    BookOutcome Settle(const SeriesDefinition& series, const std::string& station, const std::vector<LineRow>* rows,
+                       std::vector<OdbcRow>& voided);
+    BookOutcome ImportRows(const SeriesDefinition& series, const std::vector<LineRow>& rows,
+                           const std::string& station);
 
     std::string m_connection;
     std::string m_password;

@@ -1,8 +1,11 @@
 #include "LedgerConnection.h"
 
+#include <windows.h>
+
 #include <cctype>
 
 #include "Joined.h"
+#include "WideText.h"
 
 namespace
 {
@@ -84,6 +87,26 @@ void Blank(std::string& text, const std::string& secret)
     }
 }
 }  // namespace
+
+namespace
+{
+std::string Environment(const wchar_t* name)
+{
+    wchar_t value[4096] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, sizeof value / sizeof value[0]);
+    return length > 0 && length < sizeof value / sizeof value[0] ? Utf8FromWide(value) : std::string();
+}
+}  // namespace
+
+std::string LedgerFromEnvironment()
+{
+    return Environment(L"KELVRA_LEDGER");
+}
+
+std::string PasswordFromEnvironment()
+{
+    return Environment(L"KELVRA_LEDGER_PASSWORD");
+}
 
 std::string WithPassword(const std::string& connection, const std::string& password)
 {

@@ -8,6 +8,11 @@
 // when it names none and password is not empty.
 std::string WithPassword(const std::string& connection, const std::string& password);
 
+// The connection string in KELVRA_LEDGER, and the password in
+// KELVRA_LEDGER_PASSWORD; empty when not set.
+std::string LedgerFromEnvironment();
+std::string PasswordFromEnvironment();
+
 // "server db1, database kelvra" or "data source kelvra-line", for messages.
 std::string LedgerPlace(const std::string& connection);
 

@@ -17,6 +17,10 @@ inline constexpr int LedgerSchemaVersion = 1;
 // The version the database holds; 0 when it holds none.
 OdbcStatus ReadSchemaVersion(OdbcConnection& database, int& version);
 
+// 1 when this connection now holds the station's name, 0 while another line
+// holds it; the server lets it go with the connection.
+inline constexpr char StationLockQuery[] = "SELECT CASE WHEN pg_try_advisory_lock(4803, hashtext(?)) THEN 1 ELSE 0 END";
+
 // Creates or upgrades the schema, in one transaction; done says what was
 // done, or why nothing was (a newer schema).
 OdbcStatus InstallSchema(OdbcConnection& database, std::string& done, bool& refused);

@@ -119,7 +119,7 @@ void OdbcConnection::Disconnect()
     }
 }
 
-OdbcStatus OdbcConnection::Run(const char* sql, const std::vector<OdbcValue>& parameters, std::vector<OdbcRow>* rows)
+OdbcStatus OdbcConnection::Run(const char* sql, OdbcValues parameters, std::vector<OdbcRow>* rows)
 {
     if (m_connection == nullptr)
     {
@@ -132,12 +132,12 @@ OdbcStatus OdbcConnection::Run(const char* sql, const std::vector<OdbcValue>& pa
     }
     // Each value as wide text, kept until the statement has run.
     std::vector<std::vector<wchar_t>> texts;
-    std::vector<SQLLEN> lengths(parameters.size());
+    std::vector<SQLLEN> lengths(parameters.size(), SQL_NTS);
     texts.reserve(parameters.size());
-    for (size_t index = 0; index < parameters.size(); ++index)
+    size_t index = 0;
+    for (std::string_view parameter : parameters)
     {
-        texts.push_back(WideFromUtf8(parameters[index].value_or(std::string())));
-        lengths[index] = parameters[index] ? SQL_NTS : SQL_NULL_DATA;
+        texts.push_back(WideFromUtf8(std::string(parameter)));
         const SQLULEN columns = texts.back().size();
         if (!SQL_SUCCEEDED(SQLBindParameter(statement.Handle(), static_cast<SQLUSMALLINT>(index + 1), SQL_PARAM_INPUT,
                                             SQL_C_WCHAR, SQL_WVARCHAR, columns, 0, texts.back().data(), 0,
@@ -145,6 +145,7 @@ OdbcStatus OdbcConnection::Run(const char* sql, const std::vector<OdbcValue>& pa
         {
             return Diagnosis(SQL_HANDLE_STMT, statement.Handle());
         }
+        ++index;
     }
     std::vector<wchar_t> text = WideFromUtf8(sql);
     const SQLRETURN ran = SQLExecDirectW(statement.Handle(), reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);

@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
-#include <optional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the driver said of a call that failed; ok for one that did not.
@@ -22,8 +23,8 @@ struct OdbcStatus
 };
 
 using OdbcRow = std::vector<std::string>;
-// A parameter; none stands for SQL NULL.
-using OdbcValue = std::optional<std::string>;
+// The values of a statement's ? in order, each sent as text.
+using OdbcValues = std::initializer_list<std::string_view>;
 
 class OdbcConnection
 {
@@ -41,7 +42,7 @@ public:
 
     // Runs sql with its ? bound in order to parameters, as text; rows, when
     // given, receive every row of the result, each field as text ("" for NULL).
-    OdbcStatus Run(const char* sql, const std::vector<OdbcValue>& parameters, std::vector<OdbcRow>* rows = nullptr);
+    OdbcStatus Run(const char* sql, OdbcValues parameters, std::vector<OdbcRow>* rows = nullptr);
     OdbcStatus Commit() { return EndTransaction(true); }
     OdbcStatus Rollback() { return EndTransaction(false); }
 

@@ -1,5 +1,6 @@
 #include "StationLine.h"
 
+#include "LedgerConnection.h"
 #include "WideText.h"
 
 namespace
@@ -158,9 +159,14 @@ void StationLine::Work()
     LineEvent ended = EventOf(LineEvent::Kind::Ended);
     LineOutcome outcome;
     {
+        std::optional<DatabaseLedger> shared;
+        outcome = m_setup.ledgerSeries.empty() ? LineOutcome() : OpenShared(shared);
         // Made and ended on this thread: the device lock belongs to the thread that took it.
         ProductionLine line(m_lineSetup, *this);
-        outcome = line.Open();
+        if (outcome.end == LineEnd::None)
+        {
+            outcome = line.Open();
+        }
         ended.opened = outcome.end == LineEnd::None;
         if (ended.opened)
         {
@@ -175,6 +181,36 @@ void StationLine::Work()
         ended.end = LineEnd::StoppedBetweenUnits;
     }
     Push(std::move(ended));
+}
+
+LineOutcome StationLine::OpenShared(std::optional<DatabaseLedger>& shared)
+{
+    const DatabaseSetup database{m_setup.ledger.empty() ? LedgerFromEnvironment() : m_setup.ledger,
+                                 PasswordFromEnvironment(), m_setup.ledgerSeries,
+                                 m_setup.station.empty() ? ComputerName() : m_setup.station, !m_lineSetup.skipFailed};
+    LineOutcome outcome = shared.emplace(database).Connect();
+    if (outcome.end != LineEnd::None)
+    {
+        return outcome;
+    }
+    const SeriesDefinition& series = shared->Series();
+    m_setup.family = series.family;
+    m_setup.size = series.size;
+    m_setup.series = series.family == ChipFamily::A ? std::optional<SerialSeries::Form>(series.form) : std::nullopt;
+    m_setup.count = series.count;
+    std::vector<BYTE> image;
+    const std::string unread = ReadImage(m_setup, image);
+    if (!unread.empty())
+    {
+        return {LineEnd::ImageRefused, unread};
+    }
+    m_lineSetup.family = series.family;
+    m_lineSetup.size = series.size;
+    m_lineSetup.image = image;
+    m_lineSetup.series = m_setup.series;
+    m_lineSetup.seriesLength = series.count;
+    m_lineSetup.ledger = &*shared;
+    return shared->CheckImage(image, m_setup.image);
 }
 
 void StationLine::Push(LineEvent event)

@@ -8,9 +8,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "DatabaseLedger.h"
 #include "LineEvent.h"
 #include "ProductionLine.h"
 #include "StationSetup.h"
@@ -53,6 +55,9 @@ public:
 private:
     static DWORD WINAPI ThreadProcedure(LPVOID line);
     void Work();
+    // Connects to the shared ledger, and takes the series' family, size and
+    // serials with the image read again at that size.
+    LineOutcome OpenShared(std::optional<DatabaseLedger>& shared);
     void Push(LineEvent event);
     // Until ready() holds (true) or Stop (false).
     template <class Ready> bool WaitUntil(Ready ready);

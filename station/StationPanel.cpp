@@ -232,6 +232,12 @@ PanelSound StationPanel::Ended(const LineEvent& event)
     case LineEnd::SeriesExhausted:
         Set(PanelState::Stopped, PanelTone::Warning, "Series used up", Sentence(event.text));
         return PanelSound::Warning;
+    case LineEnd::ResultNotLogged:
+        Set(PanelState::Halted, PanelTone::Bad, "Not logged: put the unit aside", Sentence(event.text));
+        return PanelSound::Fail;
+    case LineEnd::LedgerLostBeforeUnit:
+        Set(PanelState::Halted, PanelTone::Bad, "Ledger lost: the unit was not touched", Sentence(event.text));
+        return PanelSound::Fail;
     default:
         break;
     }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "DatabaseLedger.h"
 #include "ImageFile.h"
+#include "LedgerConnection.h"
 #include "Joined.h"
 #include "WideText.h"
 
@@ -18,6 +20,9 @@ enum Key
     Start,
     Count,
     Scan,
+    LedgerKey,
+    SeriesKey,
+    StationKey,
     KeyCount,
 };
 
@@ -29,8 +34,10 @@ struct Option
 };
 
 const Option Options[KeyCount] = {
-    {nullptr, "IMAGE", true}, {"--family", "FAMILY", true}, {"--size", "SIZE", true},   {"--device", "DEVICE", true},
-    {"--log", nullptr, true}, {"--start", "START", true},   {"--count", "COUNT", true}, {"--scan", "SCAN", false},
+    {nullptr, "IMAGE", true},     {"--family", "FAMILY", true},   {"--size", "SIZE", true},
+    {"--device", "DEVICE", true}, {"--log", nullptr, true},       {"--start", "START", true},
+    {"--count", "COUNT", true},   {"--scan", "SCAN", false},      {"--ledger", "LEDGER", true},
+    {"--series", "SERIES", true}, {"--station", "STATION", true},
 };
 
 const wchar_t* const SettingsSection = L"STATION";
@@ -291,6 +298,23 @@ std::vector<std::string> SplitCommandLine(const wchar_t* commandLine)
     }
 }
 
+// A series of a shared ledger brings the family, the size and the serials.
+std::string ReadLedger(const Values& values, StationSetup& setup)
+{
+    for (Key key : {Family, Size, Start, Count, Scan, Log})
+    {
+        if (values.Has(key))
+        {
+            return Joined({Options[key].name, " is for a line of its own: the series \"", values.value[SeriesKey],
+                           "\" brings the family, the size and the serials from the ledger"});
+        }
+    }
+    setup.ledger = values.value[LedgerKey];
+    setup.ledgerSeries = values.value[SeriesKey];
+    setup.station = values.value[StationKey];
+    return std::string();
+}
+
 std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& setup)
 {
     Values values;
@@ -299,15 +323,22 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
     {
         return problem;
     }
-    if (values.value[Log].empty())
+    // Without a log, the settings are KelvraStation.ini in the folder the station starts in.
+    setup.settingsFile =
+        values.value[Log].empty() ? FullPath("KelvraStation.ini") : SettingsFileOf(FullPath(values.value[Log]));
+    ReadSettings(setup.settingsFile, values);
+    const bool shared = values.Has(SeriesKey);
+    if (!shared && values.value[Log].empty())
     {
         return "no log: give --log FILE, the line's CSV log; the rest of the set-up may be in the file of the same "
-               "name with .ini beside it";
+               "name with .ini beside it. Or --series NAME on a shared ledger";
     }
-    setup.log = FullPath(values.value[Log]);
-    setup.settingsFile = SettingsFileOf(setup.log);
-    ReadSettings(setup.settingsFile, values);
-    problem = ReadFamily(values, setup.settingsFile, setup);
+    if (!shared && (values.Has(LedgerKey) || values.Has(StationKey)))
+    {
+        return "--ledger and --station go with --series NAME";
+    }
+    setup.log = shared ? std::string() : FullPath(values.value[Log]);
+    problem = shared ? ReadLedger(values, setup) : ReadFamily(values, setup.settingsFile, setup);
     if (problem.empty() && !values.Has(Device))
     {
         problem = Missing(Device, setup.settingsFile, "845e:0001");
@@ -325,7 +356,7 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
         return problem;
     }
     setup.image = Located(values, setup);
-    return ReadSerials(values, setup.settingsFile, setup);
+    return shared ? std::string() : ReadSerials(values, setup.settingsFile, setup);
 }
 
 std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
@@ -340,8 +371,10 @@ std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
         return Joined({"the image ", setup.image,
                        missing ? " does not exist" : " cannot be opened: is it a folder, or held by another program?"});
     }
-    std::vector<BYTE> bytes(setup.size, 0);
-    const ImageRead read = ::ReadImage(file, bytes.data(), setup.size);
+    // Before a shared ledger gives the size, the file is only looked at.
+    const UINT size = std::max<UINT>(setup.size, 1);
+    std::vector<BYTE> bytes(size, 0);
+    const ImageRead read = ::ReadImage(file, bytes.data(), size);
     CloseHandle(file);
     switch (read)
     {
@@ -362,6 +395,13 @@ std::string DescribeSetup(const StationSetup& setup)
 {
     char device[18];
     FormatDeviceName(setup.device, device);
+    if (!setup.ledgerSeries.empty())
+    {
+        return Joined({"units ", device, ", ", setup.image.substr(NameStart(setup.image)), ", series ",
+                       setup.ledgerSeries, " on the ledger at ",
+                       LedgerPlace(setup.ledger.empty() ? LedgerFromEnvironment() : setup.ledger), " as station ",
+                       setup.station.empty() ? ComputerName() : setup.station});
+    }
     std::string serials;
     if (setup.scan)
     {

@@ -27,6 +27,12 @@ struct StationSetup
     std::optional<std::uint64_t> count;
     bool scan = false;
     std::string settingsFile;  // full path, whether or not it exists
+    // A series of a shared ledger instead of the log: its connection string
+    // (empty: KELVRA_LEDGER's), the series, which then gives the family, the
+    // size and the serials, and this station's name (empty: the computer's).
+    std::string ledger;
+    std::string ledgerSeries;
+    std::string station;
 };
 
 // The arguments after the program's name, split as the C runtime splits a

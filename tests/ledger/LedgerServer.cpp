@@ -96,7 +96,7 @@ bool ScratchDatabase::Admin(const std::string& sql, bool alone) const
     return database.Connect(m_connection).ok && database.Run(sql.c_str(), {}).ok && database.Commit().ok;
 }
 
-std::string ScratchDatabase::Ask(const std::string& sql, const std::vector<OdbcValue>& parameters) const
+std::string ScratchDatabase::Ask(const std::string& sql, OdbcValues parameters) const
 {
     OdbcConnection database;
     std::vector<OdbcRow> rows;

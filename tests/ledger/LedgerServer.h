@@ -28,7 +28,7 @@ public:
     // set (CREATE DATABASE, ALTER DATABASE); false on failure.
     bool Admin(const std::string& sql, bool alone = false) const;
     // The first field of the first row of a query, as the superuser.
-    std::string Ask(const std::string& sql, const std::vector<OdbcValue>& parameters = {}) const;
+    std::string Ask(const std::string& sql, OdbcValues parameters = {}) const;
     // Refuses new connections and ends every open one, as a server that stops;
     // Restart accepts them again.
     void Stop() const;

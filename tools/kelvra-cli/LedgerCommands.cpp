@@ -10,6 +10,7 @@
 #include "Joined.h"
 #include "Json.h"
 #include "LedgerBook.h"
+#include "LedgerConnection.h"
 #include "LineLog.h"
 #include "OptionParser.h"
 #include "WideText.h"
@@ -132,13 +133,6 @@ Outcome OutcomeOf(const BookOutcome& book, ExitStatus badInput = ExitStatus::Usa
         break;
     }
     return Failure(badInput, book.message);
-}
-
-std::string Environment(const wchar_t* name)
-{
-    wchar_t value[4096] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, sizeof value / sizeof value[0]);
-    return length > 0 && length < sizeof value / sizeof value[0] ? Utf8FromWide(value) : std::string();
 }
 
 // A count from 1 to a trillion: a ledger's series may outgrow a log's.
@@ -469,8 +463,8 @@ int RunLedgerCommand(const std::vector<std::string>& arguments, Console& console
     request.action = parsed.command;
     request.operands = parsed.operands;
     request.parsed = &parsed;
-    request.connection = parsed.Has(LedgerOption) ? request.Value(LedgerOption) : Environment(L"KELVRA_LEDGER");
-    request.password = Environment(L"KELVRA_LEDGER_PASSWORD");
+    request.connection = parsed.Has(LedgerOption) ? request.Value(LedgerOption) : LedgerFromEnvironment();
+    request.password = PasswordFromEnvironment();
     std::string json;
     const Outcome outcome =
         refusal.empty() ? Perform(request, console, json) : Usage(refusal + " (see kelvra-cli ledger --help)");

@@ -1,6 +1,7 @@
 #include "Line.h"
 
 #include "DatabaseLedger.h"
+#include "LedgerConnection.h"
 #include "DeviceChoice.h"
 #include "Files.h"
 #include "Interrupt.h"
@@ -172,24 +173,17 @@ std::string MessageOf(const LineOutcome& outcome, const LineTally& tally)
     }
 }
 
-std::string Environment(const wchar_t* name)
-{
-    wchar_t value[4096] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, sizeof value / sizeof value[0]);
-    return length > 0 && length < sizeof value / sizeof value[0] ? Utf8FromWide(value) : std::string();
-}
-
 // A line on a series of the shared ledger: connected, its station name
 // taken, and the series' family, size and first serial adopted.
 Outcome ConnectShared(Options& options, std::optional<DatabaseLedger>& shared)
 {
     DatabaseSetup database;
-    database.connection = options.ledger.empty() ? Environment(L"KELVRA_LEDGER") : options.ledger;
+    database.connection = options.ledger.empty() ? LedgerFromEnvironment() : options.ledger;
     if (database.connection.empty())
     {
         return Failure(ExitStatus::Usage, "--series needs --ledger CONN, or the variable KELVRA_LEDGER");
     }
-    database.password = Environment(L"KELVRA_LEDGER_PASSWORD");
+    database.password = PasswordFromEnvironment();
     database.series = options.series;
     database.station = options.station.empty() ? ComputerName() : options.station;
     database.failedGivenAgain = !options.skipFailed;
