@@ -16,6 +16,7 @@ const DWORD RetryPause = 250;
 // Claims lost to other stations in a row before the reservation gives up;
 // eight stations lose a few at most.
 const int ClaimTries = 100;
+const size_t LongestName = 64;
 // Our own states, beside SQLSTATE's: none of them means a lost connection.
 const char* const SeriesUsedUp = "KV001";
 const char* const StationTaken = "KV002";
@@ -60,6 +61,26 @@ OdbcStatus Own(const char* state, std::string message)
     return {false, state, std::move(message)};
 }
 }  // namespace
+
+std::string NameProblem(const std::string& name)
+{
+    if (name.empty())
+    {
+        return "is empty";
+    }
+    if (name.size() > LongestName)
+    {
+        return "is longer than 64 bytes";
+    }
+    for (char character : name)
+    {
+        if (static_cast<unsigned char>(character) < 0x20 || character == 0x7F)
+        {
+            return "holds a control character";
+        }
+    }
+    return std::string();
+}
 
 std::string ComputerName()
 {

@@ -88,5 +88,9 @@ private:
     std::vector<std::string> m_givenAgain;
 };
 
+// Why name cannot name a series or a station: empty, printable, at most 64
+// bytes; empty when it can.
+std::string NameProblem(const std::string& name);
+
 // The station's name by default: the computer's.
 std::string ComputerName();

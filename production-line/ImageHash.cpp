@@ -3,35 +3,66 @@
 #include <bcrypt.h>
 
 #include "Digits.h"
+#include "SystemLibrary.h"
 
 namespace
 {
-// BCryptHash in one call is Windows 10's; these three reach back to Windows 7.
-bool Digest(BCRYPT_ALG_HANDLE algorithm, const std::vector<BYTE>& bytes, UCHAR (&digest)[32])
+// bcrypt is loaded when an image is hashed, from the system folder, rather
+// than imported by every start. BCryptHash in one call is Windows 10's; these
+// reach back to Windows 7.
+struct HashCalls
+{
+    decltype(&::BCryptOpenAlgorithmProvider) OpenAlgorithmProvider;
+    decltype(&::BCryptCloseAlgorithmProvider) CloseAlgorithmProvider;
+    decltype(&::BCryptCreateHash) CreateHash;
+    decltype(&::BCryptHashData) HashData;
+    decltype(&::BCryptFinishHash) FinishHash;
+    decltype(&::BCryptDestroyHash) DestroyHash;
+};
+
+template <class Function> bool Resolve(HMODULE library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
+bool Load(HashCalls& calls)
+{
+    const HMODULE library = LoadSystemLibrary(L"bcrypt.dll");
+    return library != nullptr && Resolve(library, "BCryptOpenAlgorithmProvider", calls.OpenAlgorithmProvider) &&
+           Resolve(library, "BCryptCloseAlgorithmProvider", calls.CloseAlgorithmProvider) &&
+           Resolve(library, "BCryptCreateHash", calls.CreateHash) &&
+           Resolve(library, "BCryptHashData", calls.HashData) &&
+           Resolve(library, "BCryptFinishHash", calls.FinishHash) &&
+           Resolve(library, "BCryptDestroyHash", calls.DestroyHash);
+}
+
+bool Digest(const HashCalls& calls, BCRYPT_ALG_HANDLE algorithm, const std::vector<BYTE>& bytes, UCHAR (&digest)[32])
 {
     BCRYPT_HASH_HANDLE hash = nullptr;
-    if (BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) != 0)
+    if (calls.CreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) != 0)
     {
         return false;
     }
     const bool done =
-        BCryptHashData(hash, const_cast<PUCHAR>(bytes.data()), static_cast<ULONG>(bytes.size()), 0) == 0 &&
-        BCryptFinishHash(hash, digest, sizeof digest, 0) == 0;
-    BCryptDestroyHash(hash);
+        calls.HashData(hash, const_cast<PUCHAR>(bytes.data()), static_cast<ULONG>(bytes.size()), 0) == 0 &&
+        calls.FinishHash(hash, digest, sizeof digest, 0) == 0;
+    calls.DestroyHash(hash);
     return done;
 }
 }  // namespace
 
 std::string Sha256Hex(const std::vector<BYTE>& bytes)
 {
+    HashCalls calls{};
     BCRYPT_ALG_HANDLE algorithm = nullptr;
-    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
+    if (!Load(calls) || calls.OpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0)
     {
         return std::string();
     }
     UCHAR digest[32] = {};
-    const bool hashed = Digest(algorithm, bytes, digest);
-    BCryptCloseAlgorithmProvider(algorithm, 0);
+    const bool hashed = Digest(calls, algorithm, bytes, digest);
+    calls.CloseAlgorithmProvider(algorithm, 0);
     std::string text;
     for (UCHAR byte : digest)
     {

@@ -9,8 +9,6 @@
 
 namespace
 {
-const size_t LongestName = 64;
-
 std::uint64_t Number(const std::string& text)
 {
     return std::strtoull(text.c_str(), nullptr, 10);
@@ -53,26 +51,6 @@ SerialCounts& StationIn(std::vector<SerialCounts>& stations, const std::string& 
     return stations.back();
 }
 }  // namespace
-
-std::string NameProblem(const std::string& name)
-{
-    if (name.empty())
-    {
-        return "is empty";
-    }
-    if (name.size() > LongestName)
-    {
-        return "is longer than 64 bytes";
-    }
-    for (char character : name)
-    {
-        if (static_cast<unsigned char>(character) < 0x20 || character == 0x7F)
-        {
-            return "holds a control character";
-        }
-    }
-    return std::string();
-}
 
 LedgerBook::LedgerBook(const std::string& connection, const std::string& password)
     : m_connection(connection), m_password(password), m_place(LedgerPlace(connection))

@@ -95,7 +95,3 @@ private:
     std::string m_place;
     OdbcConnection m_database;
 };
-
-// Why name cannot name a series or a station: empty, printable, at most 64
-// bytes; empty when it can.
-std::string NameProblem(const std::string& name);

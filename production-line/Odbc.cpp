@@ -3,10 +3,51 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "SystemLibrary.h"
 #include "WideText.h"
+
+// odbc32 is loaded when a ledger connects, from the system folder: most
+// starts of the programs use no database, and an import would cost each one.
+struct OdbcCalls
+{
+    decltype(&::SQLAllocHandle) AllocHandle;
+    decltype(&::SQLFreeHandle) FreeHandle;
+    decltype(&::SQLSetEnvAttr) SetEnvAttr;
+    decltype(&::SQLSetConnectAttrW) SetConnectAttr;
+    decltype(&::SQLDriverConnectW) DriverConnect;
+    decltype(&::SQLDisconnect) Disconnect;
+    decltype(&::SQLEndTran) EndTran;
+    decltype(&::SQLGetDiagRecW) GetDiagRec;
+    decltype(&::SQLBindParameter) BindParameter;
+    decltype(&::SQLExecDirectW) ExecDirect;
+    decltype(&::SQLNumResultCols) NumResultCols;
+    decltype(&::SQLFetch) Fetch;
+    decltype(&::SQLGetData) GetData;
+};
 
 namespace
 {
+template <class Function> bool Resolve(HMODULE library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
+bool Load(OdbcCalls& odbc)
+{
+    const HMODULE library = LoadSystemLibrary(L"odbc32.dll");
+    return library != nullptr && Resolve(library, "SQLAllocHandle", odbc.AllocHandle) &&
+           Resolve(library, "SQLFreeHandle", odbc.FreeHandle) && Resolve(library, "SQLSetEnvAttr", odbc.SetEnvAttr) &&
+           Resolve(library, "SQLSetConnectAttrW", odbc.SetConnectAttr) &&
+           Resolve(library, "SQLDriverConnectW", odbc.DriverConnect) &&
+           Resolve(library, "SQLDisconnect", odbc.Disconnect) && Resolve(library, "SQLEndTran", odbc.EndTran) &&
+           Resolve(library, "SQLGetDiagRecW", odbc.GetDiagRec) &&
+           Resolve(library, "SQLBindParameter", odbc.BindParameter) &&
+           Resolve(library, "SQLExecDirectW", odbc.ExecDirect) &&
+           Resolve(library, "SQLNumResultCols", odbc.NumResultCols) && Resolve(library, "SQLFetch", odbc.Fetch) &&
+           Resolve(library, "SQLGetData", odbc.GetData);
+}
+
 // SQLSTATE classes of a connection that failed or went away: 08 the
 // connection, 57 a server shut down, HY000 psqlODBC's own "no connection".
 bool IsLostState(const std::string& state)
@@ -15,7 +56,7 @@ bool IsLostState(const std::string& state)
            state == "HYT01";
 }
 
-OdbcStatus Diagnosis(SQLSMALLINT type, SQLHANDLE handle)
+OdbcStatus Diagnosis(const OdbcCalls& odbc, SQLSMALLINT type, SQLHANDLE handle)
 {
     OdbcStatus status;
     status.ok = false;
@@ -23,8 +64,8 @@ OdbcStatus Diagnosis(SQLSMALLINT type, SQLHANDLE handle)
     SQLWCHAR message[1024] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    if (handle != nullptr && SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, message,
-                                                          sizeof message / sizeof message[0], &length)))
+    if (handle != nullptr && SQL_SUCCEEDED(odbc.GetDiagRec(type, handle, 1, state, &native, message,
+                                                           sizeof message / sizeof message[0], &length)))
     {
         status.state = Utf8FromWide(reinterpret_cast<const wchar_t*>(state));
         status.message = Utf8FromWide(reinterpret_cast<const wchar_t*>(message));
@@ -40,9 +81,9 @@ OdbcStatus Diagnosis(SQLSMALLINT type, SQLHANDLE handle)
 class Statement
 {
 public:
-    explicit Statement(SQLHDBC connection)
+    Statement(const OdbcCalls& odbc, SQLHDBC connection) : m_odbc(odbc)
     {
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &m_handle)))
+        if (!SQL_SUCCEEDED(odbc.AllocHandle(SQL_HANDLE_STMT, connection, &m_handle)))
         {
             m_handle = nullptr;
         }
@@ -51,7 +92,7 @@ public:
     {
         if (m_handle != nullptr)
         {
-            SQLFreeHandle(SQL_HANDLE_STMT, m_handle);
+            m_odbc.FreeHandle(SQL_HANDLE_STMT, m_handle);
         }
     }
     Statement(const Statement&) = delete;
@@ -60,6 +101,7 @@ public:
     SQLHSTMT Handle() const { return m_handle; }
 
 private:
+    const OdbcCalls& m_odbc;
     SQLHSTMT m_handle = nullptr;
 };
 }  // namespace
@@ -74,47 +116,61 @@ OdbcStatus OdbcConnection::Connect(const std::string& connection)
     Disconnect();
     SQLHENV environment = nullptr;
     SQLHDBC handle = nullptr;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+    if (!m_odbc)
     {
-        return {false, "HY001", "ODBC cannot be used on this computer (odbc32.dll)"};
+        m_odbc = std::make_unique<OdbcCalls>();
+        if (!Load(*m_odbc))
+        {
+            m_odbc.reset();
+        }
     }
+    if (!m_odbc || !SQL_SUCCEEDED(m_odbc->AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+    {
+        return {false, "IM001", "ODBC cannot be used on this computer (odbc32.dll)"};
+    }
+    const OdbcCalls& odbc = *m_odbc;
     m_environment = environment;
-    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &handle)))
+    odbc.SetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(odbc.AllocHandle(SQL_HANDLE_DBC, environment, &handle)))
     {
-        return Diagnosis(SQL_HANDLE_ENV, environment);
+        return Diagnosis(odbc, SQL_HANDLE_ENV, environment);
     }
-    SQLSetConnectAttrW(handle, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
+    odbc.SetConnectAttr(handle, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
     std::vector<wchar_t> text = WideFromUtf8(connection);
     SQLSMALLINT written = 0;
-    const SQLRETURN connected = SQLDriverConnectW(handle, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS,
-                                                  nullptr, 0, &written, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN connected = odbc.DriverConnect(handle, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS,
+                                                   nullptr, 0, &written, SQL_DRIVER_NOPROMPT);
     // The string held the password, perhaps: it goes no further.
     SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
     if (!SQL_SUCCEEDED(connected))
     {
-        OdbcStatus status = Diagnosis(SQL_HANDLE_DBC, handle);
-        SQLFreeHandle(SQL_HANDLE_DBC, handle);
+        OdbcStatus status = Diagnosis(odbc, SQL_HANDLE_DBC, handle);
+        odbc.FreeHandle(SQL_HANDLE_DBC, handle);
         Disconnect();
         return status;
     }
     m_connection = handle;
-    SQLSetConnectAttrW(handle, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    odbc.SetConnectAttr(handle, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
     return {};
 }
 
 void OdbcConnection::Disconnect()
 {
+    if (!m_odbc)
+    {
+        return;
+    }
+    const OdbcCalls& odbc = *m_odbc;
     if (m_connection != nullptr)
     {
-        SQLEndTran(SQL_HANDLE_DBC, m_connection, SQL_ROLLBACK);
-        SQLDisconnect(m_connection);
-        SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
+        odbc.EndTran(SQL_HANDLE_DBC, m_connection, SQL_ROLLBACK);
+        odbc.Disconnect(m_connection);
+        odbc.FreeHandle(SQL_HANDLE_DBC, m_connection);
         m_connection = nullptr;
     }
     if (m_environment != nullptr)
     {
-        SQLFreeHandle(SQL_HANDLE_ENV, m_environment);
+        odbc.FreeHandle(SQL_HANDLE_ENV, m_environment);
         m_environment = nullptr;
     }
 }
@@ -125,10 +181,11 @@ OdbcStatus OdbcConnection::Run(const char* sql, OdbcValues parameters, std::vect
     {
         return {false, "08003", "not connected"};
     }
-    Statement statement(m_connection);
+    const OdbcCalls& odbc = *m_odbc;
+    Statement statement(odbc, m_connection);
     if (statement.Handle() == nullptr)
     {
-        return Diagnosis(SQL_HANDLE_DBC, m_connection);
+        return Diagnosis(odbc, SQL_HANDLE_DBC, m_connection);
     }
     // Each value as wide text, kept until the statement has run.
     std::vector<std::vector<wchar_t>> texts;
@@ -139,37 +196,38 @@ OdbcStatus OdbcConnection::Run(const char* sql, OdbcValues parameters, std::vect
     {
         texts.push_back(WideFromUtf8(std::string(parameter)));
         const SQLULEN columns = texts.back().size();
-        if (!SQL_SUCCEEDED(SQLBindParameter(statement.Handle(), static_cast<SQLUSMALLINT>(index + 1), SQL_PARAM_INPUT,
-                                            SQL_C_WCHAR, SQL_WVARCHAR, columns, 0, texts.back().data(), 0,
-                                            &lengths[index])))
+        if (!SQL_SUCCEEDED(odbc.BindParameter(statement.Handle(), static_cast<SQLUSMALLINT>(index + 1), SQL_PARAM_INPUT,
+                                              SQL_C_WCHAR, SQL_WVARCHAR, columns, 0, texts.back().data(), 0,
+                                              &lengths[index])))
         {
-            return Diagnosis(SQL_HANDLE_STMT, statement.Handle());
+            return Diagnosis(odbc, SQL_HANDLE_STMT, statement.Handle());
         }
         ++index;
     }
     std::vector<wchar_t> text = WideFromUtf8(sql);
-    const SQLRETURN ran = SQLExecDirectW(statement.Handle(), reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
+    const SQLRETURN ran = odbc.ExecDirect(statement.Handle(), reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
     if (!SQL_SUCCEEDED(ran) && ran != SQL_NO_DATA)
     {
-        return Diagnosis(SQL_HANDLE_STMT, statement.Handle());
+        return Diagnosis(odbc, SQL_HANDLE_STMT, statement.Handle());
     }
     return rows != nullptr ? Fetch(statement.Handle(), *rows) : OdbcStatus();
 }
 
 OdbcStatus OdbcConnection::Fetch(void* statement, std::vector<OdbcRow>& rows)
 {
+    const OdbcCalls& odbc = *m_odbc;
     SQLSMALLINT columns = 0;
-    SQLNumResultCols(statement, &columns);
+    odbc.NumResultCols(statement, &columns);
     for (;;)
     {
-        const SQLRETURN fetched = SQLFetch(statement);
+        const SQLRETURN fetched = odbc.Fetch(statement);
         if (fetched == SQL_NO_DATA)
         {
             return {};
         }
         if (!SQL_SUCCEEDED(fetched))
         {
-            return Diagnosis(SQL_HANDLE_STMT, statement);
+            return Diagnosis(odbc, SQL_HANDLE_STMT, statement);
         }
         OdbcRow row(columns);
         for (SQLSMALLINT column = 0; column < columns; ++column)
@@ -177,11 +235,11 @@ OdbcStatus OdbcConnection::Fetch(void* statement, std::vector<OdbcRow>& rows)
             // Each field is short: a serial, a name, a count, a detail line.
             wchar_t field[2048] = {};
             SQLLEN length = 0;
-            const SQLRETURN got =
-                SQLGetData(statement, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, field, sizeof field, &length);
+            const SQLRETURN got = odbc.GetData(statement, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, field,
+                                               sizeof field, &length);
             if (!SQL_SUCCEEDED(got))
             {
-                return Diagnosis(SQL_HANDLE_STMT, statement);
+                return Diagnosis(odbc, SQL_HANDLE_STMT, statement);
             }
             row[column] = length == SQL_NULL_DATA ? std::string() : Utf8FromWide(field);
         }
@@ -195,9 +253,17 @@ OdbcStatus OdbcConnection::EndTransaction(bool commit)
     {
         return {false, "08003", "not connected"};
     }
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, m_connection, commit ? SQL_COMMIT : SQL_ROLLBACK)))
+    const OdbcCalls& odbc = *m_odbc;
+    if (!SQL_SUCCEEDED(odbc.EndTran(SQL_HANDLE_DBC, m_connection, commit ? SQL_COMMIT : SQL_ROLLBACK)))
     {
-        return Diagnosis(SQL_HANDLE_DBC, m_connection);
+        return Diagnosis(odbc, SQL_HANDLE_DBC, m_connection);
     }
     return {};
+}
+
+OdbcConnection::OdbcConnection() = default;
+
+OdbcConnection::~OdbcConnection()
+{
+    Disconnect();
 }

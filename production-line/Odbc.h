@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +27,13 @@ using OdbcRow = std::vector<std::string>;
 // The values of a statement's ? in order, each sent as text.
 using OdbcValues = std::initializer_list<std::string_view>;
 
+struct OdbcCalls;
+
 class OdbcConnection
 {
 public:
-    OdbcConnection() = default;
-    ~OdbcConnection() { Disconnect(); }
+    OdbcConnection();
+    ~OdbcConnection();
     OdbcConnection(const OdbcConnection&) = delete;
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
@@ -50,6 +53,7 @@ private:
     OdbcStatus EndTransaction(bool commit);
     OdbcStatus Fetch(void* statement, std::vector<OdbcRow>& rows);
 
+    std::unique_ptr<OdbcCalls> m_odbc;
     void* m_environment = nullptr;
     void* m_connection = nullptr;
 };

@@ -3,7 +3,9 @@
 // the output, the chip and what the ledger holds.
 #include <gtest/gtest.h>
 
+#include "ChildProcess.h"
 #include "CliCommands.h"
+#include "LedgerCommands.h"
 #include "DatabaseLedger.h"
 #include "EmulatedDriverFolders.h"
 #include "Family0Image.h"
@@ -66,6 +68,10 @@ protected:
         if (withLedger)
         {
             arguments.insert(arguments.end(), {"--ledger", database.Connection()});
+        }
+        if (arguments[0] == "ledger")
+        {
+            return RunLedgerCommand(std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
         }
         ScriptedUnits none(0);
         return RunKelvraCli(arguments, console, none);
@@ -166,6 +172,24 @@ TEST_F(LedgerCommandTest, TheStationsRoleMayOnlyInsertAndSelectAndIsEnough)
         EXPECT_EQ(refused.state, "42501") << change;
         station.Rollback();
     }
+}
+
+TEST_F(LedgerCommandTest, KelvraCliLedgerRunsTheLedgersProgramAsAScriptDoes)
+{
+    Define();
+    const ProcessRun status =
+        RunProcess(KELVRA_CLI_PROGRAM, {"ledger", "status", "batch", "--json", "--ledger", database.Connection()}, "");
+    EXPECT_EQ(status.exitCode, 0u) << status.err;
+    EXPECT_EQ(status.out.find("{\"series\":\"batch\",\"family\":\"VT-A\",\"serials\":10,"), 0u) << status.out;
+    const ProcessRun missing =
+        RunProcess(KELVRA_CLI_PROGRAM, {"ledger", "status", "no such", "--ledger", database.Connection()}, "");
+    EXPECT_EQ(missing.exitCode, 11u);
+    EXPECT_EQ(missing.err, "kelvra-cli: the ledger at server 127.0.0.1, database " +
+                               database.Connection().substr(
+                                   database.Connection().find("Database=") + 9,
+                                   database.Connection().find(';', database.Connection().find("Database=")) -
+                                       database.Connection().find("Database=") - 9) +
+                               ": it has no series \"no such\": define it with kelvra-cli ledger add-series\n");
 }
 
 TEST_F(LedgerCommandTest, AnImportedLogGoesOnWithoutReuse)

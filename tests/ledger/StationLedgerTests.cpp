@@ -35,8 +35,12 @@ protected:
         LedgerBook book(database.Connection(), "");
         bool same = false;
         ASSERT_TRUE(book.Connect(true).Succeeded());
-        ASSERT_TRUE(book.DefineSeries({"one", ChipFamily::A, 128,
-                                       Sha256Hex(std::vector<BYTE>(image.begin(), image.end())), {"W-", 7, 3}, 1},
+        ASSERT_TRUE(book.DefineSeries({"one",
+                                       ChipFamily::A,
+                                       128,
+                                       Sha256Hex(std::vector<BYTE>(image.begin(), image.end())),
+                                       {"W-", 7, 3},
+                                       1},
                                       same)
                         .Succeeded());
     }
@@ -82,8 +86,9 @@ TEST_F(StationLedgerTest, AOneUnitSeriesPassesOnceTheLedgerHoldsIt)
     line.Attached(1);
     ASSERT_TRUE(FollowUntil(PanelState::Pass)) << panel.Text() << ": " << panel.Detail();
     EXPECT_EQ(panel.Text(), "PASS W-007: remove the unit");
-    EXPECT_EQ(database.Ask("SELECT station || ' ' || result FROM kelvra_events WHERE serial = 'W-007' ORDER BY id DESC"),
-              "window-1 PASS");
+    EXPECT_EQ(
+        database.Ask("SELECT station || ' ' || result FROM kelvra_events WHERE serial = 'W-007' ORDER BY id DESC"),
+        "window-1 PASS");
     line.Attached(0);
     EXPECT_TRUE(line.Join(20000));
     for (const LineEvent& event : line.TakeEvents())
@@ -97,9 +102,9 @@ TEST_F(StationLedgerTest, AnotherImageIsNotStartedNamingBothHashes)
 {
     folder.WriteFile("other.hex", IdentityImage(0x6707, 0x1209, 0x0002, "Widget", "Acme", "SAMPLE"));
     StationSetup setup;
-    ASSERT_EQ(ReadSetup({"other.hex", "--device", "845e:0001", "--series", "one", "--ledger", database.Connection()},
-                        setup),
-              "");
+    ASSERT_EQ(
+        ReadSetup({"other.hex", "--device", "845e:0001", "--series", "one", "--ledger", database.Connection()}, setup),
+        "");
     std::vector<BYTE> image;
     ASSERT_EQ(ReadImage(setup, image), "");
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));

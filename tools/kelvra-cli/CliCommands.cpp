@@ -9,7 +9,7 @@
 #include "Family0Image.h"
 #include "Files.h"
 #include "Json.h"
-#include "LedgerCommands.h"
+#include "LedgerProgram.h"
 #include "Line.h"
 #include "Text.h"
 
@@ -411,7 +411,7 @@ int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, Hi
 {
     if (!arguments.empty() && arguments[0] == "ledger")
     {
-        return RunLedgerCommand(std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
+        return RunLedgerProgram(arguments, console);
     }
     Options options;
     std::string json;

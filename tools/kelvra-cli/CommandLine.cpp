@@ -5,7 +5,7 @@
 #include "Family0Image.h"
 #include "HidEnumeration.h"
 #include "Joined.h"
-#include "LedgerBook.h"
+#include "DatabaseLedger.h"
 #include "OptionParser.h"
 #include "SerialSeries.h"
 #include "Text.h"
