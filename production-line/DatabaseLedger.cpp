@@ -1,5 +1,6 @@
 #include "DatabaseLedger.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ImageHash.h"
@@ -23,12 +24,17 @@ const char* const StationTaken = "KV002";
 
 const char* const NextNumberQuery = "SELECT coalesce(max(number) + 1, ?::bigint) FROM kelvra_claims WHERE series = ?";
 
-// The claim and its reservation, in one statement of one transaction.
+// The next number's claim and its reservation in one statement, once this
+// station has its turn: the serial is the series' prefix and the number in
+// its width (VT-B, VT-C: the number alone). No row when the series is used up.
 const char* const ClaimStatement =
-    "WITH claim AS (INSERT INTO kelvra_claims (series, number, serial, station) VALUES (?, ?::bigint, ?, ?)"
-    " RETURNING series, serial, station)"
-    " INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
-    " SELECT series, serial, station, ?, 'RESERVED', '', '', ? FROM claim";
+    "WITH next AS (SELECT coalesce(max(number) + 1, ?::bigint) AS number FROM kelvra_claims WHERE series = ?),"
+    " claim AS (INSERT INTO kelvra_claims (series, number, serial, station) SELECT ?, number, CASE WHEN ?::integer = 0"
+    " THEN number::text ELSE ? || lpad(number::text, ?::integer, '0') END, ? FROM next WHERE number < ?::bigint"
+    " RETURNING series, number, serial, station),"
+    " reserved AS (INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
+    " SELECT series, serial, station, ?, 'RESERVED', '', '', ? FROM claim)"
+    " SELECT number, serial FROM claim";
 
 const char* const EventStatement =
     "INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
@@ -294,34 +300,36 @@ std::uint64_t DatabaseLedger::NextNumber()
     return m_next;
 }
 
-OdbcStatus DatabaseLedger::Claim(std::uint64_t& number, const std::string& device)
+OdbcStatus DatabaseLedger::Claim(std::string& unit, const std::string& device)
 {
-    const std::uint64_t end = m_naming->First() + m_series.count;
+    const std::uint64_t end = std::min(m_naming->First() + m_series.count, m_naming->Limit());
+    const std::string first = std::to_string(m_naming->First());
+    const std::string width = std::to_string(m_series.family == ChipFamily::A ? m_series.form.width : 0);
     for (int tries = 0; tries < ClaimTries; ++tries)
     {
         std::vector<OdbcRow> rows;
         OdbcStatus status = m_database.Run(ClaimTurn, {m_setup.series});
         if (status.ok)
         {
-            status = m_database.Run(NextNumberQuery, {std::to_string(m_naming->First()), m_setup.series}, &rows);
+            status = m_database.Run(ClaimStatement,
+                                    {first, m_setup.series, m_setup.series, width, m_series.form.prefix, width,
+                                     m_setup.station, std::to_string(end), device, LocalTimeIso8601()},
+                                    &rows);
         }
-        if (!status.ok || rows.empty())
-        {
-            return status;
-        }
-        number = Number(rows[0][0]);
-        m_next = number;
-        if (number >= end || number >= m_naming->Limit())
-        {
-            m_database.Commit();
-            return Own(SeriesUsedUp, "");
-        }
-        status = m_database.Run(ClaimStatement, {m_setup.series, std::to_string(number), m_naming->NameOf(number),
-                                                 m_setup.station, device, LocalTimeIso8601()});
         if (status.ok)
         {
-            m_next = number + 1;
-            return m_database.Commit();
+            status = m_database.Commit();
+        }
+        if (status.ok)
+        {
+            if (rows.empty())
+            {
+                m_next = end;
+                return Own(SeriesUsedUp, "");
+            }
+            unit = rows[0][1];
+            m_next = Number(rows[0][0]) + 1;
+            return status;
         }
         m_database.Rollback();
         if (!status.Duplicate())
@@ -355,9 +363,7 @@ LineOutcome DatabaseLedger::Reserve(std::string& unit, const std::string& device
     }
     else
     {
-        std::uint64_t number = 0;
-        status = Retrying([&] { return Claim(number, device); });
-        unit = m_naming->NameOf(number);
+        status = Retrying([&] { return Claim(unit, device); });
     }
     if (status.ok)
     {

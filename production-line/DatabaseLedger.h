@@ -70,7 +70,8 @@ private:
     // database is lost, until the retry window has passed.
     OdbcStatus Retrying(const std::function<OdbcStatus()>& work);
     OdbcStatus ReadSeries(bool& found);
-    OdbcStatus Claim(std::uint64_t& number, const std::string& device);
+    // The next serial, claimed and reserved for this station: its name in unit.
+    OdbcStatus Claim(std::string& unit, const std::string& device);
     OdbcStatus Insert(const std::string& unit, const std::string& device, const char* result,
                       const std::string& firstDifference, const std::string& detail);
     OdbcStatus InsertResult(const UnitReport& report, const char* result);
