@@ -6,8 +6,9 @@
 #   ledger-server.sh start DIR   prints nothing on success; writes DIR/connection
 #                                (an ODBC connection string without password)
 #   ledger-server.sh stop DIR    stops it and removes DIR
-# Where PostgreSQL cannot start, start says so on one line, writes
-# DIR/unavailable and exits 0, so everything else still runs.
+# Where PostgreSQL cannot start, start says so on one line, writes why in
+# DIR.unavailable (which stop leaves) and exits 0, so everything else still
+# runs and the test command can say so.
 set -uo pipefail
 action="${1:?start or stop}"
 dir="${2:?a folder}"
@@ -28,23 +29,30 @@ free_port() {
 
 unavailable() {
   echo "PostgreSQL could not start here ($1): the ledger's database tests are skipped."
-  mkdir -p "$dir" && echo "$1" >"$dir/unavailable"
+  echo "$1" >"$dir.unavailable"
   exit 0
 }
 
 
 start() {
   local bin port
+  rm -rf "$dir" "$dir.unavailable"
   bin="$(server_bin)" || unavailable "no PostgreSQL server installed"
-  rm -rf "$dir"
   mkdir -p "$dir/data"
   [ "$(id -u)" -ne 0 ] || chown -R postgres "$dir"
-  port="$(free_port)"
   as_owner timeout 120 "$bin/initdb" -D "$dir/data" -U postgres --auth=trust -E UTF8 >"$dir/initdb.log" 2>&1 ||
-    unavailable "initdb failed, see $dir/initdb.log"
-  as_owner timeout 60 "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
-    -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null 2>&1 ||
-    unavailable "the server did not start, see $dir/server.log"
+    unavailable "initdb failed: $(tail -n 1 "$dir/initdb.log")"
+  # A port found free may be taken before the server binds it: another try.
+  local started=""
+  for _ in 1 2 3; do
+    port="$(free_port)"
+    if as_owner timeout 60 "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
+      -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null 2>&1; then
+      started=1
+      break
+    fi
+  done
+  [ -n "$started" ] || unavailable "the server did not start: $(tail -n 1 "$dir/server.log")"
   echo "$port" >"$dir/port"
   as_owner timeout 30 "$bin/psql" -h "$dir" -p "$port" -U postgres -q -c "CREATE DATABASE kelvra" >/dev/null ||
     unavailable "no database could be made"
