@@ -20,21 +20,15 @@ struct HashCalls
     decltype(&::BCryptDestroyHash) DestroyHash;
 };
 
-template <class Function> bool Resolve(HMODULE library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-    return function != nullptr;
-}
-
 bool Load(HashCalls& calls)
 {
     const HMODULE library = LoadSystemLibrary(L"bcrypt.dll");
-    return library != nullptr && Resolve(library, "BCryptOpenAlgorithmProvider", calls.OpenAlgorithmProvider) &&
-           Resolve(library, "BCryptCloseAlgorithmProvider", calls.CloseAlgorithmProvider) &&
-           Resolve(library, "BCryptCreateHash", calls.CreateHash) &&
-           Resolve(library, "BCryptHashData", calls.HashData) &&
-           Resolve(library, "BCryptFinishHash", calls.FinishHash) &&
-           Resolve(library, "BCryptDestroyHash", calls.DestroyHash);
+    return library != nullptr && ResolveExport(library, "BCryptOpenAlgorithmProvider", calls.OpenAlgorithmProvider) &&
+           ResolveExport(library, "BCryptCloseAlgorithmProvider", calls.CloseAlgorithmProvider) &&
+           ResolveExport(library, "BCryptCreateHash", calls.CreateHash) &&
+           ResolveExport(library, "BCryptHashData", calls.HashData) &&
+           ResolveExport(library, "BCryptFinishHash", calls.FinishHash) &&
+           ResolveExport(library, "BCryptDestroyHash", calls.DestroyHash);
 }
 
 bool Digest(const HashCalls& calls, BCRYPT_ALG_HANDLE algorithm, const std::vector<BYTE>& bytes, UCHAR (&digest)[32])

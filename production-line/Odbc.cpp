@@ -27,25 +27,21 @@ struct OdbcCalls
 
 namespace
 {
-template <class Function> bool Resolve(HMODULE library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-    return function != nullptr;
-}
-
 bool Load(OdbcCalls& odbc)
 {
     const HMODULE library = LoadSystemLibrary(L"odbc32.dll");
-    return library != nullptr && Resolve(library, "SQLAllocHandle", odbc.AllocHandle) &&
-           Resolve(library, "SQLFreeHandle", odbc.FreeHandle) && Resolve(library, "SQLSetEnvAttr", odbc.SetEnvAttr) &&
-           Resolve(library, "SQLSetConnectAttrW", odbc.SetConnectAttr) &&
-           Resolve(library, "SQLDriverConnectW", odbc.DriverConnect) &&
-           Resolve(library, "SQLDisconnect", odbc.Disconnect) && Resolve(library, "SQLEndTran", odbc.EndTran) &&
-           Resolve(library, "SQLGetDiagRecW", odbc.GetDiagRec) &&
-           Resolve(library, "SQLBindParameter", odbc.BindParameter) &&
-           Resolve(library, "SQLExecDirectW", odbc.ExecDirect) &&
-           Resolve(library, "SQLNumResultCols", odbc.NumResultCols) && Resolve(library, "SQLFetch", odbc.Fetch) &&
-           Resolve(library, "SQLGetData", odbc.GetData);
+    return library != nullptr && ResolveExport(library, "SQLAllocHandle", odbc.AllocHandle) &&
+           ResolveExport(library, "SQLFreeHandle", odbc.FreeHandle) &&
+           ResolveExport(library, "SQLSetEnvAttr", odbc.SetEnvAttr) &&
+           ResolveExport(library, "SQLSetConnectAttrW", odbc.SetConnectAttr) &&
+           ResolveExport(library, "SQLDriverConnectW", odbc.DriverConnect) &&
+           ResolveExport(library, "SQLDisconnect", odbc.Disconnect) &&
+           ResolveExport(library, "SQLEndTran", odbc.EndTran) &&
+           ResolveExport(library, "SQLGetDiagRecW", odbc.GetDiagRec) &&
+           ResolveExport(library, "SQLBindParameter", odbc.BindParameter) &&
+           ResolveExport(library, "SQLExecDirectW", odbc.ExecDirect) &&
+           ResolveExport(library, "SQLNumResultCols", odbc.NumResultCols) &&
+           ResolveExport(library, "SQLFetch", odbc.Fetch) && ResolveExport(library, "SQLGetData", odbc.GetData);
 }
 
 // SQLSTATE classes of a connection that failed or went away: 08 the

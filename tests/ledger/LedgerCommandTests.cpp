@@ -13,22 +13,12 @@
 #include "Interrupt.h"
 #include "LedgerServer.h"
 #include "ProductionLine.h"
+#include "RecordingConsole.h"
 #include "ScriptedUnits.h"
 #include "WorkingFolder.h"
 
 namespace
 {
-class RecordingConsole final : public Console
-{
-public:
-    void Out(const std::string& text) override { out += text; }
-    void Err(const std::string& text) override { err += text; }
-    bool ErrIsConsole() const override { return false; }
-
-    std::string out;
-    std::string err;
-};
-
 const char* const Header = "time,serial,device,result,first_difference,detail\r\n";
 
 std::string Row(const char* serial, const char* result)

@@ -14,34 +14,12 @@
 #include "Interrupt.h"
 #include "Files.h"
 #include "LineLog.h"
+#include "RecordingConsole.h"
 #include "ScriptedUnits.h"
 #include "WorkingFolder.h"
 
 namespace
 {
-class RecordingConsole final : public Console
-{
-public:
-    void Out(const std::string& text) override { out += text; }
-    void Err(const std::string& text) override { err += text; }
-    bool ErrIsConsole() const override { return false; }
-    bool InLine(std::string& line) override
-    {
-        if (input.empty())
-        {
-            return false;
-        }
-        const size_t end = input.find('\n');
-        line = input.substr(0, end);
-        input.erase(0, end == std::string::npos ? end : end + 1);
-        return true;
-    }
-
-    std::string out;
-    std::string err;
-    std::string input;
-};
-
 // A file's bytes; empty when it cannot be read.
 std::string Contents(const std::string& path)
 {
