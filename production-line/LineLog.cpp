@@ -26,6 +26,42 @@ const char* UnitColumn(ChipFamily family)
     return UnitColumns[static_cast<int>(family)];
 }
 
+// A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
+size_t ByteOrderMarkLength(const std::string& contents)
+{
+    return contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
+}
+
+// The first row, without its line end: all there is when it has none.
+std::string_view FirstRow(const std::string& contents)
+{
+    const size_t bom = ByteOrderMarkLength(contents);
+    std::string_view row = std::string_view(contents).substr(bom, contents.find('\n', bom) - bom);
+    return !row.empty() && row.back() == '\r' ? row.substr(0, row.size() - 1) : row;
+}
+
+// A file of no rows: empty, or only the byte order mark of a spreadsheet's
+// empty sheet, or a header saved without its line end (as some editors save).
+bool HoldsNoRows(const std::string& contents)
+{
+    return contents.find('\n') == std::string::npos;
+}
+
+// What a file of no rows needs before its first row: its header, or the
+// header's line end.
+std::string Completion(const std::string& contents, ChipFamily family)
+{
+    if (!HoldsNoRows(contents))
+    {
+        return std::string();
+    }
+    if (contents.size() == ByteOrderMarkLength(contents))
+    {
+        return LineLogHeader(family) + "\r\n";
+    }
+    return contents.back() == '\r' ? "\n" : "\r\n";
+}
+
 bool IsResult(const std::string& text)
 {
     return text == ReservedResult || text == PassResult || text == FailResult || text == VoidResult;
@@ -101,11 +137,17 @@ std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName
     {
         return FailWithError(" cannot be read");
     }
-    if (contents.empty() && !WriteLine(LineLogHeader(family) + "\r\n"))
+    const std::string refused = Parse(contents, family);
+    if (!refused.empty())
+    {
+        return refused;
+    }
+    const std::string completion = Completion(contents, family);
+    if (!completion.empty() && !WriteLine(completion))
     {
         return FailWithError(" cannot be written");
     }
-    return Parse(contents, family);
+    return std::string();
 }
 
 std::string LineLog::Fail(std::string_view what) const
@@ -152,19 +194,23 @@ std::string LineLog::CheckHeader(std::string_view line, ChipFamily family) const
 
 std::string LineLog::Parse(const std::string& contents, ChipFamily family)
 {
-    if (contents.empty())
+    if (contents.size() == ByteOrderMarkLength(contents))
     {
         return std::string();
+    }
+    // The header first, so a file of another kind is named so, not taken for a cut-short log.
+    const std::string header = CheckHeader(FirstRow(contents), family);
+    if (!header.empty() || HoldsNoRows(contents))
+    {
+        return header;
     }
     if (contents.back() != '\n')
     {
         return Refuse("its last row is cut short (was the power cut while it was written?). Check that unit, then "
                       "end or remove the row");
     }
-    // A spreadsheet that saves as UTF-8 starts the file with a byte order mark.
-    const size_t bom = contents.compare(0, 3, Utf8ByteOrderMark) == 0 ? 3 : 0;
     size_t rowNumber = 0;
-    for (size_t begin = bom; begin < contents.size();)
+    for (size_t begin = ByteOrderMarkLength(contents); begin < contents.size();)
     {
         const size_t end = contents.find('\n', begin);
         std::string_view line(contents.data() + begin, end - begin);

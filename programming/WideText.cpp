@@ -15,6 +15,23 @@ std::string Utf8FromWide(const wchar_t* text)
     return converted;
 }
 
+bool WriteStandard(unsigned long which, const std::string& text)
+{
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
+    {
+        return text.empty();
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(handle, &mode))
+    {
+        const std::vector<wchar_t> wide = WideFromUtf8(text);
+        return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size() - 1), &written, nullptr) != FALSE;
+    }
+    return WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+}
+
 std::vector<wchar_t> WideFromUtf8(const std::string& text)
 {
     const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

@@ -188,22 +188,22 @@ private:
     size_t m_at = 0;
 };
 
-// The README's batch example: its lines from "@echo off" to the blank line
-// after them, with the line ends a batch file has.
-std::string ReadmeBatchExample()
+// A README example: its indented lines from firstLine to the blank line
+// after them, with the line ends Windows files have.
+std::string ReadmeExample(const std::string& firstLine)
 {
     std::ifstream readme(WindowsPathOf(ReadmeHostPath));
-    std::string script;
+    std::string text;
     bool inExample = false;
     for (std::string line; std::getline(readme, line);)
     {
-        inExample = inExample ? !line.empty() : line == "    @echo off";
+        inExample = inExample ? !line.empty() : line == "    " + firstLine;
         if (inExample)
         {
-            script += line.substr(4) + "\r\n";
+            text += line.substr(4) + "\r\n";
         }
     }
-    return script;
+    return text;
 }
 
 class CliTest : public EndToEndTest
@@ -265,6 +265,17 @@ TEST_F(CliTest, ListShowsTheDevicesOfTheSettingsAndWarnsAboutValuesKelvraMisread
     EXPECT_EQ(run.exitCode, 3u);
     EXPECT_TRUE(Contains(run.err, "VID=0x845e, which is not 1 to 4 hexadecimal digits")) << run.err;
     EXPECT_TRUE(Contains(run.err, "read it as 0084")) << run.err;
+
+    // The README's own example, comments and all, needs no warning; a comment within the four characters does.
+    const std::string example = ReadmeExample("[KELVRA]");
+    ASSERT_TRUE(Contains(example, "; vendor identifier")) << example;
+    WriteSettings(example);
+    run = Cli({"list"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    WriteSettings("[KELVRA]\r\nVID=845e\r\nPID=1 ; the pad\r\n");
+    run = Cli({"list"});
+    EXPECT_TRUE(Contains(run.err, "read it as 1000. Write it like PID=0001.")) << run.err;
 }
 
 TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
@@ -296,6 +307,11 @@ TEST_F(CliTest, ReadSavesTheChipAndShowListsTheIdentityItCarries)
     EXPECT_EQ(run.out, "{\"device\":\"VID_845e&PID_0001\",\"signature\":true,\"header\":\"0x6707\",\"vid\":\"0x845e\","
                        "\"pid\":\"0x0001\",\"product\":\"Vantrel Pad\",\"manufacturer\":\"Vantrel Ltd\","
                        "\"serial\":\"SN0042\"}\n");
+
+    // A backslash is escaped beside \xNN, so each shown line reads back one way.
+    SeedChip(ChipA, IdentityImage(0x6707, 0x845e, 0x0001, "C:\\x01\x01", "Vantrel Ltd", "SN0042"));
+    run = Cli({"show"});
+    EXPECT_TRUE(Contains(run.out, "\nProduct String:C:\\\\x01\\x01\n")) << run.out;
 
     SeedChip(ChipA, std::string(128, '\xFF'));
     run = Cli({"show"});
@@ -520,7 +536,7 @@ TEST_F(CliTest, BadInputIsRefusedAndChangesNothing)
 
 TEST_F(CliTest, TheReadmeBatchExampleRunWithoutItsSerialStopsBeforeTheChipIsTouched)
 {
-    const std::string script = ReadmeBatchExample();
+    const std::string script = ReadmeExample("@echo off");
     ASSERT_TRUE(Contains(script, "kelvra-cli write product.hex --family A --serial %1 --verify")) << script;
     std::ofstream(WorkingFolder() + "\\program.cmd", std::ios::binary) << script;
     std::ofstream(WorkingFolder() + "\\product.hex", std::ios::binary) << Identity;
@@ -562,12 +578,12 @@ TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndSt
         {"", {"verify", image + ".missing", "--family", "A", "--json"}, 8, nullptr, nullptr},
         {"", {"verify", image, "--family", "A", "--json"}, 7, "match", "false"},
         {"", {"show", "--json", "--json"}, 2, nullptr, nullptr},
+        // --json after a value that is refused.
+        {"", {"list", "--device", ":0001", "--json"}, 2, "devices", "[]"},
+        {"", {"verify", image, "--family", "Z", "--json"}, 2, nullptr, nullptr},
     };
-    for (const Answer& answer : answers)
+    const auto expectAnswer = [](const Answer& answer, const ProcessRun& run)
     {
-        SCOPED_TRACE(answer.arguments.front() + " " + std::to_string(answer.status));
-        SetEmulator(answer.settings);
-        const ProcessRun run = Cli(answer.arguments);
         EXPECT_EQ(answer.status, run.exitCode) << run.err;
         std::map<std::string, std::string> members;
         try
@@ -577,7 +593,7 @@ TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndSt
         catch (const std::exception& error)
         {
             ADD_FAILURE() << "stdout is not one JSON object: " << error.what() << "\n" << run.out;
-            continue;
+            return;
         }
         EXPECT_EQ(members["status"], std::to_string(answer.status));
         EXPECT_EQ("kelvra-cli: " + members["error"] + "\n", run.err);
@@ -585,7 +601,17 @@ TEST_F(CliTest, JsonAnswersEveryOutcomeWithOneObjectAndAFailureWithItsErrorAndSt
         {
             EXPECT_EQ(members[answer.member], answer.value);
         }
+    };
+    for (const Answer& answer : answers)
+    {
+        SCOPED_TRACE(answer.arguments.front() + " " + std::to_string(answer.status));
+        SetEmulator(answer.settings);
+        expectAnswer(answer, Cli(answer.arguments));
     }
+    // No device chosen: no --device and no Kelvra.ini.
+    ASSERT_TRUE(DeleteFileA((WorkingFolder() + "\\Kelvra.ini").c_str()));
+    const Answer unchosen = {"", {"list", "--json"}, 3, "devices", "[]"};
+    expectAnswer(unchosen, Cli(unchosen.arguments));
 }
 
 TEST_F(CliTest, LibrariesComeFromThePathNeverFromTheCurrentFolder)
@@ -666,6 +692,9 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"write", "--family", "A"}, "write needs IMAGE"},
         {{"read", "--family", "A", "-o", ""}, "-o \"\" names no file"},
         {{"read", "--family", "A", "--output="}, "-o \"\" names no file"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log="}, "--log \"\" names no file"},
+        {{"write", "a.hex", "--family", "A", "--serial="}, "--serial \"\" is empty"},
+        {{"write", "", "--family", "A"}, "IMAGE \"\" names no file"},
         {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
     };
     FakeHidPlatform platform;

@@ -61,6 +61,32 @@ TEST(ProfileParse, RefusesWhatWouldBeSilentlyLost)
     EXPECT_EQ(ProfileError("[OTHER]\nanything goes\n[IMAGE]\n"), "accepted");
 }
 
+TEST(ProfileParse, ASemicolonAfterABlankStartsACommentOnEveryKeyAlike)
+{
+    struct Case
+    {
+        const char* line;
+        const char* value;  // or the refusal
+    };
+    const Case cases[] = {
+        {"VID=845e         ; vendor identifier", "845e"},
+        {"PRODUCT=Widget ; the product", "Widget"},
+        {"PRODUCT=Widget\t;tab", "Widget"},
+        {"PRODUCT= ; none", ""},
+        {"PRODUCT=;none", ""},
+        {"PRODUCT=Widget;Mk 2", "Widget;Mk 2"},
+        {"PRODUCT=\" Widget ; Mk 2 \" ; quoted", " Widget ; Mk 2 "},
+        {"PRODUCT=\"Widget", "line 2: the quote that opens the value is not closed"},
+        {"PRODUCT=\"Wid\"get", "line 2: text follows the value's closing quote; a comment starts with ';'"},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.line);
+        const auto result = Profile::Parse(std::string("[IMAGE]\n") + test.line + "\n", IdentityInput::ProfileKeys());
+        EXPECT_EQ(result.IsOk() ? result.Value().begin()->second : result.Error(), test.value);
+    }
+}
+
 TEST(IdentityInputIdentifier, AcceptsOneToFourHexDigitsOnly)
 {
     for (const auto& [text, value] : std::vector<std::pair<std::string, unsigned>>{

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -28,11 +31,12 @@ protected:
                 "--manufacturer", "Example Works", "--serial", "SN0001", "-o",   folder.PathOf(output)};
     }
 
-    // The refusal contract: status 1, one line on stderr, no output file.
-    void ExpectRefusal(const std::vector<std::string>& arguments, const std::string& file, const std::string& reason)
+    // The refusal contract: its status (1, or 2 for a bad option value), one line on stderr, no output file.
+    void ExpectRefusal(const std::vector<std::string>& arguments, const std::string& file, const std::string& reason,
+                       int status = 1)
     {
         const ToolRun run = Run(arguments);
-        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.exitCode, status) << run.err;
         EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
         EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
         EXPECT_FALSE(Exists(folder.PathOf(file)));
@@ -69,7 +73,11 @@ TEST_F(ToolTest, HelpAndUsageErrors)
                                                {"build", "--colour", "red"},
                                                {"build", "--vid", "1", "--vid", "2", "-o", "x"},
                                                {"series", "--count", "2"},
-                                               {"from-ihex", "in"}})
+                                               {"from-ihex", "in"},
+                                               // Bad values, refused before any file is read.
+                                               {"series", "--profile", "missing.ini", "--count", "0"},
+                                               {"build", "--vid", "zz", "--pid", "1", "-o", "x"},
+                                               {"build", "--vid", "1", "--pid", "1", "-o", ""}})
     {
         const ToolRun run = Run(arguments);
         EXPECT_EQ(run.exitCode, 2) << run.err;
@@ -109,19 +117,51 @@ TEST_F(ToolTest, BuildFromProfileWithOptionsOverriding)
 TEST_F(ToolTest, BuildRefusesBadInputWithoutWritingAFile)
 {
     const std::vector<std::string> good = BuildArguments("id.hex");
-    ExpectRefusal(With(good, "--serial", "SN000000000001"), "id.hex", "at most 13");
-    ExpectRefusal(With(good, "--product", std::string(32, 'p')), "id.hex", "at most 31");
-    ExpectRefusal(With(good, "--manufacturer", std::string(76, 'm')), "id.hex", "at most 75");
-    ExpectRefusal(With(good, "--product", "Caf\xc3\xa9"), "id.hex", "not printable ASCII");
-    ExpectRefusal(With(good, "--serial", "A\tB"), "id.hex", "not printable ASCII");
-    ExpectRefusal(With(good, "--vid", "12345"), "id.hex", "not 1 to 4 hexadecimal digits");
-    ExpectRefusal(With(good, "--vid", "0x12"), "id.hex", "not 1 to 4 hexadecimal digits");
-    ExpectRefusal(With(good, "--pid", "xyz"), "id.hex", "not 1 to 4 hexadecimal digits");
-    ExpectRefusal(With(good, "--pid", ""), "id.hex", "no product identifier");
+    const int usage = 2;
+    ExpectRefusal(With(good, "--serial", "SN000000000001"), "id.hex", "at most 13", usage);
+    ExpectRefusal(With(good, "--product", std::string(32, 'p')), "id.hex", "at most 31", usage);
+    ExpectRefusal(With(good, "--manufacturer", std::string(76, 'm')), "id.hex", "at most 75", usage);
+    ExpectRefusal(With(good, "--product", "Caf\xc3\xa9"), "id.hex", "not printable ASCII", usage);
+    ExpectRefusal(With(good, "--serial", "A\tB"), "id.hex", "not printable ASCII", usage);
+    ExpectRefusal(With(good, "--vid", "12345"), "id.hex", "not 1 to 4 hexadecimal digits", usage);
+    ExpectRefusal(With(good, "--vid", "0x12"), "id.hex", "not 1 to 4 hexadecimal digits", usage);
+    ExpectRefusal(With(good, "--pid", "xyz"), "id.hex", "not 1 to 4 hexadecimal digits", usage);
+    ExpectRefusal(With(good, "--pid", ""), "id.hex", "no product identifier", usage);
+    // A profile's content is refused as a file's is.
     WriteText(folder.PathOf("bad.ini"), "[IMAGE]\nSERIALNO=1\n");
-    std::vector<std::string> withProfile = good;
-    withProfile.insert(withProfile.end(), {"--profile", folder.PathOf("bad.ini")});
-    ExpectRefusal(withProfile, "id.hex", "line 2: unknown key 'SERIALNO'");
+    WriteText(folder.PathOf("long.ini"), "[IMAGE]\nPRODUCT=" + std::string(32, 'p') + "\n");
+    for (const auto& [profile, reason] :
+         {std::pair{"bad.ini", "line 2: unknown key 'SERIALNO'"}, std::pair{"long.ini", "at most 31"}})
+    {
+        ExpectRefusal(
+            {"build", "--vid", "1", "--pid", "1", "--profile", folder.PathOf(profile), "-o", folder.PathOf("id.hex")},
+            "id.hex", reason);
+    }
+}
+
+TEST_F(ToolTest, NoCommandReplacesItsOwnInputWhateverNameItIsGivenBy)
+{
+    const std::string hex = ":0400000007674584C5\r\n:00000001FF\r\n";
+    WriteText(folder.PathOf("x.hex"), hex);
+    WriteText(folder.PathOf("SN0099.hex"), Profile);
+    ASSERT_EQ(link(folder.PathOf("x.hex").c_str(), folder.PathOf("linked.hex").c_str()), 0);
+    ASSERT_EQ(mkdir(folder.PathOf("sub").c_str(), 0700), 0);
+    const std::vector<std::vector<std::string>> commands = {
+        {"from-ihex", folder.PathOf("x.hex"), folder.PathOf("x.hex")},
+        {"from-ihex", folder.PathOf("x.hex"), folder.PathOf("sub/../x.hex")},
+        {"from-ihex", folder.PathOf("x.hex"), folder.PathOf("linked.hex")},
+        {"build", "--profile", folder.PathOf("SN0099.hex"), "-o", folder.PathOf("SN0099.hex")},
+        // The series' first image would be named as the profile is.
+        {"series", "--profile", folder.PathOf("SN0099.hex"), "--count", "2", "--output-dir", folder.Path()},
+    };
+    for (std::vector<std::string> command : commands)
+    {
+        SCOPED_TRACE(command[0] + " " + command.back());
+        command.push_back("--force");
+        ExpectRefusal(command, "SN0100.hex", "is the input");
+        EXPECT_EQ(ReadBytes(folder.PathOf("x.hex")), std::vector<std::uint8_t>(hex.begin(), hex.end()));
+        EXPECT_EQ(ReadBytes(folder.PathOf("SN0099.hex")), std::vector<std::uint8_t>(Profile.begin(), Profile.end()));
+    }
 }
 
 TEST_F(ToolTest, ExistingFilesAreReplacedOnlyWithForce)
@@ -157,7 +197,7 @@ TEST_F(ToolTest, SeriesRefusesBeforeWritingAnything)
     const std::vector<std::string> base{"series", "--profile", folder.PathOf("p.ini"), "--output-dir", folder.Path()};
     std::vector<std::string> overflow = base;
     overflow.insert(overflow.end(), {"--start", "98", "--count", "3"});
-    ExpectRefusal(overflow, "98.hex", "do not fit in 2 digits");
+    ExpectRefusal(overflow, "98.hex", "do not fit in 2 digits", 2);
 
     WriteText(folder.PathOf("SN0101.hex"), "keep");
     std::vector<std::string> blocked = base;
@@ -167,7 +207,7 @@ TEST_F(ToolTest, SeriesRefusesBeforeWritingAnything)
 
     std::vector<std::string> badStart = base;
     badStart.insert(badStart.end(), {"--start", "S/N01", "--count", "1"});
-    ExpectRefusal(badStart, "S/N01.hex", "not decimal digits");
+    ExpectRefusal(badStart, "S/N01.hex", "not decimal digits", 2);
 
     ExpectRefusal(
         {"series", "--profile", folder.PathOf("p.ini"), "--count", "1", "--output-dir", folder.PathOf("none")}, "none",
@@ -186,6 +226,9 @@ TEST_F(ToolTest, FromIntelHexConvertsAndReportsTheFaultyLine)
     ExpectRefusal({"from-ihex", folder.PathOf("bad.hex"), folder.PathOf("bad.bin")}, "bad.bin",
                   "bad.hex: line 2: checksum");
     ExpectRefusal({"from-ihex", folder.PathOf("none.hex"), folder.PathOf("x.bin")}, "x.bin", "no such file");
+    // A name shows as typed, in any script, with its control bytes escaped.
+    ExpectRefusal({"from-ihex", folder.PathOf("\xCE\xA9\x1b.hex"), folder.PathOf("x.bin")}, "x.bin",
+                  "\xCE\xA9\\x1b.hex: no such file");
 }
 
 TEST_F(ToolTest, ShowWarnsAboutIntelHexAndEscapesControlBytes)
@@ -216,16 +259,18 @@ TEST(ToolRawShow, ControlBytesAreEscapedUnlessRawIsAsked)
     std::vector<std::uint8_t> image(128, 0);
     image[0] = 0x02;  // serial present
     image[1] = 0x67;
-    image[6] = 8;  // three characters
+    image[6] = 10;  // four characters
     image[7] = 'A';
-    image[8] = 0x07;
-    image[9] = 'C';
+    image[8] = '\\';
+    image[9] = 0x07;
+    image[10] = 'C';
     WriteBytes(folder.PathOf("bell.hex"), image);
 
+    // The backslash escaped too: otherwise A, \ and 0x07 show as A\\x07, which reads two ways.
     const ToolRun escaped = RunTool({"show", folder.PathOf("bell.hex")}, folder);
-    EXPECT_NE(escaped.out.find("Serial Number:A\\x07C\n"), std::string::npos) << escaped.out;
+    EXPECT_NE(escaped.out.find("Serial Number:A\\\\\\x07C\n"), std::string::npos) << escaped.out;
     const ToolRun raw = RunTool({"show", "--raw", folder.PathOf("bell.hex")}, folder);
-    EXPECT_NE(raw.out.find("Serial Number:A\x07"
+    EXPECT_NE(raw.out.find("Serial Number:A\\\x07"
                            "C\n"),
               std::string::npos)
         << raw.out;

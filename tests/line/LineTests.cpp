@@ -185,8 +185,12 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         std::string log;
         const char* out;
     };
+    const std::string header = SerialHeader;
     const Case cases[] = {
-        {"a spreadsheet's byte order mark", "\xEF\xBB\xBF" + std::string(SerialHeader) + Row("KV-000100", "PASS"),
+        // Logs without rows: a spreadsheet's empty sheet, and a header an editor saved without its line end.
+        {"only a byte order mark", "\xEF\xBB\xBF", "PASS  KV-000100  VID_845e&PID_0001\n"},
+        {"a header without its line end", header.substr(0, header.size() - 2), "PASS  KV-000100  VID_845e&PID_0001\n"},
+        {"a spreadsheet's byte order mark", "\xEF\xBB\xBF" + header + Row("KV-000100", "PASS"),
          "PASS  KV-000101  VID_845e&PID_0001\n"},
         {"a reservation without result", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000101", "RESERVED"),
          "VOID  KV-000101  VID_845e&PID_0001  interrupted\nPASS  KV-000102  VID_845e&PID_0001\n"},
@@ -199,6 +203,7 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
         EXPECT_EQ(console.out, test.out);
         EXPECT_EQ(folder.ReadFile("line.csv").substr(0, test.log.size()), test.log);
+        EXPECT_NE(folder.ReadFile("line.csv").find(header), std::string::npos) << "the header is a row of its own";
     }
     EXPECT_EQ(LogRows().end()[-3], "KV-000101,VID_845e&PID_0001,VOID,");
     EXPECT_NE(console.err.find("KV-000101 was reserved in row 3"), std::string::npos) << console.err;
@@ -389,6 +394,7 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
          "does not say which"},
         {"a row of another kind", SerialHeader + Row("KV-000100", "MAYBE"), seriesA, "its row 2 is not six fields"},
         {"a row cut short", SerialHeader + std::string("x,KV-000100,VID_845e"), seriesA, "cut short"},
+        {"an image given as the log", IdentityImage(), seriesA, "its first row is not"},
         {"a serial with a trailing space", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000201 ", "PASS"), seriesA,
          "its row 3 names \"KV-000201 \", which ends with a space"},
         {"serials a spreadsheet shortened",

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "TemporaryFolder.h"
+#include "WideText.h"
 
 std::string QuotedArgument(const std::string& argument)
 {
@@ -97,10 +98,21 @@ void UseConsoleOfOwn()
 bool StartProcess(const std::string& executable, std::string& commandLine, BOOL inheritHandles, DWORD flags,
                   char* environment, const char* workingFolder, STARTUPINFOA& startup, PROCESS_INFORMATION& process)
 {
+    // The wide call, so a name outside the ANSI code page arrives as it was written.
+    const std::vector<wchar_t> wideExecutable = WideFromUtf8(executable);
+    std::vector<wchar_t> wideCommandLine = WideFromUtf8(commandLine);
+    const std::vector<wchar_t> wideFolder = WideFromUtf8(workingFolder != nullptr ? workingFolder : "");
+    STARTUPINFOW wideStartup = {};
+    wideStartup.cb = sizeof wideStartup;
+    wideStartup.dwFlags = startup.dwFlags;
+    wideStartup.wShowWindow = startup.wShowWindow;
+    wideStartup.hStdInput = startup.hStdInput;
+    wideStartup.hStdOutput = startup.hStdOutput;
+    wideStartup.hStdError = startup.hStdError;
     for (int attempt = 0; attempt < 3; ++attempt)
     {
-        if (CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, inheritHandles, flags, environment,
-                           workingFolder, &startup, &process))
+        if (CreateProcessW(wideExecutable.data(), wideCommandLine.data(), nullptr, nullptr, inheritHandles, flags,
+                           environment, workingFolder != nullptr ? wideFolder.data() : nullptr, &wideStartup, &process))
         {
             return true;
         }

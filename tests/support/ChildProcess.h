@@ -19,7 +19,8 @@ struct ProcessRun
 // Quoted as the C runtime splits a command line: backslashes count only before a quote.
 std::string QuotedArgument(const std::string& argument);
 
-// CreateProcessA, tried again up to twice when Wine loses the new process in
+// CreateProcess with its strings in UTF-8 (the environment block as Windows
+// takes an ANSI one), tried again up to twice when Wine loses the new process in
 // its loader, which it reports as ERROR_INTERNAL_ERROR: the program's own
 // code has not run then, so a second start changes nothing.
 bool StartProcess(const std::string& executable, std::string& commandLine, BOOL inheritHandles, DWORD flags,

@@ -44,6 +44,9 @@ TEST(OptionParser, EachRefusalSaysWhatIsWrongWithTheUsageStatus)
         {{"show", "--", "--raw", "a.hex"}, "unexpected argument \"a.hex\""},
         {{"from-ihex", "in.hex"}, "from-ihex needs OUT"},
         {{"build", "--vid", "1"}, "build needs -o FILE"},
+        {{"build", "-o", ""}, "-o \"\" names no file"},
+        {{"from-ihex", "in.hex", ""}, "OUT \"\" names no file"},
+        {{"series", "--profile", "p.ini", "--count", "1", "--output-dir="}, "--output-dir \"\" names no folder"},
         {{"series", "--count", "2"}, "series needs --profile FILE"},
     };
     for (const Refusal& refusal : refusals)

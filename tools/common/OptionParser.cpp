@@ -122,6 +122,18 @@ std::string TakeValue(const OptionRow& row, const std::vector<std::string>& argu
     return {};
 }
 
+// A FILE or DIR given as "" would be taken for the current folder, or fail
+// later with a puzzling system error.
+std::string EmptyPathRefusal(const OptionRow& row)
+{
+    const std::string_view kind = row.value;
+    if (kind != "FILE" && kind != "DIR")
+    {
+        return {};
+    }
+    return Concat({row.name, " \"\" names no ", kind == "DIR" ? "folder" : "file"});
+}
+
 // arguments[index] and, for an option with a separate value, the word after it.
 std::string TakeOption(const Table& table, const CommandRow& command, const std::vector<std::string>& arguments,
                        std::size_t& index, Parsed& parsed)
@@ -156,9 +168,16 @@ std::string TakeOption(const Table& table, const CommandRow& command, const std:
     if (equals != std::string::npos)
     {
         value = word.substr(equals + 1);
-        return {};
     }
-    return TakeValue(*row, arguments, index, value);
+    else
+    {
+        const std::string missing = TakeValue(*row, arguments, index, value);
+        if (!missing.empty())
+        {
+            return missing;
+        }
+    }
+    return value.empty() ? EmptyPathRefusal(*row) : std::string();
 }
 
 std::string CheckComplete(const Table& table, const CommandRow& command, const Parsed& parsed)
@@ -376,6 +395,9 @@ std::string Parse(const Table& table, const std::vector<std::string>& arguments,
         }
         else if (!WordAt(command->operands, parsed.operands.size()).empty())
         {
+            // Every operand names a file, and "" names none.
+            refusal = word.empty() ? Concat({WordAt(command->operands, parsed.operands.size()), " \"\" names no file"})
+                                   : std::string();
             parsed.operands.push_back(word);
         }
         else

@@ -7,6 +7,7 @@
 // - a value is the next word, or written --name=value; the next word is not
 //   taken when it begins with '-', so a missing value never swallows the next
 //   option (a value that begins with '-' is written --name=-x);
+// - a FILE or DIR value, and an operand (each names a file), is never empty;
 // - "--" ends the options: every word after it is an operand;
 // - an option that does not apply to the command is refused.
 #pragma once

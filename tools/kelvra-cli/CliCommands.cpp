@@ -167,7 +167,7 @@ void PrintIdentity(const Context& context, DeviceKey device, const std::vector<B
     {
         for (const std::string& line : IdentityLines(chip.data()))
         {
-            context.console.Out(Text::EscapeNonPrintable(line) + "\n");
+            context.console.Out(Text::EscapeBytes(line) + "\n");
         }
         if (context.options.hex)
         {
@@ -414,8 +414,9 @@ int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, Hi
         return RunLedgerProgram(arguments, console);
     }
     Options options;
-    std::string json;
     Outcome outcome = ParseCommandLine(arguments, options);
+    // list's answer names its devices, none when it could not look for them.
+    std::string json = options.command == Command::List ? JsonField("devices", "[]") : std::string();
     if (outcome.Succeeded())
     {
         outcome = Run(Context{options, console, platform, json});

@@ -88,7 +88,7 @@ const OptionRow OptionTable[] = {
     {VerifyOption, "--verify", nullptr, nullptr, "write: then read the chip back and compare it with the image",
      On(Command::Write), 0},
     {SerialOption, "--serial", nullptr, "TEXT",
-     "VT-A write: the image with this serial number, at most 13 printable ASCII characters; the file itself is not "
+     "VT-A write: the image with this serial number, 1 to 13 printable ASCII characters; the file itself is not "
      "changed",
      On(Command::Write), 0},
     {KeepSerialOption, "--keep-serial", nullptr, nullptr,
@@ -232,6 +232,11 @@ Outcome Usage(const std::string& message)
 
 Outcome CheckSerial(const std::string& serial)
 {
+    if (serial.empty())
+    {
+        return Usage("--serial \"\" is empty: give the serial number to write, or leave --serial out to write the "
+                     "image as it is");
+    }
     for (char character : serial)
     {
         if (character < 0x20 || character > 0x7E)
@@ -254,9 +259,6 @@ void SetFlag(int option, Options& options)
     {
     case AllOption:
         options.all = true;
-        break;
-    case JsonOption:
-        options.json = true;
         break;
     case ForceOption:
         options.force = true;
@@ -310,10 +312,6 @@ Outcome Apply(int option, const std::string& value, Options& options, std::strin
         sizeText = value;
         return {};
     case OutputOption:
-        if (value.empty())
-        {
-            return Usage("-o \"\" names no file: give the file to save the chip into");
-        }
         options.output = value;
         return {};
     case SerialOption:
@@ -478,6 +476,8 @@ Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& opt
         options.command = Command::Help;
         return {};
     }
+    // Before any value is checked, so a refusal of one still answers in JSON.
+    options.json = parsed.Has(JsonOption);
     if (!parsed.operands.empty())
     {
         options.image = parsed.operands.front();

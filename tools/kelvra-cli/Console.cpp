@@ -16,40 +16,18 @@ bool IsConsole(HANDLE handle)
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
-
-void Write(DWORD which, bool isConsole, const std::string& text)
-{
-    const HANDLE handle = GetStdHandle(which);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
-    {
-        return;
-    }
-    DWORD written = 0;
-    if (isConsole)
-    {
-        // A console shows UTF-16 whatever its code page.
-        const std::vector<wchar_t> wide = WideFromUtf8(text);
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size() - 1), &written, nullptr);
-        return;
-    }
-    WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
 }  // namespace
 
-WindowsConsole::WindowsConsole()
-    : m_outIsConsole(IsConsole(GetStdHandle(STD_OUTPUT_HANDLE))),
-      m_errIsConsole(IsConsole(GetStdHandle(STD_ERROR_HANDLE)))
-{
-}
+WindowsConsole::WindowsConsole() : m_errIsConsole(IsConsole(GetStdHandle(STD_ERROR_HANDLE))) {}
 
 void WindowsConsole::Out(const std::string& text)
 {
-    Write(STD_OUTPUT_HANDLE, m_outIsConsole, text);
+    WriteStandard(STD_OUTPUT_HANDLE, text);
 }
 
 void WindowsConsole::Err(const std::string& text)
 {
-    Write(STD_ERROR_HANDLE, m_errIsConsole, text);
+    WriteStandard(STD_ERROR_HANDLE, text);
 }
 
 bool WindowsConsole::InLine(std::string& line)

@@ -36,7 +36,6 @@ public:
     bool InLine(std::string& line) override;
 
 private:
-    bool m_outIsConsole;
     bool m_errIsConsole;
 };
 

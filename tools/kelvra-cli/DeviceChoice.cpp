@@ -3,23 +3,28 @@
 #include "Digits.h"
 
 #include "Joined.h"
+#include "Text.h"
 
 namespace
 {
 const char* const SettingsFile = "./Kelvra.ini";
 
-WORD ReadIdentifier(const char* key, Console& console)
+// Read as Kelvra reads it; a warning unless that is what the value, its
+// comment aside, says.
+WORD ReadIdentifier(const char* key, const char* example, Console& console)
 {
     char value[260] = {};
     GetPrivateProfileStringA("KELVRA", key, "", value, sizeof value, SettingsFile);
     const WORD parsed = ParseHexId(value);
-    if (!IsHexIdentifier(value))
+    std::string meant;
+    const bool plain = Text::IniValue(value, meant).empty() && IsHexIdentifier(meant);
+    if (!plain || ParseHexId(meant.c_str()) != parsed)
     {
         const std::string reading = Digits::Hex(parsed, 4);
         const bool unset = value[0] == '\0';
         console.Err(Joined({"kelvra-cli: warning: Kelvra.ini ", unset ? "sets no " : "has ", key, unset ? "" : "=",
                             value, ", which is not 1 to 4 hexadecimal digits; Kelvra and kelvra-cli read it as ",
-                            reading, ". Write it like ", key, "=845e.\n"}));
+                            reading, ". Write it like ", key, "=", example, ".\n"}));
     }
     return parsed;
 }
@@ -37,8 +42,8 @@ Outcome ChooseIdentifiers(const Options& options, Console& console, DeviceIds& i
         return Failure(ExitStatus::NoDevice, "no device chosen: give --device VID:PID, or run kelvra-cli in a folder "
                                              "whose Kelvra.ini sets VID and PID");
     }
-    ids.vendorId = ReadIdentifier("VID", console);
-    ids.productId = ReadIdentifier("PID", console);
+    ids.vendorId = ReadIdentifier("VID", "845e", console);
+    ids.productId = ReadIdentifier("PID", "0001", console);
     return {};
 }
 

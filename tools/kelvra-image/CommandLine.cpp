@@ -13,7 +13,7 @@ using OptionParser::OptionRow;
 const CommandRow Commands[] = {
     {ShowCommand, "show", "FILE",
      "print the identity as Kelvra lists it after a successful VT-A verify, "
-     "then \"warning: \" lines. Bytes outside printable ASCII show as \\xNN"},
+     "then \"warning: \" lines. Bytes outside printable ASCII show as \\xNN, and a backslash as \\\\"},
     {BuildCommand, "build", "", "write a 128-byte image"},
     {SeriesCommand, "series", "",
      "write N images named DIR/<serial>.hex with consecutive serial numbers "
@@ -59,10 +59,18 @@ const OptionParser::Table Table = OptionParser::MakeTable(
     "kelvra-image", "kelvra-image: makes and checks VT-A (family-0) EEPROM image files for Kelvra.\n",
     "\n"
     "Profile: an INI file with the section [IMAGE] and the keys VID, PID,\n"
-    "PRODUCT, MANUFACTURER and SERIAL; options override it.\n"
+    "PRODUCT, MANUFACTURER and SERIAL; options override it. A ';' that begins a\n"
+    "value or follows a blank starts a comment, on every key; write a value that\n"
+    "holds \" ;\" in double quotes.\n"
     "\n"
-    "No command replaces an existing file unless --force is given.\n"
-    "Exit status: 0 success, 1 refused or failed, 2 usage error.\n",
+    "No command replaces an existing file unless --force is given, and none\n"
+    "replaces its own input.\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  refused or failed: a file missing, unreadable or in the way, a profile\n"
+    "     line or value refused, a write that failed\n"
+    "  2  usage error: an unknown command or option, an option missing or given\n"
+    "     twice, a bad option value (--count 0, --vid zz, -o \"\")\n",
     Commands, Options, HelpOption);
 
 }  // namespace CommandLine

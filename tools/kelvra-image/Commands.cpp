@@ -117,13 +117,26 @@ std::vector<std::uint8_t> BytesOf(const Family0Image::Image& image)
     return std::vector<std::uint8_t>(image.begin(), image.end());
 }
 
+// An output that is the input, by whatever name, would be replaced by what
+// was made from it.
+std::string ReplacesTheInput(const std::string& output, const Parsed& arguments)
+{
+    const std::string* input =
+        arguments.command == FromIntelHexCommand ? &arguments.operands[0] : arguments.ValueOf(ProfileOption);
+    if (input == nullptr || !FileAccess::SameFile(*input, output))
+    {
+        return {};
+    }
+    return output + ": is the input " + *input + "; give the output another name";
+}
+
 // Raw: the identity lines byte for byte, as Kelvra puts them in its list;
 // otherwise bytes a terminal would act on are shown as \xNN.
 void PrintReport(const ImageReport::Report& report, bool raw, std::string& out)
 {
     for (const std::string& line : report.identityLines)
     {
-        out += (raw ? line : Text::EscapeNonPrintable(line)) + '\n';
+        out += (raw ? line : Text::EscapeBytes(line)) + '\n';
     }
     for (const std::string& warning : report.warnings)
     {
@@ -147,10 +160,20 @@ Outcome Show(const Parsed& arguments, std::string& out)
 Outcome Build(const Parsed& arguments, std::string&)
 {
     const std::string* output = arguments.ValueOf(OutputOption);
+    const std::string sameFile = ReplacesTheInput(*output, arguments);
+    if (!sameFile.empty())
+    {
+        return Refused(sameFile);
+    }
     const Result<IdentityTexts> texts = GatherTexts(arguments);
     if (!texts.IsOk())
     {
         return Refused(texts.Error());
+    }
+    const std::string missing = IdentityInput::Missing(texts.Value());
+    if (!missing.empty())
+    {
+        return Misused(missing);
     }
     const Result<Family0Image::Image> image = ImageFor(texts.Value());
     if (!image.IsOk())
@@ -203,10 +226,16 @@ Result<SeriesPlan> PlanSeries(const std::vector<std::string>& serials, IdentityT
 }
 
 // Checked before anything is written, so a refusal leaves no partial series.
-std::string FirstBlockedTarget(const SeriesPlan& plan, bool overwrite)
+std::string FirstBlockedTarget(const SeriesPlan& plan, const Parsed& arguments)
 {
+    const bool overwrite = arguments.Has(ForceOption);
     for (const std::string& path : plan.paths)
     {
+        const std::string sameFile = ReplacesTheInput(path, arguments);
+        if (!sameFile.empty())
+        {
+            return sameFile;
+        }
         const FileAccess::PathKind kind = FileAccess::KindOf(path);
         if (kind == FileAccess::PathKind::Directory)
         {
@@ -235,27 +264,44 @@ Outcome WriteSeries(const SeriesPlan& plan, bool overwrite)
                 plan.paths.back());
 }
 
+// The series' serials: a usage error for what the command line lacks or a
+// --count the digits cannot hold, a refusal for a profile's malformed SERIAL
+// (--start was checked with the other options).
+Outcome SeriesSerials(const Parsed& arguments, const IdentityTexts& texts, std::vector<std::string>& serials)
+{
+    const std::string missing = IdentityInput::Missing(texts);
+    const Result<std::string> start = StartSerial(arguments, texts);
+    if (!missing.empty() || !start.IsOk())
+    {
+        return Misused(missing.empty() ? start.Error() : missing);
+    }
+    const Result<SerialSeries::Form> form = SerialSeries::ParseStart(start.Value());
+    if (!form.IsOk())
+    {
+        return Refused(form.Error());
+    }
+    const std::uint64_t count = SerialSeries::ParseCount(*arguments.ValueOf(CountOption)).Value();
+    Result<std::vector<std::string>> consecutive = SerialSeries::Consecutive(start.Value(), count);
+    if (!consecutive.IsOk())
+    {
+        return Misused(consecutive.Error());
+    }
+    serials = std::move(consecutive.Value());
+    return Done();
+}
+
 Outcome Series(const Parsed& arguments, std::string&)
 {
-    const Result<std::uint64_t> count = SerialSeries::ParseCount(*arguments.ValueOf(CountOption));
-    if (!count.IsOk())
-    {
-        return Refused(count.Error());
-    }
     const Result<IdentityTexts> texts = GatherTexts(arguments);
     if (!texts.IsOk())
     {
         return Refused(texts.Error());
     }
-    const Result<std::string> start = StartSerial(arguments, texts.Value());
-    if (!start.IsOk())
+    std::vector<std::string> serials;
+    const Outcome numbered = SeriesSerials(arguments, texts.Value(), serials);
+    if (numbered.exitCode != ExitSuccess)
     {
-        return Misused(start.Error());
-    }
-    const Result<std::vector<std::string>> serials = SerialSeries::Consecutive(start.Value(), count.Value());
-    if (!serials.IsOk())
-    {
-        return Refused(serials.Error());
+        return numbered;
     }
     const std::string* directoryOption = arguments.ValueOf(OutputDirOption);
     const std::string directory = directoryOption ? *directoryOption : ".";
@@ -263,12 +309,12 @@ Outcome Series(const Parsed& arguments, std::string&)
     {
         return Refused(directory + ": no such directory");
     }
-    const Result<SeriesPlan> plan = PlanSeries(serials.Value(), texts.Value(), directory);
+    const Result<SeriesPlan> plan = PlanSeries(serials, texts.Value(), directory);
     if (!plan.IsOk())
     {
         return Refused(plan.Error());
     }
-    const std::string blocked = FirstBlockedTarget(plan.Value(), arguments.Has(ForceOption));
+    const std::string blocked = FirstBlockedTarget(plan.Value(), arguments);
     if (!blocked.empty())
     {
         return Refused(blocked);
@@ -280,6 +326,11 @@ Outcome FromIntelHex(const Parsed& arguments, std::string&)
 {
     const std::string& input = arguments.operands[0];
     const std::string& output = arguments.operands[1];
+    const std::string sameFile = ReplacesTheInput(output, arguments);
+    if (!sameFile.empty())
+    {
+        return Refused(sameFile);
+    }
     const Result<std::vector<std::uint8_t>> text = FileAccess::ReadAll(input, MaxIntelHexBytes);
     if (!text.IsOk())
     {
@@ -297,6 +348,26 @@ Outcome FromIntelHex(const Parsed& arguments, std::string&)
         return Refused(error);
     }
     return Done("wrote " + output + " (" + std::to_string(image.Value().size()) + " bytes)");
+}
+
+// Each value given on the command line, checked before any file is read:
+// a bad one is a usage error, as a missing one is.
+std::string OptionValueProblem(const Parsed& arguments)
+{
+    const std::string identity = IdentityInput::Problem(TextsFromOptions(arguments));
+    if (!identity.empty())
+    {
+        return identity;
+    }
+    const std::string* count = arguments.ValueOf(CountOption);
+    const std::string countProblem = count ? SerialSeries::ParseCount(*count).Error() : std::string();
+    if (!countProblem.empty())
+    {
+        return "--count: " + countProblem;
+    }
+    const std::string* start = arguments.ValueOf(StartOption);
+    const std::string startProblem = start ? SerialSeries::ParseStart(*start).Error() : std::string();
+    return startProblem.empty() ? std::string() : "--start: " + startProblem;
 }
 
 using CommandFunction = Outcome (*)(const Parsed&, std::string&);
@@ -317,6 +388,11 @@ Outcome Dispatch(const std::vector<std::string>& arguments, std::string& out)
         out += UsageText();
         return Done();
     }
+    const std::string problem = OptionValueProblem(parsed);
+    if (!problem.empty())
+    {
+        return Misused(problem);
+    }
     return CommandFunctions[parsed.command](parsed, out);
 }
 
@@ -329,12 +405,12 @@ int Run(const std::vector<std::string>& arguments, std::string& out, std::string
     {
         if (!outcome.message.empty())
         {
-            out += Text::EscapeNonPrintable(outcome.message) + '\n';
+            out += Text::EscapeKeepingUtf8(outcome.message) + '\n';
         }
     }
     else
     {
-        err += "kelvra-image: " + Text::EscapeNonPrintable(outcome.message);
+        err += "kelvra-image: " + Text::EscapeKeepingUtf8(outcome.message);
         if (outcome.exitCode == ExitUsage)
         {
             err += " (see kelvra-image --help)";

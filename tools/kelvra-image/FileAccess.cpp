@@ -4,16 +4,90 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "WideText.h"
+#endif
+
 namespace FileAccess
 {
 
 namespace
 {
 
+// The calls that take a file's name: on Windows the wide ones, so a name
+// outside the ANSI code page reaches the file system as it was typed.
+#ifdef _WIN32
+using Status = struct _stat64;
+
+int StatusOf(const std::string& path, Status& status)
+{
+    return _wstat64(WideFromUtf8(path).data(), &status);
+}
+
+std::FILE* OpenNamed(const std::string& path, const char* mode)
+{
+    return _wfopen(WideFromUtf8(path).data(), WideFromUtf8(mode).data());
+}
+
+void RemoveNamed(const std::string& path)
+{
+    _wremove(WideFromUtf8(path).data());
+}
+
+// The volume and the file's index on it: one file by whatever name.
+bool IdentityOf(const std::string& path, std::uint64_t (&identity)[2])
+{
+    const HANDLE file =
+        CreateFileW(WideFromUtf8(path).data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+    {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = GetFileInformationByHandle(file, &information) != FALSE;
+    CloseHandle(file);
+    identity[0] = information.dwVolumeSerialNumber;
+    identity[1] = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return known;
+}
+#else
+using Status = struct stat;
+
+int StatusOf(const std::string& path, Status& status)
+{
+    return stat(path.c_str(), &status);
+}
+
+std::FILE* OpenNamed(const std::string& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
+}
+
+void RemoveNamed(const std::string& path)
+{
+    std::remove(path.c_str());
+}
+
+bool IdentityOf(const std::string& path, std::uint64_t (&identity)[2])
+{
+    Status status{};
+    if (StatusOf(path, status) != 0)
+    {
+        return false;
+    }
+    identity[0] = static_cast<std::uint64_t>(status.st_dev);
+    identity[1] = static_cast<std::uint64_t>(status.st_ino);
+    return true;
+}
+#endif
+
 class OpenFile
 {
 public:
-    OpenFile(const std::string& path, const char* mode) : m_file(std::fopen(path.c_str(), mode)) {}
+    OpenFile(const std::string& path, const char* mode) : m_file(OpenNamed(path, mode)) {}
     ~OpenFile() { Close(); }
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
@@ -64,10 +138,8 @@ std::uint64_t CountRemaining(std::FILE* file)
 
 PathKind KindOf(const std::string& path)
 {
-    struct stat status
-    {
-    };
-    if (stat(path.c_str(), &status) != 0)
+    Status status{};
+    if (StatusOf(path, status) != 0)
     {
         return PathKind::Missing;
     }
@@ -140,10 +212,18 @@ std::string WriteFile(const std::string& path, const std::vector<std::uint8_t>& 
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.Get()) == bytes.size();
     if (!file.Close() || !written)
     {
-        std::remove(path.c_str());
+        RemoveNamed(path);
         return path + ": write failed";
     }
     return {};
+}
+
+bool SameFile(const std::string& first, const std::string& second)
+{
+    std::uint64_t firstIdentity[2] = {};
+    std::uint64_t secondIdentity[2] = {};
+    return IdentityOf(first, firstIdentity) && IdentityOf(second, secondIdentity) &&
+           firstIdentity[0] == secondIdentity[0] && firstIdentity[1] == secondIdentity[1];
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name)

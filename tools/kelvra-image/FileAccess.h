@@ -1,5 +1,5 @@
-// File access with narrow paths as the command line gives them, so the same
-// code builds on Linux and Windows (where argv is in the ANSI code page).
+// File access by the names the command line gives, as UTF-8, so the same
+// code builds on Linux and Windows (where the names go to the wide calls).
 #pragma once
 
 #include "Result.h"
@@ -38,6 +38,10 @@ Result<std::vector<std::uint8_t>> ReadAll(const std::string& path, std::size_t m
 // left half-written by a failure is removed. The result is the error, empty
 // on success.
 std::string WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, bool overwrite);
+
+// Whether both name one existing file, however each is written (another
+// case on Windows, another folder path, a link).
+bool SameFile(const std::string& first, const std::string& second);
 
 std::string JoinPath(const std::string& directory, const std::string& name);
 

@@ -50,26 +50,16 @@ std::string Describe(const Family0Image::StringField& field)
     return "serial number";
 }
 
-Result<std::uint16_t> RequiredIdentifier(const std::optional<std::string>& text, const std::string& name,
-                                         const std::string& option, const std::string& key)
+std::string IdentifierProblem(const std::optional<std::string>& text, const std::string& name)
 {
     const std::optional<std::string> given = NonEmpty(text);
-    if (!given)
-    {
-        return Result<std::uint16_t>::Failure("no " + name + ": give " + option + " or " + key + " in the profile");
-    }
-    return ParseIdentifier(*given, name);
+    return given ? ParseIdentifier(*given, name).Error() : std::string();
 }
 
-std::string CheckedString(const std::optional<std::string>& text, const Family0Image::StringField& field,
-                          std::optional<std::string>& target)
+std::string StringProblemOf(const std::optional<std::string>& text, const Family0Image::StringField& field)
 {
-    target = NonEmpty(text);
-    if (!target)
-    {
-        return {};
-    }
-    const std::optional<std::string> problem = StringProblem(*target, field);
+    const std::optional<std::string> given = NonEmpty(text);
+    const std::optional<std::string> problem = given ? StringProblem(*given, field) : std::nullopt;
     return problem ? *problem : std::string();
 }
 
@@ -136,34 +126,51 @@ std::optional<std::string> StringProblem(const std::string& text, const Family0I
     return std::nullopt;
 }
 
+std::string Problem(const IdentityTexts& texts)
+{
+    const std::string problems[] = {
+        IdentifierProblem(texts.vendorId, "vendor identifier"),
+        IdentifierProblem(texts.productId, "product identifier"),
+        StringProblemOf(texts.product, Family0Image::ProductField),
+        StringProblemOf(texts.manufacturer, Family0Image::ManufacturerField),
+        StringProblemOf(texts.serialNumber, Family0Image::SerialNumberField),
+    };
+    for (const std::string& problem : problems)
+    {
+        if (!problem.empty())
+        {
+            return problem;
+        }
+    }
+    return {};
+}
+
+std::string Missing(const IdentityTexts& texts)
+{
+    if (!NonEmpty(texts.vendorId))
+    {
+        return "no vendor identifier: give --vid or VID in the profile";
+    }
+    return NonEmpty(texts.productId) ? std::string() : "no product identifier: give --pid or PID in the profile";
+}
+
 Result<Family0Image::Identity> ToIdentity(const IdentityTexts& texts)
 {
-    const Result<std::uint16_t> vendorId = RequiredIdentifier(texts.vendorId, "vendor identifier", "--vid", "VID");
-    if (!vendorId.IsOk())
-    {
-        return Result<Family0Image::Identity>::Failure(vendorId.Error());
-    }
-    const Result<std::uint16_t> productId = RequiredIdentifier(texts.productId, "product identifier", "--pid", "PID");
-    if (!productId.IsOk())
-    {
-        return Result<Family0Image::Identity>::Failure(productId.Error());
-    }
-    Family0Image::Identity identity;
-    identity.vendorId = vendorId.Value();
-    identity.productId = productId.Value();
-    std::string error = CheckedString(texts.product, Family0Image::ProductField, identity.product);
+    std::string error = Missing(texts);
     if (error.empty())
     {
-        error = CheckedString(texts.manufacturer, Family0Image::ManufacturerField, identity.manufacturer);
-    }
-    if (error.empty())
-    {
-        error = CheckedString(texts.serialNumber, Family0Image::SerialNumberField, identity.serialNumber);
+        error = Problem(texts);
     }
     if (!error.empty())
     {
         return Result<Family0Image::Identity>::Failure(error);
     }
+    Family0Image::Identity identity;
+    identity.vendorId = ParseIdentifier(*texts.vendorId, "").Value();
+    identity.productId = ParseIdentifier(*texts.productId, "").Value();
+    identity.product = NonEmpty(texts.product);
+    identity.manufacturer = NonEmpty(texts.manufacturer);
+    identity.serialNumber = NonEmpty(texts.serialNumber);
     return Result<Family0Image::Identity>::Success(std::move(identity));
 }
 

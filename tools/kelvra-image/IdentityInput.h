@@ -41,6 +41,13 @@ Result<std::uint16_t> ParseIdentifier(const std::string& text, const std::string
 // Nothing when it fits.
 std::optional<std::string> StringProblem(const std::string& text, const Family0Image::StringField& field);
 
+// What is wrong with the first text given that does not fit; empty when
+// every one does. Texts not given are not checked.
+std::string Problem(const IdentityTexts& texts);
+
+// The identifier not given, as a message; empty when both are.
+std::string Missing(const IdentityTexts& texts);
+
 // Both identifiers are required; strings are optional.
 Result<Family0Image::Identity> ToIdentity(const IdentityTexts& texts);
 

@@ -27,15 +27,6 @@ bool IsComment(std::string_view line)
     return !line.empty() && (line.front() == ';' || line.front() == '#');
 }
 
-std::string_view WithoutQuotes(std::string_view value)
-{
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-    {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
 std::string ReadSectionHeader(std::string_view line, ParserState& state)
 {
     if (line.back() != ']')
@@ -67,8 +58,7 @@ std::string ReadKeyValue(std::string_view line, std::size_t lineNumber, const st
         return "key " + key + " given again (first on line " + std::to_string(earlier->second) + ")";
     }
     state.keyLines[key] = lineNumber;
-    state.values[key] = std::string(WithoutQuotes(Text::TrimBlanks(line.substr(equals + 1))));
-    return {};
+    return Text::IniValue(line.substr(equals + 1), state.values[key]);
 }
 
 std::string ReadLine(std::string_view line, std::size_t lineNumber, const std::vector<std::string>& allowedKeys,

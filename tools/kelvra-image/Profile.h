@@ -9,9 +9,11 @@
 //   SERIAL=SN0001
 //
 // Section and key names match without regard to case, like Kelvra's own
-// settings file. Lines starting with ';' or '#' are comments; blanks around
-// keys and values are dropped, and a value in double quotes loses them, so
-// a string can keep its own leading or trailing blanks. Other sections are
+// settings file. Lines starting with ';' or '#' are comments, and so is the
+// rest of a line from a ';' that begins a value or follows a blank, on every
+// key alike (Text::IniValue), as in the README's Kelvra.ini. Blanks around
+// keys and values are dropped; a value in double quotes is the text between
+// them, so a string can keep its own blanks or " ;". Other sections are
 // ignored, so the profile may live in Kelvra's settings file.
 #pragma once
 
