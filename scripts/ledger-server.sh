@@ -11,7 +11,7 @@
 # runs and the test command can say so.
 set -uo pipefail
 action="${1:?start or stop}"
-dir="${2:?a folder}"
+dir="$(realpath -m "${2:?a folder}")"
 
 server_bin() {
   local bin

@@ -107,7 +107,9 @@ BOOL CStationDlg::OnInitDialog()
     SetText(m_hWnd, IDC_NEXT_LABEL, serials ? "Next serial:" : "Next unit:");
     if (m_problem.empty())
     {
-        ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", FileNameOf(m_setup.log)})).data());
+        // Named for what it runs: its log, or its series on the shared ledger.
+        const std::string running = m_setup.ledgerSeries.empty() ? FileNameOf(m_setup.log) : m_setup.ledgerSeries;
+        ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", running})).data());
         SetText(m_hWnd, IDC_SETUP, DescribeSetup(m_setup));
         std::vector<BYTE> image;
         const std::string imageProblem = ReadImage(m_setup, image);
