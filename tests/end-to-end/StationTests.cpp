@@ -204,10 +204,11 @@ TEST_F(StationTest, AOneUnitSeriesOnTheSharedLedgerPasses)
     bool same = false;
     ASSERT_TRUE(book.Connect(false).Succeeded());
     ASSERT_TRUE(book.Init(done).Succeeded());
-    ASSERT_TRUE(book.DefineSeries({series, ChipFamily::A, 128, Sha256Hex(std::vector<BYTE>(image.begin(), image.end())),
-                                   {"W-", 1, 3}, 1},
-                                  same)
-                    .Succeeded());
+    ASSERT_TRUE(
+        book.DefineSeries(
+                {series, ChipFamily::A, 128, Sha256Hex(std::vector<BYTE>(image.begin(), image.end())), {"W-", 1, 3}, 1},
+                same)
+            .Succeeded());
 
     const StationWindow& station = StartWith(
         {"base.hex", "--device", "845e:0001", "--series", series, "--ledger", connection, "--station", "window"});

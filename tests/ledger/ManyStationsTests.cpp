@@ -154,9 +154,10 @@ protected:
     }
 
     // One station's line to its end: connected, opened and run.
-    Station Run(int index, std::optional<std::uint64_t> passes, DWORD retryWindow = 20000)
+    Station Run(int index, std::optional<std::uint64_t> passes, DWORD retryWindow = 20000, bool givenAgain = false)
     {
-        DatabaseSetup place{database.Connection(), "", series.name, "S" + std::to_string(index), false, retryWindow};
+        DatabaseSetup place{database.Connection(),       "",         series.name,
+                            "S" + std::to_string(index), givenAgain, retryWindow};
         DatabaseLedger ledger(place);
         Station station;
         LineOutcome outcome = ledger.Connect();
@@ -167,7 +168,7 @@ protected:
         setup.series = series.form;
         setup.seriesLength = series.count;
         setup.count = passes;
-        setup.skipFailed = true;
+        setup.skipFailed = !givenAgain;
         setup.transfer = MemoryTransfer;
         setup.ledger = &ledger;
         QuietObserver observer;
@@ -286,6 +287,29 @@ TEST_F(ManyStationsTest, FailingWordsCorruptReadsAndACutConnectionCostNoSerialTw
     EXPECT_FALSE(stations[4].tally.failed.empty());
     EXPECT_EQ(2, cuts);
     ExpectAccounted(stations, 1000);
+}
+
+TEST_F(ManyStationsTest, AFailedSerialGoesAgainOnlyToItsOwnStationsNextUnitWhenAskedTo)
+{
+    DefineSeries(100);
+    chips.failWord = [](DWORD device, int arrival)
+    {
+        return device == FirstDevice && arrival == 2;
+    };
+    std::vector<Station> stations(2);
+    std::thread other([&] { stations[1] = Run(1, 10); });
+    stations[0] = Run(0, 10, 20000, true);
+    other.join();
+    ASSERT_EQ(stations[0].tally.failed.size(), 1u);
+    const std::string failed = stations[0].tally.failed[0];
+    EXPECT_EQ(stations[0].tally.passed[1], failed) << "the station's next unit gets it";
+    for (const std::string& unit : chips.written[failed])
+    {
+        EXPECT_EQ(unit.find(std::to_string(FirstDevice) + "/"), 0u) << failed << " went to " << unit;
+    }
+    const SeriesStatus status = Status();
+    EXPECT_EQ(status.all.passed, 20u);
+    EXPECT_EQ(status.all.Given(), 20u) << "the failed serial passed in the end: given once";
 }
 
 TEST_F(ManyStationsTest, ADatabaseStoppedAndStartedMidBatchNeedsNoPerson)
