@@ -155,7 +155,8 @@ LineOutcome ProductionLine::SeriesLeft() const
 // One unit: its name, its arrival, its programming and its removal.
 LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
 {
-    if (CountReached())
+    // Lines that share a ledger may find their series done by another.
+    if (CountReached() || SeriesEnded())
     {
         return {LineEnd::Done, ""};
     }

@@ -695,7 +695,7 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log="}, "--log \"\" names no file"},
         {{"write", "a.hex", "--family", "A", "--serial="}, "--serial \"\" is empty"},
         {{"write", "", "--family", "A"}, "IMAGE \"\" names no file"},
-        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify or line"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line or ledger"},
     };
     FakeHidPlatform platform;
     for (const Refusal& refusal : refusals)
