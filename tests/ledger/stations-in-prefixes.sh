@@ -4,8 +4,9 @@
 # running kelvra-cli line at the same time on the fixture's PostgreSQL server.
 # A prefix's device never leaves, so each unit is one run of the line: the
 # chip's file is reset so it reads as a new unit, the line programs it, and
-# is ended once its PASS is printed. The ledger must end with distinct
-# serials, as many as passed, and every status adding up.
+# is ended once its PASS is printed. Mid-batch, once three units passed, the
+# server itself is restarted. The ledger must end with distinct serials, as
+# many as passed, and every status adding up.
 #   stations-in-prefixes.sh BUILD_DIR SERVER_DIR
 set -uo pipefail
 build="${1:?build folder}"
@@ -69,6 +70,22 @@ for station in $(seq 1 "$stations"); do
   cp -a "$WINEPREFIX" "$work/prefix$station"
   mkdir -p "$work/chips$station"
 done
+# The server stopped and started again while lines run: they wait for it
+# (a result is tried again for 20 s) or reconnect at their next unit.
+restart_mid_batch() {
+  local bin
+  for _ in $(seq 1 1800); do
+    [ "$(cat "$work"/out[0-9]* 2>/dev/null | grep -c '^PASS')" -ge 3 ] && break
+    sleep 0.1
+  done
+  bin="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)"
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$bin/pg_ctl" -D "$server/data" -l "$server/server.log" -m fast -w -t 60 restart
+  else
+    "$bin/pg_ctl" -D "$server/data" -l "$server/server.log" -m fast -w -t 60 restart
+  fi >/dev/null 2>&1 && touch "$work/restarted"
+}
+restart_mid_batch &
 for station in $(seq 1 "$stations"); do
   (for round in $(seq 1 "$units"); do one_unit "$station" "$round"; done) >"$work/station$station.log" 2>&1 &
 done
@@ -80,6 +97,7 @@ status="$(run "$work/station/kelvra-ledger.exe" status "$series" --json --ledger
 echo "$status"
 failures=0
 expect() { [ "$1" = "$2" ] || { echo "FAIL: $3: $1, not $2"; failures=$((failures + 1)); }; }
+expect "$([ -e "$work/restarted" ] && echo yes)" yes "the server restarted mid-batch"
 expect "$passed" $((stations * units)) "units that passed"
 expect "$distinct" "$passed" "distinct serials among them"
 expect "$(echo "$status" | grep -o '"passed":[0-9]*,"failed":0,"void":0,"open":0' | head -n 1)" \
