@@ -191,7 +191,8 @@ OdbcStatus DatabaseLedger::Reconnect()
     {
         status = HoldStation();
     }
-    if (!status.ok && status.state != StationTaken)
+    // Never left connected without the station's name: another line took it.
+    if (!status.ok)
     {
         m_database.Disconnect();
     }
