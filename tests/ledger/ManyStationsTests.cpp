@@ -407,6 +407,23 @@ TEST_F(ManyStationsTest, TwoLinesWithOneStationNameAreRefused)
     EXPECT_NE(std::string::npos, refused.message.find("\"bench-2\" already")) << refused.message;
 }
 
+TEST_F(ManyStationsTest, ALineWhoseNameAnotherTookWhileItWasAwayClaimsNothing)
+{
+    DefineSeries(20);
+    const DatabaseSetup place{database.Connection(), "", series.name, "bench-2", false, 1000};
+    DatabaseLedger away(place);
+    ASSERT_EQ(LineEnd::None, away.Connect().end);
+    ASSERT_TRUE(database.CutStation("bench-2"));
+    DatabaseLedger other(place);
+    ASSERT_EQ(LineEnd::None, other.Connect().end);
+    // Between units: it finds its connection gone, then tries again; then a unit arrives.
+    away.NextNumber();
+    away.NextNumber();
+    std::string unit;
+    EXPECT_EQ(LineEnd::LedgerRefused, away.Reserve(unit, "VID_845e&PID_1000").end);
+    EXPECT_EQ(0u, Status().all.Given());
+}
+
 TEST_F(ManyStationsTest, AnotherImageIsRefusedNamingBothHashes)
 {
     DefineSeries(20);
