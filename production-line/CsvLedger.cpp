@@ -28,7 +28,7 @@ LineOutcome CsvLedger::Open(std::vector<UnitReport>& voided)
 std::string CsvLedger::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
                                  std::string_view firstDifference, std::string_view detail)
 {
-    std::string problem = m_log.Append(unit, device, result, firstDifference, detail);
+    std::string problem = m_log.Append({{unit, device, result, firstDifference, detail}});
     if (problem.empty())
     {
         m_ledger.Note(unit, result);
@@ -40,20 +40,14 @@ std::string CsvLedger::AppendRow(const std::string& unit, std::string_view devic
 // passed, when the line was killed or the power failed. No unit gets it again.
 LineOutcome CsvLedger::VoidUnresolved(std::vector<UnitReport>& voided)
 {
-    const std::vector<LineRow>& rows = m_log.Rows();
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    std::vector<LineRow> rows;
+    const std::string problem = m_ledger.VoidUnresolved(m_log, ReasonOf(UnitFault::Interrupted), rows);
+    if (!problem.empty())
     {
-        const LineRow& reserved = *row;
-        if (reserved.result != ReservedResult || !m_ledger.Pending(reserved.unit))
-        {
-            continue;
-        }
-        const std::string problem =
-            AppendRow(reserved.unit, reserved.device, VoidResult, "", ReasonOf(UnitFault::Interrupted));
-        if (!problem.empty())
-        {
-            return {LineEnd::LogNotWritten, problem};
-        }
+        return {LineEnd::LogNotWritten, problem};
+    }
+    for (const LineRow& reserved : rows)
+    {
         voided.push_back({reserved.unit, reserved.device, UnitFault::Interrupted, "",
                           Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
                                   " and has no result: it is void, and no unit gets it again (the unit it was meant "
@@ -83,8 +77,8 @@ LineOutcome CsvLedger::Record(const UnitReport& report, const char* result)
     {
         return {LineEnd::LogNotWritten,
                 Joined({problem, ". Unit ", report.unit, std::string_view(result) == PassResult ? " passed" : " failed",
-                        ", but only its reservation is in the log, which the next start makes void. Mend the log, then "
-                        "start again."})};
+                        ", but only its reservation is in the log, which the next start makes void: put the unit "
+                        "aside, mend what the error says, then start again."})};
     }
     return {};
 }

@@ -199,7 +199,7 @@ OdbcStatus DatabaseLedger::Reconnect()
     return status;
 }
 
-OdbcStatus DatabaseLedger::Retrying(const std::function<OdbcStatus()>& work)
+OdbcStatus DatabaseLedger::Retrying(Work work)
 {
     const DWORD start = GetTickCount();
     for (;;)

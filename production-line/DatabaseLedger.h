@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
+#include <type_traits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,9 +66,26 @@ public:
 private:
     OdbcStatus Reconnect();
     OdbcStatus HoldStation();
+    // A call borrowed for one Retrying: no copy, no allocation, and none of
+    // std::function's code.
+    class Work
+    {
+    public:
+        template <class Call>
+        Work(Call&& call)
+            : m_call(&call),
+              m_invoke([](void* called) { return (*static_cast<std::remove_reference_t<Call>*>(called))(); })
+        {
+        }
+        OdbcStatus operator()() const { return m_invoke(m_call); }
+
+    private:
+        void* m_call;
+        OdbcStatus (*m_invoke)(void*);
+    };
     // work, with the connection made again and work run again while the
     // database is lost, until the retry window has passed.
-    OdbcStatus Retrying(const std::function<OdbcStatus()>& work);
+    OdbcStatus Retrying(Work work);
     OdbcStatus ReadSeries(bool& found);
     // The next serial, claimed and reserved for this station: its name in unit.
     OdbcStatus Claim(std::string& unit, const std::string& device);

@@ -137,26 +137,49 @@ std::string LineLedger::Account(const std::vector<LineRow>& rows)
 
 void LineLedger::Note(const std::string& unit, std::string_view result)
 {
-    const auto pending = std::lower_bound(m_pending.begin(), m_pending.end(), unit);
-    const bool listed = pending != m_pending.end() && *pending == unit;
     if (result == ReservedResult)
     {
-        if (!listed)
-        {
-            m_pending.insert(pending, unit);
-        }
+        Insert(m_pending, unit);
         return;
     }
-    if (listed)
-    {
-        m_pending.erase(pending);
-    }
+    Remove(m_pending, unit);
     const bool failed = result == FailResult;
     Insert(result == PassResult ? m_passed : failed ? m_failed : m_void, unit);
     if (m_naming.Counts() && (!failed || m_failedAreUsed))
     {
         m_next = std::max(m_next, m_naming.NumberOf(unit) + 1);
     }
+}
+
+std::string LineLedger::VoidUnresolved(LineLog& log, std::string_view reason, std::vector<LineRow>& voided)
+{
+    // From the end, so each unit's last reservation is the one named.
+    Units named;
+    const std::vector<LineRow>& rows = log.Rows();
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    {
+        if (row->result == ReservedResult && Pending(row->unit) && Insert(named, row->unit))
+        {
+            voided.push_back(*row);
+        }
+    }
+    std::reverse(voided.begin(), voided.end());
+    std::vector<NewLineRow> added;
+    for (const LineRow& row : voided)
+    {
+        added.push_back({row.unit, row.device, VoidResult, "", reason});
+    }
+    const std::string problem = added.empty() ? std::string() : log.Append(added);
+    if (!problem.empty())
+    {
+        voided.clear();
+        return problem;
+    }
+    for (const LineRow& row : voided)
+    {
+        Note(row.unit, VoidResult);
+    }
+    return problem;
 }
 
 const char* LineLedger::Refusal(const std::string& unit) const
@@ -172,16 +195,17 @@ const char* LineLedger::Refusal(const std::string& unit) const
     return m_failedAreUsed && Holds(m_failed, unit) ? "failed in this log, and failed serials are not used again" : "";
 }
 
-bool LineLedger::Holds(const std::vector<std::string>& sorted, const std::string& unit)
+bool LineLedger::Holds(const Units& units, const std::string& unit)
 {
-    return std::binary_search(sorted.begin(), sorted.end(), unit);
+    return units.count(unit) != 0;
 }
 
-void LineLedger::Insert(std::vector<std::string>& sorted, const std::string& unit)
+bool LineLedger::Insert(Units& units, const std::string& unit)
 {
-    const auto place = std::lower_bound(sorted.begin(), sorted.end(), unit);
-    if (place == sorted.end() || *place != unit)
-    {
-        sorted.insert(place, unit);
-    }
+    return units.insert(unit).second;
+}
+
+void LineLedger::Remove(Units& units, const std::string& unit)
+{
+    units.erase(unit);
 }

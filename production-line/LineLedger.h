@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "DriverLibrary.h"
@@ -74,19 +75,26 @@ public:
     const char* Refusal(const std::string& unit) const;
     // unit was reserved, and no result has followed yet.
     bool Pending(const std::string& unit) const { return Holds(m_pending, unit); }
+    // Logs each reservation of rows left without a result as void, in one
+    // append: empty, or what went wrong. voided: the last reservation row of
+    // each, in the order of the rows.
+    std::string VoidUnresolved(LineLog& log, std::string_view reason, std::vector<LineRow>& voided);
     // The first counted name after every one given, and never before the first.
     std::uint64_t NextNumber() const { return m_next; }
 
 private:
-    static bool Holds(const std::vector<std::string>& sorted, const std::string& unit);
-    static void Insert(std::vector<std::string>& sorted, const std::string& unit);
+    // Hashed: a start on a log of many thousand rows, in any order, stays linear.
+    using Units = std::unordered_set<std::string>;
+    static bool Holds(const Units& units, const std::string& unit);
+    // False when units held it already.
+    static bool Insert(Units& units, const std::string& unit);
+    static void Remove(Units& units, const std::string& unit);
 
     const UnitNaming& m_naming;
     bool m_failedAreUsed;
-    // Sorted, for a log of many thousand rows.
-    std::vector<std::string> m_passed;
-    std::vector<std::string> m_void;
-    std::vector<std::string> m_failed;
-    std::vector<std::string> m_pending;
+    Units m_passed;
+    Units m_void;
+    Units m_failed;
+    Units m_pending;
     std::uint64_t m_next;
 };

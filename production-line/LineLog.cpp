@@ -1,5 +1,9 @@
 #include "LineLog.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 #include "Digits.h"
 
 #include "Joined.h"
@@ -11,10 +15,28 @@ const DWORD LargestLog = 64u * 1024 * 1024;
 const char Utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 const char* const ColumnsAfterUnit = "device,result,first_difference,detail";
 
+// The end of the row that starts at begin: its newline outside quotes, or npos.
+size_t RowEnd(const std::string& contents, size_t begin)
+{
+    bool quoted = false;
+    for (size_t index = begin; index < contents.size(); ++index)
+    {
+        if (contents[index] == '"')
+        {
+            quoted = !quoted;
+        }
+        else if (contents[index] == '\n' && !quoted)
+        {
+            return index;
+        }
+    }
+    return std::string::npos;
+}
+
 // A row of six fields; false for another count or an unclosed quote.
 bool SplitRow(std::string_view line, LineRow& row)
 {
-    std::string* const fields[] = {&row.time, &row.unit, &row.device, &row.result, nullptr, nullptr};
+    std::string* const fields[] = {&row.time, &row.unit, &row.device, &row.result, &row.firstDifference, &row.detail};
     return SplitCsvRow(line, fields, 6);
 }
 
@@ -67,8 +89,61 @@ bool IsResult(const std::string& text)
     return text == ReservedResult || text == PassResult || text == FailResult || text == VoidResult;
 }
 
+// Every byte, or false with the Windows error. A write that moves fewer bytes
+// is how a disk that fills up shows under Wine; the next one names the error.
+bool WriteAll(LogFileWrite write, HANDLE file, const std::string& text, DWORD& error)
+{
+    for (size_t done = 0; done < text.size();)
+    {
+        DWORD written = 0;
+        if (!write(file, text.data() + done, static_cast<DWORD>(text.size() - done), &written))
+        {
+            error = GetLastError();
+            return false;
+        }
+        if (written == 0)
+        {
+            error = ERROR_DISK_FULL;
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+bool ReadAll(HANDLE file, std::string& contents)
+{
+    LARGE_INTEGER size{};
+    const LARGE_INTEGER start{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > LargestLog ||
+        !SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+    {
+        return false;
+    }
+    contents.assign(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    return contents.empty() || (ReadFile(file, &contents[0], static_cast<DWORD>(contents.size()), &read, nullptr) &&
+                                read == contents.size());
+}
+
+// A character a command line takes as it is, in a path.
+bool IsPlain(char character)
+{
+    return std::isalnum(static_cast<unsigned char>(character)) ||
+           (character != '\0' && std::strchr("_.:\\/-", character) != nullptr);
+}
+
+// A name as a command line takes it: quoted unless every character is plain.
+std::string Argument(std::string_view name)
+{
+    const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), IsPlain);
+    return plain ? std::string(name) : Joined({"\"", name, "\""});
+}
+
 }  // namespace
 
+// Quoted where CSV needs it, every character kept, so a spreadsheet and the
+// next start read back what was written.
 std::string CsvField(std::string_view text)
 {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos)
@@ -78,13 +153,48 @@ std::string CsvField(std::string_view text)
     std::string quoted = "\"";
     for (char character : text)
     {
+        quoted += character;
         if (character == '"')
         {
             quoted += '"';
         }
-        quoted += character == '\r' || character == '\n' ? ' ' : character;
     }
     return quoted + "\"";
+}
+
+BOOL WriteToFile(HANDLE file, const void* data, DWORD size, DWORD* written)
+{
+    return WriteFile(file, data, size, written, nullptr);
+}
+
+std::string WindowsErrorText(DWORD error)
+{
+    const char* words = nullptr;
+    switch (error)
+    {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        words = "the disk is full";
+        break;
+    case ERROR_ACCESS_DENIED:
+        words = "access is denied";
+        break;
+    case ERROR_WRITE_PROTECT:
+        words = "the disk is write-protected";
+        break;
+    case ERROR_NOT_READY:
+    case ERROR_DEVICE_NOT_CONNECTED:
+        words = "the drive is gone or not ready";
+        break;
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR:
+        words = "the network connection was lost";
+        break;
+    default:
+        break;
+    }
+    const std::string number = Joined({"Windows error ", std::to_string(error)});
+    return words == nullptr ? number : Joined({words, " (", number, ")"});
 }
 
 std::string LineLogHeader(ChipFamily family)
@@ -100,9 +210,11 @@ LineLog::~LineLog()
     }
 }
 
-std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName, ChipFamily family)
+std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName, ChipFamily family,
+                          CutShortRow cutShort)
 {
     m_name = std::string(shownName);
+    m_family = family;
     const DWORD attributes = GetFileAttributesW(windowsName);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     {
@@ -123,31 +235,27 @@ std::string LineLog::Open(const wchar_t* windowsName, std::string_view shownName
             return Fail(" is in use: another production line or program has it open for writing. Run one line per "
                         "log; end the other one first, or use another log.");
         }
-        return FailWithError(" cannot be opened; check that its folder exists and can be written");
+        return FailWithError(" cannot be opened; check that its folder exists and can be written", error);
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(m_file, &size) || size.QuadPart > LargestLog)
     {
         return Refuse("it is too large or unreadable to be a line log");
     }
-    std::string contents(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!contents.empty() && (!ReadFile(m_file, &contents[0], static_cast<DWORD>(contents.size()), &read, nullptr) ||
-                              read != contents.size()))
+    std::string contents;
+    if (!ReadAll(m_file, contents))
     {
-        return FailWithError(" cannot be read");
+        return FailWithError(" cannot be read", GetLastError());
     }
-    const std::string refused = Parse(contents, family);
+    const std::string refused = Parse(contents, family, cutShort);
     if (!refused.empty())
     {
         return refused;
     }
-    const std::string completion = Completion(contents, family);
-    if (!completion.empty() && !WriteLine(completion))
-    {
-        return FailWithError(" cannot be written");
-    }
-    return std::string();
+    // A mend changes nothing but a row cut short.
+    const std::string completion = cutShort == CutShortRow::Refuse ? Completion(contents, family) : std::string();
+    const std::string problem = completion.empty() ? completion : WriteWhole(completion);
+    return problem.empty() ? problem : Fail(Joined({" cannot be written: ", problem}));
 }
 
 std::string LineLog::Fail(std::string_view what) const
@@ -155,9 +263,9 @@ std::string LineLog::Fail(std::string_view what) const
     return Joined({"the log ", m_name, what});
 }
 
-std::string LineLog::FailWithError(std::string_view what) const
+std::string LineLog::FailWithError(std::string_view what, DWORD error) const
 {
-    return Fail(Joined({what, " (Windows error ", std::to_string(GetLastError()), ")"}));
+    return Fail(Joined({what, " (", WindowsErrorText(error), ")"}));
 }
 
 std::string LineLog::Refuse(std::string_view why) const
@@ -192,7 +300,7 @@ std::string LineLog::CheckHeader(std::string_view line, ChipFamily family) const
                                   name, " units"}));
 }
 
-std::string LineLog::Parse(const std::string& contents, ChipFamily family)
+std::string LineLog::Parse(const std::string& contents, ChipFamily family, CutShortRow cutShort)
 {
     if (contents.size() == ByteOrderMarkLength(contents))
     {
@@ -204,57 +312,116 @@ std::string LineLog::Parse(const std::string& contents, ChipFamily family)
     {
         return header;
     }
-    if (contents.back() != '\n')
+    size_t begin = ByteOrderMarkLength(contents);
+    for (size_t rowNumber = 1; begin < contents.size(); ++rowNumber)
     {
-        return Refuse("its last row is cut short (was the power cut while it was written?). Check that unit, then "
-                      "end or remove the row");
-    }
-    size_t rowNumber = 0;
-    for (size_t begin = ByteOrderMarkLength(contents); begin < contents.size();)
-    {
-        const size_t end = contents.find('\n', begin);
+        const size_t end = RowEnd(contents, begin);
+        if (end == std::string::npos)
+        {
+            break;
+        }
         std::string_view line(contents.data() + begin, end - begin);
+        const bool crlf = !line.empty() && line.back() == '\r';
+        m_lineEnd = crlf ? "\r\n" : "\n";
+        line.remove_suffix(crlf ? 1 : 0);
         begin = end + 1;
-        if (!line.empty() && line.back() == '\r')
+        const std::string refused = rowNumber == 1 ? std::string() : ReadRow(line, rowNumber);
+        if (!refused.empty())
         {
-            line.remove_suffix(1);
+            return refused;
         }
-        if (++rowNumber == 1)
-        {
-            std::string refused = CheckHeader(line, family);
-            if (!refused.empty())
-            {
-                return refused;
-            }
-            continue;
-        }
-        m_rows.emplace_back();
-        LineRow& row = m_rows.back();
-        row.row = rowNumber;
-        if (!SplitRow(line, row) || row.time.empty() || row.unit.empty() || !IsResult(row.result))
-        {
-            return Refuse(Joined({"its row ", std::to_string(rowNumber),
-                                  " is not six fields with the result RESERVED, PASS, FAIL or VOID"}));
-        }
+    }
+    m_wholeRowsEnd = static_cast<LONGLONG>(begin);
+    if (begin >= contents.size())
+    {
+        return std::string();
+    }
+    if (cutShort == CutShortRow::Refuse)
+    {
+        return Refuse(
+            Joined({"its last row is cut short (was the power cut while it was written?). Run \"", MendCommand(),
+                    "\": it sets that row aside in a copy of the log and makes void each reservation left "
+                    "without a result"}));
+    }
+    m_cutShort = contents.substr(begin);
+    return std::string();
+}
+
+std::string LineLog::ReadRow(std::string_view line, size_t rowNumber)
+{
+    m_rows.emplace_back();
+    LineRow& row = m_rows.back();
+    row.row = rowNumber;
+    if (!SplitRow(line, row) || row.time.empty() || row.unit.empty() || !IsResult(row.result))
+    {
+        return Refuse(Joined({"its row ", std::to_string(rowNumber),
+                              " is not six fields with the result RESERVED, PASS, FAIL or VOID"}));
     }
     return std::string();
 }
 
-bool LineLog::WriteLine(const std::string& line)
+std::string LineLog::MendCommand() const
 {
-    LARGE_INTEGER end{};
-    DWORD written = 0;
-    return SetFilePointerEx(m_file, end, nullptr, FILE_END) &&
-           WriteFile(m_file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-           written == line.size() && FlushFileBuffers(m_file);
+    const char letter[] = {static_cast<char>('A' + static_cast<int>(m_family)), '\0'};
+    return Joined({"kelvra-cli mend-log ", Argument(m_name), " --family ", letter});
 }
 
-std::string LineLog::Append(std::string_view unit, std::string_view device, std::string_view result,
-                            std::string_view firstDifference, std::string_view detail)
+std::string LineLog::SetAsideCutShortRow(HANDLE copy)
 {
-    const std::string line = Joined({LocalTimeIso8601(), ",", CsvField(unit), ",", device, ",", result, ",",
-                                     firstDifference, ",", CsvField(detail), "\r\n"});
-    return WriteLine(line) ? std::string() : FailWithError(": no row can be added");
+    std::string contents;
+    DWORD error = 0;
+    if (!ReadAll(m_file, contents))
+    {
+        return FailWithError(" cannot be read", GetLastError());
+    }
+    if (!WriteAll(WriteToFile, copy, contents, error) || !FlushFileBuffers(copy))
+    {
+        return Fail(Joined({": its copy cannot be written: ", WindowsErrorText(error != 0 ? error : GetLastError()),
+                            ". The log was left as it is."}));
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = m_wholeRowsEnd;
+    if (!SetFilePointerEx(m_file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file) || !FlushFileBuffers(m_file))
+    {
+        return FailWithError(": its row cut short cannot be cut off", GetLastError());
+    }
+    m_cutShort.clear();
+    return std::string();
+}
+
+std::string LineLog::WriteWhole(const std::string& text)
+{
+    LARGE_INTEGER end{};
+    const LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(m_file, zero, &end, FILE_END))
+    {
+        return WindowsErrorText(GetLastError());
+    }
+    DWORD error = 0;
+    if (WriteAll(m_write, m_file, text, error) && FlushFileBuffers(m_file))
+    {
+        return std::string();
+    }
+    const std::string why = WindowsErrorText(error != 0 ? error : GetLastError());
+    // What was written of it goes, so the log holds only whole rows.
+    if (SetFilePointerEx(m_file, end, nullptr, FILE_BEGIN) && SetEndOfFile(m_file) && FlushFileBuffers(m_file))
+    {
+        return Joined({why, "; the log was left as it was"});
+    }
+    return Joined({why, ", and part of a row may be left at its end: run \"", MendCommand(), "\""});
+}
+
+std::string LineLog::Append(const std::vector<NewLineRow>& rows)
+{
+    std::string text;
+    const std::string time = LocalTimeIso8601();
+    for (const NewLineRow& row : rows)
+    {
+        text += Joined({CsvField(time), ",", CsvField(row.unit), ",", CsvField(row.device), ",", CsvField(row.result),
+                        ",", CsvField(row.firstDifference), ",", CsvField(row.detail), m_lineEnd});
+    }
+    const std::string problem = WriteWhole(text);
+    return problem.empty() ? problem : Fail(Joined({": no row can be added: ", problem}));
 }
 
 std::string LocalTimeIso8601()

@@ -695,7 +695,10 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"line", "w.hex", "--family", "A", "--start", "KV-1", "--log="}, "--log \"\" names no file"},
         {{"write", "a.hex", "--family", "A", "--serial="}, "--serial \"\" is empty"},
         {{"write", "", "--family", "A"}, "IMAGE \"\" names no file"},
-        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line or ledger"},
+        {{"mend-log", "line.csv"}, "mend-log needs --family A|B|C"},
+        {{"mend-log", "--family", "A"}, "mend-log needs LOG"},
+        {{"mend-log", "line.csv", "--family", "A", "--device", "845e:0001"}, "mend-log does not take --device"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line, mend-log or ledger"},
     };
     FakeHidPlatform platform;
     for (const Refusal& refusal : refusals)

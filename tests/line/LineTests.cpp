@@ -3,6 +3,7 @@
 // on Wine's device 845e/0001, the log and the chip read back after each unit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -184,16 +185,26 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         const char* name;
         std::string log;
         const char* out;
+        const char* said;
     };
     const std::string header = SerialHeader;
+    const std::string quotedDevice =
+        "2026-12-07T10:30:12+01:00,KV-000100,\"VID_845e&PID_0001, bench 2\",RESERVED,,\r\n";
     const Case cases[] = {
         // Logs without rows: a spreadsheet's empty sheet, and a header an editor saved without its line end.
-        {"only a byte order mark", "\xEF\xBB\xBF", "PASS  KV-000100  VID_845e&PID_0001\n"},
-        {"a header without its line end", header.substr(0, header.size() - 2), "PASS  KV-000100  VID_845e&PID_0001\n"},
+        {"only a byte order mark", "\xEF\xBB\xBF", "PASS  KV-000100  VID_845e&PID_0001\n", ""},
+        {"a header without its line end", header.substr(0, header.size() - 2), "PASS  KV-000100  VID_845e&PID_0001\n",
+         ""},
         {"a spreadsheet's byte order mark", "\xEF\xBB\xBF" + header + Row("KV-000100", "PASS"),
-         "PASS  KV-000101  VID_845e&PID_0001\n"},
+         "PASS  KV-000101  VID_845e&PID_0001\n", ""},
         {"a reservation without result", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000101", "RESERVED"),
-         "VOID  KV-000101  VID_845e&PID_0001  interrupted\nPASS  KV-000102  VID_845e&PID_0001\n"},
+         "VOID  KV-000101  VID_845e&PID_0001  interrupted\nPASS  KV-000102  VID_845e&PID_0001\n",
+         "KV-000101 was reserved in row 3"},
+        {"a device field a spreadsheet quoted", SerialHeader + quotedDevice,
+         "VOID  KV-000100  VID_845e&PID_0001, bench 2  interrupted\nPASS  KV-000101  VID_845e&PID_0001\n",
+         "KV-000100 was reserved in row 2"},
+        {"LF line ends", "time,serial,device,result,first_difference,detail\n2026-12-07,KV-000100,VID,PASS,,\n",
+         "PASS  KV-000101  VID_845e&PID_0001\n", ""},
     };
     for (const Case& test : cases)
     {
@@ -202,11 +213,20 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         ScriptedUnits units(1);
         EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
         EXPECT_EQ(console.out, test.out);
-        EXPECT_EQ(folder.ReadFile("line.csv").substr(0, test.log.size()), test.log);
-        EXPECT_NE(folder.ReadFile("line.csv").find(header), std::string::npos) << "the header is a row of its own";
+        EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
+        // The next start takes every row this one added, in the log's own line ends (CRLF for one without rows).
+        ScriptedUnits next(1);
+        EXPECT_EQ(Line(next, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        const std::string log = folder.ReadFile("line.csv");
+        EXPECT_EQ(log.substr(0, test.log.size()), test.log);
+        const bool crlf = test.log.find('\n') == std::string::npos || test.log.find('\r') != std::string::npos;
+        EXPECT_NE(log.find(header.substr(0, header.size() - 2) + (crlf ? "\r\n" : "\n")), std::string::npos)
+            << "the header is a row of its own";
+        const std::string added = log.substr(test.log.size());
+        const auto rows = std::count(added.begin(), added.end(), '\n');
+        EXPECT_GE(rows, 4);
+        EXPECT_EQ(std::count(added.begin(), added.end(), '\r'), crlf ? rows : 0) << added;
     }
-    EXPECT_EQ(LogRows().end()[-3], "KV-000101,VID_845e&PID_0001,VOID,");
-    EXPECT_NE(console.err.find("KV-000101 was reserved in row 3"), std::string::npos) << console.err;
 }
 
 TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
@@ -231,6 +251,75 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
     EXPECT_EQ(console.out.substr(0, console.out.find("line:")),
               "VOID  KV-000100  VID_845e&PID_0001  interrupted\nPASS  KV-000101  VID_845e&PID_0001\n");
     EXPECT_EQ(ChipSerial(), "KV-000101");
+}
+
+TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingItsSerial)
+{
+    struct Case
+    {
+        const char* name;
+        std::string before;    // the whole rows
+        std::string cutShort;  // what a power cut left of the next
+        const char* voided;    // what mend-log prints for it
+        const char* next;      // the serial the next unit gets
+    };
+    const std::string passed = SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS");
+    const std::string reserved = passed + Row("KV-000101", "RESERVED");
+    const Case cases[] = {
+        {"a result", reserved, "2026-12-08T07:10:57+00:00,KV-0", "VOID  KV-000101  VID_845e&PID_0001  interrupted\n",
+         "KV-000102"},
+        {"a result inside a quoted field", reserved, "2026-12-08T07:10:57+00:00,KV-000101,\"VID_845e&PID_0001, be",
+         "VOID  KV-000101  VID_845e&PID_0001  interrupted\n", "KV-000102"},
+        {"a reservation, whose unit was never written", passed, "2026-12-08T07:10:57+00:00,KV-000101,VID_845e&PI", "",
+         "KV-000101"},
+    };
+    const std::string log = folder.PathOf("line.csv");
+    const std::vector<std::string> mend = {"mend-log", log, "--family", "A"};
+    const std::string copySuffixes[] = {"", "-2", "-3"};
+    for (size_t index = 0; index < std::size(cases); ++index)
+    {
+        const Case& test = cases[index];
+        SCOPED_TRACE(test.name);
+        folder.WriteFile("line.csv", test.before + test.cutShort);
+        ScriptedUnits refused(1);
+        EXPECT_EQ(Line(refused, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 8);
+        EXPECT_NE(console.err.find("cut short (was the power cut while it was written?). Run \"kelvra-cli mend-log " +
+                                   log + " --family A\""),
+                  std::string::npos)
+            << console.err;
+
+        console = RecordingConsole();
+        EXPECT_EQ(RunKelvraCli(mend, console, refused), 0) << console.err;
+        const std::string copy = "line.csv.before-mend" + copySuffixes[index];
+        EXPECT_EQ(console.out, "mend-log: the row cut short \"" + test.cutShort +
+                                   "\" was cut off; the log as it was is in " + folder.PathOf(copy) + "\n" +
+                                   test.voided);
+        EXPECT_EQ(folder.ReadFile(copy), test.before + test.cutShort);
+        const std::string mended = folder.ReadFile("line.csv");
+        EXPECT_EQ(mended.substr(0, test.before.size()), test.before);
+        EXPECT_EQ(mended.size() > test.before.size(), *test.voided != '\0') << mended;
+
+        ScriptedUnits units(1);
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(console.out, std::string("PASS  ") + test.next + "  VID_845e&PID_0001\n");
+    }
+
+    // A log whose last row is whole, or that has no rows, is left as it is, and a missing one is not made.
+    const std::string header = SerialHeader;
+    const std::string leftAlone[] = {folder.ReadFile("line.csv"), header.substr(0, header.size() - 2)};
+    ScriptedUnits none(0);
+    for (const std::string& contents : leftAlone)
+    {
+        folder.WriteFile("line.csv", contents);
+        console = RecordingConsole();
+        EXPECT_EQ(RunKelvraCli(mend, console, none), 0);
+        EXPECT_EQ(console.out, "mend-log: the last row of " + log + " is whole; nothing was changed\n");
+        EXPECT_EQ(folder.ReadFile("line.csv"), contents);
+    }
+    EXPECT_EQ(GetFileAttributesA(folder.PathOf("line.csv.before-mend-4").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(RunKelvraCli({"mend-log", folder.PathOf("other.csv"), "--family", "A"}, console, none), 8);
+    EXPECT_NE(console.err.find("does not exist"), std::string::npos) << console.err;
+    EXPECT_EQ(GetFileAttributesA(folder.PathOf("other.csv").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
@@ -393,7 +482,8 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
          {"--family", "C"},
          "does not say which"},
         {"a row of another kind", SerialHeader + Row("KV-000100", "MAYBE"), seriesA, "its row 2 is not six fields"},
-        {"a row cut short", SerialHeader + std::string("x,KV-000100,VID_845e"), seriesA, "cut short"},
+        {"a row cut short", SerialHeader + std::string("x,KV-000100,VID_845e"), seriesA,
+         "cut short (was the power cut while it was written?). Run \"kelvra-cli mend-log "},
         {"an image given as the log", IdentityImage(), seriesA, "its first row is not"},
         {"a serial with a trailing space", SerialHeader + Row("KV-000100", "PASS") + Row("KV-000201 ", "PASS"), seriesA,
          "its row 3 names \"KV-000201 \", which ends with a space"},

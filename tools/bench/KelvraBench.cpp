@@ -6,7 +6,8 @@
 // kelvra-cli.exe and a bare console program too, the CLI's start to the
 // library's open call against the bare program's whole run, and VT-A writes
 // and verifies through the CLI; and kelvra-cli line in process on scripted
-// units: a unit's arrival to the library's open, and the whole VT-A cycle;
+// units: a unit's arrival to the library's open, and the whole VT-A cycle,
+// and a start on a large log;
 // the same for the station's window in process, and KelvraStation.exe's start-up;
 // given a PostgreSQL server in KELVRA_BENCH_LEDGER, the shared ledger's cost
 // per unit, its reservations with eight stations at once, and a line's start
@@ -641,6 +642,64 @@ void BenchLine()
     LineFigures("kelvra-cli line", bench.state, units, scripted.arrivals, scripted.removals);
 }
 
+// A log of 100,000 rows: 25,000 serials reserved and passed, and 50,000
+// reserved without a result, the serials ascending or descending.
+std::string LargeLog(bool descending)
+{
+    std::string log = "time,serial,device,result,first_difference,detail\r\n";
+    for (int index = 1; index <= 75000; ++index)
+    {
+        const int unit = descending ? 75001 - index : index;
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "B-%06d", unit);
+        const std::string row = std::string("2026-12-08T07:10:55+00:00,") + serial + ",VID_845e&PID_0001,";
+        log += row + "RESERVED,,\r\n";
+        if (unit <= 25000)
+        {
+            log += row + "PASS,,\r\n";
+        }
+    }
+    return log;
+}
+
+// kelvra-cli line from its command to its first wait for a unit, which a
+// Ctrl+C already given ends: the log read, accounted for and its open
+// reservations made void.
+void BenchLineStart()
+{
+    const LineBenchFolder bench;
+    const WorkingFolder& folder = bench.folder;
+    for (bool descending : {false, true})
+    {
+        const std::string log = LargeLog(descending);
+        ScriptedUnits none(0);
+        SilentConsole console;
+        int status = 0;
+        bool voided = true;
+        const Spread spread = Measured(5,
+                                       [&]
+                                       {
+                                           folder.WriteFile("line.csv", log);
+                                           RequestInterrupt();
+                                           const double start = Now();
+                                           status = RunKelvraCli({"line", folder.PathOf("base.hex"), "--family", "A",
+                                                                  "--start", "B-000001", "--log",
+                                                                  folder.PathOf("line.csv"), "--device", "845e:0001"},
+                                                                 console, none);
+                                           const double elapsed = Now() - start;
+                                           voided = voided && folder.ReadFile("line.csv").size() > log.size();
+                                           return elapsed;
+                                       });
+        ClearInterrupt();
+        Row(std::string("kelvra-cli line: a start on a 100,000-row log that makes its 50,000 open reservations void, "
+                        "serials ") +
+                (descending ? "descending" : "ascending"),
+            status == 10 && voided ? SpreadText(spread, "%.0f")
+                                   : "the start failed (status " + std::to_string(status) + ")",
+            "");
+    }
+}
+
 // The station's window in process, on units scripted through the device
 // platform: each is plugged in when the panel asks for a unit and pulled out
 // when it shows the result, with the notification Windows would send.
@@ -856,6 +915,7 @@ int main(int argc, char** argv)
     BenchRefresh();
     BenchOperations();
     BenchLine();
+    BenchLineStart();
     BenchStationLine();
     if (argc >= 3)
     {

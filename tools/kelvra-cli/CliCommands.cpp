@@ -11,6 +11,7 @@
 #include "Json.h"
 #include "LedgerProgram.h"
 #include "Line.h"
+#include "MendLog.h"
 #include "Text.h"
 
 namespace
@@ -386,6 +387,8 @@ Outcome Run(const Context& context)
         return Verify(context);
     case Command::Line:
         return RunLine(context.options, context.console, context.platform);
+    case Command::MendLog:
+        return RunMendLog(context.options, context.console);
     case Command::Ledger:
         break;  // taken before the command line is parsed
     case Command::Help:

@@ -1,4 +1,4 @@
-// kelvra-cli's commands: list, read, show, write and verify.
+// kelvra-cli's commands: list, read, show, write, verify, line and mend-log.
 #pragma once
 
 #include <string>

@@ -62,6 +62,10 @@ const CommandRow CommandTable[] = {
      "production line: waits for each unit, writes IMAGE (VT-A: with the next serial of the series), verifies it, "
      "logs a row to FILE, prints PASS or FAIL, and waits for the unit to be removed. Started again with the same log, "
      "it goes on after the last serial that passed"},
+    {static_cast<int>(Command::MendLog), "mend-log", "LOG",
+     "a line's log whose last row was cut short (a power cut while it was written): saves the log as it was in "
+     "LOG.before-mend, cuts that row off, and logs each reservation left without a result as VOID, keeping every "
+     "other row. A log whose last row is whole is left as it is"},
     {static_cast<int>(Command::Ledger), "ledger", "ACTION",
      "the production line's ledger in a database shared by many stations: init, add-series, status, export, void, "
      "import (kelvra-cli ledger --help)"},
@@ -69,16 +73,17 @@ const CommandRow CommandTable[] = {
 
 const CommandSet Transfers = On(Command::Read) | On(Command::Write) | On(Command::Verify) | On(Command::Line);
 // A line on a shared ledger takes its family from the series.
-const CommandSet FamilyNeeded = On(Command::Read) | On(Command::Write) | On(Command::Verify);
+const CommandSet FamilyNeeded = On(Command::Read) | On(Command::Write) | On(Command::Verify) | On(Command::MendLog);
 const CommandSet JsonCommands = On(Command::List) | On(Command::Show) | On(Command::Verify);
 const CommandSet Everywhere = Transfers | On(Command::List) | On(Command::Show);
+const CommandSet FamilyCommands = Transfers | On(Command::MendLog);
 
 const OptionRow OptionTable[] = {
     {DeviceOption, "--device", nullptr, "VID:PID",
      "the device, e.g. 845e:0001. Without it, VID and PID of Kelvra.ini in the current folder, as Kelvra reads them",
      Everywhere, 0},
-    {FamilyOption, "--family", nullptr, "A|B|C", "VT-A (128 bytes, about 1.3 s), VT-B (256 bytes) or VT-C", Transfers,
-     FamilyNeeded},
+    {FamilyOption, "--family", nullptr, "A|B|C", "VT-A (128 bytes, about 1.3 s), VT-B (256 bytes) or VT-C",
+     FamilyCommands, FamilyNeeded},
     {SizeOption, "--size", nullptr, "BYTES", "VT-C only: 256, 512, 1024 or 2048 (default 256)", Transfers, 0},
     {OutputOption, "-o", "--output", "FILE", "read: the file to save the chip into", On(Command::Read),
      On(Command::Read)},
@@ -121,7 +126,7 @@ const OptionRow OptionTable[] = {
      On(Command::Line), 0},
     // every command
     {QuietOption, "--quiet", nullptr, nullptr, "no progress bar and no summary line", Everywhere, 0},
-    {HelpOption, "--help", "-h", nullptr, "this text", Everywhere, 0},
+    {HelpOption, "--help", "-h", nullptr, "this text", Everywhere | On(Command::MendLog), 0},
 };
 
 const OptionParser::Table Table =
@@ -158,7 +163,9 @@ const OptionParser::Table Table =
                             "  14  the shared ledger was lost after a unit's write: that unit is not\n"
                             "      logged, put it aside\n"
                             "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
-                            "runs out of serials; a failed unit is logged and the line goes on.\n",
+                            "runs out of serials; a failed unit is logged and the line goes on.\n"
+                            "mend-log ends with 0 once the log's last row is whole, mended or as it was, and 8\n"
+                            "when the log is refused or cannot be mended.\n",
                             CommandTable, OptionTable, HelpOption);
 
 const char* const SeeHelp = " (see kelvra-cli --help)";
@@ -480,7 +487,7 @@ Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& opt
     options.json = parsed.Has(JsonOption);
     if (!parsed.operands.empty())
     {
-        options.image = parsed.operands.front();
+        (options.command == Command::MendLog ? options.log : options.image) = parsed.operands.front();
     }
     std::string sizeText;
     for (const OptionParser::GivenOption& given : parsed.options)

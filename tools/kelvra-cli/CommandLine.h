@@ -20,6 +20,7 @@ enum class Command
     Write,
     Verify,
     Line,
+    MendLog,
     Ledger,  // its own commands: LedgerCommands.h
 };
 
@@ -48,7 +49,7 @@ struct Options
     // line
     std::string start;  // VT-A: the first serial of the series
     std::optional<std::uint64_t> count;
-    std::string log;
+    std::string log;  // line, mend-log
     bool skipFailed = false;
     bool serialsFromInput = false;  // VT-A: one serial per line of standard input instead of --start
     // line on a shared ledger: its connection string (or KELVRA_LEDGER's), the series and this station's name.
