@@ -75,6 +75,10 @@ void ScriptedUnits::Step()
         RequestInterrupt();
         return;
     }
+    if (mayArrive && !mayArrive(m_plugged))
+    {
+        return;
+    }
     if (beforeArrival)
     {
         beforeArrival(m_plugged);

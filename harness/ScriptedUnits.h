@@ -16,7 +16,9 @@ public:
     explicit ScriptedUnits(int units);
     ~ScriptedUnits() override;
 
-    // Before unit n (from 0) is plugged in.
+    // Unit n (from 0) is plugged in at the first tick on which this holds.
+    std::function<bool(int unit)> mayArrive;
+    // Before unit n is plugged in.
     std::function<void(int unit)> beforeArrival;
     // Before unit n is pulled out, while the line waits for that.
     std::function<void(int unit)> beforeRemoval;

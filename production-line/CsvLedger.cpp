@@ -4,7 +4,7 @@
 #include "ProductionLine.h"
 
 CsvLedger::CsvLedger(const LineSetup& setup, const UnitNaming& naming)
-    : m_setup(setup), m_naming(naming), m_ledger(naming, setup.skipFailed)
+    : m_setup(setup), m_ledger(naming, !setup.allowDuplicateSerials)
 {
 }
 
@@ -56,12 +56,8 @@ LineOutcome CsvLedger::VoidUnresolved(std::vector<UnitReport>& voided)
     return {};
 }
 
-LineOutcome CsvLedger::Reserve(std::string& unit, const std::string& device)
+LineOutcome CsvLedger::Reserve(std::string& unit, const std::string& device, bool)
 {
-    if (m_naming.Counts())
-    {
-        unit = m_naming.NameOf(m_ledger.NextNumber());
-    }
     const std::string problem = AppendRow(unit, device, ReservedResult, "", "");
     if (!problem.empty())
     {

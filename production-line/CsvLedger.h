@@ -16,13 +16,14 @@ public:
 
     LineOutcome Open(std::vector<UnitReport>& voided) override;
     std::uint64_t NextNumber() override { return m_ledger.NextNumber(); }
-    LineOutcome Reserve(std::string& unit, const std::string& device) override;
+    LineOutcome Reserve(std::string& unit, const std::string& device, bool again) override;
     LineOutcome Record(const UnitReport& report, const char* result) override;
     LedgerAnswer Passed(const std::string& unit) override
     {
         return m_ledger.Passed(unit) ? LedgerAnswer::Yes : LedgerAnswer::No;
     }
     std::string Refusal(const std::string& unit) override { return m_ledger.Refusal(unit); }
+    bool FailedLeft(const std::string& unit) override { return m_ledger.FailedLeft(unit); }
 
 private:
     std::string AppendRow(const std::string& unit, std::string_view device, std::string_view result,
@@ -30,7 +31,6 @@ private:
     LineOutcome VoidUnresolved(std::vector<UnitReport>& voided);
 
     const LineSetup& m_setup;
-    const UnitNaming& m_naming;
     LineLog m_log;
     LineLedger m_ledger;
 };

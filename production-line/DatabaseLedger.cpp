@@ -350,10 +350,14 @@ OdbcStatus DatabaseLedger::Insert(const std::string& unit, const std::string& de
     return status.ok ? m_database.Commit() : status;
 }
 
-LineOutcome DatabaseLedger::Reserve(std::string& unit, const std::string& device)
+LineOutcome DatabaseLedger::Reserve(std::string& unit, const std::string& device, bool again)
 {
     OdbcStatus status;
-    if (!m_givenAgain.empty())
+    if (again)
+    {
+        status = Retrying([&] { return Insert(unit, device, ReservedResult, "", ""); });
+    }
+    else if (!m_givenAgain.empty())
     {
         unit = m_givenAgain.front();
         status = Retrying([&] { return Insert(unit, device, ReservedResult, "", ""); });
@@ -420,6 +424,22 @@ LineOutcome DatabaseLedger::Record(const UnitReport& report, const char* result)
         m_givenAgain.push_back(report.unit);
     }
     return {};
+}
+
+bool DatabaseLedger::FailedLeft(const std::string& unit)
+{
+    std::vector<OdbcRow> rows;
+    const OdbcStatus status = Retrying(
+        [&]
+        {
+            rows.clear();
+            const OdbcStatus asked = m_database.Run(
+                "SELECT result FROM kelvra_events WHERE series = ? AND serial = ? AND station = ? ORDER BY id DESC"
+                " LIMIT 1",
+                {m_setup.series, unit, m_setup.station}, &rows);
+            return asked.ok ? m_database.Commit() : asked;
+        });
+    return status.ok && !rows.empty() && rows[0][0] == FailResult;
 }
 
 LedgerAnswer DatabaseLedger::Passed(const std::string& unit)

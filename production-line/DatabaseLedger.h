@@ -38,7 +38,8 @@ struct DatabaseSetup
     std::string password;    // added as PWD when the string has none; never shown
     std::string series;
     std::string station;
-    // The opt-in: a failed serial goes again to this station's next unit.
+    // The opt-in: a failed serial goes again to this station's next unit,
+    // whatever unit that is.
     bool failedGivenAgain = false;
     // How long a lost database is tried again before the line gives up, in ms.
     DWORD retryWindow = 20000;
@@ -58,9 +59,10 @@ public:
     LineOutcome CheckImage(const std::vector<BYTE>& image, std::string_view imageName) const;
     LineOutcome Open(std::vector<UnitReport>& voided) override;
     std::uint64_t NextNumber() override;
-    LineOutcome Reserve(std::string& unit, const std::string& device) override;
+    LineOutcome Reserve(std::string& unit, const std::string& device, bool again) override;
     LineOutcome Record(const UnitReport& report, const char* result) override;
     LedgerAnswer Passed(const std::string& unit) override;
+    bool FailedLeft(const std::string& unit) override;
     std::string Refusal(const std::string&) override { return "cannot be scanned on a shared ledger"; }
 
 private:

@@ -31,12 +31,15 @@ public:
     // The counted name the next unit is expected to get. Other lines on a
     // shared ledger may take it first: Reserve says which it gets.
     virtual std::uint64_t NextNumber() = 0;
-    // Reserves unit for the unit in hand, on record before it returns: the
-    // next counted name, which unit receives, or the supplied one it holds.
-    virtual LineOutcome Reserve(std::string& unit, const std::string& device) = 0;
+    // Reserves unit for the unit in hand, on record before it returns. again:
+    // unit is the serial that unit failed with, given back to it. A shared
+    // ledger may give another counted name, which unit then receives.
+    virtual LineOutcome Reserve(std::string& unit, const std::string& device, bool again) = 0;
     // The unit's PASS or FAIL, on record before it returns.
     virtual LineOutcome Record(const UnitReport& report, const char* result) = 0;
     virtual LedgerAnswer Passed(const std::string& unit) = 0;
+    // unit failed last, on this line, and went to no unit since.
+    virtual bool FailedLeft(const std::string& unit) = 0;
     // Why the supplied name unit may not be given; empty when it may.
     virtual std::string Refusal(const std::string& unit) = 0;
 };

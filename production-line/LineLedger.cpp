@@ -188,24 +188,35 @@ const char* LineLedger::Refusal(const std::string& unit) const
     {
         return "passed in this log already";
     }
-    if (Holds(m_void, unit))
+    return Holds(m_void, unit) ? "is void in this log" : "";
+}
+
+bool LineLedger::FailedLeft(const std::string& unit) const
+{
+    return Holds(m_failed, unit) && !Holds(m_passed, unit) && !Holds(m_void, unit) && !Holds(m_pending, unit);
+}
+
+std::string LineLedger::Key(const std::string& unit)
+{
+    std::string key = unit;
+    for (char& character : key)
     {
-        return "is void in this log";
+        character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
     }
-    return m_failedAreUsed && Holds(m_failed, unit) ? "failed in this log, and failed serials are not used again" : "";
+    return key;
 }
 
 bool LineLedger::Holds(const Units& units, const std::string& unit)
 {
-    return units.count(unit) != 0;
+    return units.count(Key(unit)) != 0;
 }
 
 bool LineLedger::Insert(Units& units, const std::string& unit)
 {
-    return units.insert(unit).second;
+    return units.insert(Key(unit)).second;
 }
 
 void LineLedger::Remove(Units& units, const std::string& unit)
 {
-    units.erase(unit);
+    units.erase(Key(unit));
 }

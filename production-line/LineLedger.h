@@ -56,8 +56,8 @@ const char* SerialProblem(const std::string& text);
 class LineLedger
 {
 public:
-    // naming must outlive the ledger. failedAreUsed: a failed unit's name is
-    // not given again (skip failed).
+    // naming must outlive the ledger. failedAreUsed: a failed unit's name
+    // goes to no other unit; the counted names go on after it.
     LineLedger(const UnitNaming& naming, bool failedAreUsed)
         : m_naming(naming), m_failedAreUsed(failedAreUsed), m_next(naming.First())
     {
@@ -69,10 +69,14 @@ public:
     // Takes a row just appended: a reservation, or a result.
     void Note(const std::string& unit, std::string_view result);
 
+    // Names are compared apart from case: a label scanned in lower case is
+    // still the label.
     bool Passed(const std::string& unit) const { return Holds(m_passed, unit); }
-    // Why the name unit may not be given again (it passed, is void, or
-    // failed while failed names are skipped); empty when it may.
+    // Why the name unit may not be given again (it passed or is void); empty
+    // when it may. A failed one may: a label scanned again is the unit's own.
     const char* Refusal(const std::string& unit) const;
+    // unit failed, and has not passed, been reserved or made void since.
+    bool FailedLeft(const std::string& unit) const;
     // unit was reserved, and no result has followed yet.
     bool Pending(const std::string& unit) const { return Holds(m_pending, unit); }
     // Logs each reservation of rows left without a result as void, in one
@@ -85,6 +89,7 @@ public:
 private:
     // Hashed: a start on a log of many thousand rows, in any order, stays linear.
     using Units = std::unordered_set<std::string>;
+    static std::string Key(const std::string& unit);
     static bool Holds(const Units& units, const std::string& unit);
     // False when units held it already.
     static bool Insert(Units& units, const std::string& unit);

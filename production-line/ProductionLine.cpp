@@ -32,6 +32,20 @@ bool IsSet(const std::atomic<bool>* flag)
     return flag != nullptr && flag->load();
 }
 
+// An Enter on its own, or with spaces before it.
+bool IsBlank(const std::string& line)
+{
+    return line.find_first_not_of(" \t") == std::string::npos;
+}
+
+// The serial a VT-A chip carries; empty when it carries none.
+std::string SerialOnChip(const BYTE* chip)
+{
+    const bool named =
+        Family0Image::HasSignature(chip) && Family0Image::IsPresent(chip, Family0Image::SerialNumberField);
+    return named ? Family0Image::FieldBytes(chip, Family0Image::SerialNumberField) : "";
+}
+
 UnitFault FaultOf(TransferStatus status)
 {
     switch (status)
@@ -122,9 +136,13 @@ LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
     BeginSession();
     // A series with no serial left ends before any unit is read.
     LineOutcome outcome = SeriesLeft();
-    if (outcome.end == LineEnd::None && Serialised() && dock.UnitAttached())
+    if (outcome.end == LineEnd::None && IsSet(m_setup.stopBetweenUnits))
     {
-        outcome = CheckAttachedUnit(dock);
+        outcome = {LineEnd::StoppedBetweenUnits, ""};
+    }
+    if (outcome.end == LineEnd::None && dock.UnitAttached())
+    {
+        outcome = Serialised() ? CheckAttachedUnit(dock) : AskToAttachAgain(dock);
     }
     while (outcome.end == LineEnd::None)
     {
@@ -174,12 +192,11 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     {
         unit = m_naming.NameOf(m_ledger->NextNumber());
     }
-    m_observer.Waiting(unit);
-    if (!dock.WaitForArrival())
+    outcome = AwaitUnit(dock, m_naming.Counts() ? nullptr : serials, unit);
+    if (outcome.end == LineEnd::None)
     {
-        return {LineEnd::StoppedBetweenUnits, ""};
+        outcome = Hold() ? ProgramUnit(unit) : Busy(unit);
     }
-    outcome = Hold() ? ProgramUnit(unit) : Busy(unit);
     if (outcome.end != LineEnd::None)
     {
         return outcome;
@@ -222,9 +239,7 @@ LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
         m_observer.NotChecked(report);
         return Remove(dock);
     }
-    const bool named = Family0Image::HasSignature(chip.data()) &&
-                       Family0Image::IsPresent(chip.data(), Family0Image::SerialNumberField);
-    const std::string serial = named ? Family0Image::FieldBytes(chip.data(), Family0Image::SerialNumberField) : "";
+    const std::string serial = SerialOnChip(chip.data());
     const LedgerAnswer passed = m_ledger->Passed(serial);
     if (passed == LedgerAnswer::Unknown)
     {
@@ -234,9 +249,23 @@ LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
     }
     if (passed == LedgerAnswer::No)
     {
+        m_retryPossible = m_ledger->FailedLeft(serial);
         return {};  // the first unit, still held
     }
     m_observer.AlreadyProgrammed(serial);
+    return Remove(dock);
+}
+
+// A VT-B or VT-C unit's number cannot be read back, so one attached at the
+// start may have passed before the line was started again: it is written
+// only once it was removed and attached again.
+LineOutcome ProductionLine::AskToAttachAgain(UnitDock& dock)
+{
+    m_observer.NotChecked(
+        {"", m_deviceName, UnitFault::None, "",
+         Joined({"a ", TraitsOf(m_setup.family).name,
+                 " unit's number cannot be read back, so a unit that passed cannot be told from a new "
+                 "one: remove it and attach it again to have it programmed"})});
     return Remove(dock);
 }
 
@@ -245,27 +274,84 @@ LineOutcome ProductionLine::TakeSupplied(SerialSource& serials, std::string& uni
     for (;;)
     {
         m_observer.WaitingForSerial();
-        if (!serials.Next(unit))
-        {
-            return {LineEnd::Done, ""};
-        }
+        const bool given = serials.Next(unit);
         if (IsSet(m_setup.stopBetweenUnits))
         {
             return {LineEnd::StoppedBetweenUnits, ""};
         }
-        if (unit.empty())
+        if (!given)
         {
-            continue;  // an Enter on its own
+            return {LineEnd::Done, ""};
         }
-        const char* const malformed = SerialProblem(unit);
-        const std::string why = *malformed != '\0' ? std::string(malformed) : m_ledger->Refusal(unit);
-        if (why.empty())
+        if (Acceptable(unit))
         {
             return {};
         }
-        ++m_tally.serialsRefused;
-        m_observer.SerialRefused(unit, why);
     }
+}
+
+// Whether serial may go to the next unit; a refusal is counted and told.
+bool ProductionLine::Acceptable(const std::string& serial)
+{
+    if (IsBlank(serial))
+    {
+        return false;
+    }
+    const char* const malformed = SerialProblem(serial);
+    const std::string why = *malformed != '\0' ? std::string(malformed) : m_ledger->Refusal(serial);
+    if (why.empty())
+    {
+        return true;
+    }
+    ++m_tally.serialsRefused;
+    m_observer.SerialRefused(serial, why);
+    return false;
+}
+
+// Until the unit arrives. Every serial supplied before it arrives replaces
+// unit, so the serial given last is the one it gets, and none waits for a
+// later unit.
+LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std::string& unit)
+{
+    m_observer.Waiting(unit);
+    for (;;)
+    {
+        while (serials != nullptr && serials->Waiting())
+        {
+            if (!TakeReplacement(*serials, unit))
+            {
+                serials = nullptr;  // no more: the unit awaited still gets unit
+            }
+        }
+        const Arrival arrival = serials != nullptr      ? dock.WaitForArrivalOrSerial(*serials)
+                                : dock.WaitForArrival() ? Arrival::Attached
+                                                        : Arrival::Stopped;
+        if (arrival == Arrival::Stopped)
+        {
+            return {LineEnd::StoppedBetweenUnits, ""};
+        }
+        if (arrival == Arrival::Attached)
+        {
+            return {};
+        }
+    }
+}
+
+// False once the serials ended.
+bool ProductionLine::TakeReplacement(SerialSource& serials, std::string& unit)
+{
+    std::string serial;
+    if (!serials.Next(serial))
+    {
+        return false;
+    }
+    if (Acceptable(serial) && serial != unit)
+    {
+        m_observer.SerialReplaced(unit, serial);
+        unit = serial;
+        m_observer.Waiting(unit);
+    }
+    return true;
 }
 
 LineOutcome ProductionLine::Busy(const std::string& unit)
@@ -276,13 +362,44 @@ LineOutcome ProductionLine::Busy(const std::string& unit)
     return {};
 }
 
-LineOutcome ProductionLine::ProgramUnit(const std::string& expected)
+// A unit that failed and is attached again may have its serial back: a VT-A
+// unit whose serial field holds a serial that failed in this log, and went
+// to no unit since, is that unit. The read costs a few words, so only the
+// unit after a failed one, or one attached at the start, is read; a failed
+// unit retried later gets the next serial, and its own goes to no unit.
+std::string ProductionLine::RetriedSerial()
 {
+    const bool possible = m_retryPossible;
+    m_retryPossible = false;
+    if (!possible || !Serialised() || !m_naming.Counts() || m_setup.allowDuplicateSerials)
+    {
+        return "";
+    }
+    std::vector<BYTE> chip(Family0Image::ImageSize, 0);
+    const UINT head = static_cast<UINT>(Family0Image::RoomEnd(Family0Image::SerialNumberField));
+    const TransferOutcome read =
+        m_session->Transfer(m_setup.family, TransferDirection::EepromToBuffer, chip.data(), head);
+    const std::string serial = read.status == TransferStatus::Done ? SerialOnChip(chip.data()) : "";
+    return m_ledger->FailedLeft(serial) ? serial : "";
+}
+
+LineOutcome ProductionLine::ProgramUnit(const std::string& next)
+{
+    const std::string retried = RetriedSerial();
+    // A shared ledger may give another name than the one expected.
+    std::string unit = retried.empty() ? next : retried;
+    // Looked at last before the reservation: a stop until then touches nothing.
+    if (IsSet(m_setup.stopBetweenUnits))
+    {
+        return {LineEnd::StoppedBetweenUnits, ""};
+    }
+    if (!retried.empty())
+    {
+        m_observer.Retrying(unit);
+    }
     // On record before the first write call: a unit written but never logged
-    // still keeps its serial from every other unit. A shared ledger may give
-    // another name than the one expected.
-    std::string unit = expected;
-    const LineOutcome reserved = m_ledger->Reserve(unit, m_deviceName);
+    // still keeps its serial from every other unit.
+    const LineOutcome reserved = m_ledger->Reserve(unit, m_deviceName, !retried.empty());
     if (reserved.end != LineEnd::None)
     {
         return reserved;
@@ -358,6 +475,7 @@ LineOutcome ProductionLine::Record(const UnitReport& report)
         return recorded;
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
+    m_retryPossible = !passed;
     if (passed)
     {
         m_observer.Passed(report);

@@ -5,9 +5,12 @@
 // - a serial is reserved in the log, on disk, before the first write call,
 //   and its result follows in a row of its own;
 // - a serial is given to one unit only: a start refuses a log it cannot
-//   account for, and a reservation left without a result is void;
+//   account for, a reservation left without a result is void, and a failed
+//   unit's serial goes to no other unit (unless allowed), though the unit
+//   that failed may get it again;
 // - the device lock is held from a unit's arrival to its removal, and a unit
-//   attached at the start that already passed is not written again.
+//   attached at the start that already passed is not written again;
+// - nothing is reserved or written once the line is to stop.
 // What the program shows, and what ends the line, come in through the
 // narrow interfaces below.
 #pragma once
@@ -81,6 +84,34 @@ public:
     virtual void SerialRefused(const std::string& serial, std::string_view why) = 0;
     // The unit is done with: it should be removed.
     virtual void RemoveUnit() = 0;
+    // serial, supplied while a unit was awaited, replaces the one it was to get.
+    virtual void SerialReplaced(const std::string& replaced, const std::string& serial)
+    {
+        (void)replaced;
+        (void)serial;
+    }
+    // The unit attached holds unit, which failed in this log: it is tried again with it.
+    virtual void Retrying(const std::string& unit) { (void)unit; }
+};
+
+// Serials supplied one per unit, e.g. scanned from each unit's label.
+class SerialSource
+{
+public:
+    virtual ~SerialSource() = default;
+
+    // The next serial as given, after waiting for it; false once there are
+    // no more, or when the line is to stop first.
+    virtual bool Next(std::string& serial) = 0;
+    // Next would answer without waiting.
+    virtual bool Waiting() { return false; }
+};
+
+enum class Arrival
+{
+    Attached,
+    Stopped,
+    SerialWaiting,
 };
 
 // Where the units are plugged in: one at a time, with the line's identifiers.
@@ -93,18 +124,14 @@ public:
     virtual bool UnitAttached() = 0;
     // Until one unit is attached; false when the line is to stop first.
     virtual bool WaitForArrival() = 0;
+    // As WaitForArrival, but ends too once serials has one waiting.
+    virtual Arrival WaitForArrivalOrSerial(SerialSource& serials)
+    {
+        (void)serials;
+        return WaitForArrival() ? Arrival::Attached : Arrival::Stopped;
+    }
     // Until none is; false when the line is to stop first.
     virtual bool WaitForRemoval() = 0;
-};
-
-// Serials supplied one per unit, e.g. scanned from each unit's label.
-class SerialSource
-{
-public:
-    virtual ~SerialSource() = default;
-
-    // The next serial as given; false once there are no more.
-    virtual bool Next(std::string& serial) = 0;
 };
 
 // UnitTransfer and LibraryTransfer, the whole transfer through the family's
@@ -129,7 +156,9 @@ struct LineSetup
     // The series holds this many names from its first (VT-B, VT-C: from 1);
     // the line ends once the last was given. None: as many as its width holds.
     std::optional<std::uint64_t> seriesLength;
-    bool skipFailed = false;   // a failed unit's serial is not given again
+    // A failed unit's serial goes to the next unit too, though the failed
+    // unit may hold it: two units may then carry one serial.
+    bool allowDuplicateSerials = false;
     HWND window = nullptr;     // handed to the library's open
     const char* program = "";  // the file the libraries belong beside, for messages
     UnitTransfer transfer = LibraryTransfer;
@@ -199,10 +228,15 @@ private:
     LineOutcome Turn(UnitDock& dock, SerialSource* serials);
     LineOutcome Remove(UnitDock& dock);
     LineOutcome CheckAttachedUnit(UnitDock& dock);
+    LineOutcome AskToAttachAgain(UnitDock& dock);
     LineOutcome TakeSupplied(SerialSource& serials, std::string& unit);
+    bool Acceptable(const std::string& serial);
+    LineOutcome AwaitUnit(UnitDock& dock, SerialSource* serials, std::string& unit);
+    bool TakeReplacement(SerialSource& serials, std::string& unit);
     bool Hold() { return m_session->Lock(); }
     LineOutcome Busy(const std::string& unit);
-    LineOutcome ProgramUnit(const std::string& unit);
+    std::string RetriedSerial();
+    LineOutcome ProgramUnit(const std::string& next);
     UnitReport Judge(const std::string& unit, const TransferOutcome& transfer, TransferDirection direction,
                      const Comparison& comparison) const;
     TransferOutcome Transfer(TransferDirection direction, BYTE* buffer);
@@ -234,4 +268,6 @@ private:
     // From Run on: the window the libraries are given is known only then.
     std::optional<ChipSession> m_session;
     LineTally m_tally;
+    // The unit after one that failed may be that unit again: it is read first.
+    bool m_retryPossible = false;
 };

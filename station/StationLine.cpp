@@ -187,7 +187,8 @@ LineOutcome StationLine::OpenShared(std::optional<DatabaseLedger>& shared)
 {
     const DatabaseSetup database{m_setup.ledger.empty() ? LedgerFromEnvironment() : m_setup.ledger,
                                  PasswordFromEnvironment(), m_setup.ledgerSeries,
-                                 m_setup.station.empty() ? ComputerName() : m_setup.station, !m_lineSetup.skipFailed};
+                                 m_setup.station.empty() ? ComputerName() : m_setup.station,
+                                 m_lineSetup.allowDuplicateSerials};
     LineOutcome outcome = shared.emplace(database).Connect();
     if (outcome.end != LineEnd::None)
     {

@@ -146,7 +146,7 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         m_progress = 0;
         Set(PanelState::AttachUnit, PanelTone::Neutral, "Attach a unit",
             event.unit == m_lastFailed
-                ? Joined({"It gets ", Named(event.unit), " again: the last unit given it failed."})
+                ? Joined({"It gets ", Named(event.unit), " again: only for the unit that failed with it."})
                 : Joined({"It gets ", Named(event.unit), "."}));
         break;
     case Kind::Programming:

@@ -277,7 +277,7 @@ TEST_F(LedgerCommandTest, ADeadStationsReservationIsVoidedAndCounted)
     std::optional<DatabaseLedger> station(DatabaseSetup{database.Connection(), "", "batch", "bench-9", false, 1000});
     ASSERT_EQ(station->Connect().end, LineEnd::None);
     std::string unit;
-    ASSERT_EQ(station->Reserve(unit, "VID_845e&PID_0001").end, LineEnd::None);
+    ASSERT_EQ(station->Reserve(unit, "VID_845e&PID_0001", false).end, LineEnd::None);
     EXPECT_EQ(Cli({"ledger", "void", "batch", "--station", "bench-9"}), 11) << "it still runs";
     EXPECT_NE(console.err.find("station \"bench-9\" is running"), std::string::npos) << console.err;
 

@@ -37,6 +37,9 @@ struct MemoryChips
     // A word fails, or the read back is corrupt, for these.
     std::function<bool(DWORD device, int arrival)> failWord;
     std::function<bool(DWORD device, int arrival)> corruptRead;
+    // The unit of the arrival before comes back, chip and all, as an
+    // operator retries a unit that failed.
+    std::function<bool(DWORD device, int arrival)> sameUnitAgain;
 };
 
 MemoryChips* memory = nullptr;
@@ -86,6 +89,10 @@ public:
     {
         std::lock_guard<std::mutex> hold(memory->lock);
         const int arrival = ++memory->arrivals[m_device];
+        if (memory->sameUnitAgain && memory->sameUnitAgain(m_device, arrival))
+        {
+            return true;
+        }
         memory->unitOn[m_device] = std::to_string(m_device) + "/" + std::to_string(arrival);
         memory->chips[m_device].assign(128, 0xFF);
         return true;
@@ -168,7 +175,7 @@ protected:
         setup.series = series.form;
         setup.seriesLength = series.count;
         setup.count = passes;
-        setup.skipFailed = !givenAgain;
+        setup.allowDuplicateSerials = givenAgain;
         setup.transfer = MemoryTransfer;
         setup.ledger = &ledger;
         QuietObserver observer;
@@ -312,6 +319,26 @@ TEST_F(ManyStationsTest, AFailedSerialGoesAgainOnlyToItsOwnStationsNextUnitWhenA
     EXPECT_EQ(status.all.Given(), 20u) << "the failed serial passed in the end: given once";
 }
 
+TEST_F(ManyStationsTest, AUnitThatFailedGetsItsOwnSerialBackWhenAttachedAgain)
+{
+    DefineSeries(100);
+    chips.failWord = [](DWORD device, int arrival)
+    {
+        return device == FirstDevice && arrival == 2;
+    };
+    chips.sameUnitAgain = [](DWORD device, int arrival)
+    {
+        return device == FirstDevice && arrival == 3;
+    };
+    const Station station = Run(0, 4);
+    ASSERT_EQ(station.tally.failed, std::vector<std::string>{"KV-000101"});
+    EXPECT_EQ(station.tally.passed, (std::vector<std::string>{"KV-000100", "KV-000101", "KV-000102", "KV-000103"}));
+    EXPECT_EQ(chips.written["KV-000101"].size(), 1u) << "one unit, written twice";
+    const SeriesStatus status = Status();
+    EXPECT_EQ(status.all.passed, 4u);
+    EXPECT_EQ(status.all.Given(), 4u);
+}
+
 TEST_F(ManyStationsTest, ADatabaseStoppedAndStartedMidBatchNeedsNoPerson)
 {
     DefineSeries(200);
@@ -387,7 +414,7 @@ TEST_F(ManyStationsTest, ADatabaseLostWhenAUnitArrivesLeavesTheUnitUntouched)
     ASSERT_EQ(LineEnd::None, ledger.Open(voided).end);
     stop.join();
     std::string unit;
-    const LineOutcome reserved = ledger.Reserve(unit, "VID_845e&PID_1000");
+    const LineOutcome reserved = ledger.Reserve(unit, "VID_845e&PID_1000", false);
     database.Restart();
     EXPECT_EQ(LineEnd::LedgerLostBeforeUnit, reserved.end);
     EXPECT_NE(std::string::npos, reserved.message.find("was not touched")) << reserved.message;
@@ -420,7 +447,7 @@ TEST_F(ManyStationsTest, ALineWhoseNameAnotherTookWhileItWasAwayClaimsNothing)
     away.NextNumber();
     away.NextNumber();
     std::string unit;
-    EXPECT_EQ(LineEnd::LedgerRefused, away.Reserve(unit, "VID_845e&PID_1000").end);
+    EXPECT_EQ(LineEnd::LedgerRefused, away.Reserve(unit, "VID_845e&PID_1000", false).end);
     EXPECT_EQ(0u, Status().all.Given());
 }
 

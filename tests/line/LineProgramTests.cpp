@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <iterator>
+
 #include "ChildProcess.h"
 #include "EmulatedDriverFolders.h"
 #include "Family0Image.h"
@@ -12,8 +16,10 @@
 
 namespace
 {
-// The program in folder, with the emulated libraries on PATH.
-ProcessRun RunCli(const WorkingFolder& folder, const std::vector<std::string>& arguments)
+// The program in folder, with the emulated libraries on PATH; whileRunning
+// and input as RunProcess takes them.
+ProcessRun RunCli(const WorkingFolder& folder, const std::vector<std::string>& arguments,
+                  const std::function<void()>& whileRunning = nullptr, HANDLE input = nullptr)
 {
     char path[32768];
     const DWORD length = GetEnvironmentVariableA("PATH", path, sizeof path);
@@ -22,7 +28,7 @@ ProcessRun RunCli(const WorkingFolder& folder, const std::vector<std::string>& a
     ProcessRun run;
     try
     {
-        run = RunProcess(KELVRA_CLI_PROGRAM, arguments, folder.Path());
+        run = RunProcess(KELVRA_CLI_PROGRAM, arguments, folder.Path(), std::string(), whileRunning, 30000, input);
     }
     catch (const std::exception& failure)
     {
@@ -81,5 +87,65 @@ TEST(LineProgram, ProgramsOneUnitPerRunAndGoesOnWithTheNextSerial)
     const ProcessRun exhausted = RunCli(folder, command);
     EXPECT_EQ(exhausted.exitCode, 2u);
     EXPECT_EQ(folder.ReadFile("line.csv"), rows);
+    SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
+}
+
+TEST(LineProgram, CtrlCEndsTheWaitForTheNextSerialAtOnceWhileTheInputStaysOpen)
+{
+    struct Case
+    {
+        const char* name;
+        bool console;
+    };
+    const Case cases[] = {{"a pipe", false}, {"a console", true}};
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        WorkingFolder folder;
+        const std::string calls = folder.PathOf("chips\\calls.log");
+        SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", folder.PathOf("chips").c_str());
+        folder.WriteFile("base.hex", std::string(1, '\0') + "\x67" + std::string(126, '\0'));
+        folder.WriteFile("Kelvra.ini", "[KELVRA]\r\nVID=845e\r\nPID=0001\r\n");
+        HANDLE input = nullptr;
+        HANDLE inputEnd = nullptr;
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        if (test.console)
+        {
+            input = SharedConsoleInput();
+        }
+        else
+        {
+            ASSERT_TRUE(CreatePipe(&input, &inputEnd, &inheritable, 0));
+            SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
+        }
+        ASSERT_NE(input, INVALID_HANDLE_VALUE);
+        bool pressed = false;
+        // Once the attached unit was read, the line waits for a serial that never comes.
+        const auto pressOnceRead = [&]
+        {
+            const DWORD start = GetTickCount();
+            std::string log;
+            while (log.find("CloseDevice") == std::string::npos && GetTickCount() - start < 20000)
+            {
+                Sleep(10);
+                std::ifstream file(calls, std::ios::binary);
+                log.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+            }
+            pressed = PressCtrlC();
+        };
+        const ProcessRun run =
+            RunCli(folder, {"line", "base.hex", "--family", "A", "--serials-from-input", "--log", "line.csv"},
+                   pressOnceRead, input);
+        CloseHandle(input);
+        if (inputEnd != nullptr)
+        {
+            CloseHandle(inputEnd);
+        }
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(run.exitCode, 10u) << run.err;
+        EXPECT_NE(run.err.find("ended with Ctrl+C between units"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("PASS"), std::string::npos) << run.out;
+        EXPECT_EQ(folder.ReadFile("line.csv"), "time,serial,device,result,first_difference,detail\r\n");
+    }
     SetEnvironmentVariableA("KELVRA_EMULATOR_DIR", nullptr);
 }

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -15,12 +19,89 @@
 #include "Interrupt.h"
 #include "Files.h"
 #include "LineLog.h"
-#include "RecordingConsole.h"
 #include "ScriptedUnits.h"
 #include "WorkingFolder.h"
 
 namespace
 {
+// The output kept, and standard input as a person or a scanner gives it:
+// lines given now or later, until it is closed.
+class RecordingConsole final : public Console
+{
+public:
+    ~RecordingConsole() override { Reset(); }
+
+    void Out(const std::string& text) override { out += text; }
+    void Err(const std::string& text) override { err += text; }
+    bool ErrIsConsole() const override { return false; }
+    bool InLine(std::string& line) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_reading;
+        if (m_lines.empty() && !m_closed && whenInputWaits)
+        {
+            lock.unlock();
+            whenInputWaits();
+            lock.lock();
+        }
+        // Bounded: a program that never reads again must not hold the test.
+        m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return !m_lines.empty() || m_closed; });
+        const bool any = !m_lines.empty();
+        if (any)
+        {
+            line = m_lines.front();
+            m_lines.pop_front();
+        }
+        --m_reading;
+        m_changed.notify_all();
+        return any;
+    }
+
+    // Each line of text, ended by '\n'.
+    void Give(const std::string& text)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (size_t start = 0; start < text.size();)
+        {
+            const size_t end = std::min(text.find('\n', start), text.size());
+            m_lines.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        m_changed.notify_all();
+    }
+
+    void Close()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        m_changed.notify_all();
+    }
+
+    // Closes the input and waits for a read still under way, as a new run starts.
+    void Reset()
+    {
+        Close();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_reading == 0; });
+        m_lines.clear();
+        m_closed = false;
+        out.clear();
+        err.clear();
+    }
+
+    std::string out;
+    std::string err;
+    // Called when a read finds no line and the input open: a person who has not typed yet.
+    std::function<void()> whenInputWaits;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::string> m_lines;
+    bool m_closed = false;
+    int m_reading = 0;
+};
+
 // A file's bytes; empty when it cannot be read.
 std::string Contents(const std::string& path)
 {
@@ -66,10 +147,16 @@ protected:
         ClearInterrupt();
     }
 
-    int Line(ScriptedUnits& units, std::vector<std::string> options, const std::string& input = "")
+    // input: the whole standard input, or with inputOpen its first lines.
+    int Line(ScriptedUnits& units, std::vector<std::string> options, const std::string& input = "",
+             bool inputOpen = false)
     {
-        console = RecordingConsole();
-        console.input = input;
+        console.Reset();
+        console.Give(input);
+        if (!inputOpen)
+        {
+            console.Close();
+        }
         std::vector<std::string> arguments = {"line",  folder.PathOf("base.hex"), "--device", "845e:0001",
                                               "--log", folder.PathOf("line.csv")};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -97,14 +184,14 @@ protected:
         WritePrivateProfileStringA("VT_HIDA", key, value, (stateFolder + "\\emulator.ini").c_str());
     }
 
-    // Runs then on a thread of its own once the library writes the first word.
-    std::thread WhenWriting(std::function<void()> then) const
+    // Runs then on a thread of its own once the library is first called with call.
+    std::thread WhenCalled(const char* call, std::function<void()> then) const
     {
         return std::thread(
-            [this, then]
+            [this, call, then]
             {
                 const DWORD start = GetTickCount();
-                while (Contents(stateFolder + "\\calls.log").find(" WriteEEPROM ") == std::string::npos &&
+                while (Contents(stateFolder + "\\calls.log").find(call) == std::string::npos &&
                        GetTickCount() - start < 10000)
                 {
                     Sleep(1);
@@ -112,6 +199,10 @@ protected:
                 then();
             });
     }
+
+    std::thread WhenWriting(std::function<void()> then) const { return WhenCalled(" WriteEEPROM ", then); }
+
+    bool Written() const { return Contents(stateFolder + "\\calls.log").find(" WriteEEPROM ") != std::string::npos; }
 
     // Each row as unit, device, result, first difference.
     std::vector<std::string> LogRows() const
@@ -288,7 +379,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
                   std::string::npos)
             << console.err;
 
-        console = RecordingConsole();
+        console.Reset();
         EXPECT_EQ(RunKelvraCli(mend, console, refused), 0) << console.err;
         const std::string copy = "line.csv.before-mend" + copySuffixes[index];
         EXPECT_EQ(console.out, "mend-log: the row cut short \"" + test.cutShort +
@@ -311,7 +402,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
     for (const std::string& contents : leftAlone)
     {
         folder.WriteFile("line.csv", contents);
-        console = RecordingConsole();
+        console.Reset();
         EXPECT_EQ(RunKelvraCli(mend, console, none), 0);
         EXPECT_EQ(console.out, "mend-log: the last row of " + log + " is whole; nothing was changed\n");
         EXPECT_EQ(folder.ReadFile("line.csv"), contents);
@@ -359,15 +450,18 @@ TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
 
 TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTouched)
 {
-    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS"));
+    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS") +
+                                     Row("LABEL-1", "RESERVED") + Row("LABEL-1", "VOID"));
     ScriptedUnits units(1);
     const int status = Line(units, {"--family", "A", "--serials-from-input", "--count", "1"},
-                            "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\n\nLABEL-7\n");
+                            "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\nkv-000100\nlabel-1\n\nLABEL-7\n");
     EXPECT_EQ(status, 2) << "a serial of the input was refused";
     const char* const refusals[] = {"\"KV-0001 \" refused: it ends with a space",
                                     "\"ABCDEFGHIJKLMN\" refused: it is longer than the 13 characters",
                                     "refused: it has a character that is not printable ASCII",
-                                    "\"KV-000100\" refused: it passed in this log already"};
+                                    "\"KV-000100\" refused: it passed in this log already",
+                                    "\"kv-000100\" refused: it passed in this log already",
+                                    "\"label-1\" refused: it is void in this log"};
     for (const char* refusal : refusals)
     {
         EXPECT_NE(console.err.find(refusal), std::string::npos) << refusal << "\n" << console.err;
@@ -390,7 +484,7 @@ TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
     ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
     EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
                            "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
-                           "PASS  KV-000101  VID_845e&PID_0001\n");
+                           "PASS  KV-000102  VID_845e&PID_0001\n");
     const std::string calls = Contents(stateFolder + "\\calls.log");
     const size_t firstWrite = calls.find(" WriteEEPROM ");
     size_t refused = 0;
@@ -414,7 +508,7 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     EXPECT_EQ(console.out, "PASS  1  VID_845e&PID_0001\n"
                            "FAIL  2  VID_845e&PID_0001  transfer failed\n"
                            "line: 1 passed, 1 failed; unit numbers passed: 1\n"
-                           "line: failed attempts: 2 (not used again)\n");
+                           "line: failed attempts: 2\n");
     EXPECT_NE(console.err.find("ended with Ctrl+C between units"), std::string::npos) << console.err;
 
     ClearInterrupt();
@@ -521,5 +615,229 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
     SetFileAttributesA(folder.PathOf("line.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ChipSerial(), "<no chip>");
     EXPECT_EQ(ChipSerial("VT_HIDC"), "<no chip>");
+}
+TEST_F(LineTest, CtrlCBeforeAReservationEndsTheLineAndTouchesNothing)
+{
+    enum class Pressed
+    {
+        BeforeTheStart,
+        WhileTheAttachedUnitIsRead,
+        WhileTheSerialIsAwaited,
+    };
+    struct Case
+    {
+        const char* name;
+        Pressed pressed;
+        std::vector<std::string> options;
+    };
+    const std::vector<std::string> series = {"--family", "A", "--start", "KV-000100"};
+    const Case cases[] = {
+        {"before the start, a unit attached", Pressed::BeforeTheStart, series},
+        {"while the attached unit is read", Pressed::WhileTheAttachedUnitIsRead, series},
+        {"while the next serial is awaited, the input open",
+         Pressed::WhileTheSerialIsAwaited,
+         {"--family", "A", "--serials-from-input"}},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        ClearInterrupt();
+        DeleteFileA(folder.PathOf("line.csv").c_str());
+        DeleteFileA((stateFolder + "\\calls.log").c_str());
+        ScriptedUnits units(1);
+        std::thread operatorAtTheKeyboard;
+        if (test.pressed == Pressed::WhileTheSerialIsAwaited)
+        {
+            console.whenInputWaits = []
+            {
+                RequestInterrupt();
+            };
+        }
+        else
+        {
+            units.StartAttached();
+        }
+        if (test.pressed == Pressed::BeforeTheStart)
+        {
+            RequestInterrupt();
+        }
+        if (test.pressed == Pressed::WhileTheAttachedUnitIsRead)
+        {
+            operatorAtTheKeyboard = WhenCalled(" ReadEEPROM ", [] { RequestInterrupt(); });
+        }
+        const int status = Line(units, test.options, "", test.pressed == Pressed::WhileTheSerialIsAwaited);
+        if (operatorAtTheKeyboard.joinable())
+        {
+            operatorAtTheKeyboard.join();
+        }
+        console.whenInputWaits = nullptr;
+        EXPECT_EQ(status, 10);
+        EXPECT_NE(console.err.find("ended with Ctrl+C between units"), std::string::npos) << console.err;
+        EXPECT_EQ(console.out.find("PASS"), std::string::npos) << console.out;
+        EXPECT_EQ(LogRows(), Rows{"serial,device,result,first_difference"}) << "no reservation";
+        EXPECT_FALSE(Written());
+    }
+}
+
+TEST_F(LineTest, TheSerialGivenLastBeforeAUnitArrivesIsTheOneItGets)
+{
+    ScriptedUnits units(2);
+    int ticks = 0;
+    // The first unit comes once the line has said what the second serial does (bounded: 3 s).
+    units.mayArrive = [&](int unit)
+    {
+        return unit != 0 || console.err.find("replaces") != std::string::npos || ++ticks > 300;
+    };
+    // Scanned while the first unit is in hand: it waits for the next one.
+    units.beforeRemoval = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            console.Give("C-3\n");
+            console.Close();
+        }
+    };
+    const int status = Line(units, {"--family", "A", "--serials-from-input"}, "A-1\nB-2\n", true);
+    EXPECT_EQ(status, 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  B-2  VID_845e&PID_0001\n"
+                           "PASS  C-3  VID_845e&PID_0001\n"
+                           "line: 2 passed, 0 failed; serials passed: B-2, C-3\n");
+    EXPECT_NE(console.err.find("kelvra-cli: serial B-2 replaces A-1"), std::string::npos) << console.err;
+    EXPECT_NE(console.err.find("line: plug in the next unit (serial B-2)"), std::string::npos) << console.err;
+    EXPECT_EQ(ChipSerial(), "C-3");
+    EXPECT_EQ(LogRows(),
+              (Rows{"serial,device,result,first_difference", "B-2,VID_845e&PID_0001,RESERVED,",
+                    "B-2,VID_845e&PID_0001,PASS,", "C-3,VID_845e&PID_0001,RESERVED,", "C-3,VID_845e&PID_0001,PASS,"}));
+}
+
+TEST_F(LineTest, InputWithAByteOrderMarkLinesOfSpacesOrControlBytesIsReadSafely)
+{
+    struct Case
+    {
+        const char* name;
+        std::string input;
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"a byte order mark before the first serial", "\xEF\xBB\xBFLABEL-1\n", 0, ""},
+        {"a line of spaces", "   \nLABEL-1\n", 0, ""},
+        {"a long line", std::string(10000, 'A') + "\nLABEL-1\n", 2,
+         "serial \"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA...\" (10000 characters) refused"},
+        {"control bytes", std::string("K\0V\x1b[2J\rX\nLABEL-1\n", 18), 2, "serial \"K\\x00V\\x1b[2J\\x0dX\" refused"},
+    };
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        DeleteFileA(folder.PathOf("line.csv").c_str());
+        ScriptedUnits units(1);
+        EXPECT_EQ(Line(units, {"--family", "A", "--serials-from-input", "--count", "1"}, test.input), test.status)
+            << console.err;
+        EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  LABEL-1  VID_845e&PID_0001");
+        EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
+        EXPECT_LT(console.err.size(), 1000u);
+        EXPECT_TRUE(std::all_of(console.err.begin(), console.err.end(),
+                                [](char character)
+                                { return character == '\n' || (character >= 0x20 && character < 0x7F); }))
+            << console.err;
+    }
+}
+
+TEST_F(LineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedMayTryItAgain)
+{
+    struct Case
+    {
+        const char* name;
+        const char* option;
+        bool sameUnit;
+        const char* second;
+    };
+    const Case cases[] = {
+        {"another unit", nullptr, false, "KV-000101"},
+        {"the same unit again", nullptr, true, "KV-000100"},
+        {"another unit, as old scripts ask", "--skip-failed", false, "KV-000101"},
+        {"the same unit again, as old scripts ask", "--skip-failed", true, "KV-000100"},
+        {"another unit, duplicates allowed", "--allow-duplicate-serials", false, "KV-000100"},
+    };
+    const std::string chip = folder.PathOf("chips\\VT_HIDA-845E0001.bin");
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        DeleteFileA(folder.PathOf("line.csv").c_str());
+        DeleteFileA(chip.c_str());
+        ScriptedUnits units(2);
+        // The first unit reads back one byte of its serial wrong; another unit is blank.
+        units.beforeArrival = [&](int unit)
+        {
+            SetEmulator("CorruptReadOffset", unit == 0 ? "10" : nullptr);
+            if (unit == 1 && !test.sameUnit)
+            {
+                DeleteFileA(chip.c_str());
+            }
+        };
+        std::vector<std::string> options = {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"};
+        if (test.option != nullptr)
+        {
+            options.push_back(test.option);
+        }
+        EXPECT_EQ(Line(units, options), 0) << console.err;
+        EXPECT_EQ(console.out, "FAIL  KV-000100  VID_845e&PID_0001  verify differs at 0x000a\nPASS  " +
+                                   std::string(test.second) + "  VID_845e&PID_0001\n");
+        EXPECT_EQ(ChipSerial(), test.second);
+    }
+
+    // A scanned label belongs to its unit: scanned again, it is a retry.
+    DeleteFileA(folder.PathOf("line.csv").c_str());
+    ScriptedUnits units(2);
+    units.beforeArrival = [&](int unit)
+    {
+        SetEmulator("CorruptReadOffset", unit == 0 ? "10" : nullptr);
+    };
+    units.beforeRemoval = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            console.Give("LABEL-1\n");
+            console.Close();
+        }
+    };
+    EXPECT_EQ(Line(units, {"--family", "A", "--serials-from-input", "--skip-failed", "--quiet"}, "LABEL-1\n", true), 0)
+        << console.err;
+    EXPECT_EQ(console.out,
+              "FAIL  LABEL-1  VID_845e&PID_0001  verify differs at 0x000a\nPASS  LABEL-1  VID_845e&PID_0001\n");
+
+    // Still attached when the line starts again, the unit that failed gets its serial back.
+    folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "FAIL"));
+    std::string failedChip = IdentityImage();
+    Family0Image::ReplaceStringField(reinterpret_cast<std::uint8_t*>(&failedChip[0]), Family0Image::SerialNumberField,
+                                     "KV-000100");
+    folder.WriteFile("chips\\VT_HIDA-845E0001.bin", failedChip);
+    ScriptedUnits restarted(1);
+    restarted.StartAttached();
+    EXPECT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n");
+    EXPECT_NE(console.err.find("holds KV-000100, which failed in this log"), std::string::npos) << console.err;
+}
+
+TEST_F(LineTest, AVtbUnitAttachedAtTheStartIsWrittenOnlyOnceAttachedAgain)
+{
+    // Its number cannot be read: it may be one that passed before the line was started again.
+    ScriptedUnits units(2);
+    units.StartAttached();
+    bool writtenBeforeRemoval = true;
+    units.beforeRemoval = [&](int unit)
+    {
+        if (unit == 0)
+        {
+            writtenBeforeRemoval =
+                GetFileAttributesA(folder.PathOf("chips\\VT_HIDB-845E0001.bin").c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+    };
+    EXPECT_EQ(Line(units, {"--family", "B", "--count", "1", "--quiet"}), 0) << console.err;
+    EXPECT_FALSE(writtenBeforeRemoval);
+    EXPECT_NE(console.err.find("remove it and attach it again"), std::string::npos) << console.err;
+    EXPECT_EQ(console.out, "PASS  1  VID_845e&PID_0001\n");
+    EXPECT_EQ(LogRows(), (Rows{"VT-B unit,device,result,first_difference", "1,VID_845e&PID_0001,RESERVED,",
+                               "1,VID_845e&PID_0001,PASS,"}));
 }
 }  // namespace

@@ -197,9 +197,9 @@ TEST_F(StationLineTest, PanelFollowsAFailedVerifyItsRetryAndTheSeriesToItsEnd)
                                 "KV-000101 RESERVED", "KV-000101 PASS"}));
 }
 
-TEST_F(StationLineTest, RetryOfAFailedSerialSaysSoWhileTheUnitIsAwaited)
+TEST_F(StationLineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedGetsItAgain)
 {
-    Series("KV-000100", 1);
+    Series("KV-000100", 2);
     SetEmulator("CorruptReadOffset", "10");
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
@@ -217,11 +217,15 @@ TEST_F(StationLineTest, RetryOfAFailedSerialSaysSoWhileTheUnitIsAwaited)
     SetEmulator("CorruptReadOffset", nullptr);
     line.Attached(0);
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
-    EXPECT_EQ(panel.NextUnit(), "KV-000100");
-    EXPECT_EQ(panel.Detail(), "It gets KV-000100 again: the last unit given it failed.");
+    EXPECT_EQ(panel.NextUnit(), "KV-000101");
+    EXPECT_EQ(panel.Detail(), "It gets KV-000101.");
+    // The unit that failed, attached again: its chip holds KV-000100.
+    line.Attached(1);
+    ASSERT_TRUE(FollowUntil(PanelState::Pass));
+    EXPECT_EQ(panel.Text(), "PASS KV-000100: remove the unit");
     line.Stop();
     ASSERT_TRUE(Follow([] { return false; }));
-    EXPECT_EQ(panel.State(), PanelState::Stopped);
+    EXPECT_EQ(LogRows(), (Texts{"KV-000100 RESERVED", "KV-000100 FAIL", "KV-000100 RESERVED", "KV-000100 PASS"}));
 }
 
 TEST_F(StationLineTest, ResumeVoidsAReservationAndLeavesAnAttachedUnitThatPassedAlone)
@@ -263,6 +267,7 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
         {"ABCDEFGHIJKLMN", "Refused: ABCDEFGHIJKLMN", "is longer than the 13 characters a serial number holds"},
         {"KV\x01", "Refused: KV?", "has a character that is not printable ASCII"},
         {"KV-000100", "Refused: KV-000100", "\"KV-000100\" passed in this log already. No unit was touched"},
+        {"kv-000100", "Refused: kv-000100", "\"kv-000100\" passed in this log already. No unit was touched"},
     };
     for (const Case& test : cases)
     {

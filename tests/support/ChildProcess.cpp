@@ -139,9 +139,17 @@ bool PressCtrlC()
     return sent;
 }
 
+HANDLE SharedConsoleInput()
+{
+    UseConsoleOfOwn();
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
 ProcessRun RunProcess(const std::string& executable, const std::vector<std::string>& arguments,
                       const std::string& workingFolder, const std::string& environment,
-                      const std::function<void()>& whileRunning, DWORD timeoutMilliseconds)
+                      const std::function<void()>& whileRunning, DWORD timeoutMilliseconds, HANDLE input)
 {
     const TemporaryFolder outputFolder("kelvra-run");
     ProcessRun run;
@@ -159,6 +167,7 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = out.Handle();
         startup.hStdError = err.Handle();
+        startup.hStdInput = input;
         PROCESS_INFORMATION process = {};
         // A test runner may have left this process without a console to share.
         if (whileRunning)

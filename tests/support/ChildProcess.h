@@ -29,11 +29,17 @@ bool StartProcess(const std::string& executable, std::string& commandLine, BOOL 
 // workingFolder: empty for this process's own. environment: a CreateProcess environment block, or empty for this
 // process's own. whileRunning, if given, is called once the program has
 // started; the program then shares a console with this process, so
-// PressCtrlC reaches it. Throws when the program does not start or does not
-// end within timeoutMilliseconds (it is then ended).
+// PressCtrlC reaches it. input: an inheritable handle for its standard input,
+// or none. Throws when the program does not start or does not end within
+// timeoutMilliseconds (it is then ended).
 ProcessRun RunProcess(const std::string& executable, const std::vector<std::string>& arguments,
                       const std::string& workingFolder, const std::string& environment = std::string(),
-                      const std::function<void()>& whileRunning = nullptr, DWORD timeoutMilliseconds = 60000);
+                      const std::function<void()>& whileRunning = nullptr, DWORD timeoutMilliseconds = 60000,
+                      HANDLE input = nullptr);
+
+// The input of the console that programs run with whileRunning share, as an
+// inheritable handle to close after use.
+HANDLE SharedConsoleInput();
 
 // Ctrl+C on that console, as a person presses it; this process ignores it.
 bool PressCtrlC();

@@ -6,8 +6,9 @@
 // kelvra-cli.exe and a bare console program too, the CLI's start to the
 // library's open call against the bare program's whole run, and VT-A writes
 // and verifies through the CLI; and kelvra-cli line in process on scripted
-// units: a unit's arrival to the library's open, and the whole VT-A cycle,
-// and a start on a large log;
+// units: a unit's arrival to the library's open, the whole VT-A cycle, a
+// start on a large log, and Ctrl+C to the end while a serial of the input is
+// awaited;
 // the same for the station's window in process, and KelvraStation.exe's start-up;
 // given a PostgreSQL server in KELVRA_BENCH_LEDGER, the shared ledger's cost
 // per unit, its reservations with eight stations at once, and a line's start
@@ -22,6 +23,7 @@
 #include <thread>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CallLog.h"
@@ -642,6 +644,72 @@ void BenchLine()
     LineFigures("kelvra-cli line", bench.state, units, scripted.arrivals, scripted.removals);
 }
 
+// Standard input that stays open and gives nothing, as a scanner nobody uses.
+class IdleInput final : public Console
+{
+public:
+    IdleInput()
+        : m_reading(CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_closed(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+    ~IdleInput() override
+    {
+        CloseHandle(m_reading);
+        CloseHandle(m_closed);
+    }
+    void Out(const std::string&) override {}
+    void Err(const std::string&) override {}
+    bool ErrIsConsole() const override { return false; }
+    bool InLine(std::string&) override
+    {
+        SetEvent(m_reading);
+        WaitForSingleObject(m_closed, 10000);
+        return false;
+    }
+    bool AwaitRead() const { return WaitForSingleObject(m_reading, 10000) == WAIT_OBJECT_0; }
+    void Close() const { SetEvent(m_closed); }
+
+private:
+    HANDLE m_reading;
+    HANDLE m_closed;
+};
+
+void BenchInterruptedSerialWait()
+{
+    const LineBenchFolder bench;
+    std::vector<double> delays;
+    for (int run = 0; run < Runs; ++run)
+    {
+        IdleInput input;
+        ScriptedUnits scripted(1);
+        ClearInterrupt();
+        double pressed = 0;
+        std::thread operatorAtTheKeyboard(
+            [&]
+            {
+                input.AwaitRead();
+                pressed = Now();
+                RequestInterrupt();
+            });
+        const int status =
+            RunKelvraCli({"line", bench.folder.PathOf("base.hex"), "--family", "A", "--serials-from-input", "--log",
+                          bench.folder.PathOf("line.csv"), "--device", "845e:0001", "--quiet"},
+                         input, scripted);
+        const double ended = Now();
+        operatorAtTheKeyboard.join();
+        input.Close();
+        if (status != 10)
+        {
+            Row("kelvra-cli line --serials-from-input, Ctrl+C", "the line did not end as interrupted", "");
+            return;
+        }
+        delays.push_back(ended - pressed);
+    }
+    ClearInterrupt();
+    Row("kelvra-cli line --serials-from-input: Ctrl+C while the next serial is awaited, to the line's end",
+        SpreadText(SpreadOf(delays), "%.2f"), "at once");
+}
+
 // A log of 100,000 rows: 25,000 serials reserved and passed, and 50,000
 // reserved without a result, the serials ascending or descending.
 std::string LargeLog(bool descending)
@@ -782,7 +850,7 @@ void BenchStationStartUp(const std::string& stationExe, const std::string& bareD
 double TimedUnit(Ledger& ledger, std::string unit)
 {
     const double start = Now();
-    ledger.Reserve(unit, "VID_845e&PID_0001");
+    ledger.Reserve(unit, "VID_845e&PID_0001", false);
     UnitReport report{unit, "VID_845e&PID_0001", UnitFault::None, "", "written, read back and compared"};
     ledger.Record(report, PassResult);
     return Now() - start;
@@ -856,7 +924,7 @@ void BenchReservations(const std::string& connection)
                 {
                     std::string serial;
                     const double start = Now();
-                    ledger.Reserve(serial, "VID_845e&PID_0001");
+                    ledger.Reserve(serial, "VID_845e&PID_0001", false);
                     latencies[station].push_back(Now() - start);
                     ledger.Record({serial, "VID_845e&PID_0001", UnitFault::None, "", ""}, PassResult);
                 }
@@ -916,6 +984,7 @@ int main(int argc, char** argv)
     BenchOperations();
     BenchLine();
     BenchLineStart();
+    BenchInterruptedSerialWait();
     BenchStationLine();
     if (argc >= 3)
     {

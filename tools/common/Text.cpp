@@ -191,4 +191,10 @@ std::string EscapeBytes(std::string_view bytes)
     return Escape(bytes, true);
 }
 
+std::string EscapedExcerpt(std::string_view text, size_t longest)
+{
+    const std::string shown = EscapeKeepingUtf8(text.substr(0, longest));
+    return text.size() > longest ? shown + "..." : shown;
+}
+
 }  // namespace Text

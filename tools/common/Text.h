@@ -40,6 +40,9 @@ std::string EscapeNonPrintable(std::string_view line);
 // A message, such as one naming a file the person typed in any script:
 // control bytes and bytes that are no UTF-8 as \xNN, the rest as it is.
 std::string EscapeKeepingUtf8(std::string_view text);
+// The first longest bytes of text, escaped as above, with "..." when cut: a
+// line of any length quoted in a message.
+std::string EscapedExcerpt(std::string_view text, size_t longest);
 
 // Bytes as text that reads back to them alone: EscapeNonPrintable's \xNN,
 // and a backslash as \\, so a backslash before "x01" is not taken for 0x01.

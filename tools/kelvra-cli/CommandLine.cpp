@@ -35,6 +35,7 @@ enum OptionId : int
     SerialsFromInputOption,
     CountOption,
     SkipFailedOption,
+    AllowDuplicateSerialsOption,
     LedgerOption,
     SeriesOption,
     StationOption,
@@ -109,11 +110,17 @@ const OptionRow OptionTable[] = {
      "line, VT-A: the first serial, letters, '-' or '_' then digits whose width is kept, e.g. KV-000100",
      On(Command::Line), 0},
     {SerialsFromInputOption, "--serials-from-input", nullptr, nullptr,
-     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner", On(Command::Line), 0},
+     "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner; the serial given "
+     "last before a unit arrives is the one it gets",
+     On(Command::Line), 0},
     {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
      0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
-     "line: a failed unit's serial is not used again (default: the next unit retries it)", On(Command::Line), 0},
+     "line: a failed unit's serial goes to no other unit; the default, kept for older scripts", On(Command::Line), 0},
+    {AllowDuplicateSerialsOption, "--allow-duplicate-serials", nullptr, nullptr,
+     "line: a failed unit's serial or number goes to the next unit too, though the failed unit may carry it: two "
+     "units may then carry one serial (default: no other unit gets it; the unit that failed may, attached again)",
+     On(Command::Line), 0},
     {LedgerOption, "--ledger", nullptr, "CONN",
      "line: the shared ledger's ODBC connection string, e.g. DSN=kelvra-line (default: the variable KELVRA_LEDGER); "
      "a password comes from the DSN or KELVRA_LEDGER_PASSWORD",
@@ -285,6 +292,9 @@ void SetFlag(int option, Options& options)
     case SkipFailedOption:
         options.skipFailed = true;
         break;
+    case AllowDuplicateSerialsOption:
+        options.allowDuplicateSerials = true;
+        break;
     case SerialsFromInputOption:
         options.serialsFromInput = true;
         break;
@@ -439,6 +449,15 @@ Outcome CheckCombination(const Options& options)
         return Usage("line --family A needs --start SERIAL, the first serial number to write, or "
                      "--serials-from-input" +
                      std::string(SeeHelp));
+    }
+    if (options.allowDuplicateSerials && options.skipFailed)
+    {
+        return Usage("give --skip-failed or --allow-duplicate-serials, not both");
+    }
+    if (options.allowDuplicateSerials && options.serialsFromInput)
+    {
+        return Usage("--allow-duplicate-serials applies to --start and unit numbers: a scanned serial may always be "
+                     "scanned again for the unit that failed");
     }
     if (!options.start.empty() && options.family != ChipFamily::A)
     {

@@ -39,14 +39,25 @@ bool WindowsConsole::InLine(std::string& line)
     char character = 0;
     DWORD read = 0;
     bool any = false;
-    while (ReadFile(input, &character, 1, &read, nullptr) && read == 1)
+    for (;;)
     {
-        any = true;
-        if (character == '\n')
+        SetLastError(ERROR_SUCCESS);
+        if (ReadFile(input, &character, 1, &read, nullptr) && read == 1)
+        {
+            any = true;
+            if (character == '\n')
+            {
+                break;
+            }
+            line += character;
+            continue;
+        }
+        // Ctrl+C cuts a console read short; the input has not ended, and the
+        // Ctrl+C itself reaches the program through its handler.
+        if (GetLastError() != ERROR_OPERATION_ABORTED)
         {
             break;
         }
-        line += character;
     }
     if (!line.empty() && line.back() == '\r')
     {

@@ -4,13 +4,26 @@
 #include "LedgerConnection.h"
 #include "DeviceChoice.h"
 #include "Files.h"
+#include "InputSerials.h"
 #include "Interrupt.h"
 #include "Joined.h"
 #include "ProductionLine.h"
+#include "Text.h"
 #include "UnitWatcher.h"
 
 namespace
 {
+// Of a line of the input, the characters a message quotes.
+const size_t LongestQuote = 40;
+
+// A line of the input as a message quotes it: escaped, and cut with its
+// length said when it is long.
+std::string QuotedInput(const std::string& line)
+{
+    const std::string quoted = Joined({"\"", Text::EscapedExcerpt(line, LongestQuote), "\""});
+    return line.size() > LongestQuote ? Joined({quoted, " (", std::to_string(line.size()), " characters)"}) : quoted;
+}
+
 // The line's events as kelvra-cli prints them: one result per unit on
 // stdout, prompts and reasons on stderr.
 class ConsoleLineObserver final : public LineObserver
@@ -53,13 +66,23 @@ public:
     }
     void NotChecked(const UnitReport& report) override
     {
-        Say({"the attached unit could not be read, so it is not written: ", report.detail});
+        Say({report.fault == UnitFault::None ? "the unit attached at the start is not written: "
+                                             : "the attached unit could not be read, so it is not written: ",
+             report.detail});
     }
     void SerialRefused(const std::string& serial, std::string_view why) override
     {
-        Say({"serial \"", serial, "\" refused: it ", why, ". No unit was touched."});
+        Say({"serial ", QuotedInput(serial), " refused: it ", why, ". No unit was touched."});
     }
     void RemoveUnit() override { Tell("line: remove the unit"); }
+    void SerialReplaced(const std::string& replaced, const std::string& serial) override
+    {
+        Say({"serial ", serial, " replaces ", replaced});
+    }
+    void Retrying(const std::string& unit) override
+    {
+        Say({"the unit attached holds ", unit, ", which failed in this log: it is tried again with it."});
+    }
 
 private:
     void Say(std::initializer_list<std::string_view> parts)
@@ -84,16 +107,6 @@ private:
     Console& m_console;
     ProgressBar m_bar;
     bool m_progressBar;
-};
-
-class InputSerials final : public SerialSource
-{
-public:
-    explicit InputSerials(Console& console) : m_console(console) {}
-    bool Next(std::string& serial) override { return m_console.InLine(serial); }
-
-private:
-    Console& m_console;
 };
 
 // Runs of consecutive numbers as "a to b", joined by commas; supplied serials one by one.
@@ -123,8 +136,7 @@ void Summarise(const Options& options, Console& console, const ProductionLine& l
                         " passed: ", Ranges(line.Naming(), tally.passed), "\n"}));
     if (!tally.failed.empty())
     {
-        console.Out(Joined({"line: failed attempts: ", Ranges(line.Naming(), tally.failed),
-                            options.skipFailed ? " (not used again)" : "", "\n"}));
+        console.Out(Joined({"line: failed attempts: ", Ranges(line.Naming(), tally.failed), "\n"}));
     }
 }
 
@@ -186,7 +198,7 @@ Outcome ConnectShared(Options& options, std::optional<DatabaseLedger>& shared)
     database.password = PasswordFromEnvironment();
     database.series = options.series;
     database.station = options.station.empty() ? ComputerName() : options.station;
-    database.failedGivenAgain = !options.skipFailed;
+    database.failedGivenAgain = options.allowDuplicateSerials;
     options.station = database.station;
     const LineOutcome connected = shared.emplace(database).Connect();
     if (connected.end != LineEnd::None)
@@ -230,7 +242,7 @@ Outcome Prepare(const Options& options, Console& console, LineSetup& setup)
         setup.series = SerialSeries::ParseStart(options.start).Value();
     }
     setup.count = options.count;
-    setup.skipFailed = options.skipFailed;
+    setup.allowDuplicateSerials = options.allowDuplicateSerials;
     setup.program = "kelvra-cli.exe";
     setup.transfer = MarkedTransfer;
     setup.stopBetweenUnits = &InterruptRequested();
@@ -275,6 +287,7 @@ Outcome RunLine(const Options& given, Console& console, HidPlatform& platform)
                               shared ? " as station " : "", shared ? options.station : "",
                               ". Ctrl+C ends the line between units."}));
         InputSerials serials(console);
+        watcher.AlsoWakeFor(serials.WaitingEvent());
         ended = line.Run(watcher, &serials);
         if (!options.quiet)
         {

@@ -52,24 +52,38 @@ size_t UnitWatcher::Attached()
 // No settle: the line tries a refused open again for a moment.
 bool UnitWatcher::WaitForArrival()
 {
-    return WaitFor(1);
+    return WaitFor(1, nullptr) == Arrival::Attached;
+}
+
+Arrival UnitWatcher::WaitForArrivalOrSerial(SerialSource& serials)
+{
+    return WaitFor(1, &serials);
 }
 
 bool UnitWatcher::WaitForRemoval()
 {
-    return WaitFor(0);
+    return WaitFor(0, nullptr) != Arrival::Stopped;
 }
 
-bool UnitWatcher::WaitFor(size_t wanted)
+// Arrival::Attached once wanted interfaces are attached.
+Arrival UnitWatcher::WaitFor(size_t wanted, SerialSource* serials)
 {
     bool warned = false;
     for (;;)
     {
         m_changed = false;
+        if (InterruptRequested())
+        {
+            return Arrival::Stopped;
+        }
+        if (serials != nullptr && serials->Waiting())
+        {
+            return Arrival::SerialWaiting;
+        }
         const size_t attached = Attached();
         if (attached == wanted)
         {
-            return true;
+            return Arrival::Attached;
         }
         if (attached > 1 && !warned)
         {
@@ -77,15 +91,17 @@ bool UnitWatcher::WaitFor(size_t wanted)
                                   "; the driver libraries cannot tell them apart. Leave one unit plugged in.\n"}));
             warned = true;
         }
-        if (!Pump(LookAgainMilliseconds))
+        if (!Pump(LookAgainMilliseconds, serials != nullptr ? m_serialWaiting : nullptr))
         {
-            return false;
+            return Arrival::Stopped;
         }
     }
 }
 
-bool UnitWatcher::Pump(DWORD milliseconds)
+bool UnitWatcher::Pump(DWORD milliseconds, HANDLE serialWaiting)
 {
+    const HANDLE wakes[] = {InterruptEvent(), serialWaiting};
+    const DWORD wakeCount = serialWaiting != nullptr ? 2 : 1;
     const DWORD start = GetTickCount();
     for (;;)
     {
@@ -105,7 +121,10 @@ bool UnitWatcher::Pump(DWORD milliseconds)
         {
             return true;
         }
-        HANDLE interrupt = InterruptEvent();
-        MsgWaitForMultipleObjects(1, &interrupt, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+        if (MsgWaitForMultipleObjects(wakeCount, wakes, FALSE, milliseconds - elapsed, QS_ALLINPUT) ==
+            WAIT_OBJECT_0 + 1)
+        {
+            return true;
+        }
     }
 }
