@@ -1,5 +1,7 @@
 #include "HidNotification.h"
 
+#include "DeviceBroadcast.h"
+
 #include <cstddef>
 #include <cstring>
 
@@ -14,12 +16,7 @@ int RegisterHidNotification(int registerFlag, HWND window, HDEVNOTIFY* slot, GUI
         }
         return 1;
     }
-    DEV_BROADCAST_DEVICEINTERFACE_A filter;
-    std::memset(&filter, 0, sizeof filter);
-    filter.dbcc_size = sizeof filter;
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    filter.dbcc_reserved = 0;
-    filter.dbcc_classguid = classGuid;
+    DEV_BROADCAST_DEVICEINTERFACE_A filter = MakeDeviceInterfaceRecord(classGuid, DBT_DEVTYP_DEVICEINTERFACE);
     *slot = platform.RegisterNotification(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     return *slot != nullptr ? 1 : 0;
 }

@@ -7,7 +7,7 @@
 
 void FakeHidPlatform::GetHidGuid(GUID* hidGuid)
 {
-    *hidGuid = KelvraAutomation::HidInterfaceClass;
+    *hidGuid = HidInterfaceClass;
 }
 
 HDEVINFO FakeHidPlatform::GetClassDevs(const GUID*, PCSTR, HWND, DWORD flags)

@@ -1,7 +1,6 @@
 #include "ScriptedUnits.h"
 
 #include "DeviceBroadcast.h"
-#include "Interrupt.h"
 
 namespace
 {
@@ -72,7 +71,10 @@ void ScriptedUnits::Step()
     }
     if (m_plugged == m_units)
     {
-        RequestInterrupt();
+        if (afterLast)
+        {
+            afterLast();
+        }
         return;
     }
     if (mayArrive && !mayArrive(m_plugged))
@@ -102,6 +104,6 @@ void ScriptedUnits::Notify(WPARAM event)
     DEV_BROADCAST_DEVICEINTERFACE_A record = {};
     record.dbcc_size = sizeof record;
     record.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    record.dbcc_classguid = KelvraAutomation::HidInterfaceClass;
+    record.dbcc_classguid = HidInterfaceClass;
     SendMessageA(m_window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record));
 }

@@ -2,7 +2,8 @@
 // tick of a thread timer plugs in the next unit or pulls out the one that is
 // in, changing the scripted interfaces and sending the line's window the
 // device-interface notification Windows would send. Once every unit is out
-// and the line waits for another, the tick presses Ctrl+C.
+// and the line waits for another, the tick calls afterLast: the program
+// under test says how its operator stops it.
 #pragma once
 
 #include <functional>
@@ -24,6 +25,8 @@ public:
     std::function<void(int unit)> beforeRemoval;
     // After unit n was pulled out.
     std::function<void(int unit)> afterRemoval;
+    // Once every unit was pulled out and the line waits for another.
+    std::function<void()> afterLast;
 
     // Unit 0 is plugged in already, as when a line starts again.
     void StartAttached();

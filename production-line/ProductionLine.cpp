@@ -174,7 +174,7 @@ LineOutcome ProductionLine::SeriesLeft() const
 LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
 {
     // Lines that share a ledger may find their series done by another.
-    if (CountReached() || SeriesEnded())
+    if (StopAfterReached() || SeriesEnded())
     {
         return {LineEnd::Done, ""};
     }
@@ -205,7 +205,7 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     {
         return {LineEnd::StoppedAfterUnit, ""};
     }
-    return CountReached() || SeriesEnded() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
+    return StopAfterReached() || SeriesEnded() ? LineOutcome{LineEnd::Done, ""} : Remove(dock);
 }
 
 LineOutcome ProductionLine::Remove(UnitDock& dock)

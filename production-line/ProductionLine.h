@@ -152,7 +152,7 @@ struct LineSetup
     Ledger* ledger = nullptr;
     // VT-A: the series the serials come from; none for serials supplied per unit.
     std::optional<SerialSeries::Form> series;
-    std::optional<std::uint64_t> count;  // end once this many have passed
+    std::optional<std::uint64_t> stopAfter;  // end once this many have passed in this run
     // The series holds this many names from its first (VT-B, VT-C: from 1);
     // the line ends once the last was given. None: as many as its width holds.
     std::optional<std::uint64_t> seriesLength;
@@ -171,7 +171,7 @@ struct LineSetup
 enum class LineEnd
 {
     None,                  // the line goes on
-    Done,                  // count units passed, the series' last name was given, or the serials supplied ran out
+    Done,                  // stopAfter units passed, the series' last name was given, or the serials supplied ran out
     StoppedBetweenUnits,   // stopBetweenUnits, while no unit was in hand
     StoppedAfterUnit,      // stopBetweenUnits, once the unit in hand was finished
     SeriesExhausted,       // the series holds no further name, at the start: its width or its length is used up
@@ -220,7 +220,7 @@ public:
 
 private:
     bool Serialised() const { return m_setup.family == ChipFamily::A; }
-    bool CountReached() const { return m_setup.count && m_tally.passed.size() >= *m_setup.count; }
+    bool StopAfterReached() const { return m_setup.stopAfter && m_tally.passed.size() >= *m_setup.stopAfter; }
     // The series' length is given and its last name was given.
     bool SeriesEnded() const;
     LineOutcome VoidUnresolved();

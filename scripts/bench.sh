@@ -27,7 +27,7 @@ echo "| Figure | Value | Goal |"
 echo "|---|---|---|"
 kelvra_wine "$build/tools/bench/kelvra-bench.exe" "$(windows_path "$build/app/Kelvra.exe")" \
   "$(windows_path "$build/tools/bench/kelvra-bench-bare-dialog.exe")" \
-  "$(windows_path "$build/tools/kelvra-cli/kelvra-cli.exe")" \
+  "$(windows_path "$build/kelvra-cli/kelvra-cli.exe")" \
   "$(windows_path "$build/tools/bench/kelvra-bench-bare-console.exe")" \
   "$(windows_path "$build/station/KelvraStation.exe")" | tr -d '\r'
 
@@ -36,8 +36,8 @@ product=build/windows-x86
 size() { echo "$(stat -c %s "$1") bytes"; }
 echo "| Kelvra.exe, 32-bit product, stripped | $(size $product/app/Kelvra.exe) | at most 250 KB |"
 echo "| KelvraStation.exe, 32-bit product, stripped | $(size $product/station/KelvraStation.exe) | at most 290 KB |"
-echo "| kelvra-cli.exe, 32-bit, stripped | $(size $product/tools/kelvra-cli/kelvra-cli.exe) | at most 340 KB |"
-echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/tools/kelvra-image/kelvra-image.exe) | at most 300 KB |"
+echo "| kelvra-cli.exe, 32-bit, stripped | $(size $product/kelvra-cli/kelvra-cli.exe) | at most 340 KB |"
+echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/kelvra-image/kelvra-image.exe) | at most 300 KB |"
 for library in VT_HIDA VT_HIDB VT_HIDC; do
   echo "| Emulated $library.dll, 32-bit, stripped | $(size $product/emulated-drivers/$library.dll) | |"
 done

@@ -43,7 +43,7 @@ put_emulated_drivers_on_path() {
   export WINEPATH
 }
 make_samples() {
-  bash tools/samples/make-sample-images.sh "$KELVRA_ROOT/scripts/wine-run" "$build/tools/kelvra-image/kelvra-image.exe" \
+  bash tools/samples/make-sample-images.sh "$KELVRA_ROOT/scripts/wine-run" "$build/kelvra-image/kelvra-image.exe" \
     -- "$program/samples"
 }
 

@@ -107,7 +107,7 @@ end_stage
 
 begin_stage "release package"
 rm -rf "$samples"
-bash tools/samples/make-sample-images.sh scripts/wine-run build/"$suites"/tools/kelvra-image/kelvra-image.exe -- "$samples"
+bash tools/samples/make-sample-images.sh scripts/wine-run build/"$suites"/kelvra-image/kelvra-image.exe -- "$samples"
 (cd build/windows-x86 && rm -f Kelvra-*.zip && cpack -C MinSizeRel >/dev/null)
 python3 scripts/check-release.py build/windows-x86/Kelvra-*-win32.zip
 end_stage

@@ -2,6 +2,7 @@
 // line and the settings file beside the log, then the station's window.
 #include "DriverLibrary.h"
 #include "StationDlg.h"
+#include "WideText.h"
 
 class CStationApp : public CWinApp
 {
@@ -13,6 +14,11 @@ public:
         InitCommonControlsEx(&controls);
         StationSetup setup;
         const std::string problem = ReadSetup(SplitCommandLine(GetCommandLineW()), setup);
+        if (setup.help)
+        {
+            ::MessageBoxW(nullptr, WideFromUtf8(StationHelp()).data(), L"Kelvra Station", MB_OK | MB_ICONINFORMATION);
+            return FALSE;
+        }
         CStationDlg dialog(setup, problem);
         m_pMainWnd = &dialog;
         dialog.DoModal();

@@ -121,7 +121,7 @@ BOOL CStationDlg::OnInitDialog()
     else
     {
         m_panel.Refuse(m_problem);
-        SetText(m_hWnd, IDC_SETUP, "See the README's station section for the set-up.");
+        SetText(m_hWnd, IDC_SETUP, "KelvraStation --help lists the set-up's options.");
     }
     m_start.EnableWindow(m_problem.empty());
     DevicePlatform->GetHidGuid(&m_hidClass);

@@ -6,108 +6,114 @@
 #include "ImageFile.h"
 #include "LedgerConnection.h"
 #include "Joined.h"
+#include "OptionParser.h"
 #include "WideText.h"
 
 namespace
 {
-enum Key
+enum Option
 {
-    Image,
-    Family,
-    Size,
-    Device,
-    Log,
-    Start,
-    Count,
-    Scan,
-    LedgerKey,
-    SeriesKey,
-    StationKey,
-    KeyCount,
+    FamilyOption,
+    SizeOption,
+    DeviceOption,
+    LogOption,
+    StartOption,
+    CountOption,
+    ScanOption,
+    LedgerOption,
+    SeriesOption,
+    StationOption,
+    HelpOption,
 };
 
-struct Option
-{
-    const char* name;     // on the command line; none for the image, which is the one plain argument
-    const char* setting;  // in the settings file; none for the log, which leads to the file
-    bool takesValue;
+const OptionParser::CommandSet Station = OptionParser::CommandBit(0);
+
+const OptionParser::CommandRow Commands[] = {{0, "", "[IMAGE]", ""}};
+
+const OptionParser::OptionRow Options[] = {
+    {FamilyOption, "--family", nullptr, "A|B|C", "VT-A, VT-B or VT-C", Station, 0, "FAMILY"},
+    {SizeOption, "--size", nullptr, "BYTES", "VT-C: 256 (default), 512, 1024 or 2048", Station, 0, "SIZE"},
+    {DeviceOption, "--device", nullptr, "VID:PID", "the units' identifiers", Station, 0, "DEVICE"},
+    {LogOption, "--log", nullptr, "FILE",
+     "the line's CSV log; the rest of the set-up may be in the file of the same name with .ini beside it (without "
+     "--log: KelvraStation.ini in the current folder)",
+     Station, 0},
+    {StartOption, "--start", nullptr, "SERIAL", "VT-A: the first serial, e.g. KV-000100", Station, 0, "START"},
+    {CountOption, "--count", nullptr, "N", "the series' length (VT-B, VT-C: units 1 to N)", Station, 0, "COUNT"},
+    {ScanOption, "--scan", nullptr, nullptr, "VT-A: each unit's serial scanned", Station, 0, "SCAN"},
+    {LedgerOption, "--ledger", nullptr, "CONN",
+     "the shared ledger's ODBC connection string, e.g. DSN=kelvra-line (default: the variable KELVRA_LEDGER)", Station,
+     0, "LEDGER"},
+    {SeriesOption, "--series", nullptr, "NAME",
+     "a series on the shared ledger instead of --log: it gives the family, the size and the serials", Station, 0,
+     "SERIES"},
+    {StationOption, "--station", nullptr, "NAME", "this station's name on the ledger (default: the computer's)",
+     Station, 0, "STATION"},
+    {HelpOption, "--help", "-h", nullptr, "this text", Station, 0},
 };
 
-const Option Options[KeyCount] = {
-    {nullptr, "IMAGE", true},     {"--family", "FAMILY", true},   {"--size", "SIZE", true},
-    {"--device", "DEVICE", true}, {"--log", nullptr, true},       {"--start", "START", true},
-    {"--count", "COUNT", true},   {"--scan", "SCAN", false},      {"--ledger", "LEDGER", true},
-    {"--series", "SERIES", true}, {"--station", "STATION", true},
-};
+// As the station has always worded them.
+const OptionParser::Wording StationWording = {
+    [](const std::string& name) { return name + " is not an option"; },
+    [](const std::string& word) { return word + " is a second image: give one"; },
+    [](const OptionParser::OptionRow& row, const std::string*)
+    {
+        return std::string(row.name) + " needs a value (write it --option=VALUE if it starts with '-')";
+    }};
 
+const OptionParser::Table Table = OptionParser::MakeTable(
+    "KelvraStation", "KelvraStation: a production line's window.\n",
+    "\nIMAGE= in the settings file is relative to it; SCAN=1 or 0.\n", Commands, Options, HelpOption, StationWording);
+
+const char* const ImageSetting = "IMAGE";
 const wchar_t* const SettingsSection = L"STATION";
 
+// The [STATION] section of the settings file.
+class SettingsFile final : public OptionParser::SettingSource
+{
+public:
+    explicit SettingsFile(const std::string& file) : m_file(WideFromUtf8(file)) {}
+
+    bool Find(const char* name, std::string& value) const override
+    {
+        const std::vector<wchar_t> wideName = WideFromUtf8(name);
+        wchar_t text[1024];
+        // A value absent from the file reads as the default, which no file holds
+        // (Windows strips blanks from the end of a default, so it is none).
+        GetPrivateProfileStringW(SettingsSection, wideName.data(), L"\x01", text, 1024, m_file.data());
+        value = text[0] != L'\x01' ? Utf8FromWide(text) : std::string();
+        return text[0] != L'\x01';
+    }
+
+private:
+    std::vector<wchar_t> m_file;
+};
+
+// The values given, on the command line or in the settings file, and where.
 struct Values
 {
-    std::string value[KeyCount];
-    unsigned given = 0;         // a bit per key
-    unsigned fromSettings = 0;  // a bit per key
+    OptionParser::Parsed parsed;
+    std::string image;
+    bool imageFromSettings = false;
+    std::string settingsFile;
+    const std::string none;
 
-    bool Has(Key key) const { return (given >> key & 1) != 0; }
-    void Set(Key key, const std::string& text, bool inSettings)
+    bool Has(Option option) const { return parsed.Has(option); }
+    const std::string& Value(Option option) const
     {
-        value[key] = text;
-        given |= 1u << key;
-        fromSettings |= (inSettings ? 1u : 0u) << key;
+        const std::string* value = parsed.ValueOf(option);
+        return value != nullptr ? *value : none;
+    }
+    bool FromSettings(Option option) const
+    {
+        const OptionParser::GivenOption* given = parsed.Given(option);
+        return given != nullptr && given->fromSettings;
     }
 };
 
-// --name or --name=value: the option's key, or KeyCount.
-Key KeyOf(const std::string& argument)
+const OptionParser::OptionRow& RowOf(Option option)
 {
-    const std::string name = argument.substr(0, argument.find('='));
-    for (int key = 0; key < KeyCount; ++key)
-    {
-        if (Options[key].name != nullptr && name == Options[key].name)
-        {
-            return static_cast<Key>(key);
-        }
-    }
-    return KeyCount;
-}
-
-std::string ParseArguments(const std::vector<std::string>& arguments, Values& values)
-{
-    bool optionsEnded = false;
-    for (size_t index = 0; index < arguments.size(); ++index)
-    {
-        const std::string& argument = arguments[index];
-        const bool option = !optionsEnded && !argument.empty() && argument[0] == '-';
-        if (option && argument == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        const Key key = option ? KeyOf(argument) : Image;
-        const size_t equals = option ? argument.find('=') : std::string::npos;
-        const char* const name = Options[key].name;
-        // A value that looks like an option is far more likely a forgotten value.
-        const bool valueFollows = index + 1 < arguments.size() && arguments[index + 1].compare(0, 1, "-") != 0;
-        const char* const problem = key == KeyCount   ? "is not an option"
-                                    : values.Has(key) ? (option ? "is given twice" : "is a second image: give one")
-                                    : !option         ? nullptr
-                                    : !Options[key].takesValue && equals != std::string::npos ? "takes no value"
-                                    : Options[key].takesValue && equals == std::string::npos && !valueFollows
-                                        ? "needs a value (write it --option=VALUE if it starts with '-')"
-                                        : nullptr;
-        if (problem != nullptr)
-        {
-            return Joined({name != nullptr && key != KeyCount ? name : argument.c_str(), " ", problem});
-        }
-        const bool separate = option && Options[key].takesValue && equals == std::string::npos;
-        values.Set(key,
-                   !option                    ? argument
-                   : !Options[key].takesValue ? std::string("1")
-                   : separate                 ? arguments[++index]
-                                              : argument.substr(equals + 1),
-                   false);
-    }
-    return std::string();
+    return Options[option];
 }
 
 std::string FullPath(const std::string& path)
@@ -131,125 +137,135 @@ std::string SettingsFileOf(const std::string& log)
     return Joined({log.substr(0, dot != std::string::npos && dot >= NameStart(log) ? dot : log.size()), ".ini"});
 }
 
-void ReadSettings(const std::string& file, Values& values)
-{
-    const std::vector<wchar_t> wideFile = WideFromUtf8(file);
-    for (int key = 0; key < KeyCount; ++key)
-    {
-        if (Options[key].setting == nullptr || values.Has(static_cast<Key>(key)))
-        {
-            continue;
-        }
-        const std::vector<wchar_t> name = WideFromUtf8(Options[key].setting);
-        wchar_t text[1024];
-        // A value absent from the file reads as the default, which no file holds
-        // (Windows strips blanks from the end of a default, so it is none).
-        GetPrivateProfileStringW(SettingsSection, name.data(), L"\x01", text, 1024, wideFile.data());
-        if (text[0] != L'\x01')
-        {
-            values.Set(static_cast<Key>(key), Utf8FromWide(text), true);
-        }
-    }
-}
-
 // What is wrong with a value, saying where it came from.
-std::string Wrong(const Values& values, Key key, const std::string& settingsFile, const char* what)
+std::string Wrong(const Values& values, Option option, const char* what)
 {
-    const bool inSettings = (values.fromSettings >> key & 1) != 0;
-    return Joined({inSettings ? Options[key].setting : Options[key].name, inSettings ? "= in " : "",
-                   inSettings ? settingsFile.c_str() : "", " is \"", values.value[key], "\", ", what});
+    const bool inSettings = values.FromSettings(option);
+    return Joined({inSettings ? RowOf(option).setting : RowOf(option).name, inSettings ? "= in " : "",
+                   inSettings ? values.settingsFile.c_str() : "", " is \"", values.Value(option), "\", ", what});
 }
 
-std::string Missing(Key key, const std::string& settingsFile, const char* example)
+// image: the image, which is the command line's one operand.
+std::string Missing(const OptionParser::OptionRow* row, const std::string& settingsFile, const char* example)
 {
-    return Joined({"no ", key == Image ? "image" : Options[key].name + 2, ": give ",
-                   key == Image ? "the image file" : Options[key].name, " on the command line, or ",
-                   Options[key].setting, "=", example, " in ", settingsFile});
+    return Joined({"no ", row == nullptr ? "image" : row->name + 2, ": give ",
+                   row == nullptr ? "the image file" : row->name, " on the command line, or ",
+                   row == nullptr ? ImageSetting : row->setting, "=", example, " in ", settingsFile});
 }
 
-std::string ReadFamily(const Values& values, const std::string& settingsFile, StationSetup& setup)
+std::string ReadFamily(const Values& values, StationSetup& setup)
 {
-    if (!values.Has(Family))
+    if (!values.Has(FamilyOption))
     {
-        return Missing(Family, settingsFile, "A");
+        return Missing(&RowOf(FamilyOption), values.settingsFile, "A");
     }
-    const std::string& family = values.value[Family];
+    const std::string& family = values.Value(FamilyOption);
     if (family.size() != 1 || !ChipFamilyFromIndex(family[0] - 'A', setup.family))
     {
-        return Wrong(values, Family, settingsFile, "not A, B or C");
+        return Wrong(values, FamilyOption, "not A, B or C");
     }
     UINT size = VtcEepromSizes[0];
-    if (values.Has(Size))
+    if (values.Has(SizeOption))
     {
         size = 0;
         for (UINT choice : VtcEepromSizes)
         {
-            size = values.value[Size] == std::to_string(choice) ? choice : size;
+            size = values.Value(SizeOption) == std::to_string(choice) ? choice : size;
         }
         if (setup.family != ChipFamily::C || size == 0)
         {
-            return Wrong(values, Size, settingsFile, "not a size: one is for VT-C only, and 256, 512, 1024 or 2048");
+            return Wrong(values, SizeOption, "not a size: one is for VT-C only, and 256, 512, 1024 or 2048");
         }
     }
     setup.size = OperationSizeOf(setup.family, size);
     return std::string();
 }
 
-std::string ReadSerials(const Values& values, const std::string& settingsFile, StationSetup& setup)
+std::string ReadSerials(const Values& values, StationSetup& setup)
 {
-    const std::string& scan = values.value[Scan];
-    setup.scan = values.Has(Scan) && scan != "0";
-    if (values.Has(Scan) && scan != "0" && scan != "1")
+    // A flag on the command line; 1 or 0 in the settings file.
+    const std::string scan = values.FromSettings(ScanOption) ? values.Value(ScanOption) : "1";
+    setup.scan = values.Has(ScanOption) && scan != "0";
+    if (values.Has(ScanOption) && scan != "0" && scan != "1")
     {
-        return Wrong(values, Scan, settingsFile, "not 1 or 0");
+        return Wrong(values, ScanOption, "not 1 or 0");
     }
-    if (values.Has(Count))
+    if (values.Has(CountOption))
     {
-        const Result<std::uint64_t> count = SerialSeries::ParseCount(values.value[Count]);
+        const Result<std::uint64_t> count = SerialSeries::ParseCount(values.Value(CountOption));
         if (!count.IsOk())
         {
-            return Wrong(values, Count, settingsFile, "not a whole number from 1 to 100000");
+            return Wrong(values, CountOption, "not a whole number from 1 to 100000");
         }
         setup.count = count.Value();
     }
     if (setup.family != ChipFamily::A)
     {
-        return setup.scan || values.Has(Start) ? "VT-B and VT-C units are numbered 1, 2, 3 and so on: a start "
-                                                 "serial, or a scanned one, is for VT-A"
-                                               : "";
+        return setup.scan || values.Has(StartOption) ? "VT-B and VT-C units are numbered 1, 2, 3 and so on: a start "
+                                                       "serial, or a scanned one, is for VT-A"
+                                                     : "";
     }
-    if (setup.scan == values.Has(Start))
+    if (setup.scan == values.Has(StartOption))
     {
         return Joined({"VT-A serials come from a series or from a scan of each unit: give --start or --scan (START= "
                        "or SCAN=1 in ",
-                       settingsFile, "), not ", setup.scan ? "both" : "neither"});
+                       values.settingsFile, "), not ", setup.scan ? "both" : "neither"});
     }
     if (setup.scan)
     {
         return setup.count ? "--count is for a series; scanned serials go on until Stop" : "";
     }
-    const Result<SerialSeries::Form> start = SerialSeries::ParseStart(values.value[Start]);
+    const Result<SerialSeries::Form> start = SerialSeries::ParseStart(values.Value(StartOption));
     if (!start.IsOk())
     {
-        return Wrong(values, Start, settingsFile, "not letters, '-' or '_' then digits, 13 characters at most");
+        return Wrong(values, StartOption, "not letters, '-' or '_' then digits, 13 characters at most");
     }
     setup.series = start.Value();
     if (setup.count && setup.series->number + *setup.count > SerialSeries::Limit(*setup.series))
     {
-        return Wrong(values, Count, settingsFile, "more serials than the start's digits can number");
+        return Wrong(values, CountOption, "more serials than the start's digits can number");
     }
     return std::string();
 }
 
 std::string Located(const Values& values, const StationSetup& setup)
 {
-    const std::string& image = values.value[Image];
+    const std::string& image = values.image;
     const bool relative = !(image.size() >= 2 && image[1] == ':') && image.find_first_of("\\/") != 0;
-    if ((values.fromSettings >> Image & 1) != 0 && relative)
+    if (values.imageFromSettings && relative)
     {
         return FullPath(setup.settingsFile.substr(0, NameStart(setup.settingsFile)) + image);
     }
     return FullPath(image);
+}
+
+// The settings file's values below the command line's.
+void AddSettings(const std::string& file, Values& values)
+{
+    const SettingsFile settings(file);
+    values.settingsFile = file;
+    OptionParser::AddSettings(Table, settings, values.parsed);
+    if (!values.parsed.operands.empty())
+    {
+        values.image = values.parsed.operands[0];
+    }
+    else
+    {
+        values.imageFromSettings = settings.Find(ImageSetting, values.image);
+    }
+}
+
+std::string ReadDevice(const Values& values, StationSetup& setup)
+{
+    if (!values.Has(DeviceOption))
+    {
+        return Missing(&RowOf(DeviceOption), values.settingsFile, "845e:0001");
+    }
+    if (!ParseDeviceText(values.Value(DeviceOption), setup.device))
+    {
+        return Wrong(values, DeviceOption, "not VID:PID of 1 to 4 hexadecimal digits each");
+    }
+    return values.image.empty() ? Missing(nullptr, values.settingsFile, "widget.hex") : std::string();
 }
 }  // namespace
 
@@ -301,62 +317,60 @@ std::vector<std::string> SplitCommandLine(const wchar_t* commandLine)
 // A series of a shared ledger brings the family, the size and the serials.
 std::string ReadLedger(const Values& values, StationSetup& setup)
 {
-    for (Key key : {Family, Size, Start, Count, Scan, Log})
+    for (Option option : {FamilyOption, SizeOption, StartOption, CountOption, ScanOption, LogOption})
     {
-        if (values.Has(key))
+        if (values.Has(option))
         {
-            return Joined({Options[key].name, " is for a line of its own: the series \"", values.value[SeriesKey],
+            return Joined({RowOf(option).name, " is for a line of its own: the series \"", values.Value(SeriesOption),
                            "\" brings the family, the size and the serials from the ledger"});
         }
     }
-    setup.ledger = values.value[LedgerKey];
-    setup.ledgerSeries = values.value[SeriesKey];
-    setup.station = values.value[StationKey];
+    setup.ledger = values.Value(LedgerOption);
+    setup.ledgerSeries = values.Value(SeriesOption);
+    setup.station = values.Value(StationOption);
     return std::string();
 }
 
 std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& setup)
 {
     Values values;
-    std::string problem = ParseArguments(arguments, values);
-    if (!problem.empty())
+    std::string problem = OptionParser::ParseOptions(Table, arguments, values.parsed);
+    setup.help = values.parsed.help;
+    if (!problem.empty() || setup.help)
     {
         return problem;
     }
     // Without a log, the settings are KelvraStation.ini in the folder the station starts in.
-    setup.settingsFile =
-        values.value[Log].empty() ? FullPath("KelvraStation.ini") : SettingsFileOf(FullPath(values.value[Log]));
-    ReadSettings(setup.settingsFile, values);
-    const bool shared = values.Has(SeriesKey);
-    if (!shared && values.value[Log].empty())
+    const bool logGiven = values.Has(LogOption);
+    setup.settingsFile = logGiven ? SettingsFileOf(FullPath(values.Value(LogOption))) : FullPath("KelvraStation.ini");
+    AddSettings(setup.settingsFile, values);
+    const bool shared = values.Has(SeriesOption);
+    if (!shared && !logGiven)
     {
         return "no log: give --log FILE, the line's CSV log; the rest of the set-up may be in the file of the same "
                "name with .ini beside it. Or --series NAME on a shared ledger";
     }
-    if (!shared && (values.Has(LedgerKey) || values.Has(StationKey)))
+    if (!shared && (values.Has(LedgerOption) || values.Has(StationOption)))
     {
         return "--ledger and --station go with --series NAME";
     }
-    setup.log = shared ? std::string() : FullPath(values.value[Log]);
-    problem = shared ? ReadLedger(values, setup) : ReadFamily(values, setup.settingsFile, setup);
-    if (problem.empty() && !values.Has(Device))
+    setup.log = shared ? std::string() : FullPath(values.Value(LogOption));
+    problem = shared ? ReadLedger(values, setup) : ReadFamily(values, setup);
+    if (problem.empty())
     {
-        problem = Missing(Device, setup.settingsFile, "845e:0001");
-    }
-    if (problem.empty() && !ParseDeviceText(values.value[Device], setup.device))
-    {
-        problem = Wrong(values, Device, setup.settingsFile, "not VID:PID of 1 to 4 hexadecimal digits each");
-    }
-    if (problem.empty() && values.value[Image].empty())
-    {
-        problem = Missing(Image, setup.settingsFile, "widget.hex");
+        problem = ReadDevice(values, setup);
     }
     if (!problem.empty())
     {
         return problem;
     }
     setup.image = Located(values, setup);
-    return shared ? std::string() : ReadSerials(values, setup.settingsFile, setup);
+    return shared ? std::string() : ReadSerials(values, setup);
+}
+
+std::string StationHelp()
+{
+    return OptionParser::HelpText(Table);
 }
 
 std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)

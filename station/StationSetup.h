@@ -27,6 +27,7 @@ struct StationSetup
     std::optional<std::uint64_t> count;
     bool scan = false;
     std::string settingsFile;  // full path, whether or not it exists
+    bool help = false;         // --help or /? was given: the rest was not read
     // A series of a shared ledger instead of the log: its connection string
     // (empty: KELVRA_LEDGER's), the series, which then gives the family, the
     // size and the serials, and this station's name (empty: the computer's).
@@ -42,6 +43,9 @@ std::vector<std::string> SplitCommandLine(const wchar_t* commandLine);
 // Fills setup from the arguments and the settings file they lead to; empty
 // when it is complete, else what is wrong and how to mend it.
 std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& setup);
+
+// The help, from the table the command line is read by.
+std::string StationHelp();
 
 // The image file's first setup.size bytes, a shorter file padded with zeros;
 // empty when read, else what is wrong.

@@ -14,7 +14,7 @@ namespace
 {
 DEV_BROADCAST_DEVICEINTERFACE_A InterfaceRecord(const GUID& classGuid)
 {
-    return KelvraAutomation::MakeDeviceInterfaceRecord(classGuid, DBT_DEVTYP_DEVICEINTERFACE);
+    return MakeDeviceInterfaceRecord(classGuid, DBT_DEVTYP_DEVICEINTERFACE);
 }
 
 class HotPlugTest : public testing::Test

@@ -704,6 +704,12 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"mend-log", "--family", "A"}, "mend-log needs LOG"},
         {{"mend-log", "line.csv", "--family", "A", "--device", "845e:0001"}, "mend-log does not take --device"},
         {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line, mend-log or ledger"},
+        // --count is the series' length: input serials have none, and a start's digits bound it.
+        {{"line", "w.hex", "--family", "A", "--serials-from-input", "--count", "3", "--log", "l.csv"},
+         "--count is the series' length, and serials from input have none: give --stop-after N"},
+        {{"line", "w.hex", "--family", "A", "--start", "KV-98", "--count", "3", "--log", "l.csv"},
+         "--count 3 from KV-98: more serials than the start's digits can number"},
+        {{"line", "w.hex", "--family", "B", "--stop-after", "0", "--log", "l.csv"}, "--stop-after: "},
     };
     FakeHidPlatform platform;
     for (const Refusal& refusal : refusals)

@@ -10,8 +10,6 @@ namespace EndToEnd
 namespace
 {
 
-using KelvraAutomation::DeviceEvent;
-using KelvraAutomation::HidInterfaceClass;
 using KelvraAutomation::KelvraWindow;
 using KelvraAutomation::Milliseconds;
 using KelvraAutomation::OperationKind;

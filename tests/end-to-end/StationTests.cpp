@@ -175,6 +175,60 @@ protected:
     std::string m_station;
 };
 
+struct WindowSearch
+{
+    DWORD process;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char text[64] = {};
+    GetWindowTextA(window, text, sizeof text);
+    search.found = owner == search.process && std::string(text) == search.title ? window : nullptr;
+    return search.found == nullptr;
+}
+
+// The top-level window of process titled title, or none.
+HWND WindowOf(DWORD process, const char* title)
+{
+    WindowSearch search{process, title, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(StationTest, HelpShowsTheOptionsFromItsTableAndOpensNoStation)
+{
+    std::string environment = ChildEnvironment();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = QuotedArgument(m_station) + " --log line.csv /?";
+    ASSERT_TRUE(
+        StartProcess(m_station, commandLine, FALSE, 0, &environment[0], WorkingFolder().c_str(), startup, process));
+    HWND box = nullptr;
+    KelvraAutomation::WaitUntil([&] { return (box = WindowOf(process.dwProcessId, "Kelvra Station")) != nullptr; },
+                                Milliseconds(30000), Milliseconds(50));
+    ASSERT_NE(box, nullptr);
+    char text[4096] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_NE(std::string(text).find("[--count N]"), std::string::npos) << text;
+    EXPECT_NE(std::string(text).find("COUNT=)"), std::string::npos) << text;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD status = 1;
+    GetExitCodeProcess(process.hProcess, &status);
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(GetFileAttributesA((WorkingFolder() + "\\line.csv").c_str()), INVALID_FILE_ATTRIBUTES);
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 TEST_F(StationTest, AOneUnitSeriesPassesAndItsRowsShow)
 {
     const StationWindow& station = Start({"--start", "KV-000100", "--count", "1"});

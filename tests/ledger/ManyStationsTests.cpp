@@ -174,7 +174,7 @@ protected:
         setup.device = FirstDevice + index;
         setup.series = series.form;
         setup.seriesLength = series.count;
-        setup.count = passes;
+        setup.stopAfter = passes;
         setup.allowDuplicateSerials = givenAgain;
         setup.transfer = MemoryTransfer;
         setup.ledger = &ledger;

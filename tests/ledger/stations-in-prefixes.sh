@@ -33,7 +33,7 @@ series="prefixes-$$"
 run() { "$root/scripts/wine-run" "$@"; }
 
 mkdir -p "$work/station"
-cp "$build/tools/kelvra-cli/kelvra-cli.exe" "$build/tools/kelvra-cli/kelvra-ledger.exe" \
+cp "$build/kelvra-cli/kelvra-cli.exe" "$build/kelvra-cli/kelvra-ledger.exe" \
   "$build/emulated-drivers/VT_HIDA.dll" "$work/station/"
 python3 -c "
 import sys

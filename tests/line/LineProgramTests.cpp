@@ -58,8 +58,8 @@ TEST(LineProgram, ProgramsOneUnitPerRunAndGoesOnWithTheNextSerial)
     base[1] = 0x67;
     folder.WriteFile("base.hex", std::string(base.begin(), base.end()));
     folder.WriteFile("Kelvra.ini", "[KELVRA]\r\nVID=845e\r\nPID=0001\r\n");
-    const std::vector<std::string> command = {"line",    "base.hex", "--family", "A",        "--start", "SN9998",
-                                              "--count", "1",        "--log",    "line.csv", "--quiet"};
+    const std::vector<std::string> command = {"line",         "base.hex", "--family", "A",        "--start", "SN9998",
+                                              "--stop-after", "1",        "--log",    "line.csv", "--quiet"};
     const char* const serials[] = {"SN9998", "SN9999"};
     std::string rows = "time,serial,device,result,first_difference,detail\r\n";
     for (const char* serial : serials)

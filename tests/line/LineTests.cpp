@@ -157,6 +157,11 @@ protected:
         {
             console.Close();
         }
+        // The operator presses Ctrl+C once the scripted units are done.
+        units.afterLast = []
+        {
+            RequestInterrupt();
+        };
         std::vector<std::string> arguments = {"line",  folder.PathOf("base.hex"), "--device", "845e:0001",
                                               "--log", folder.PathOf("line.csv")};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -261,12 +266,46 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
     EXPECT_EQ(LogRows(), firstRun);
 
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000103  VID_845e&PID_0001");
     EXPECT_EQ(ChipSerial(), "KV-000103");
     Rows both = firstRun;
     both.insert(both.end(), {"KV-000103,VID_845e&PID_0001,RESERVED,", "KV-000103,VID_845e&PID_0001,PASS,"});
     EXPECT_EQ(LogRows(), both);
+}
+
+// --start KV-000100 --count 3 is KV-000100 to KV-000102, however often the
+// line is started: a restart does not go on past the batch's labels.
+TEST_F(LineTest, ASeriesEndsWithItsLastSerialHoweverOftenTheLineIsStartedAgain)
+{
+    const std::vector<std::string> series = {"--family", "A", "--start", "KV-000100", "--count", "3", "--quiet"};
+    ScriptedUnits first(1);
+    ASSERT_EQ(Line(first, series), 10) << "stopped with Ctrl+C after the first pass\n" << console.err;
+    ClearInterrupt();
+    ScriptedUnits restarted(4);
+    ASSERT_EQ(Line(restarted, series), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000101  VID_845e&PID_0001\nPASS  KV-000102  VID_845e&PID_0001\n");
+    EXPECT_EQ(restarted.arrivals.size(), 2u) << "the line ends once its last serial has passed";
+
+    ScriptedUnits again(1);
+    EXPECT_EQ(Line(again, series), 2);
+    EXPECT_NE(console.err.find("no serial after KV-000102: all it holds were given"), std::string::npos) << console.err;
+    EXPECT_TRUE(again.arrivals.empty());
+    EXPECT_EQ(LogRows().back(), "KV-000102,VID_845e&PID_0001,PASS,");
+}
+
+TEST_F(LineTest, StopAfterEndsEachRunOnceItsPassesAreLogged)
+{
+    for (const char* serial : {"KV-000100", "KV-000101"})
+    {
+        SCOPED_TRACE(serial);
+        ScriptedUnits units(3);
+        ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
+        EXPECT_EQ(console.out, "PASS  " + std::string(serial) + "  VID_845e&PID_0001\n");
+        EXPECT_EQ(units.arrivals.size(), 1u);
+        EXPECT_EQ(ChipSerial(), serial);
+    }
 }
 
 TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResult)
@@ -302,12 +341,14 @@ TEST_F(LineTest, ResumesAfterEveryRowTheLogHoldsAndVoidsAReservationWithoutResul
         SCOPED_TRACE(test.name);
         folder.WriteFile("line.csv", test.log);
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         EXPECT_EQ(console.out, test.out);
         EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
         // The next start takes every row this one added, in the log's own line ends (CRLF for one without rows).
         ScriptedUnits next(1);
-        EXPECT_EQ(Line(next, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(next, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         const std::string log = folder.ReadFile("line.csv");
         EXPECT_EQ(log.substr(0, test.log.size()), test.log);
         const bool crlf = test.log.find('\n') == std::string::npos || test.log.find('\r') != std::string::npos;
@@ -330,7 +371,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
     {
         kill = WhenWriting([&] { atTheFirstWrite = folder.ReadFile("line.csv"); });
     };
-    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     kill.join();
     const std::string reserved = ",KV-000100,VID_845e&PID_0001,RESERVED,,\r\n";
     ASSERT_GT(atTheFirstWrite.size(), std::string(SerialHeader).size() + reserved.size());
@@ -338,7 +379,7 @@ TEST_F(LineTest, ASerialWrittenButNeverLoggedGoesToNoOtherUnit)
 
     folder.WriteFile("line.csv", atTheFirstWrite);
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find("line:")),
               "VOID  KV-000100  VID_845e&PID_0001  interrupted\nPASS  KV-000101  VID_845e&PID_0001\n");
     EXPECT_EQ(ChipSerial(), "KV-000101");
@@ -373,7 +414,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
         SCOPED_TRACE(test.name);
         folder.WriteFile("line.csv", test.before + test.cutShort);
         ScriptedUnits refused(1);
-        EXPECT_EQ(Line(refused, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 8);
+        EXPECT_EQ(Line(refused, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 8);
         EXPECT_NE(console.err.find("cut short (was the power cut while it was written?). Run \"kelvra-cli mend-log " +
                                    log + " --family A\""),
                   std::string::npos)
@@ -391,7 +432,8 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
         EXPECT_EQ(mended.size() > test.before.size(), *test.voided != '\0') << mended;
 
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+        EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+            << console.err;
         EXPECT_EQ(console.out, std::string("PASS  ") + test.next + "  VID_845e&PID_0001\n");
     }
 
@@ -416,7 +458,7 @@ TEST_F(LineTest, MendLogSetsALastRowCutShortAsideSoTheLineGoesOnWithoutReusingIt
 TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
 {
     ScriptedUnits first(1);
-    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 0) << console.err;
+    ASSERT_EQ(Line(first, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
 
     // Started again with the unit that passed still attached; while each
     // unit waits to be pulled out, a plain write tries it.
@@ -440,7 +482,7 @@ TEST_F(LineTest, AUnitThatPassedIsNeitherWrittenAgainNorLeftToAnotherProgram)
     {
         serialsAtRemoval.push_back(ChipSerial());
     };
-    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "2"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "2"}), 0) << console.err;
     EXPECT_NE(console.err.find("holds KV-000100, which passed in this log"), std::string::npos) << console.err;
     EXPECT_EQ(otherWrites, (std::vector<int>{9, 9})) << "busy: the line holds each unit until it is pulled out";
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101"}));
@@ -453,7 +495,7 @@ TEST_F(LineTest, SerialsFromInputRefuseMalformedAndUsedSerialsBeforeAnyUnitIsTou
     folder.WriteFile("line.csv", SerialHeader + Row("KV-000100", "RESERVED") + Row("KV-000100", "PASS") +
                                      Row("LABEL-1", "RESERVED") + Row("LABEL-1", "VOID"));
     ScriptedUnits units(1);
-    const int status = Line(units, {"--family", "A", "--serials-from-input", "--count", "1"},
+    const int status = Line(units, {"--family", "A", "--serials-from-input", "--stop-after", "1"},
                             "KV-0001 \nABCDEFGHIJKLMN\nKV\x01\nKV-000100\nkv-000100\nlabel-1\n\nLABEL-7\n");
     EXPECT_EQ(status, 2) << "a serial of the input was refused";
     const char* const refusals[] = {"\"KV-0001 \" refused: it ends with a space",
@@ -481,7 +523,7 @@ TEST_F(LineTest, AnOpenRefusedJustAfterArrivalIsTriedAgainForAMoment)
         SetEmulator("FailOpens", unit == 0 ? "2" : nullptr);
         SetEmulator("FailOpen", unit == 1 ? "1" : nullptr);
     };
-    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "2", "--quiet"}), 0) << console.err;
+    ASSERT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "2", "--quiet"}), 0) << console.err;
     EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n"
                            "FAIL  KV-000101  VID_845e&PID_0001  did not open\n"
                            "PASS  KV-000102  VID_845e&PID_0001\n");
@@ -514,7 +556,7 @@ TEST_F(LineTest, CtrlCBetweenUnitsEndsTheLineAndSkippedFailuresAreNotReused)
     ClearInterrupt();
     WritePrivateProfileStringA("VT_HIDB", "FailBurnRead", nullptr, settings.c_str());
     ScriptedUnits restarted(1);
-    ASSERT_EQ(Line(restarted, {"--family", "B", "--count", "1", "--skip-failed"}), 0) << console.err;
+    ASSERT_EQ(Line(restarted, {"--family", "B", "--stop-after", "1", "--skip-failed"}), 0) << console.err;
     EXPECT_EQ(LogRows(),
               (Rows{"VT-B unit,device,result,first_difference", "1,VID_845e&PID_0001,RESERVED,",
                     "1,VID_845e&PID_0001,PASS,", "2,VID_845e&PID_0001,RESERVED,", "2,VID_845e&PID_0001,FAIL,",
@@ -546,7 +588,7 @@ TEST_F(LineTest, AMissingDriverLibraryEndsTheLineOnceBeforeAnyUnit)
 {
     SetDllDirectoryA(nullptr);
     ScriptedUnits units(1);
-    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--count", "1"}), 4);
+    EXPECT_EQ(Line(units, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 4);
     const std::string message = "VT_HIDA.dll did not load";
     EXPECT_NE(console.err.find(message), std::string::npos) << console.err;
     EXPECT_EQ(console.err.find(message), console.err.rfind(message)) << "said once:\n" << console.err;
@@ -563,7 +605,7 @@ TEST_F(LineTest, RefusesALogItCannotAccountForAndLeavesItAlone)
         std::vector<std::string> options;
         const char* message;
     };
-    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--count", "1"};
+    const std::vector<std::string> seriesA = {"--family", "A", "--start", "KV-000100", "--stop-after", "1"};
     const std::string unitColumns = ",device,result,first_difference,detail\r\n";
     const Case cases[] = {
         {"held by another line", "", seriesA, "is in use: another"},
@@ -731,7 +773,7 @@ TEST_F(LineTest, InputWithAByteOrderMarkLinesOfSpacesOrControlBytesIsReadSafely)
         SCOPED_TRACE(test.name);
         DeleteFileA(folder.PathOf("line.csv").c_str());
         ScriptedUnits units(1);
-        EXPECT_EQ(Line(units, {"--family", "A", "--serials-from-input", "--count", "1"}, test.input), test.status)
+        EXPECT_EQ(Line(units, {"--family", "A", "--serials-from-input", "--stop-after", "1"}, test.input), test.status)
             << console.err;
         EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  LABEL-1  VID_845e&PID_0001");
         EXPECT_NE(console.err.find(test.said), std::string::npos) << console.err;
@@ -775,7 +817,7 @@ TEST_F(LineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedMayTryItAgain
                 DeleteFileA(chip.c_str());
             }
         };
-        std::vector<std::string> options = {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"};
+        std::vector<std::string> options = {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"};
         if (test.option != nullptr)
         {
             options.push_back(test.option);
@@ -814,7 +856,8 @@ TEST_F(LineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedMayTryItAgain
     folder.WriteFile("chips\\VT_HIDA-845E0001.bin", failedChip);
     ScriptedUnits restarted(1);
     restarted.StartAttached();
-    EXPECT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--count", "1", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1", "--quiet"}), 0)
+        << console.err;
     EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\n");
     EXPECT_NE(console.err.find("holds KV-000100, which failed in this log"), std::string::npos) << console.err;
 }
@@ -833,7 +876,7 @@ TEST_F(LineTest, AVtbUnitAttachedAtTheStartIsWrittenOnlyOnceAttachedAgain)
                 GetFileAttributesA(folder.PathOf("chips\\VT_HIDB-845E0001.bin").c_str()) != INVALID_FILE_ATTRIBUTES;
         }
     };
-    EXPECT_EQ(Line(units, {"--family", "B", "--count", "1", "--quiet"}), 0) << console.err;
+    EXPECT_EQ(Line(units, {"--family", "B", "--stop-after", "1", "--quiet"}), 0) << console.err;
     EXPECT_FALSE(writtenBeforeRemoval);
     EXPECT_NE(console.err.find("remove it and attach it again"), std::string::npos) << console.err;
     EXPECT_EQ(console.out, "PASS  1  VID_845e&PID_0001\n");

@@ -135,6 +135,26 @@ TEST_F(StationSetupTest, RefusesWhatCannotBeUsedAndSaysWhy)
     }
 }
 
+TEST_F(StationSetupTest, HelpComesFromTheTableWithEachSettingAndWithinEightyColumns)
+{
+    EXPECT_EQ(Read({"--log", "l.csv", "--family", "X", "/?"}), "");
+    EXPECT_TRUE(setup.help);
+    const std::string help = StationHelp();
+    EXPECT_NE(help.find("\n  KelvraStation [IMAGE] [--family A|B|C] [--size BYTES] [--device VID:PID]\n"),
+              std::string::npos)
+        << help;
+    for (const char* setting : {"FAMILY=", "SIZE=", "DEVICE=", "START=", "COUNT=", "SCAN="})
+    {
+        EXPECT_NE(help.find(setting), std::string::npos) << setting;
+    }
+    std::size_t lineStart = 0;
+    for (std::size_t end = help.find('\n'); end != std::string::npos; end = help.find('\n', lineStart))
+    {
+        EXPECT_LE(end - lineStart, 80u) << help.substr(lineStart, end - lineStart);
+        lineStart = end + 1;
+    }
+}
+
 TEST_F(StationSetupTest, ReadsTheImagePaddedAndRefusesOneThatCannotServe)
 {
     folder.WriteFile("short.bin", "\x07\x67");

@@ -634,6 +634,10 @@ void BenchLine()
     const WorkingFolder& folder = bench.folder;
     const int units = 5;
     ScriptedUnits scripted(units);
+    scripted.afterLast = []
+    {
+        RequestInterrupt();
+    };
     SilentConsole console;
     ClearInterrupt();
     // Ends with Ctrl+C once every unit was programmed and pulled out.
@@ -782,8 +786,7 @@ struct ModelessStation : CDialog
 
 void NotifyDevice(HWND window, WPARAM event)
 {
-    DEV_BROADCAST_DEVICEINTERFACE_A record =
-        KelvraAutomation::MakeDeviceInterfaceRecord(KelvraAutomation::HidInterfaceClass, DBT_DEVTYP_DEVICEINTERFACE);
+    DEV_BROADCAST_DEVICEINTERFACE_A record = MakeDeviceInterfaceRecord(HidInterfaceClass, DBT_DEVTYP_DEVICEINTERFACE);
     SendMessageA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record));
 }
 

@@ -23,6 +23,12 @@ std::string Concat(std::initializer_list<std::string_view> pieces)
     return text;
 }
 
+// A program without command words has one nameless command.
+bool TakesCommandWord(const Table& table)
+{
+    return !(table.commandCount == 1 && table.commands[0].name[0] == '\0');
+}
+
 // "-" alone is an operand, as it is for other tools.
 bool IsOptionWord(const std::string& word)
 {
@@ -56,10 +62,6 @@ const CommandRow* FindCommand(const Table& table, const std::string& name)
 
 bool AsksForHelp(const Table& table, const std::vector<std::string>& arguments)
 {
-    if (!arguments.empty() && arguments[0] == "help")
-    {
-        return true;
-    }
     for (const std::string& word : arguments)
     {
         if (word == "--")
@@ -104,18 +106,17 @@ std::string_view WordAt(std::string_view words, std::size_t index)
     return words.substr(0, words.find(' '));
 }
 
-std::string TakeValue(const OptionRow& row, const std::vector<std::string>& arguments, std::size_t& index,
-                      std::string& value)
+std::string TakeValue(const Table& table, const OptionRow& row, const std::vector<std::string>& arguments,
+                      std::size_t& index, std::string& value)
 {
     if (index + 1 >= arguments.size())
     {
-        return Concat({row.name, " needs a value (", row.value, ")"});
+        return table.wording->missingValue(row, nullptr);
     }
     const std::string& next = arguments[index + 1];
     if (!next.empty() && next[0] == '-')
     {
-        return Concat({row.name, " needs a value (", row.value, "), but \"", next,
-                       "\" follows it; to give a value that begins with '-', write ", LongName(row), "=", next});
+        return table.wording->missingValue(row, &next);
     }
     value = next;
     ++index;
@@ -144,7 +145,7 @@ std::string TakeOption(const Table& table, const CommandRow& command, const std:
     const OptionRow* row = FindOption(table, name);
     if (row == nullptr)
     {
-        return "unknown option " + name;
+        return table.wording->unknownOption(name);
     }
     if ((row->appliesTo & CommandBit(command.id)) == 0)
     {
@@ -171,7 +172,7 @@ std::string TakeOption(const Table& table, const CommandRow& command, const std:
     }
     else
     {
-        const std::string missing = TakeValue(*row, arguments, index, value);
+        const std::string missing = TakeValue(table, *row, arguments, index, value);
         if (!missing.empty())
         {
             return missing;
@@ -185,13 +186,19 @@ std::string CheckComplete(const Table& table, const CommandRow& command, const P
     for (std::size_t index = 0; index < table.optionCount; ++index)
     {
         const OptionRow& row = table.options[index];
-        if ((row.requiredBy & CommandBit(command.id)) != 0 && !parsed.Has(row.id))
+        if ((row.requiredBy & CommandBit(command.id)) == 0 || parsed.Has(row.id))
         {
-            return Concat({command.name, " needs ", row.name, row.value ? " " : "", row.value ? row.value : ""});
+            continue;
         }
+        const char* const space = row.value ? " " : "";
+        const char* const value = row.value ? row.value : "";
+        // "no log: give --log FILE, the line's log" where no command word says what needs it.
+        return TakesCommandWord(table)
+                   ? Concat({command.name, " needs ", row.name, space, value})
+                   : Concat({"no ", row.name + 2, ": give ", row.name, space, value, ", ", row.help});
     }
     const std::string_view missing = WordAt(command.operands, parsed.operands.size());
-    return missing.empty() ? std::string() : Concat({command.name, " needs ", missing});
+    return missing.empty() || missing[0] == '[' ? std::string() : Concat({command.name, " needs ", missing});
 }
 
 CommandSet EveryCommand(const Table& table)
@@ -262,7 +269,7 @@ std::string OptionUsage(const OptionRow& row, bool required)
 
 void AddUsage(const Table& table, const CommandRow& command, std::string& text)
 {
-    const std::string lead = Concat({"  ", table.program, " ", command.name});
+    const std::string lead = Concat({"  ", table.program, TakesCommandWord(table) ? " " : "", command.name});
     Paragraph usage(text, lead, lead.size() + 1);
     if (command.operands[0] != '\0')
     {
@@ -272,8 +279,8 @@ void AddUsage(const Table& table, const CommandRow& command, std::string& text)
     {
         const OptionRow& row = table.options[index];
         // Options of every command are written once, below.
-        if ((row.appliesTo & CommandBit(command.id)) != 0 && row.appliesTo != EveryCommand(table) &&
-            row.id != table.helpOption)
+        const bool everywhere = TakesCommandWord(table) && row.appliesTo == EveryCommand(table);
+        if ((row.appliesTo & CommandBit(command.id)) != 0 && !everywhere && row.id != table.helpOption)
         {
             usage.Add(OptionUsage(row, (row.requiredBy & CommandBit(command.id)) != 0));
         }
@@ -288,7 +295,7 @@ void AddUsages(const Table& table, std::string& text)
         AddUsage(table, table.commands[index], text);
     }
     std::string everywhere;
-    for (std::size_t index = 0; index < table.optionCount; ++index)
+    for (std::size_t index = 0; TakesCommandWord(table) && index < table.optionCount; ++index)
     {
         const OptionRow& row = table.options[index];
         if (row.appliesTo == EveryCommand(table) && row.id != table.helpOption)
@@ -308,15 +315,26 @@ std::string OptionLabel(const OptionRow& row)
                    row.value ? row.value : ""});
 }
 
-// A label in a column of width, its help wrapped beside it.
-void AddEntry(std::string& text, std::string_view label, std::size_t width, const char* help)
+// A label in a column of width, its help wrapped beside it, and where a
+// settings file gives it.
+void AddEntry(std::string& text, std::string_view label, std::size_t width, const char* help,
+              const char* setting = nullptr)
 {
     const std::string lead = Concat({"  ", label, std::string(width - label.size() + 1, ' ')});
-    Paragraph(text, lead, 2 + width + 2).AddWords(help);
+    Paragraph entry(text, lead, 2 + width + 2);
+    entry.AddWords(help);
+    if (setting != nullptr)
+    {
+        entry.AddWords(Concat({"(settings file: ", setting, "=)"}));
+    }
 }
 
 void AddCommands(const Table& table, std::string& text)
 {
+    if (!TakesCommandWord(table))
+    {
+        return;
+    }
     std::size_t width = 0;
     for (std::size_t index = 0; index < table.commandCount; ++index)
     {
@@ -339,24 +357,106 @@ void AddOptions(const Table& table, std::string& text)
     text += "\nOptions:\n";
     for (std::size_t index = 0; index < table.optionCount; ++index)
     {
-        AddEntry(text, OptionLabel(table.options[index]), width, table.options[index].help);
+        const OptionRow& row = table.options[index];
+        AddEntry(text, OptionLabel(row), width, row.help, row.setting);
     }
+}
+
+// Parsed as new, in place: the station has no room for the code of a move.
+void Empty(Parsed& parsed)
+{
+    parsed.help = false;
+    parsed.command = -1;
+    parsed.operands.clear();
+    parsed.options.clear();
+}
+
+// IMAGE for an operand written "IMAGE" or, optional, "[IMAGE]".
+std::string_view OperandName(const CommandRow& command, std::size_t index)
+{
+    const std::string_view name = WordAt(command.operands, index);
+    return name[0] == '[' ? name.substr(1, name.size() - 2) : name;
+}
+
+// The words from first on, as options and operands of command.
+std::string ParseWords(const Table& table, const CommandRow& command, const std::vector<std::string>& arguments,
+                       std::size_t first, Parsed& parsed)
+{
+    parsed.command = command.id;
+    bool optionsEnded = false;
+    for (std::size_t index = first; index < arguments.size(); ++index)
+    {
+        const std::string& word = arguments[index];
+        std::string refusal;
+        if (!optionsEnded && word == "--")
+        {
+            optionsEnded = true;
+        }
+        else if (!optionsEnded && IsOptionWord(word))
+        {
+            refusal = TakeOption(table, command, arguments, index, parsed);
+        }
+        else if (!WordAt(command.operands, parsed.operands.size()).empty())
+        {
+            // Every operand names a file, and "" names none.
+            refusal = word.empty() ? Concat({OperandName(command, parsed.operands.size()), " \"\" names no file"})
+                                   : std::string();
+            parsed.operands.push_back(word);
+        }
+        else
+        {
+            refusal = table.wording->unexpectedOperand(word);
+        }
+        if (!refusal.empty())
+        {
+            return refusal;
+        }
+    }
+    return CheckComplete(table, command, parsed);
+}
+
+std::string UnknownOption(const std::string& name)
+{
+    return "unknown option " + name;
+}
+
+std::string UnexpectedOperand(const std::string& word)
+{
+    return Concat({"unexpected argument \"", word, "\""});
+}
+
+std::string MissingValue(const OptionRow& row, const std::string* next)
+{
+    if (next == nullptr)
+    {
+        return Concat({row.name, " needs a value (", row.value, ")"});
+    }
+    return Concat({row.name, " needs a value (", row.value, "), but \"", *next,
+                   "\" follows it; to give a value that begins with '-', write ", LongName(row), "=", *next});
 }
 
 }  // namespace
 
+const Wording ConsoleWording = {UnknownOption, UnexpectedOperand, MissingValue};
+
 bool Parsed::Has(int option) const
 {
-    return ValueOf(option) != nullptr;
+    return Given(option) != nullptr;
 }
 
 const std::string* Parsed::ValueOf(int option) const
+{
+    const GivenOption* given = Given(option);
+    return given != nullptr ? &given->value : nullptr;
+}
+
+const GivenOption* Parsed::Given(int option) const
 {
     for (const GivenOption& given : options)
     {
         if (given.id == option)
         {
-            return &given.value;
+            return &given;
         }
     }
     return nullptr;
@@ -364,8 +464,8 @@ const std::string* Parsed::ValueOf(int option) const
 
 std::string Parse(const Table& table, const std::vector<std::string>& arguments, Parsed& parsed)
 {
-    parsed = Parsed();
-    if (AsksForHelp(table, arguments))
+    Empty(parsed);
+    if ((!arguments.empty() && arguments[0] == "help") || AsksForHelp(table, arguments))
     {
         parsed.help = true;
         return {};
@@ -379,37 +479,28 @@ std::string Parse(const Table& table, const std::vector<std::string>& arguments,
     {
         return Concat({"unknown command \"", arguments[0], "\": give ", CommandChoices(table)});
     }
-    parsed.command = command->id;
-    bool optionsEnded = false;
-    for (std::size_t index = 1; index < arguments.size(); ++index)
+    return ParseWords(table, *command, arguments, 1, parsed);
+}
+
+std::string ParseOptions(const Table& table, const std::vector<std::string>& arguments, Parsed& parsed)
+{
+    Empty(parsed);
+    parsed.help = AsksForHelp(table, arguments);
+    return parsed.help ? std::string() : ParseWords(table, table.commands[0], arguments, 0, parsed);
+}
+
+void AddSettings(const Table& table, const SettingSource& source, Parsed& parsed)
+{
+    for (std::size_t index = 0; index < table.optionCount; ++index)
     {
-        const std::string& word = arguments[index];
-        std::string refusal;
-        if (!optionsEnded && word == "--")
+        const OptionRow& row = table.options[index];
+        const bool applies = parsed.command >= 0 && (row.appliesTo & CommandBit(parsed.command)) != 0;
+        std::string value;
+        if (row.setting != nullptr && applies && !parsed.Has(row.id) && source.Find(row.setting, value))
         {
-            optionsEnded = true;
-        }
-        else if (!optionsEnded && IsOptionWord(word))
-        {
-            refusal = TakeOption(table, *command, arguments, index, parsed);
-        }
-        else if (!WordAt(command->operands, parsed.operands.size()).empty())
-        {
-            // Every operand names a file, and "" names none.
-            refusal = word.empty() ? Concat({WordAt(command->operands, parsed.operands.size()), " \"\" names no file"})
-                                   : std::string();
-            parsed.operands.push_back(word);
-        }
-        else
-        {
-            refusal = "unexpected argument \"" + word + "\"";
-        }
-        if (!refusal.empty())
-        {
-            return refusal;
+            parsed.options.push_back({row.id, value, true});
         }
     }
-    return CheckComplete(table, *command, parsed);
 }
 
 std::string HelpText(const Table& table)

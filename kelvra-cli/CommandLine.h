@@ -47,12 +47,13 @@ struct Options
     bool quiet = false;
     bool all = false;
     // line
-    std::string start;  // VT-A: the first serial of the series
-    std::optional<std::uint64_t> count;
-    std::string log;                     // line, mend-log
-    bool skipFailed = false;             // the default: kept for older scripts
-    bool allowDuplicateSerials = false;  // a failed unit's serial goes to the next unit too
-    bool serialsFromInput = false;       // VT-A: one serial per line of standard input instead of --start
+    std::string start;                       // VT-A: the first serial of the series
+    std::optional<std::uint64_t> count;      // the series' length
+    std::optional<std::uint64_t> stopAfter;  // passes in this run
+    std::string log;                         // line, mend-log
+    bool skipFailed = false;                 // the default: kept for older scripts
+    bool allowDuplicateSerials = false;      // a failed unit's serial goes to the next unit too
+    bool serialsFromInput = false;           // VT-A: one serial per line of standard input instead of --start
     // line on a shared ledger: its connection string (or KELVRA_LEDGER's), the series and this station's name.
     std::string ledger;
     std::string series;

@@ -5,8 +5,6 @@
 
 #include "DeviceBroadcast.h"
 
-using namespace KelvraAutomation;
-
 namespace
 {
 

@@ -241,7 +241,8 @@ Outcome Prepare(const Options& options, Console& console, LineSetup& setup)
     {
         setup.series = SerialSeries::ParseStart(options.start).Value();
     }
-    setup.count = options.count;
+    setup.seriesLength = options.count;
+    setup.stopAfter = options.stopAfter;
     setup.allowDuplicateSerials = options.allowDuplicateSerials;
     setup.program = "kelvra-cli.exe";
     setup.transfer = MarkedTransfer;

@@ -34,6 +34,7 @@ enum OptionId : int
     StartOption,
     SerialsFromInputOption,
     CountOption,
+    StopAfterOption,
     SkipFailedOption,
     AllowDuplicateSerialsOption,
     LedgerOption,
@@ -113,8 +114,12 @@ const OptionRow OptionTable[] = {
      "line, VT-A: each unit's serial from a line of standard input, e.g. from a barcode scanner; the serial given "
      "last before a unit arrives is the one it gets",
      On(Command::Line), 0},
-    {CountOption, "--count", nullptr, "N", "line: end once N units have passed (default: at Ctrl+C)", On(Command::Line),
-     0},
+    {CountOption, "--count", nullptr, "N",
+     "line: the series holds N serials (VT-B, VT-C: units 1 to N); the line ends once its last has passed, however "
+     "often it is started again",
+     On(Command::Line), 0},
+    {StopAfterOption, "--stop-after", nullptr, "N",
+     "line: end this run once N units have passed, without waiting for the last one's removal", On(Command::Line), 0},
     {SkipFailedOption, "--skip-failed", nullptr, nullptr,
      "line: a failed unit's serial goes to no other unit; the default, kept for older scripts", On(Command::Line), 0},
     {AllowDuplicateSerialsOption, "--allow-duplicate-serials", nullptr, nullptr,
@@ -169,8 +174,9 @@ const OptionParser::Table Table =
                             "  13  the shared ledger was lost when a unit arrived; the unit was not touched\n"
                             "  14  the shared ledger was lost after a unit's write: that unit is not\n"
                             "      logged, put it aside\n"
-                            "line ends with 0 once --count units have passed, 10 at Ctrl+C, 2 when the series\n"
-                            "runs out of serials; a failed unit is logged and the line goes on.\n"
+                            "line ends with 0 once the series' last serial or --stop-after units have passed,\n"
+                            "10 at Ctrl+C, 2 when the series has no serial left; a failed unit is logged and\n"
+                            "the line goes on.\n"
                             "mend-log ends with 0 once the log's last row is whole, mended or as it was, and 8\n"
                             "when the log is refused or cannot be mended.\n",
                             CommandTable, OptionTable, HelpOption);
@@ -303,6 +309,17 @@ void SetFlag(int option, Options& options)
     }
 }
 
+Outcome ParseUnits(const char* option, const std::string& value, std::optional<std::uint64_t>& units)
+{
+    const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
+    if (!count.IsOk())
+    {
+        return Usage(option + count.Error());
+    }
+    units = count.Value();
+    return {};
+}
+
 // One option given: a value checked and kept, or a flag set.
 Outcome Apply(int option, const std::string& value, Options& options, std::string& sizeText)
 {
@@ -341,15 +358,9 @@ Outcome Apply(int option, const std::string& value, Options& options, std::strin
         return form.IsOk() ? Outcome() : Usage("--start: " + form.Error());
     }
     case CountOption:
-    {
-        const Result<std::uint64_t> count = SerialSeries::ParseCount(value);
-        if (!count.IsOk())
-        {
-            return Usage("--count: " + count.Error());
-        }
-        options.count = count.Value();
-        return {};
-    }
+        return ParseUnits("--count: ", value, options.count);
+    case StopAfterOption:
+        return ParseUnits("--stop-after: ", value, options.stopAfter);
     case LogOption:
         options.log = value;
         return {};
@@ -442,6 +453,17 @@ Outcome CheckCombination(const Options& options)
     if (options.serialsFromInput && (options.family != ChipFamily::A || !options.start.empty()))
     {
         return Usage("--serials-from-input applies to VT-A, and replaces --start");
+    }
+    if (options.serialsFromInput && options.count)
+    {
+        return Usage("--count is the series' length, and serials from input have none: give --stop-after N to end "
+                     "after N units");
+    }
+    const Result<SerialSeries::Form> start = SerialSeries::ParseStart(options.start);
+    if (options.count && start.IsOk() && start.Value().number + *options.count > SerialSeries::Limit(start.Value()))
+    {
+        return Usage("--count " + std::to_string(*options.count) + " from " + options.start +
+                     ": more serials than the start's digits can number");
     }
     if (options.command == Command::Line && options.series.empty() && options.family == ChipFamily::A &&
         options.start.empty() && !options.serialsFromInput)
