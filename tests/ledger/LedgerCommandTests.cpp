@@ -67,14 +67,19 @@ protected:
         return RunKelvraCli(arguments, console, none);
     }
 
-    int Line(int units, const std::string& station, const std::string& connection = "")
+    int Line(int units, const std::string& station, const std::string& connection = "",
+             const std::vector<std::string>& more = {})
     {
         console = RecordingConsole();
         ScriptedUnits scripted(units);
-        const int status =
-            RunKelvraCli({"line", folder.PathOf("base.hex"), "--series", "batch", "--station", station, "--device",
-                          "845e:0001", "--ledger", connection.empty() ? database.Connection() : connection, "--quiet"},
-                         console, scripted);
+        std::vector<std::string> arguments = {"line",      folder.PathOf("base.hex"),
+                                              "--series",  "batch",
+                                              "--station", station,
+                                              "--device",  "845e:0001",
+                                              "--ledger",  connection.empty() ? database.Connection() : connection,
+                                              "--quiet"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        const int status = RunKelvraCli(arguments, console, scripted);
         ClearInterrupt();
         return status;
     }
@@ -125,6 +130,15 @@ TEST_F(LedgerCommandTest, TwoStationsOnOneSeriesStatusAndExportAddUp)
               "time,serial,device,result,first_difference,detail,station\r\n");
     EXPECT_NE(exported.find(",KV-000102,VID_845e&PID_0001,RESERVED,,,bench-2\r\n"), std::string::npos) << exported;
     EXPECT_NE(exported.find(",KV-000102,VID_845e&PID_0001,PASS,,,bench-2\r\n"), std::string::npos) << exported;
+}
+
+TEST_F(LedgerCommandTest, StopAfterEndsOneRunAndTheSeriesGoesOn)
+{
+    Define();
+    EXPECT_EQ(Line(3, "bench-1", "", {"--stop-after", "2"}), 0) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000100  VID_845e&PID_0001\nPASS  KV-000101  VID_845e&PID_0001\n");
+    EXPECT_EQ(Line(1, "bench-1"), 10) << console.err;
+    EXPECT_EQ(console.out, "PASS  KV-000102  VID_845e&PID_0001\n");
 }
 
 TEST_F(LedgerCommandTest, TheStationsRoleMayOnlyInsertAndSelectAndIsEnough)
@@ -229,6 +243,8 @@ TEST_F(LedgerCommandTest, BadInputIsInertAndRefused)
          {"line", "base.hex", "--series", "batch", "--family", "A"},
          2,
          "leave out --family"},
+        // The series has its own length.
+        {"a count beside a series", {"line", "base.hex", "--series", "batch", "--count", "3"}, 2, "--count"},
     };
     for (const Case& test : cases)
     {
