@@ -43,6 +43,13 @@ public:
         }
     }
 
+    void Opened(bool newLog, const std::string& next) override
+    {
+        if (newLog)
+        {
+            Tell(Joined({"line: ", NewLogText(next, m_options.family)}));
+        }
+    }
     void WaitingForSerial() override { Tell("line: scan or type the next unit's serial"); }
     void Waiting(const std::string& unit) override
     {

@@ -15,6 +15,7 @@ public:
     CsvLedger(const LineSetup& setup, const UnitNaming& naming);
 
     LineOutcome Open(std::vector<UnitReport>& voided) override;
+    bool HeldNothing() const override { return m_log.Rows().empty(); }
     std::uint64_t NextNumber() override { return m_ledger.NextNumber(); }
     LineOutcome Reserve(std::string& unit, const std::string& device, bool again) override;
     LineOutcome Record(const UnitReport& report, const char* result) override;

@@ -58,6 +58,7 @@ public:
     // LedgerRefused, naming both hashes, when image is not the series' image.
     LineOutcome CheckImage(const std::vector<BYTE>& image, std::string_view imageName) const;
     LineOutcome Open(std::vector<UnitReport>& voided) override;
+    bool HeldNothing() const override { return false; }
     std::uint64_t NextNumber() override;
     LineOutcome Reserve(std::string& unit, const std::string& device, bool again) override;
     LineOutcome Record(const UnitReport& report, const char* result) override;

@@ -28,6 +28,9 @@ public:
     // line's reservations left without a result, each added to voided.
     // LineEnd::None once open.
     virtual LineOutcome Open(std::vector<UnitReport>& voided) = 0;
+    // Opened, it held no row: nothing before this run is known to it, as when
+    // a log has gone missing. A shared series' history is for status to show.
+    virtual bool HeldNothing() const = 0;
     // The counted name the next unit is expected to get. Other lines on a
     // shared ledger may take it first: Reserve says which it gets.
     virtual std::uint64_t NextNumber() = 0;

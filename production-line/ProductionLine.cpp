@@ -90,6 +90,13 @@ const char* ReasonOf(UnitFault fault)
     return "";
 }
 
+std::string NewLogText(const std::string& next, ChipFamily family)
+{
+    const char* const named = family == ChipFamily::A ? "" : "unit ";
+    return next.empty() ? "a new log: no serial was given in it yet"
+                        : Joined({"a new log: the series starts at ", named, next});
+}
+
 ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
     : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
       m_naming(setup.family, setup.series), m_ledger(setup.ledger), m_progress(observer)
@@ -114,7 +121,19 @@ LineOutcome ProductionLine::Open()
         return {LineEnd::NoLibrary, TransferEndText(probe, m_setup.family, TransferDirection::BufferToEeprom,
                                                     m_deviceName, m_setup.size, m_setup.program)};
     }
-    return VoidUnresolved();
+    LineOutcome outcome = VoidUnresolved();
+    if (outcome.end == LineEnd::None)
+    {
+        // Told, so a log gone missing never starts a series again unnoticed.
+        m_observer.Opened(m_ledger->HeldNothing(), NextUnit());
+    }
+    return outcome;
+}
+
+std::string ProductionLine::NextUnit() const
+{
+    const bool left = m_naming.Counts() && !StopAfterReached() && SeriesLeft().end == LineEnd::None;
+    return left ? m_naming.NameOf(m_ledger->NextNumber()) : std::string();
 }
 
 // Reservations left without a result are made void by the ledger as it
@@ -463,7 +482,8 @@ UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome
                                   TransferDirection direction) const
 {
     return {unit, m_deviceName, FaultOf(transfer.status), "",
-            TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program)};
+            TransferEndText(transfer, m_setup.family, direction, m_deviceName, m_setup.size, m_setup.program,
+                            AfterPartialWrite::PutUnitAside)};
 }
 
 LineOutcome ProductionLine::Record(const UnitReport& report)

@@ -56,15 +56,26 @@ struct UnitReport
 // "verify differs at " to be followed by the first difference; empty for none.
 const char* ReasonOf(UnitFault fault);
 
+// "a new log: the series starts at KV-000100", for a log that held no row:
+// said wherever the line runs, so a log gone missing never passes unnoticed.
+// next: what the first unit gets, a serial or (VT-B, VT-C) a unit number;
+// empty when serials are supplied.
+std::string NewLogText(const std::string& next, ChipFamily family);
+
 // What the line tells the person at it, as it happens.
 class LineObserver
 {
 public:
     virtual ~LineObserver() = default;
 
+    // The log is open and accounted for. newLog: it held no row, so nothing
+    // before this run is known to it. next: what the first unit gets; empty
+    // when supplied.
+    virtual void Opened(bool newLog, const std::string& next) = 0;
     // The next serial is awaited from the serial source.
     virtual void WaitingForSerial() = 0;
-    // A unit is awaited; it will be given unit.
+    // A unit is awaited; it will be given unit. Told again, with another
+    // unit, when a serial supplied meanwhile replaces it.
     virtual void Waiting(const std::string& unit) = 0;
     // The unit has arrived and is being given unit.
     virtual void Programming(const std::string& unit) = 0;
@@ -216,6 +227,8 @@ public:
     LineOutcome Run(UnitDock& dock, SerialSource* serials);
 
     const LineTally& Tally() const { return m_tally; }
+    // What the next unit gets: empty when serials are supplied or none is left.
+    std::string NextUnit() const;
     const UnitNaming& Naming() const { return m_naming; }
 
 private:

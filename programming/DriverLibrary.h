@@ -110,7 +110,16 @@ TransferOutcome TransferThroughLibrary(const TransferRequest& request, HMODULE& 
 // could be programmed.
 TransferOutcome ProbeLibrary(ChipFamily family);
 
+// What a write that failed part-way asks for: at a desk, the image written
+// again; on a production line, the unit put aside, which the line says itself.
+enum class AfterPartialWrite
+{
+    WriteAgain,
+    PutUnitAside,
+};
+
 // What the end of a transfer means and what to do about it, as one message;
 // empty for Done. program: the file the libraries belong beside.
 std::string TransferEndText(const TransferOutcome& outcome, ChipFamily family, TransferDirection direction,
-                            const std::string& deviceName, UINT size, const char* program);
+                            const std::string& deviceName, UINT size, const char* program,
+                            AfterPartialWrite after = AfterPartialWrite::WriteAgain);

@@ -5,15 +5,17 @@
 #include "Joined.h"
 
 std::string TransferEndText(const TransferOutcome& outcome, ChipFamily family, TransferDirection direction,
-                            const std::string& deviceName, UINT size, const char* program)
+                            const std::string& deviceName, UINT size, const char* program, AfterPartialWrite after)
 {
     const ChipFamilyTraits& traits = TraitsOf(family);
     const bool writing = direction == TransferDirection::BufferToEeprom;
     const std::string_view library = traits.libraryName;
     const std::string words = std::to_string(size / 2);
     const std::string_view verb = writing ? "writing" : "reading";
-    const std::string_view afterFailure =
-        writing ? " The chip may now hold part of the image: write it again." : " Nothing was compared or saved.";
+    const std::string_view afterFailure = !writing ? " Nothing was compared or saved."
+                                          : after == AfterPartialWrite::WriteAgain
+                                              ? " The chip may now hold part of the image: write it again."
+                                              : " The chip may now hold part of the image.";
     switch (outcome.status)
     {
     case TransferStatus::Done:

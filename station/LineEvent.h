@@ -10,6 +10,7 @@ struct LineEvent
 {
     enum class Kind
     {
+        Opened,
         WaitingForSerial,
         Waiting,
         Programming,
@@ -20,6 +21,11 @@ struct LineEvent
         NotChecked,
         SerialRefused,
         RemoveUnit,
+        // Not the line's: the unit it was done with is still attached at a
+        // new Start, so it is not written again until removed.
+        StillAttached,
+        // Not the line's: the unit it was done with was removed after the line ended.
+        Removed,
         Ended,
     };
 
@@ -29,7 +35,10 @@ struct LineEvent
     // Ended: the message, if any.
     std::string text;
     std::string firstDifference;  // Failed, when the verify differed
+    // Opened, Passed, Failed, Ended: what the next unit gets; empty when not known.
+    std::string next;
     UnitFault fault = UnitFault::None;
     LineEnd end = LineEnd::Done;  // Ended
     bool opened = false;          // Ended: the line had opened, so units may have been touched
+    bool newLog = false;          // Opened: the log held no row
 };

@@ -111,6 +111,9 @@ BOOL CStationDlg::OnInitDialog()
         const std::string running = m_setup.ledgerSeries.empty() ? FileNameOf(m_setup.log) : m_setup.ledgerSeries;
         ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", running})).data());
         SetText(m_hWnd, IDC_SETUP, DescribeSetup(m_setup));
+        // Shortened in its middle where it is long: the folder's start and the file's name show.
+        // A series of the shared ledger has no log: the set-up above names its place.
+        SetText(m_hWnd, IDC_SETUP_LOG, m_setup.log.empty() ? std::string() : Joined({"Log: ", m_setup.log}));
         std::vector<BYTE> image;
         const std::string imageProblem = ReadImage(m_setup, image);
         if (!imageProblem.empty())
@@ -196,7 +199,12 @@ void CStationDlg::OnStart()
         return;
     }
     std::vector<BYTE> image;
-    const std::string problem = ReadImage(m_setup, image);
+    const std::string problem =
+        m_heldLog.Gone(m_setup.log)
+            ? Joined({"the log ", m_setup.log,
+                      " is gone since this window used it (renamed, moved or deleted): put it back to go on with its "
+                      "series. A new log would give its serials again."})
+            : ReadImage(m_setup, image);
     if (!problem.empty())
     {
         m_panel.Refuse(problem);
@@ -235,6 +243,15 @@ void CStationDlg::OnStop()
     m_line.Stop();
     m_panel.Stopping(false);
     m_stop.EnableWindow(FALSE);
+    // The disabled button had the focus: a scan typed next must land somewhere that answers.
+    if (m_setup.scan)
+    {
+        FocusScanField();
+    }
+    else
+    {
+        GotoDlgCtrl(&m_rows);
+    }
     ShowPanel();
 }
 
@@ -274,7 +291,8 @@ void CStationDlg::OnTimer(UINT_PTR nIDEvent)
         m_progress.SetRange32(0, static_cast<int>(m_panel.ProgressRange()));
         m_progress.SetPos(static_cast<int>(m_panel.Progress()));
     }
-    if (nIDEvent == LookTimer && m_line.Running() && m_panel.WaitsForDevices())
+    // After the line's end too, until the unit it was done with is removed.
+    if (nIDEvent == LookTimer && m_panel.WaitsForDevices())
     {
         CountUnits();
     }
@@ -318,15 +336,17 @@ void CStationDlg::OnOK()
     wchar_t text[256] = {};
     ::GetWindowTextW(m_scan.m_hWnd, text, 256);
     ::SetWindowTextW(m_scan.m_hWnd, L"");
-    if (m_line.Running() && ::IsWindowEnabled(m_stop.m_hWnd))
+    if (text[0] == L'\0')
+    {
+        return;  // an Enter on its own
+    }
+    if (m_line.Running() && m_panel.TakesScans())
     {
         m_line.Scanned(Utf8FromWide(text));
+        return;
     }
-    else
-    {
-        m_panel.ScanIgnored();
-        ShowPanel();
-    }
+    Play(m_panel.ScanRefused());
+    ShowPanel();
 }
 
 LRESULT CStationDlg::OnLineEvents(WPARAM, LPARAM)
@@ -335,6 +355,11 @@ LRESULT CStationDlg::OnLineEvents(WPARAM, LPARAM)
     bool ended = false;
     for (const LineEvent& event : m_line.TakeEvents())
     {
+        // A series of the shared ledger has no log to hold.
+        if (event.kind == LineEvent::Kind::Opened && !m_setup.log.empty())
+        {
+            m_heldLog.Hold(m_setup.log);
+        }
         Play(m_panel.Apply(event));
         logChanged = logChanged || ChangesTheLog(event.kind);
         ended = ended || event.kind == LineEvent::Kind::Ended;
@@ -355,7 +380,6 @@ LRESULT CStationDlg::OnLineEvents(WPARAM, LPARAM)
 
 void CStationDlg::LineEnded()
 {
-    m_line.Join(5000);
     if (m_closing)
     {
         EndDialog(IDCANCEL);

@@ -5,6 +5,7 @@
 // and shows the line's events as they come.
 #pragma once
 
+#include "HeldLog.h"
 #include "HidPlatform.h"
 #include "StationLine.h"
 #include "StationPanel.h"
@@ -63,6 +64,7 @@ private:
     std::string m_problem;
     StationPanel m_panel;
     StationLine m_line;
+    HeldLog m_heldLog;
     bool m_closing = false;
     PanelTone m_shownTone = PanelTone::Neutral;
     HICON m_icon;

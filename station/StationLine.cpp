@@ -60,22 +60,13 @@ StationLine::~StationLine()
 
 bool StationLine::Start(const StationSetup& setup, const std::vector<BYTE>& image, HWND window, UINT message)
 {
-    if (Running())
+    if (m_lineRunning)
     {
         return false;
     }
-    if (m_thread != nullptr)
-    {
-        CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
+    // The thread holding a unit reads none of this until it is handed the line.
     m_stopBetweenUnits = false;
     m_stopNow = false;
-    {
-        Locked locked(m_lock);
-        m_events.clear();
-        m_scanWaiting = false;
-    }
     m_notify = window;
     m_message = message;
     m_setup = setup;
@@ -94,8 +85,31 @@ bool StationLine::Start(const StationSetup& setup, const std::vector<BYTE>& imag
     m_lineSetup.program = "KelvraStation.exe";
     m_lineSetup.stopBetweenUnits = &m_stopBetweenUnits;
     m_lineSetup.stopNow = &m_stopNow;
+    m_lineRunning = true;
+    {
+        Locked locked(m_lock);
+        m_events.clear();
+        m_scanWaiting = false;
+        if (m_holding)
+        {
+            m_startWaiting = true;
+            SetEvent(m_wake);
+            return true;
+        }
+    }
+    // A thread that let its unit go is ending, if it has not ended.
+    if (!Join(30000))
+    {
+        m_lineRunning = false;
+        return false;
+    }
+    if (m_thread != nullptr)
+    {
+        CloseHandle(m_thread);
+    }
     m_thread = CreateThread(nullptr, 0, ThreadProcedure, this, 0, nullptr);
-    return m_thread != nullptr;
+    m_lineRunning = m_thread != nullptr;
+    return m_lineRunning;
 }
 
 void StationLine::Stop()
@@ -108,11 +122,6 @@ void StationLine::StopNow()
 {
     m_stopNow = true;
     Stop();
-}
-
-bool StationLine::Running() const
-{
-    return m_thread != nullptr && WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT;
 }
 
 bool StationLine::Join(DWORD milliseconds) const
@@ -134,6 +143,7 @@ void StationLine::Attached(size_t count)
     {
         Locked locked(m_lock);
         m_attached = count;
+        m_unitDone = m_unitDone && count != 0;
     }
     SetEvent(m_wake);
 }
@@ -156,13 +166,24 @@ DWORD WINAPI StationLine::ThreadProcedure(LPVOID line)
 
 void StationLine::Work()
 {
+    do
+    {
+        RunLine();
+    } while (HoldUntilRemoved());
+    ReleaseDevice();
+}
+
+void StationLine::RunLine()
+{
     LineEvent ended = EventOf(LineEvent::Kind::Ended);
     LineOutcome outcome;
+    bool removed = false;
     {
         std::optional<DatabaseLedger> shared;
         outcome = m_setup.ledgerSeries.empty() ? LineOutcome() : OpenShared(shared);
         // Made and ended on this thread: the device lock belongs to the thread that took it.
         ProductionLine line(m_lineSetup, *this);
+        m_running = &line;
         if (outcome.end == LineEnd::None)
         {
             outcome = line.Open();
@@ -172,6 +193,11 @@ void StationLine::Work()
         {
             outcome = line.Run(*this, m_setup.scan ? this : nullptr);
         }
+        // A series the ledger did not open has nothing to say.
+        ended.next = ended.opened || m_setup.ledgerSeries.empty() ? line.NextUnit() : std::string();
+        // Before the line lets the device go.
+        removed = !KeepUnitInHand();
+        m_running = nullptr;
     }
     ended.end = outcome.end;
     ended.text = outcome.message;
@@ -180,7 +206,73 @@ void StationLine::Work()
     {
         ended.end = LineEnd::StoppedBetweenUnits;
     }
+    m_lineRunning = false;
     Push(std::move(ended));
+    if (removed)
+    {
+        Push(EventOf(LineEvent::Kind::Removed));  // pulled out before the line ended
+    }
+}
+
+bool StationLine::KeepUnitInHand()
+{
+    bool holding = false;
+    bool attached = false;
+    {
+        Locked locked(m_lock);
+        m_holding = m_unitDone && m_attached != 0;
+        holding = m_holding;
+        attached = m_attached != 0;
+    }
+    if (!holding)
+    {
+        ReleaseDevice();
+    }
+    else if (!m_deviceHeld)
+    {
+        // The same thread as the line's session: taken again, not waited for.
+        m_deviceHeld = m_held.TryAcquire(m_setup.device);
+    }
+    return attached;
+}
+
+void StationLine::ReleaseDevice()
+{
+    if (m_deviceHeld)
+    {
+        m_held.Release();
+        m_deviceHeld = false;
+    }
+}
+
+bool StationLine::HoldUntilRemoved()
+{
+    for (;;)
+    {
+        bool holding = false;
+        bool removed = false;
+        {
+            Locked locked(m_lock);
+            if (m_holding && m_startWaiting)
+            {
+                m_startWaiting = false;
+                m_holding = false;
+                return true;
+            }
+            removed = m_holding && !m_unitDone;
+            m_holding = m_holding && !removed && !m_stopNow;
+            holding = m_holding;
+        }
+        if (removed)
+        {
+            Push(EventOf(LineEvent::Kind::Removed));
+        }
+        if (!holding)
+        {
+            return false;
+        }
+        WaitForSingleObject(m_wake, LookAgainMilliseconds);
+    }
 }
 
 LineOutcome StationLine::OpenShared(std::optional<DatabaseLedger>& shared)
@@ -249,6 +341,21 @@ template <class Ready> bool StationLine::WaitUntil(Ready ready)
     }
 }
 
+void StationLine::Opened(bool newLog, const std::string& next)
+{
+    LineEvent event = EventOf(LineEvent::Kind::Opened);
+    event.newLog = newLog;
+    event.next = next;
+    Push(std::move(event));
+}
+
+void StationLine::UnitDone(const std::string& unit)
+{
+    Locked locked(m_lock);
+    m_unitDone = true;
+    m_doneUnit = unit;
+}
+
 void StationLine::WaitingForSerial()
 {
     Push(EventOf(LineEvent::Kind::WaitingForSerial));
@@ -256,6 +363,7 @@ void StationLine::WaitingForSerial()
 
 void StationLine::Waiting(const std::string& unit)
 {
+    m_awaited = unit;
     Push(EventOf(LineEvent::Kind::Waiting, unit));
 }
 
@@ -273,12 +381,21 @@ void StationLine::Progress(bool writing, UINT wordsDone, UINT wordCount)
 
 void StationLine::Passed(const UnitReport& report)
 {
-    Push(ReportEvent(LineEvent::Kind::Passed, report));
+    Result(LineEvent::Kind::Passed, report);
 }
 
 void StationLine::Failed(const UnitReport& report)
 {
-    Push(ReportEvent(LineEvent::Kind::Failed, report));
+    Result(LineEvent::Kind::Failed, report);
+}
+
+void StationLine::Result(LineEvent::Kind kind, const UnitReport& report)
+{
+    UnitDone(report.unit);
+    LineEvent event = ReportEvent(kind, report);
+    // Told once the result is logged, so the line knows what comes next.
+    event.next = m_running->NextUnit();
+    Push(std::move(event));
 }
 
 void StationLine::Voided(const UnitReport& report)
@@ -288,11 +405,13 @@ void StationLine::Voided(const UnitReport& report)
 
 void StationLine::AlreadyProgrammed(const std::string& unit)
 {
+    UnitDone(unit);
     Push(EventOf(LineEvent::Kind::AlreadyProgrammed, unit));
 }
 
 void StationLine::NotChecked(const UnitReport& report)
 {
+    UnitDone(report.unit);
     Push(ReportEvent(LineEvent::Kind::NotChecked, report));
 }
 
@@ -316,12 +435,50 @@ bool StationLine::UnitAttached()
 
 bool StationLine::WaitForArrival()
 {
-    return WaitUntil([this] { return m_attached == 1; });
+    return UnitInHandRemoved() && WaitUntil([this] { return m_attached == 1; });
+}
+
+// A scan wakes the wait too: it replaces the serial the unit awaited gets.
+Arrival StationLine::WaitForArrivalOrSerial(SerialSource& /*serials*/)
+{
+    if (!UnitInHandRemoved() || !WaitUntil([this] { return m_attached == 1 || m_scanWaiting; }))
+    {
+        return Arrival::Stopped;
+    }
+    Locked locked(m_lock);
+    return m_scanWaiting ? Arrival::SerialWaiting : Arrival::Attached;
+}
+
+bool StationLine::UnitInHandRemoved()
+{
+    std::string unit;
+    {
+        Locked locked(m_lock);
+        if (!m_unitDone)
+        {
+            return true;
+        }
+        unit = m_doneUnit;
+    }
+    Push(EventOf(LineEvent::Kind::StillAttached, unit));
+    if (!WaitForRemoval())
+    {
+        return false;
+    }
+    // The line told its wait before this one.
+    Push(EventOf(LineEvent::Kind::Waiting, m_awaited));
+    return true;
 }
 
 bool StationLine::WaitForRemoval()
 {
-    return WaitUntil([this] { return m_attached == 0; });
+    // Attached(0) clears it, however soon a unit follows.
+    if (!WaitUntil([this] { return !m_unitDone; }))
+    {
+        return false;
+    }
+    ReleaseDevice();
+    return true;
 }
 
 bool StationLine::Next(std::string& serial)
@@ -334,4 +491,10 @@ bool StationLine::Next(std::string& serial)
     serial = m_scanned;
     m_scanWaiting = false;
     return true;
+}
+
+bool StationLine::Waiting()
+{
+    Locked locked(m_lock);
+    return m_scanWaiting;
 }

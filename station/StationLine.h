@@ -3,6 +3,9 @@
 // attached and which serial was scanned; it hands the line's events back to
 // the window, which it wakes with a posted message. Every wait of the thread
 // wakes at least four times a second to look for Stop.
+// A unit the line was done with stays its own until it is removed: once the
+// line has ended, the thread keeps the device lock until then, and a Start
+// meanwhile is run on the same thread, which never writes that unit again.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "DatabaseLedger.h"
+#include "DeviceLock.h"
 #include "LineEvent.h"
 #include "ProductionLine.h"
 #include "StationSetup.h"
@@ -31,10 +35,12 @@ public:
     bool Start(const StationSetup& setup, const std::vector<BYTE>& image, HWND window, UINT message);
     // Ends the line between units: the unit in hand is finished and logged first.
     void Stop();
-    // Ends even the unit in hand, between words: the session is ending.
+    // Ends even the unit in hand, between words, and lets the device go: the session is ending.
     void StopNow();
-    bool Running() const;
+    // A line runs: from Start until its Ended event.
+    bool Running() const { return m_lineRunning; }
     // Until the line's thread has ended, for at most milliseconds; true when it has.
+    // After StopNow it ends with the unit in hand.
     bool Join(DWORD milliseconds) const;
 
     // The events since the last call, in order.
@@ -55,6 +61,16 @@ public:
 private:
     static DWORD WINAPI ThreadProcedure(LPVOID line);
     void Work();
+    void RunLine();
+    // Once a line has ended: the unit it was done with, when still attached,
+    // is kept from other programs until it is removed, or until Start hands
+    // over the next line (true).
+    bool HoldUntilRemoved();
+    // False when no unit is attached.
+    bool KeepUnitInHand();
+    void ReleaseDevice();
+    // A unit attached since a line was done with it is removed first; false on Stop.
+    bool UnitInHandRemoved();
     // Connects to the shared ledger, and takes the series' family, size and
     // serials with the image read again at that size.
     LineOutcome OpenShared(std::optional<DatabaseLedger>& shared);
@@ -62,6 +78,7 @@ private:
     // Until ready() holds (true) or Stop (false).
     template <class Ready> bool WaitUntil(Ready ready);
 
+    void Opened(bool newLog, const std::string& next) override;
     void WaitingForSerial() override;
     void Waiting(const std::string& unit) override;
     void Programming(const std::string& unit) override;
@@ -76,9 +93,13 @@ private:
 
     bool UnitAttached() override;
     bool WaitForArrival() override;
+    Arrival WaitForArrivalOrSerial(SerialSource& serials) override;
     bool WaitForRemoval() override;
 
     bool Next(std::string& serial) override;
+    bool Waiting() override;
+    void UnitDone(const std::string& unit);
+    void Result(LineEvent::Kind kind, const UnitReport& report);
 
     HWND m_notify = nullptr;
     UINT m_message = 0;
@@ -88,6 +109,7 @@ private:
     HANDLE m_thread = nullptr;
     std::atomic<bool> m_stopBetweenUnits{false};
     std::atomic<bool> m_stopNow{false};
+    std::atomic<bool> m_lineRunning{false};
     std::atomic<unsigned> m_wordsMoved{0};
     std::atomic<unsigned> m_wordsInAll{0};
 
@@ -96,6 +118,17 @@ private:
     size_t m_attached = 0;
     bool m_scanWaiting = false;
     std::string m_scanned;
+    // The line told a unit's result and that unit has not been seen removed.
+    bool m_unitDone = false;
+    std::string m_doneUnit;
+    bool m_holding = false;       // the thread waits for that unit's removal after its line ended
+    bool m_startWaiting = false;  // Start handed the holding thread the next line
+
+    // The line's thread's own.
+    DeviceLock m_held;
+    bool m_deviceHeld = false;
+    std::string m_awaited;                      // the unit the line waits for
+    const ProductionLine* m_running = nullptr;  // while its calls come
 
     // The line's own, set before its thread starts.
     StationSetup m_setup;

@@ -4,19 +4,39 @@
 #include <cstdlib>
 
 #include "Joined.h"
+#include "ProductionLine.h"
 
 namespace
 {
 const char Ellipsis[] = "\xE2\x80\xA6";
+const size_t ShownCharacters = 20;
+
+// A first word of lower-case letters alone: never a file name, a serial or an option.
+bool StartsWithPlainWord(const std::string& text)
+{
+    const size_t end = text.find_first_of(" ,:;");
+    if (text.empty() || end == 0)
+    {
+        return false;
+    }
+    for (size_t index = 0; index < text.size() && index < end; ++index)
+    {
+        if (text[index] < 'a' || text[index] > 'z')
+        {
+            return false;
+        }
+    }
+    return true;
+}
 
 // A message of the line's, as a sentence.
 std::string Sentence(std::string text)
 {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+    if (StartsWithPlainWord(text))
     {
         text[0] = static_cast<char>(text[0] - 'a' + 'A');
     }
-    if (!text.empty() && text.back() != '.')
+    if (!text.empty() && text.find_last_of(".?!") != text.size() - 1)
     {
         text += '.';
     }
@@ -31,22 +51,30 @@ std::string ShortOffset(const std::string& offset)
     return text;
 }
 
-// A scanned text as the panel can show it: control bytes as '?', and not
-// so long that it crowds out the reason.
+// A scanned text as typed, so the operator sees what was refused: control
+// characters as '?', and not so long that it crowds out the reason.
 std::string Shown(const std::string& text)
 {
-    std::string shown = text.substr(0, 20);
-    for (char& character : shown)
+    std::string shown;
+    size_t characters = 0;
+    size_t index = 0;
+    for (; index < text.size(); ++index)
     {
-        character = character < 0x20 || character > 0x7E ? '?' : character;
+        const auto byte = static_cast<unsigned char>(text[index]);
+        const bool continues = (byte & 0xC0) == 0x80;
+        if (!continues && characters++ == ShownCharacters)
+        {
+            break;
+        }
+        shown += byte < 0x20 || byte == 0x7F ? '?' : text[index];
     }
-    return text.size() > shown.size() ? shown + Ellipsis : shown;
+    return index < text.size() ? shown + Ellipsis : shown;
 }
 
 bool AsksForRemoval(PanelState state)
 {
     return state == PanelState::Pass || state == PanelState::Fail || state == PanelState::AlreadyProgrammed ||
-           state == PanelState::NotChecked;
+           state == PanelState::NotChecked || state == PanelState::StillAttached;
 }
 }  // namespace
 
@@ -61,6 +89,7 @@ void StationPanel::Set(PanelState state, PanelTone tone, std::string text, std::
     m_tone = tone;
     m_text = std::move(text);
     m_detail = std::move(detail);
+    m_note.clear();
 }
 
 std::string StationPanel::Named(const std::string& unit) const
@@ -70,11 +99,12 @@ std::string StationPanel::Named(const std::string& unit) const
 
 std::string StationPanel::Detail() const
 {
-    const std::string crowd =
-        m_crowd == 0 ? ""
-                     : Joined({std::to_string(m_crowd), " units are attached, and the driver libraries cannot tell "
-                                                        "them apart: leave one attached.\n"});
-    return Joined({crowd, m_notice, m_notice.empty() || m_detail.empty() ? "" : "\n", m_detail});
+    const std::string crowd = m_crowd == 0
+                                  ? ""
+                                  : Joined({std::to_string(m_crowd),
+                                            " units are attached: leave one. The libraries cannot tell them apart.\n"});
+    const char* const noteGap = m_note.empty() || m_detail.empty() ? "" : " ";
+    return Joined({crowd, m_notice, m_notice.empty() || m_detail.empty() ? "" : "\n", m_detail, noteGap, m_note});
 }
 
 void StationPanel::Moved(unsigned words, unsigned inAll)
@@ -107,21 +137,36 @@ void StationPanel::Begin()
     m_next.clear();
     m_progress = 0;
     m_awaitingRemoval = false;
+    m_running = true;
+    m_stopping = false;
+    m_seriesDone = false;
     Set(PanelState::Starting, PanelTone::Neutral, Joined({"Starting", Ellipsis}), "");
 }
 
 void StationPanel::Stopping(bool closing)
 {
-    m_detail = Joined(
+    m_stopping = true;
+    m_note = Joined(
         {closing ? "Closing" : "Stopping", m_state == PanelState::Programming ? " once this unit is done." : "."});
 }
 
-void StationPanel::ScanIgnored()
+bool StationPanel::TakesScans() const
 {
-    if (m_state != PanelState::NotStarted)
+    return m_running && !m_stopping &&
+           (m_state == PanelState::ScanSerial || m_state == PanelState::AttachUnit ||
+            m_state == PanelState::SerialRefused);
+}
+
+PanelSound StationPanel::ScanRefused()
+{
+    if (m_state == PanelState::NotStarted)
     {
-        m_detail = "The line is not running: press Start, then scan.";
+        return PanelSound::None;  // its reason stays up
     }
+    m_note = !m_running   ? "The line is not running: press Start, then scan."
+             : m_stopping ? "The line is stopping: scan again once Start is pressed."
+                          : "Scan refused: a unit is in hand. Scan the next unit's label once this one is removed.";
+    return PanelSound::Refused;
 }
 
 PanelSound StationPanel::Apply(const LineEvent& event)
@@ -129,6 +174,10 @@ PanelSound StationPanel::Apply(const LineEvent& event)
     using Kind = LineEvent::Kind;
     switch (event.kind)
     {
+    case Kind::Opened:
+        m_next = event.next;
+        m_notice = event.newLog ? Sentence(NewLogText(event.next, m_family)) : m_notice;
+        break;
     case Kind::WaitingForSerial:
         m_awaitingRemoval = false;
         m_next.clear();
@@ -141,25 +190,19 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         }
         break;
     case Kind::Waiting:
-        m_awaitingRemoval = false;
-        m_next = event.unit;
-        m_progress = 0;
-        Set(PanelState::AttachUnit, PanelTone::Neutral, "Attach a unit",
-            event.unit == m_lastFailed
-                ? Joined({"It gets ", Named(event.unit), " again: only for the unit that failed with it."})
-                : Joined({"It gets ", Named(event.unit), "."}));
+        Waiting(event.unit);
         break;
     case Kind::Programming:
         m_notice.clear();
-        m_next.clear();
+        m_next.clear();  // known once this unit's result is
         m_progress = 0;
         Set(PanelState::Programming, PanelTone::Working, Joined({"Programming ", Named(event.unit), Ellipsis}),
             "Writing, then reading back: leave the unit attached.");
         break;
     case Kind::Voided:
-        // The last one said in full; how many there are, under the bar.
+        // The last one said; how many there are, under the bar; why, in the log.
         ++m_void;
-        m_notice = Joined({"Void: ", Sentence(event.text)});
+        m_notice = Joined({"Void: ", Named(event.unit), ", reserved without a result; no unit gets it again."});
         break;
     case Kind::AlreadyProgrammed:
         m_progress = 0;
@@ -172,7 +215,14 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         Set(PanelState::NotChecked, PanelTone::Warning, "Unit not checked: remove it",
             Joined({Sentence(event.text), " It was attached when the line started, and is not written."}));
         return PanelSound::Warning;
+    case Kind::StillAttached:
+        m_awaitingRemoval = true;
+        m_progress = 0;
+        Set(PanelState::StillAttached, PanelTone::Warning, "Remove the unit first",
+            Sentence(Joined({Named(event.unit), " is still attached since its result, and is not written again"})));
+        return PanelSound::Warning;
     case Kind::SerialRefused:
+        m_notice.clear();
         Set(PanelState::SerialRefused, PanelTone::Warning, Joined({"Refused: ", Shown(event.unit)}),
             Joined({"The serial \"", Shown(event.unit), "\" ", event.text, ". No unit was touched: scan another."}));
         return PanelSound::Refused;
@@ -182,22 +232,39 @@ PanelSound StationPanel::Apply(const LineEvent& event)
     case Kind::Passed:
     case Kind::Failed:
         return Result(event);
+    case Kind::Removed:
+        Removed();
+        break;
     case Kind::Ended:
         return Ended(event);
     }
     return PanelSound::None;
 }
 
+void StationPanel::Waiting(const std::string& unit)
+{
+    // Told again with another serial: a scan replaced the one waiting.
+    const bool replaced = m_state == PanelState::AttachUnit && !m_next.empty() && m_next != unit;
+    const std::string replacedText = replaced ? Joined({unit, " replaces ", m_next, ". "}) : "";
+    m_awaitingRemoval = false;
+    m_next = unit;
+    m_progress = 0;
+    Set(PanelState::AttachUnit, PanelTone::Neutral, "Attach a unit",
+        unit == m_lastFailed ? Joined({"It gets ", Named(unit), " again: only for the unit that failed with it."})
+                             : Joined({replacedText, "It gets ", Named(unit), "."}));
+}
+
 PanelSound StationPanel::Result(const LineEvent& event)
 {
     const std::string unit = Named(event.unit);
+    m_next = event.next;
     if (event.kind == LineEvent::Kind::Passed)
     {
         ++m_passed;
         m_progress = m_progressRange;
         m_lastFailed.clear();
         Set(PanelState::Pass, PanelTone::Good, Joined({"PASS ", unit, ": remove the unit"}),
-            Joined({unit, " is written, read back and logged."}));
+            Sentence(Joined({unit, " is written, read back and logged"})));
         return PanelSound::Pass;
     }
     ++m_failed;
@@ -205,24 +272,27 @@ PanelSound StationPanel::Result(const LineEvent& event)
     const bool differs = event.fault == UnitFault::VerifyDiffers;
     const std::string reason = Joined({ReasonOf(event.fault), differs ? ShortOffset(event.firstDifference) : ""});
     Set(PanelState::Fail, PanelTone::Bad, Joined({"FAIL: ", reason, ": remove the unit"}),
-        Joined({unit, ": ", Sentence(event.text), " Put the unit aside."}));
+        Joined({Sentence(Joined({unit, ": ", Sentence(event.text)})), " Put the unit aside."}));
     return PanelSound::Fail;
 }
 
 PanelSound StationPanel::Ended(const LineEvent& event)
 {
-    m_awaitingRemoval = false;
-    m_next.clear();
+    m_running = false;
+    m_stopping = false;
+    m_awaitingRemoval = AsksForRemoval(m_state);
+    m_next = event.next;
     switch (event.end)
     {
     case LineEnd::Done:
-        m_detail = Joined({m_detail, " The series is done."});
+        m_seriesDone = true;
+        m_note = "The series is done.";
         return PanelSound::None;
     case LineEnd::StoppedBetweenUnits:
     case LineEnd::StoppedAfterUnit:
-        if (AsksForRemoval(m_state))
+        if (m_awaitingRemoval)
         {
-            m_detail = Joined({m_detail, " The line is stopped: press Start to go on."});
+            m_note = "The line is stopped: press Start to go on.";
         }
         else
         {
@@ -241,7 +311,19 @@ PanelSound StationPanel::Ended(const LineEvent& event)
     default:
         break;
     }
+    m_awaitingRemoval = false;
     Set(event.opened ? PanelState::Halted : PanelState::NotStarted, PanelTone::Bad,
         event.opened ? "Line stopped by a fault" : "Not started", Sentence(event.text));
     return PanelSound::Fail;
+}
+
+void StationPanel::Removed()
+{
+    if (m_running || !AsksForRemoval(m_state))
+    {
+        return;
+    }
+    m_awaitingRemoval = false;
+    Set(PanelState::Stopped, PanelTone::Neutral, m_seriesDone ? "Series done" : "Stopped",
+        m_seriesDone ? "The series is done: set up the next one to go on." : "Press Start to go on.");
 }

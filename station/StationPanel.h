@@ -20,6 +20,7 @@ enum class PanelState
     Pass,               // remove the unit
     Fail,               // remove the unit
     AlreadyProgrammed,  // the unit attached passed before: remove it
+    StillAttached,      // the unit the last line was done with is still attached: remove it
     NotChecked,         // the unit attached could not be read: remove it
     SerialRefused,      // a scanned serial no unit may have: scan another
     Stopped,            // press Start to go on
@@ -56,8 +57,12 @@ public:
     void Begin();
     // Stop was pressed, or the window is closing, while the line runs.
     void Stopping(bool closing);
-    // A serial was scanned while no line runs.
-    void ScanIgnored();
+    // A scan now goes to the line: it runs, is not stopping, and has no unit in hand.
+    bool TakesScans() const;
+    // A serial was scanned while the panel takes none: it says why. A scan
+    // while a unit is in hand could be that unit's label, so it is never
+    // kept for the next one.
+    PanelSound ScanRefused();
     // How many attached interfaces carry the units' identifiers; true when
     // that changes what the panel says (more than one cannot be programmed).
     bool Attached(size_t count);
@@ -68,7 +73,8 @@ public:
     PanelState State() const { return m_state; }
     PanelTone Tone() const { return m_tone; }
     const std::string& Text() const { return m_text; }
-    // The state's detail, after a notice of serials made void.
+    // The state's detail, after a notice (serials made void, a new log) and
+    // before a note (the line stopping, a scan refused).
     std::string Detail() const;
     // The serial, or unit number, the next unit gets; empty when not known yet.
     const std::string& NextUnit() const { return m_next; }
@@ -83,8 +89,10 @@ public:
 private:
     void Set(PanelState state, PanelTone tone, std::string text, std::string detail);
     std::string Named(const std::string& unit) const;
+    void Waiting(const std::string& unit);
     PanelSound Result(const LineEvent& event);
     PanelSound Ended(const LineEvent& event);
+    void Removed();
 
     ChipFamily m_family;
     PanelState m_state = PanelState::Ready;
@@ -92,6 +100,7 @@ private:
     std::string m_text;
     std::string m_detail;
     std::string m_notice;
+    std::string m_note;
     std::string m_next;
     std::string m_lastFailed;
     unsigned m_passed = 0;
@@ -101,4 +110,7 @@ private:
     unsigned m_progressRange = 1;
     size_t m_crowd = 0;  // more than one unit attached
     bool m_awaitingRemoval = false;
+    bool m_running = false;
+    bool m_stopping = false;
+    bool m_seriesDone = false;
 };

@@ -19,3 +19,4 @@
 #define IDC_SETUP 1111
 #define IDC_START 1112
 #define IDC_STOP 1113
+#define IDC_SETUP_LOG 1114

@@ -55,7 +55,8 @@ const OptionParser::OptionRow Options[] = {
 // As the station has always worded them.
 const OptionParser::Wording StationWording = {
     [](const std::string& name) { return name + " is not an option"; },
-    [](const std::string& word) { return word + " is a second image: give one"; },
+    // A file name is given as typed, never as the start of a sentence.
+    [](const std::string& word) { return "the file " + word + " is a second image: give one image"; },
     [](const OptionParser::OptionRow& row, const std::string*)
     {
         return std::string(row.name) + " needs a value (write it --option=VALUE if it starts with '-')";
@@ -228,6 +229,29 @@ std::string ReadSerials(const Values& values, StationSetup& setup)
     return std::string();
 }
 
+// What keeps a file from being opened, named rather than guessed at.
+std::string WhyNotOpened(const wchar_t* path, DWORD error)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        return " is a folder: give the image file in it";
+    }
+    switch (error)
+    {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return " does not exist";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return " is in use by another program that keeps others from reading it: close it there";
+    case ERROR_ACCESS_DENIED:
+        return " may not be read by this user";
+    default:
+        return Joined({" cannot be opened (Windows error ", std::to_string(error), ")"});
+    }
+}
+
 std::string Located(const Values& values, const StationSetup& setup)
 {
     const std::string& image = values.image;
@@ -380,10 +404,7 @@ std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
         CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
-        const DWORD error = GetLastError();
-        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return Joined({"the image ", setup.image,
-                       missing ? " does not exist" : " cannot be opened: is it a folder, or held by another program?"});
+        return Joined({"the image ", setup.image, WhyNotOpened(path.data(), GetLastError())});
     }
     // Before a shared ledger gives the size, the file is only looked at.
     const UINT size = std::max<UINT>(setup.size, 1);
@@ -430,5 +451,5 @@ std::string DescribeSetup(const StationSetup& setup)
                           setup.count ? SerialSeries::SerialOf(form, form.number + *setup.count - 1) : ""});
     }
     return Joined({TraitsOf(setup.family).name, " units ", device, ", ", std::to_string(setup.size), " bytes of ",
-                   setup.image.substr(NameStart(setup.image)), ", ", serials, "; log ", setup.log});
+                   setup.image.substr(NameStart(setup.image)), ", ", serials});
 }

@@ -51,5 +51,6 @@ std::string StationHelp();
 // empty when read, else what is wrong.
 std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image);
 
-// "VT-A units VID_845e&PID_0001, serials KV-000100 to KV-000399", and so on.
+// "VT-A units VID_845e&PID_0001, 128 bytes of widget.hex, serials from
+// KV-000100 to KV-000399", and so on; the log is shown apart.
 std::string DescribeSetup(const StationSetup& setup);

@@ -6,9 +6,12 @@
 // worth a picture waits there for scripts/station-screenshots.sh to take it.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 
 #include "ChildProcess.h"
 #include "EndToEndTest.h"
@@ -75,6 +78,59 @@ private:
     std::optional<StationWindow> m_window;
 };
 
+// The system's DPI, as the display settings set it, for the programs started
+// while it lives; the setting before is put back.
+class SystemDpi
+{
+public:
+    explicit SystemDpi(DWORD dpi)
+    {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        &m_key, nullptr);
+        DWORD size = sizeof m_before;
+        m_had = RegQueryValueExW(m_key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&m_before), &size) ==
+                ERROR_SUCCESS;
+        RegSetValueExW(m_key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~SystemDpi()
+    {
+        if (m_had)
+        {
+            RegSetValueExW(m_key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_before),
+                           sizeof m_before);
+        }
+        else
+        {
+            RegDeleteValueW(m_key, L"LogPixels");
+        }
+        RegCloseKey(m_key);
+    }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+private:
+    HKEY m_key = nullptr;
+    DWORD m_before = 0;
+    bool m_had = false;
+};
+
+// The letters after '&' in the texts of the window's visible controls, lower case.
+std::vector<char> AccessKeys(HWND window)
+{
+    std::vector<char> keys;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+    {
+        char text[256] = {};
+        GetWindowTextA(child, text, sizeof text);
+        const char* const mark = IsWindowVisible(child) ? std::strchr(text, '&') : nullptr;
+        if (mark != nullptr && mark[1] != '\0' && mark[1] != '&')
+        {
+            keys.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(mark[1]))));
+        }
+    }
+    return keys;
+}
+
 class StationTest : public EndToEndTest
 {
 protected:
@@ -88,9 +144,10 @@ protected:
     }
 
     // Started with the image, VT-A, the device and the log, then arguments.
-    const StationWindow& Start(const std::vector<std::string>& arguments, const char* device = "845e:0001")
+    const StationWindow& Start(const std::vector<std::string>& arguments, const char* device = "845e:0001",
+                               const std::string& log = "line.csv")
     {
-        std::vector<std::string> all = {"base.hex", "--family", "A", "--device", device, "--log", "line.csv"};
+        std::vector<std::string> all = {"base.hex", "--family", "A", "--device", device, "--log", log};
         all.insert(all.end(), arguments.begin(), arguments.end());
         return StartWith(all);
     }
@@ -171,6 +228,14 @@ protected:
                                     Milliseconds(30000), Milliseconds(50));
     }
 
+    // kelvra-cli writing a unit while the station shows it.
+    ProcessRun Hijack() const
+    {
+        return RunProcess(WindowsPathOf(KelvraCliHostPath),
+                          {"write", "base.hex", "--family", "A", "--device", "845e:0001", "--serial", "HIJACK"},
+                          WorkingFolder(), ChildEnvironment(EmulatedDriversFolder));
+    }
+
     std::unique_ptr<StationProcess> m_process;
     std::string m_station;
 };
@@ -240,6 +305,19 @@ TEST_F(StationTest, AOneUnitSeriesPassesAndItsRowsShow)
     EXPECT_EQ(Results(station), (Cells{{"KV-000100", "PASS"}, {"KV-000100", "RESERVED"}}));
     EXPECT_EQ(ChipSerial(), "KV-000100");
     Snapshot(station, "pass");
+
+    // The panel still asks for the unit's removal: it is no other program's yet.
+    const ProcessRun hijack = Hijack();
+    EXPECT_EQ(hijack.exitCode, 9u) << hijack.err;
+    EXPECT_EQ(ChipSerial(), "KV-000100");
+    // Held until the window closes, so a series never restarts on a new log.
+    const std::string log = WorkingFolder() + "\\line.csv";
+    const std::string moved = WorkingFolder() + "\\moved.csv";
+    EXPECT_FALSE(MoveFileA(log.c_str(), moved.c_str())) << "the log could be renamed";
+    EXPECT_FALSE(DeleteFileA(log.c_str())) << "the log could be deleted";
+    station.Close();
+    ASSERT_TRUE(m_process->Ended(30000));
+    EXPECT_TRUE(MoveFileA(log.c_str(), moved.c_str())) << "let go once the window closed";
 }
 
 TEST_F(StationTest, AOneUnitSeriesOnTheSharedLedgerPasses)
@@ -282,10 +360,14 @@ TEST_F(StationTest, StopDuringAUnitFinishesAndLogsItFirst)
     const StationWindow& station = StartWritingUnit("KV-000200");
     Snapshot(station, "programming");
     station.Click(IDC_STOP);
-    EXPECT_EQ(station.Text(IDC_DETAIL), "Stopping once this unit is done.");
+    EXPECT_EQ(station.Text(IDC_DETAIL),
+              "Writing, then reading back: leave the unit attached. Stopping once this unit is done.");
     station.WaitUntilStopped();
     EXPECT_EQ(station.Text(IDC_PANEL), "PASS KV-000200: remove the unit");
-    EXPECT_NE(station.Text(IDC_DETAIL).find("The line is stopped"), std::string::npos) << station.Text(IDC_DETAIL);
+    EXPECT_EQ(station.Text(IDC_DETAIL),
+              "KV-000200 is written, read back and logged. The line is stopped: press Start to go on.");
+    EXPECT_EQ(Hijack().exitCode, 9u) << "the unit the panel asks to remove is the station's until then";
+    Snapshot(station, "stopped");
     EXPECT_EQ(CallCount("WriteEEPROM"), 64u);
     EXPECT_EQ(CallCount("ReadEEPROM"), 128u) << "the attached unit's check at the start, then the verify";
     EXPECT_EQ(ChipSerial(), "KV-000200");
@@ -316,9 +398,109 @@ TEST_F(StationTest, AScannedSerialTypedIntoTheFieldIsWrittenToTheUnit)
     station.Scan("LABEL-42");
     station.WaitForPanel("PASS LABEL-42: remove the unit");
     EXPECT_EQ(ChipSerial(), "LABEL-42");
+    // Perhaps the label of the unit in hand: never kept for the next one.
+    station.Scan("LABEL-43");
+    EXPECT_TRUE(KelvraAutomation::WaitUntil(
+        [&] { return station.Text(IDC_DETAIL).find("Scan refused: a unit is in hand.") != std::string::npos; },
+        Milliseconds(10000), Milliseconds(20)))
+        << station.Text(IDC_DETAIL);
+    Snapshot(station, "scan-refused");
     station.Click(IDC_STOP);
     station.WaitUntilStopped();
     EXPECT_EQ(Results(station), (Cells{{"LABEL-42", "PASS"}, {"LABEL-42", "RESERVED"}}));
+}
+
+TEST_F(StationTest, AScanAfterStopDuringAUnitIsAnsweredInTheSerialField)
+{
+    const StationWindow& station = Start({"--scan"});
+    station.Click(IDC_START);
+    station.WaitForPanel("Scan the unit's serial");
+    EXPECT_EQ(station.Text(IDC_DETAIL),
+              "A new log: no serial was given in it yet.\nScan its label, or type the serial and "
+              "press Enter.");
+    station.Scan("LABEL-50");
+    station.WaitForPanel(std::string("Programming LABEL-50") + Ellipsis);
+    station.Click(IDC_STOP);
+    station.Scan("LABEL-51");
+    EXPECT_TRUE(KelvraAutomation::WaitUntil(
+        [&]
+        {
+            const std::string detail = station.Text(IDC_DETAIL);
+            return detail.find("The line is stopping") != std::string::npos ||
+                   detail.find("The line is not running") != std::string::npos;
+        },
+        Milliseconds(10000), Milliseconds(20)))
+        << station.Text(IDC_DETAIL);
+    station.WaitUntilStopped();
+    EXPECT_EQ(ChipSerial(), "LABEL-50");
+}
+
+TEST_F(StationTest, AStartThatFindsItsLogGoneIsRefused)
+{
+    const std::string folder = NewFolder("logs");
+    const StationWindow& station = Start({"--start", "KV-000100"}, "845e:0001", folder + "\\line.csv");
+    station.Click(IDC_START);
+    station.WaitForPanel("PASS KV-000100: remove the unit");
+    station.Click(IDC_STOP);
+    station.WaitUntilStopped();
+    // The log itself is held; Wine lets its folder go, as a drive taken away would.
+    const std::string moved = folder + "-moved";
+    if (!MoveFileA(folder.c_str(), moved.c_str()))
+    {
+        GTEST_SKIP() << "Windows keeps the folder of an open file: the log cannot go";
+    }
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    station.Click(IDC_START);
+    station.WaitForPanel("Not started");
+    EXPECT_NE(station.Text(IDC_DETAIL).find("line.csv is gone since this window used it"), std::string::npos)
+        << station.Text(IDC_DETAIL);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\line.csv").c_str()), INVALID_FILE_ATTRIBUTES) << "no new log";
+    EXPECT_EQ(ChipSerial(), "KV-000100");
+}
+
+TEST_F(StationTest, AUnitLeftAttachedSinceItsResultIsNotWrittenWhenStartedAgain)
+{
+    SetEmulatorSettings("[VT_HIDA]\r\nCorruptReadOffset=7\r\n");
+    const StationWindow& station = Start({"--start", "KV-000500"});
+    station.Click(IDC_START);
+    station.WaitForPanel("FAIL: verify differs at 0x07: remove the unit");
+    station.Click(IDC_STOP);
+    station.WaitUntilStopped();
+    const size_t written = CallCount("WriteEEPROM");
+    station.Click(IDC_START);
+    station.WaitForPanel("Remove the unit first");
+    EXPECT_EQ(station.Text(IDC_DETAIL), "KV-000500 is still attached since its result, and is not written again.");
+    Snapshot(station, "still-attached");
+    EXPECT_EQ(Hijack().exitCode, 9u) << "the unit is the station's until it is removed";
+    EXPECT_EQ(CallCount("WriteEEPROM"), written);
+}
+
+TEST_F(StationTest, FitsAnEightHundredBySixHundredScreenAt96And120Dpi)
+{
+    const std::string folder = NewFolder("a-long-folder-name-for-the-line-logs-of-the-east-bench");
+    const std::string log = folder + "\\widget-line-of-the-east-bench-with-a-long-name.csv";
+    for (const DWORD dpi : {96u, 120u})
+    {
+        SCOPED_TRACE(dpi);
+        const SystemDpi system(dpi);
+        const StationWindow& station = Start({"--scan"}, "845e:0001", log);
+        RECT window{};
+        RECT stop{};
+        GetWindowRect(station.Handle(), &window);
+        GetWindowRect(GetDlgItem(station.Handle(), IDC_STOP), &stop);
+        // Windows scales a dialog with the DPI, and its fonts a little more than Wine does.
+        const double scale = 120.0 / dpi;
+        EXPECT_LE((window.right - window.left) * scale, 800.0);
+        EXPECT_LE((window.bottom - window.top) * scale, 600.0);
+        EXPECT_TRUE(stop.right <= window.right && stop.bottom <= window.bottom) << "Stop is off the window";
+        EXPECT_EQ(station.Text(IDC_SETUP_LOG), "Log: " + log);
+        const std::vector<char> keys = AccessKeys(station.Handle());
+        EXPECT_EQ(std::set<char>(keys.begin(), keys.end()).size(), keys.size())
+            << "two controls share an access key: " << std::string(keys.begin(), keys.end());
+        station.Close();
+        EXPECT_TRUE(m_process->Ended(30000));
+        m_process.reset();
+    }
 }
 
 TEST_F(StationTest, UnitsItDoesNotPassShowTheirStateOnThePanel)

@@ -72,6 +72,11 @@ protected:
     {
         console = RecordingConsole();
         ScriptedUnits scripted(units);
+        // The operator presses Ctrl+C once the scripted units are done.
+        scripted.afterLast = []
+        {
+            RequestInterrupt();
+        };
         std::vector<std::string> arguments = {"line",      folder.PathOf("base.hex"),
                                               "--series",  "batch",
                                               "--station", station,

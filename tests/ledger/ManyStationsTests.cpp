@@ -106,6 +106,7 @@ private:
 class QuietObserver final : public LineObserver
 {
 public:
+    void Opened(bool, const std::string&) override {}
     void WaitingForSerial() override {}
     void Waiting(const std::string&) override {}
     void Programming(const std::string&) override {}

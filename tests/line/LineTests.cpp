@@ -256,6 +256,7 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
                            "PASS  KV-000102  VID_845e&PID_0001\n"
                            "line: 3 passed, 1 failed; serials passed: KV-000100 to KV-000102\n"
                            "line: failed attempts: KV-000101\n");
+    EXPECT_NE(console.err.find("line: a new log: the series starts at KV-000100\n"), std::string::npos) << console.err;
     EXPECT_EQ(serialsAtRemoval, (Rows{"KV-000100", "KV-000101", "KV-000101"}));
     EXPECT_EQ(ChipSerial(), "KV-000102") << "the last unit is not waited for";
     const Rows firstRun = {"serial,device,result,first_difference",   "KV-000100,VID_845e&PID_0001,RESERVED,",
@@ -268,6 +269,7 @@ TEST_F(LineTest, NumbersUnitsRetriesAFailedVerifyAndResumesAfterTheLastPass)
     ScriptedUnits restarted(1);
     ASSERT_EQ(Line(restarted, {"--family", "A", "--start", "KV-000100", "--stop-after", "1"}), 0) << console.err;
     EXPECT_EQ(console.out.substr(0, console.out.find('\n')), "PASS  KV-000103  VID_845e&PID_0001");
+    EXPECT_EQ(console.err.find("a new log"), std::string::npos) << "the log held rows";
     EXPECT_EQ(ChipSerial(), "KV-000103");
     Rows both = firstRun;
     both.insert(both.end(), {"KV-000103,VID_845e&PID_0001,RESERVED,", "KV-000103,VID_845e&PID_0001,PASS,"});

@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "DeviceLock.h"
 #include "EmulatedDriverFolders.h"
 #include "IdentityImage.h"
 #include "StationLine.h"
@@ -182,9 +183,10 @@ TEST_F(StationLineTest, PanelFollowsAFailedVerifyItsRetryAndTheSeriesToItsEnd)
     Operate([&](int unit) { SetEmulator("CorruptReadOffset", unit == 0 ? "10" : nullptr); });
 
     const std::string programming = std::string("Programming KV-000100") + Ellipsis;
-    EXPECT_EQ(seen.texts, (Texts{"Attach a unit", programming, "FAIL: verify differs at 0x0a: remove the unit",
-                                 "Attach a unit", programming, "PASS KV-000100: remove the unit", "Attach a unit",
-                                 std::string("Programming KV-000101") + Ellipsis, "PASS KV-000101: remove the unit"}));
+    EXPECT_EQ(seen.texts,
+              (Texts{"Press Start", "Attach a unit", programming, "FAIL: verify differs at 0x0a: remove the unit",
+                     "Attach a unit", programming, "PASS KV-000100: remove the unit", "Attach a unit",
+                     std::string("Programming KV-000101") + Ellipsis, "PASS KV-000101: remove the unit"}));
     EXPECT_EQ(seen.sounds, (std::vector<PanelSound>{PanelSound::Fail, PanelSound::Pass, PanelSound::Pass}));
     EXPECT_EQ(panel.Tone(), PanelTone::Good);
     EXPECT_EQ(panel.Passed(), 2u);
@@ -203,13 +205,14 @@ TEST_F(StationLineTest, AFailedSerialGoesToNoOtherUnitButTheUnitThatFailedGetsIt
     SetEmulator("CorruptReadOffset", "10");
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
-    EXPECT_EQ(panel.Detail(), "It gets KV-000100.");
+    EXPECT_EQ(panel.Detail(), "A new log: the series starts at KV-000100.\nIt gets KV-000100.");
     ASSERT_TRUE(panel.Attached(2));
-    EXPECT_EQ(panel.Detail(), "2 units are attached, and the driver libraries cannot tell them apart: leave one "
-                              "attached.\nIt gets KV-000100.");
+    EXPECT_EQ(panel.Detail(), "2 units are attached: leave one. The libraries cannot tell them apart.\nA new log: the "
+                              "series starts at KV-000100.\nIt gets KV-000100.");
     ASSERT_TRUE(panel.Attached(1));
     line.Attached(1);
     ASSERT_TRUE(FollowUntil(PanelState::Fail));
+    EXPECT_EQ(panel.NextUnit(), "KV-000101") << "what the next unit gets shows while the result does";
     EXPECT_EQ(panel.Tone(), PanelTone::Bad);
     EXPECT_NE(panel.Detail().find("The chip differs from the image in 1 of 128 bytes"), std::string::npos)
         << panel.Detail();
@@ -240,7 +243,8 @@ TEST_F(StationLineTest, ResumeVoidsAReservationAndLeavesAnAttachedUnitThatPassed
     EXPECT_EQ(panel.Text(), "Unit already programmed as KV-000100: remove it");
     EXPECT_EQ(panel.Tone(), PanelTone::Warning);
     EXPECT_EQ(panel.Voided(), 1u);
-    EXPECT_EQ(panel.Detail().rfind("Void: KV-000101 was reserved in row 4", 0), 0u) << panel.Detail();
+    EXPECT_EQ(panel.Detail(), "Void: KV-000101, reserved without a result; no unit gets it again.\nIt passed in this "
+                              "log, so it is not written again.");
     EXPECT_EQ(ChipSerial(), "KV-000100") << "not written again";
     Operate();
 
@@ -266,6 +270,12 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
         {"KV-0001 ", "Refused: KV-0001 ", "\"KV-0001 \" ends with a space."},
         {"ABCDEFGHIJKLMN", "Refused: ABCDEFGHIJKLMN", "is longer than the 13 characters a serial number holds"},
         {"KV\x01", "Refused: KV?", "has a character that is not printable ASCII"},
+        {"KV-\xC3\xA4"
+         "1",
+         "Refused: KV-\xC3\xA4"
+         "1",
+         "\"KV-\xC3\xA4"
+         "1\" has a character that is not printable"},
         {"KV-000100", "Refused: KV-000100", "\"KV-000100\" passed in this log already. No unit was touched"},
         {"kv-000100", "Refused: kv-000100", "\"kv-000100\" passed in this log already. No unit was touched"},
     };
@@ -293,5 +303,134 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
     ASSERT_TRUE(Follow([] { return false; }));
     EXPECT_EQ(panel.State(), PanelState::Pass) << "the result stays up until the unit is removed";
     EXPECT_EQ(LogRows().back(), "LABEL-7 PASS");
+}
+
+TEST_F(StationLineTest, AScanWhileAUnitIsAwaitedReplacesTheSerialItGets)
+{
+    setup.scan = true;
+    panel.Begin();
+    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+    ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
+    line.Scanned("A-1");
+    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    EXPECT_TRUE(panel.TakesScans());
+    line.Scanned("B-2");
+    ASSERT_TRUE(Follow([&] { return panel.NextUnit() == "B-2"; })) << panel.Detail();
+    EXPECT_EQ(panel.Detail(), "A new log: no serial was given in it yet.\nB-2 replaces A-1. It gets B-2.");
+    line.Attached(1);
+    ASSERT_TRUE(FollowUntil(PanelState::Pass));
+    EXPECT_EQ(ChipSerial(), "B-2");
+    EXPECT_FALSE(panel.TakesScans()) << "a scan while a unit is in hand could be its own label";
+    line.Stop();
+    ASSERT_TRUE(Follow([] { return false; }));
+    EXPECT_EQ(LogRows(), (Texts{"B-2 RESERVED", "B-2 PASS"}));
+}
+
+// The device lock: another program's write would succeed on a unit the panel
+// still asks to have removed.
+TEST_F(StationLineTest, TheDeviceStaysLockedAfterTheLineEndsUntilTheUnitIsRemoved)
+{
+    struct Case
+    {
+        const char* name;
+        std::uint64_t count;
+        bool stop;
+        const char* afterRemoval;
+    };
+    const Case cases[] = {{"the series done", 1, false, "Series done"}, {"Stop", 2, true, "Stopped"}};
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        folder.WriteFile("line.csv", "");
+        Series("KV-000100", test.count);
+        ended = false;
+        line.Attached(0);
+        panel.Begin();
+        ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+        ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+        line.Attached(1);
+        ASSERT_TRUE(FollowUntil(PanelState::Pass));
+        if (test.stop)
+        {
+            panel.Stopping(false);
+            line.Stop();
+        }
+        ASSERT_TRUE(Follow([] { return false; }));
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(panel.Text(), "PASS KV-000100: remove the unit");
+        EXPECT_NE(panel.Detail().find("KV-000100 is written, read back and logged."), std::string::npos)
+            << panel.Detail();
+        DeviceLock other;
+        EXPECT_FALSE(other.TryAcquire(setup.device)) << "another program could write the unit";
+        line.Attached(0);
+        ended = false;  // what follows the line's end
+        ASSERT_TRUE(FollowUntil(PanelState::Stopped));
+        EXPECT_EQ(panel.Text(), test.afterRemoval);
+        EXPECT_TRUE(other.TryAcquire(setup.device)) << "let go once the unit is removed";
+    }
+}
+
+TEST_F(StationLineTest, AUnitStillAttachedSinceItsPassIsNotWrittenAgainAfterStopAndStart)
+{
+    setup.family = ChipFamily::B;
+    setup.size = 256;
+    image.assign(256, 0x5A);
+    panel = StationPanel(ChipFamily::B);
+    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    line.Attached(1);
+    ASSERT_TRUE(FollowUntil(PanelState::Pass));
+    EXPECT_EQ(panel.NextUnit(), "2");
+    panel.Stopping(false);
+    line.Stop();
+    ASSERT_TRUE(Follow([] { return false; }));
+    EXPECT_EQ(panel.Detail(), "Unit 1 is written, read back and logged. The line is stopped: press Start to go on.");
+
+    ended = false;
+    panel.Begin();
+    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+    ASSERT_TRUE(FollowUntil(PanelState::NotChecked)) << panel.Text();
+    EXPECT_NE(panel.Detail().find("cannot be read back"), std::string::npos) << panel.Detail();
+    DeviceLock other;
+    EXPECT_FALSE(other.TryAcquire(setup.device)) << "held while its removal is awaited";
+    line.Attached(0);
+    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    EXPECT_EQ(panel.NextUnit(), "2");
+    line.Attached(1);
+    ASSERT_TRUE(FollowUntil(PanelState::Pass));
+    EXPECT_EQ(panel.Text(), "PASS unit 2: remove the unit");
+    line.Stop();
+    ASSERT_TRUE(Follow([] { return false; }));
+    EXPECT_EQ(LogRows(), (Texts{"1 RESERVED", "1 PASS", "2 RESERVED", "2 PASS"}));
+}
+
+TEST_F(StationLineTest, AFailedWriteSaysOneThingToDo)
+{
+    Series("KV-000100", 1);
+    SetEmulator("FailWriteWord", "3");
+    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    line.Attached(1);
+    ASSERT_TRUE(FollowUntil(PanelState::Fail));
+    EXPECT_EQ(panel.Detail(), "KV-000100: Writing failed at word 3 of 64; the device was closed. The chip may now hold "
+                              "part of the image. Put the unit aside.");
+    line.Stop();
+    ASSERT_TRUE(Follow([] { return false; }));
+}
+
+TEST(StationPanel, ReasonsReadAsSentencesWithFileNamesAsTyped)
+{
+    const char* const cases[][2] = {
+        {"other.hex is a second image", "other.hex is a second image."},
+        {"the image D:\\x is a folder", "The image D:\\x is a folder."},
+        {"is it held by another program?", "Is it held by another program?"},
+        {"--count is for a series", "--count is for a series."},
+    };
+    for (const auto& test : cases)
+    {
+        StationPanel panel(ChipFamily::A);
+        panel.Refuse(test[0]);
+        EXPECT_EQ(panel.Detail(), test[1]);
+    }
 }
 }  // namespace

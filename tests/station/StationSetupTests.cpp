@@ -105,7 +105,7 @@ TEST_F(StationSetupTest, RefusesWhatCannotBeUsedAndSaysWhy)
         {with({"--family", "A", "--family", "B"}), "--family is given twice"},
         {with({"--serial", "KV-1"}), "--serial is not an option"},
         {with({"--family", "A", "--scan=1"}), "--scan takes no value"},
-        {with({"x.hex"}), "x.hex is a second image: give one"},
+        {with({"x.hex"}), "the file x.hex is a second image: give one image"},
         {{"--log", "set.csv", "w.hex"}, "set.ini is \"X\", not A, B or C"},
         {with({"--family", "D"}), "--family is \"D\", not A, B or C"},
         {with({"--family", "A", "--size", "512", "--start", "K1"}), "--size is \"512\", not a size: one is for VT-C"},
@@ -168,7 +168,7 @@ TEST_F(StationSetupTest, ReadsTheImagePaddedAndRefusesOneThatCannotServe)
     EXPECT_EQ(image, expected);
 
     const char* const refused[][2] = {
-        {"empty.bin", "is empty"}, {"none.bin", "does not exist"}, {".", "cannot be opened"}};
+        {"empty.bin", "is empty"}, {"none.bin", "does not exist"}, {".", "is a folder: give the image file in it"}};
     for (const auto& test : refused)
     {
         SCOPED_TRACE(test[0]);
