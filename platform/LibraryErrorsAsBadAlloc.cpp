@@ -2,7 +2,7 @@
 // QuietTerminate.cpp. Their main ends every exception with one message and
 // one status, whatever its type, so a library error may as well arrive as
 // std::bad_alloc: the library's own throwing helpers would bring its older
-// string and exception classes, about 48 KB of kelvra-cli.
+// string and exception classes, about 52 KB of kelvra-cli.
 #include <new>
 
 namespace std
