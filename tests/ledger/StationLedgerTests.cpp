@@ -95,7 +95,7 @@ TEST_F(StationLedgerTest, AOneUnitSeriesPassesOnceTheLedgerHoldsIt)
     {
         panel.Apply(event);
     }
-    EXPECT_NE(panel.Detail().find("The series is done."), std::string::npos) << panel.Detail();
+    EXPECT_NE(panel.Detail().find("The series is done"), std::string::npos) << panel.Detail();
 }
 
 TEST_F(StationLedgerTest, AnotherImageIsNotStartedNamingBothHashes)
