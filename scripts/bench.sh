@@ -37,6 +37,7 @@ size() { echo "$(stat -c %s "$1") bytes"; }
 echo "| Kelvra.exe, 32-bit product, stripped | $(size $product/app/Kelvra.exe) | at most 250 KB |"
 echo "| KelvraStation.exe, 32-bit product, stripped | $(size $product/station/KelvraStation.exe) | at most 290 KB |"
 echo "| kelvra-cli.exe, 32-bit, stripped | $(size $product/kelvra-cli/kelvra-cli.exe) | at most 340 KB |"
+echo "| kelvra-ledger.exe, 32-bit, stripped | $(size $product/kelvra-cli/kelvra-ledger.exe) | |"
 echo "| kelvra-image.exe, 32-bit, stripped | $(size $product/kelvra-image/kelvra-image.exe) | at most 300 KB |"
 for library in VT_HIDA VT_HIDB VT_HIDC; do
   echo "| Emulated $library.dll, 32-bit, stripped | $(size $product/emulated-drivers/$library.dll) | |"
