@@ -263,6 +263,11 @@ bool StationLine::HoldUntilRemoved()
             m_holding = m_holding && !removed && !m_stopNow;
             holding = m_holding;
         }
+        if (!holding)
+        {
+            // Before the panel hears of the removal, so the unit is free once it says so.
+            ReleaseDevice();
+        }
         if (removed)
         {
             Push(EventOf(LineEvent::Kind::Removed));
