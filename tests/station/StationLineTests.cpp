@@ -326,6 +326,30 @@ TEST_F(StationLineTest, AScanWhileAUnitIsAwaitedReplacesTheSerialItGets)
     EXPECT_EQ(LogRows(), (Texts{"B-2 RESERVED", "B-2 PASS"}));
 }
 
+// The refused scan was the label of the unit in hand: A-1 is another unit's.
+TEST_F(StationLineTest, ARefusedScanWhileAUnitIsAwaitedDropsTheSerialWaitingToo)
+{
+    setup.scan = true;
+    panel.Begin();
+    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+    ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
+    line.Scanned("A-1");
+    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    line.Scanned("ABCDEFGHIJKLMN");
+    ASSERT_TRUE(FollowUntil(PanelState::SerialRefused));
+    ASSERT_TRUE(Follow([&] { return panel.NextUnit().empty(); }));
+    EXPECT_EQ(panel.Detail(), "The serial \"ABCDEFGHIJKLMN\" is longer than the 13 characters a serial number holds. "
+                              "A-1 is dropped too: scan this unit's label again.");
+    EXPECT_TRUE(panel.TakesScans());
+    line.Attached(1);
+    line.Scanned("C-3");
+    ASSERT_TRUE(FollowUntil(PanelState::Pass));
+    EXPECT_EQ(ChipSerial(), "C-3");
+    line.Stop();
+    ASSERT_TRUE(Follow([] { return false; }));
+    EXPECT_EQ(LogRows(), (Texts{"C-3 RESERVED", "C-3 PASS"}));
+}
+
 // The device lock: another program's write would succeed on a unit the panel
 // still asks to have removed.
 TEST_F(StationLineTest, TheDeviceStaysLockedAfterTheLineEndsUntilTheUnitIsRemoved)
