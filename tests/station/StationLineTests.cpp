@@ -430,7 +430,8 @@ TEST_F(StationLineTest, AUnitStillAttachedSinceItsPassIsNotWrittenAgainAfterStop
 
 TEST_F(StationLineTest, AFailedWriteSaysOneThingToDo)
 {
-    Series("KV-000100", 1);
+    // Two serials, so the failure is the last thing the panel says.
+    Series("KV-000100", 2);
     SetEmulator("FailWriteWord", "3");
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
