@@ -103,6 +103,17 @@ protected:
         return Follow([&] { return panel.State() == state; }) && panel.State() == state;
     }
 
+    // A scanning line that awaits a unit, to be given serial.
+    void AwaitUnitScanned(const char* serial)
+    {
+        setup.scan = true;
+        panel.Begin();
+        ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+        ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
+        line.Scanned(serial);
+        ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    }
+
     // Plays the operator until the line ends: each awaited unit is attached,
     // after before(n), and removed once the line asks for it.
     void Operate(const std::function<void(int unit)>& before = nullptr)
@@ -307,12 +318,7 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
 
 TEST_F(StationLineTest, AScanWhileAUnitIsAwaitedReplacesTheSerialItGets)
 {
-    setup.scan = true;
-    panel.Begin();
-    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
-    ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
-    line.Scanned("A-1");
-    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    ASSERT_NO_FATAL_FAILURE(AwaitUnitScanned("A-1"));
     EXPECT_TRUE(panel.TakesScans());
     line.Scanned("B-2");
     ASSERT_TRUE(Follow([&] { return panel.NextUnit() == "B-2"; })) << panel.Detail();
@@ -329,12 +335,7 @@ TEST_F(StationLineTest, AScanWhileAUnitIsAwaitedReplacesTheSerialItGets)
 // The refused scan was the label of the unit in hand: A-1 is another unit's.
 TEST_F(StationLineTest, ARefusedScanWhileAUnitIsAwaitedDropsTheSerialWaitingToo)
 {
-    setup.scan = true;
-    panel.Begin();
-    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
-    ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
-    line.Scanned("A-1");
-    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    ASSERT_NO_FATAL_FAILURE(AwaitUnitScanned("A-1"));
     line.Scanned("ABCDEFGHIJKLMN");
     ASSERT_TRUE(FollowUntil(PanelState::SerialRefused));
     ASSERT_TRUE(Follow([&] { return panel.NextUnit().empty(); }));
