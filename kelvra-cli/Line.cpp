@@ -86,6 +86,10 @@ public:
     {
         Say({"serial ", serial, " replaces ", replaced});
     }
+    void SerialDropped(const std::string& dropped) override
+    {
+        Say({dropped, " is dropped too: scan this unit's label again."});
+    }
     void Retrying(const std::string& unit) override
     {
         Say({"the unit attached holds ", unit, ", which failed in this log: it is tried again with it."});

@@ -329,7 +329,8 @@ bool ProductionLine::Acceptable(const std::string& serial)
 
 // Until the unit arrives. Every serial supplied before it arrives replaces
 // unit, so the serial given last is the one it gets, and none waits for a
-// later unit.
+// later unit. A refused one drops unit too: the unit in hand is not the one
+// unit was given for, so a serial is awaited again.
 LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std::string& unit)
 {
     m_observer.Waiting(unit);
@@ -340,6 +341,15 @@ LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std
             if (!TakeReplacement(*serials, unit))
             {
                 serials = nullptr;  // no more: the unit awaited still gets unit
+            }
+            else if (unit.empty())
+            {
+                LineOutcome outcome = TakeSupplied(*serials, unit);
+                if (outcome.end != LineEnd::None)
+                {
+                    return outcome;
+                }
+                m_observer.Waiting(unit);
             }
         }
         const Arrival arrival = serials != nullptr      ? dock.WaitForArrivalOrSerial(*serials)
@@ -356,7 +366,7 @@ LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std
     }
 }
 
-// False once the serials ended.
+// False once the serials ended; unit is left empty when it was dropped.
 bool ProductionLine::TakeReplacement(SerialSource& serials, std::string& unit)
 {
     std::string serial;
@@ -364,12 +374,19 @@ bool ProductionLine::TakeReplacement(SerialSource& serials, std::string& unit)
     {
         return false;
     }
-    if (Acceptable(serial) && serial != unit)
+    if (IsBlank(serial) || serial == unit)
     {
-        m_observer.SerialReplaced(unit, serial);
-        unit = serial;
-        m_observer.Waiting(unit);
+        return true;
     }
+    if (!Acceptable(serial))
+    {
+        m_observer.SerialDropped(unit);
+        unit.clear();
+        return true;
+    }
+    m_observer.SerialReplaced(unit, serial);
+    unit = serial;
+    m_observer.Waiting(unit);
     return true;
 }
 

@@ -103,6 +103,9 @@ public:
     }
     // The unit attached holds unit, which failed in this log: it is tried again with it.
     virtual void Retrying(const std::string& unit) { (void)unit; }
+    // A serial supplied while a unit was awaited was refused, so the one
+    // awaited, dropped, is no longer given: it may be another unit's label.
+    virtual void SerialDropped(const std::string& dropped) { (void)dropped; }
 };
 
 // Serials supplied one per unit, e.g. scanned from each unit's label.

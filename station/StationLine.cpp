@@ -427,6 +427,11 @@ void StationLine::SerialRefused(const std::string& serial, std::string_view why)
     Push(std::move(event));
 }
 
+void StationLine::SerialDropped(const std::string& dropped)
+{
+    Push(EventOf(LineEvent::Kind::SerialDropped, dropped));
+}
+
 void StationLine::RemoveUnit()
 {
     Push(EventOf(LineEvent::Kind::RemoveUnit));

@@ -89,6 +89,7 @@ private:
     void AlreadyProgrammed(const std::string& unit) override;
     void NotChecked(const UnitReport& report) override;
     void SerialRefused(const std::string& serial, std::string_view why) override;
+    void SerialDropped(const std::string& dropped) override;
     void RemoveUnit() override;
 
     bool UnitAttached() override;
