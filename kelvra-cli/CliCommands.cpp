@@ -9,6 +9,7 @@
 #include "Family0Image.h"
 #include "Files.h"
 #include "Json.h"
+#include "LedgerProgram.h"
 #include "Line.h"
 #include "MendLog.h"
 #include "Text.h"
@@ -370,17 +371,6 @@ Outcome Verify(const Context& context)
     return outcome;
 }
 
-// One object whatever the outcome, so a script's parser always has one to read.
-void AnswerInJson(std::string fields, const Outcome& outcome, Console& console)
-{
-    if (!outcome.Succeeded())
-    {
-        fields += JsonField("error", JsonText(outcome.message)) +
-                  JsonField("status", std::to_string(static_cast<int>(outcome.status)));
-    }
-    console.Out(JsonObject(fields) + "\n");
-}
-
 Outcome Run(const Context& context)
 {
     switch (context.options.command)
@@ -399,6 +389,8 @@ Outcome Run(const Context& context)
         return RunLine(context.options, context.console, context.platform);
     case Command::MendLog:
         return RunMendLog(context.options, context.console);
+    case Command::Ledger:
+        break;  // taken before the command line is parsed
     case Command::Help:
         break;
     }
@@ -407,8 +399,23 @@ Outcome Run(const Context& context)
 }
 }  // namespace
 
+// One object whatever the outcome, so a script's parser always has one to read.
+void AnswerInJson(std::string fields, const Outcome& outcome, Console& console)
+{
+    if (!outcome.Succeeded())
+    {
+        fields += JsonField("error", JsonText(outcome.message)) +
+                  JsonField("status", std::to_string(static_cast<int>(outcome.status)));
+    }
+    console.Out(JsonObject(fields) + "\n");
+}
+
 int RunKelvraCli(const std::vector<std::string>& arguments, Console& console, HidPlatform& platform)
 {
+    if (!arguments.empty() && arguments[0] == "ledger")
+    {
+        return RunLedgerProgram(arguments, console);
+    }
     Options options;
     Outcome outcome = ParseCommandLine(arguments, options);
     // list's answer names its devices, none when it could not look for them.

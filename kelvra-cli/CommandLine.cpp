@@ -4,6 +4,8 @@
 
 #include "Family0Image.h"
 #include "HidEnumeration.h"
+#include "Joined.h"
+#include "DatabaseLedger.h"
 #include "OptionParser.h"
 #include "SerialSeries.h"
 #include "Text.h"
@@ -35,6 +37,9 @@ enum OptionId : int
     StopAfterOption,
     SkipFailedOption,
     AllowDuplicateSerialsOption,
+    LedgerOption,
+    SeriesOption,
+    StationOption,
     QuietOption,
     HelpOption,
 };
@@ -63,9 +68,14 @@ const CommandRow CommandTable[] = {
      "a line's log whose last row was cut short (a power cut while it was written): saves the log as it was in "
      "LOG.before-mend, cuts that row off, and logs each reservation left without a result as VOID, keeping every "
      "other row. A log whose last row is whole is left as it is"},
+    {static_cast<int>(Command::Ledger), "ledger", "ACTION",
+     "the production line's ledger in a database shared by many stations: init, add-series, status, export, void, "
+     "import (kelvra-cli ledger --help)"},
 };
 
 const CommandSet Transfers = On(Command::Read) | On(Command::Write) | On(Command::Verify) | On(Command::Line);
+// A line on a shared ledger takes its family from the series.
+const CommandSet FamilyNeeded = On(Command::Read) | On(Command::Write) | On(Command::Verify) | On(Command::MendLog);
 const CommandSet JsonCommands = On(Command::List) | On(Command::Show) | On(Command::Verify);
 const CommandSet Everywhere = Transfers | On(Command::List) | On(Command::Show);
 const CommandSet FamilyCommands = Transfers | On(Command::MendLog);
@@ -75,7 +85,7 @@ const OptionRow OptionTable[] = {
      "the device, e.g. 845e:0001. Without it, VID and PID of Kelvra.ini in the current folder, as Kelvra reads them",
      Everywhere, 0},
     {FamilyOption, "--family", nullptr, "A|B|C", "VT-A (128 bytes, about 1.3 s), VT-B (256 bytes) or VT-C",
-     FamilyCommands, FamilyCommands},
+     FamilyCommands, FamilyNeeded},
     {SizeOption, "--size", nullptr, "BYTES", "VT-C only: 256, 512, 1024 or 2048 (default 256)", Transfers, 0},
     {OutputOption, "-o", "--output", "FILE", "read: the file to save the chip into", On(Command::Read),
      On(Command::Read)},
@@ -96,7 +106,7 @@ const OptionRow OptionTable[] = {
      JsonCommands, 0},
     // line
     {LogOption, "--log", nullptr, "FILE", "line: the CSV log, created if missing, appended to otherwise",
-     On(Command::Line), On(Command::Line)},
+     On(Command::Line), 0},
     {StartOption, "--start", nullptr, "SERIAL",
      "line, VT-A: the first serial, letters, '-' or '_' then digits whose width is kept, e.g. KV-000100",
      On(Command::Line), 0},
@@ -115,6 +125,16 @@ const OptionRow OptionTable[] = {
     {AllowDuplicateSerialsOption, "--allow-duplicate-serials", nullptr, nullptr,
      "line: a failed unit's serial or number goes to the next unit too, though the failed unit may carry it: two "
      "units may then carry one serial (default: no other unit gets it; the unit that failed may, attached again)",
+     On(Command::Line), 0},
+    {LedgerOption, "--ledger", nullptr, "CONN",
+     "line: the shared ledger's ODBC connection string, e.g. DSN=kelvra-line (default: the variable KELVRA_LEDGER); "
+     "a password comes from the DSN or KELVRA_LEDGER_PASSWORD",
+     On(Command::Line), 0},
+    {SeriesOption, "--series", nullptr, "NAME",
+     "line: the series on the shared ledger, which gives the family, size, serials and image's SHA-256 (instead of "
+     "--log)",
+     On(Command::Line), 0},
+    {StationOption, "--station", nullptr, "NAME", "line: this station's name on the ledger (default: the computer's)",
      On(Command::Line), 0},
     // every command
     {QuietOption, "--quiet", nullptr, nullptr, "no progress bar and no summary line", Everywhere, 0},
@@ -148,6 +168,12 @@ const OptionParser::Table Table =
                             "      that exists, is read-only or cannot be written\n"
                             "   9  the device is busy: another Kelvra program is using it\n"
                             "  10  interrupted (Ctrl+C); the device was closed\n"
+                            "  11  the shared ledger refuses: no such series, another image, a station\n"
+                            "      name in use, a schema of another version\n"
+                            "  12  the shared ledger cannot be reached at the start\n"
+                            "  13  the shared ledger was lost when a unit arrived; the unit was not touched\n"
+                            "  14  the shared ledger was lost after a unit's write: that unit is not\n"
+                            "      logged, put it aside\n"
                             "line ends with 0 once the series' last serial or --stop-after units have passed,\n"
                             "10 at Ctrl+C, 2 when the series has no serial left; a failed unit is logged and\n"
                             "the line goes on.\n"
@@ -338,6 +364,17 @@ Outcome Apply(int option, const std::string& value, Options& options, std::strin
     case LogOption:
         options.log = value;
         return {};
+    case LedgerOption:
+        options.ledger = value;
+        return value.empty() ? Usage("--ledger \"\" names no database: give an ODBC connection string") : Outcome();
+    case SeriesOption:
+    case StationOption:
+    {
+        const std::string problem = NameProblem(value);
+        (option == SeriesOption ? options.series : options.station) = value;
+        return problem.empty() ? Outcome()
+                               : Usage(Joined({option == SeriesOption ? "--series " : "--station ", problem}));
+    }
     default:
         SetFlag(option, options);
         return {};
@@ -371,6 +408,38 @@ Outcome SettleSize(const std::string& sizeText, bool sizeGiven, Options& options
     return {};
 }
 
+// A line runs on its own log, or on a series of a shared ledger, which
+// brings the family, the size and the serials.
+Outcome CheckLedger(const Options& options, bool familyGiven, bool sizeGiven)
+{
+    if (options.command != Command::Line)
+    {
+        return {};
+    }
+    if (options.series.empty())
+    {
+        if (!options.ledger.empty() || !options.station.empty())
+        {
+            return Usage("--ledger and --station go with --series NAME");
+        }
+        if (options.log.empty())
+        {
+            return Usage("line needs --log FILE, or --series NAME on a shared ledger" + std::string(SeeHelp));
+        }
+        return familyGiven ? Outcome() : Usage("line needs --family A|B|C" + std::string(SeeHelp));
+    }
+    if (!options.log.empty())
+    {
+        return Usage("give --log FILE for a line of its own, or --series NAME on a shared ledger, not both");
+    }
+    if (familyGiven || sizeGiven || !options.start.empty() || options.count || options.serialsFromInput)
+    {
+        return Usage("--series brings the family, the size, the serials and the series' length from the ledger: leave "
+                     "out --family, --size, --start, --count and --serials-from-input");
+    }
+    return {};
+}
+
 Outcome CheckCombination(const Options& options)
 {
     if (options.serial && options.keepSerial)
@@ -396,8 +465,8 @@ Outcome CheckCombination(const Options& options)
         return Usage("--count " + std::to_string(*options.count) + " from " + options.start +
                      ": more serials than the start's digits can number");
     }
-    if (options.command == Command::Line && options.family == ChipFamily::A && options.start.empty() &&
-        !options.serialsFromInput)
+    if (options.command == Command::Line && options.series.empty() && options.family == ChipFamily::A &&
+        options.start.empty() && !options.serialsFromInput)
     {
         return Usage("line --family A needs --start SERIAL, the first serial number to write, or "
                      "--serials-from-input" +
@@ -470,7 +539,11 @@ Outcome ParseCommandLine(const std::vector<std::string>& arguments, Options& opt
             return applied;
         }
     }
-    const Outcome combination = CheckCombination(options);
+    Outcome combination = CheckLedger(options, parsed.Has(FamilyOption), parsed.Has(SizeOption));
+    if (combination.Succeeded())
+    {
+        combination = CheckCombination(options);
+    }
     if (!combination.Succeeded())
     {
         return combination;

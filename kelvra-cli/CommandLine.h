@@ -21,6 +21,7 @@ enum class Command
     Verify,
     Line,
     MendLog,
+    Ledger,  // its own commands: LedgerCommands.h
 };
 
 struct DeviceIds
@@ -53,6 +54,10 @@ struct Options
     bool skipFailed = false;                 // the default: kept for older scripts
     bool allowDuplicateSerials = false;      // a failed unit's serial goes to the next unit too
     bool serialsFromInput = false;           // VT-A: one serial per line of standard input instead of --start
+    // line on a shared ledger: its connection string (or KELVRA_LEDGER's), the series and this station's name.
+    std::string ledger;
+    std::string series;
+    std::string station;
 };
 
 // arguments: the command line after the program name, as UTF-8.

@@ -18,6 +18,10 @@ enum class ExitStatus
     FileError = 8,
     DeviceBusy = 9,
     Interrupted = 10,
+    LedgerRefused = 11,
+    LedgerUnreachable = 12,
+    LedgerLostBeforeUnit = 13,
+    ResultNotLogged = 14,
 };
 
 struct Outcome

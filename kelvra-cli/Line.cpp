@@ -1,5 +1,7 @@
 #include "Line.h"
 
+#include "DatabaseLedger.h"
+#include "LedgerConnection.h"
 #include "DeviceChoice.h"
 #include "Files.h"
 #include "InputSerials.h"
@@ -84,6 +86,10 @@ public:
     {
         Say({"serial ", serial, " replaces ", replaced});
     }
+    void SerialDropped(const std::string& dropped) override
+    {
+        Say({dropped, " is dropped too: scan this unit's label again."});
+    }
     void Retrying(const std::string& unit) override
     {
         Say({"the unit attached holds ", unit, ", which failed in this log: it is tried again with it."});
@@ -163,6 +169,14 @@ ExitStatus StatusOf(const LineOutcome& outcome, const LineTally& tally)
         return ExitStatus::FileError;
     case LineEnd::NoLibrary:
         return ExitStatus::DriverLibrary;
+    case LineEnd::LedgerRefused:
+        return ExitStatus::LedgerRefused;
+    case LineEnd::LedgerUnreachable:
+        return ExitStatus::LedgerUnreachable;
+    case LineEnd::LedgerLostBeforeUnit:
+        return ExitStatus::LedgerLostBeforeUnit;
+    case LineEnd::ResultNotLogged:
+        return ExitStatus::ResultNotLogged;
     }
     return ExitStatus::Unexpected;
 }
@@ -180,6 +194,44 @@ std::string MessageOf(const LineOutcome& outcome, const LineTally& tally)
     default:
         return outcome.message;
     }
+}
+
+// A line on a series of the shared ledger: connected, its station name
+// taken, and the series' family, size and first serial adopted.
+Outcome ConnectShared(Options& options, std::optional<DatabaseLedger>& shared)
+{
+    DatabaseSetup database;
+    database.connection = options.ledger.empty() ? LedgerFromEnvironment() : options.ledger;
+    if (database.connection.empty())
+    {
+        return Failure(ExitStatus::Usage, "--series needs --ledger CONN, or the variable KELVRA_LEDGER");
+    }
+    database.password = PasswordFromEnvironment();
+    database.series = options.series;
+    database.station = options.station.empty() ? ComputerName() : options.station;
+    database.failedGivenAgain = options.allowDuplicateSerials;
+    options.station = database.station;
+    const LineOutcome connected = shared.emplace(database).Connect();
+    if (connected.end != LineEnd::None)
+    {
+        return Failure(StatusOf(connected, LineTally()), connected.message);
+    }
+    const SeriesDefinition& series = shared->Series();
+    options.family = series.family;
+    options.size = series.size;
+    if (series.family == ChipFamily::A)
+    {
+        options.start = SerialSeries::SerialOf(series.form, series.form.number);
+    }
+    return {};
+}
+
+Outcome AdoptSeries(DatabaseLedger& shared, LineSetup& setup)
+{
+    setup.seriesLength = shared.Series().count;
+    setup.ledger = &shared;
+    const LineOutcome image = shared.CheckImage(setup.image, setup.imageName);
+    return image.end == LineEnd::None ? Outcome() : Failure(StatusOf(image, LineTally()), image.message);
 }
 
 // The setup from the command line: the image, its units' identifiers and the serials.
@@ -211,10 +263,20 @@ Outcome Prepare(const Options& options, Console& console, LineSetup& setup)
 }
 }  // namespace
 
-Outcome RunLine(const Options& options, Console& console, HidPlatform& platform)
+Outcome RunLine(const Options& given, Console& console, HidPlatform& platform)
 {
+    Options options = given;
+    std::optional<DatabaseLedger> shared;
+    Outcome outcome = options.series.empty() ? Outcome() : ConnectShared(options, shared);
     LineSetup setup;
-    Outcome outcome = Prepare(options, console, setup);
+    if (outcome.Succeeded())
+    {
+        outcome = Prepare(options, console, setup);
+    }
+    if (outcome.Succeeded() && shared)
+    {
+        outcome = AdoptSeries(*shared, setup);
+    }
     if (!outcome.Succeeded())
     {
         return outcome;
@@ -232,8 +294,10 @@ Outcome RunLine(const Options& options, Console& console, HidPlatform& platform)
             return Failure(ExitStatus::Unexpected, "cannot create the window that device notifications come to");
         }
         setup.window = watcher.Window();
-        observer.Tell(Joined({"line: ", TraitsOf(options.family).name, " units ", DeviceName(setup.device), ", log ",
-                              options.log, ". Ctrl+C ends the line between units."}));
+        observer.Tell(Joined({"line: ", TraitsOf(options.family).name, " units ", DeviceName(setup.device),
+                              shared ? ", series " : ", log ", shared ? options.series : options.log,
+                              shared ? " as station " : "", shared ? options.station : "",
+                              ". Ctrl+C ends the line between units."}));
         InputSerials serials(console);
         watcher.AlsoWakeFor(serials.WaitingEvent());
         ended = line.Run(watcher, &serials);

@@ -1,8 +1,8 @@
 // Loading a library of Windows itself, from the system folder only: never
 // from the program's folder, the current folder or PATH, where a planted copy
-// could be found first. The layer's file dialog (comdlg32) and the VT-A
-// pacing timer (winmm) load theirs so, when first needed, rather than
-// importing them at every start.
+// could be found first. The layer's file dialog (comdlg32), the VT-A pacing
+// timer (winmm) and the line's ledger (odbc32, bcrypt) load theirs so, when
+// first needed, rather than importing them at every start.
 #pragma once
 
 #include <windows.h>
@@ -20,4 +20,11 @@ inline HMODULE LoadSystemLibrary(const wchar_t* name)
     lstrcatW(path, L"\\");
     lstrcatW(path, name);
     return LoadLibraryW(path);
+}
+
+// function set to library's export name; false when it has none.
+template <class Function> bool ResolveExport(HMODULE library, LPCSTR name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
 }

@@ -15,26 +15,6 @@ const DWORD LargestLog = 64u * 1024 * 1024;
 const char Utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 const char* const ColumnsAfterUnit = "device,result,first_difference,detail";
 
-// Quoted where CSV needs it, every character kept, so a spreadsheet and the
-// next start read back what was written.
-std::string CsvField(std::string_view text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-    {
-        return std::string(text);
-    }
-    std::string quoted = "\"";
-    for (char character : text)
-    {
-        quoted += character;
-        if (character == '"')
-        {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
-
 // The end of the row that starts at begin: its newline outside quotes, or npos.
 size_t RowEnd(const std::string& contents, size_t begin)
 {
@@ -161,6 +141,26 @@ std::string Argument(std::string_view name)
 }
 
 }  // namespace
+
+// Quoted where CSV needs it, every character kept, so a spreadsheet and the
+// next start read back what was written.
+std::string CsvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+    {
+        return std::string(text);
+    }
+    std::string quoted = "\"";
+    for (char character : text)
+    {
+        quoted += character;
+        if (character == '"')
+        {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
 
 BOOL WriteToFile(HANDLE file, const void* data, DWORD size, DWORD* written)
 {

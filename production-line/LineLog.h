@@ -111,6 +111,9 @@ private:
 // VT-C's their unit numbers with the family, so one is never taken for the other.
 std::string LineLogHeader(ChipFamily family);
 
+// text as a field of a log's row, quoted where it must be.
+std::string CsvField(std::string_view text);
+
 // Now, as 2026-12-07T10:30:12+01:00.
 std::string LocalTimeIso8601();
 

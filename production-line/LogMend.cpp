@@ -12,14 +12,18 @@ const wchar_t CopySuffix[] = L".before-mend";
 const int MostCopies = 100;
 
 // A new file beside the log for its copy, named name, shown as shownName.
-HANDLE CreateCopy(const std::wstring& logName, std::string_view logShown, std::wstring& name, std::string& shownName)
+// The name is built without a wide string, whose code would be a sixth of a program.
+HANDLE CreateCopy(const wchar_t* logName, std::string_view logShown, std::vector<wchar_t>& name, std::string& shownName)
 {
     for (int number = 1; number <= MostCopies; ++number)
     {
         const std::string count = number == 1 ? "" : "-" + std::to_string(number);
-        name = logName + CopySuffix + std::wstring(count.begin(), count.end());
+        name.assign(logName, logName + lstrlenW(logName));
+        name.insert(name.end(), CopySuffix, CopySuffix + lstrlenW(CopySuffix));
+        name.insert(name.end(), count.begin(), count.end());
+        name.push_back(L'\0');
         const HANDLE copy =
-            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            CreateFileW(name.data(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (copy != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
         {
             shownName = Joined({logShown, ".before-mend", count});
@@ -30,9 +34,9 @@ HANDLE CreateCopy(const std::wstring& logName, std::string_view logShown, std::w
     return INVALID_HANDLE_VALUE;
 }
 
-std::string SetAside(LineLog& log, const std::wstring& windowsName, std::string_view shownName, LogMend& mend)
+std::string SetAside(LineLog& log, const wchar_t* windowsName, std::string_view shownName, LogMend& mend)
 {
-    std::wstring copyName;
+    std::vector<wchar_t> copyName;
     FileHandle copy(CreateCopy(windowsName, shownName, copyName, mend.copyName));
     if (!copy.IsValid())
     {
@@ -42,7 +46,7 @@ std::string SetAside(LineLog& log, const std::wstring& windowsName, std::string_
     const std::string problem = log.SetAsideCutShortRow(copy.Get());
     if (!copy.Close() || !problem.empty())
     {
-        DeleteFileW(copyName.c_str());
+        DeleteFileW(copyName.data());
         return problem.empty() ? Joined({"the log ", shownName, " was left as it is: its copy cannot be closed"})
                                : problem;
     }
@@ -50,16 +54,15 @@ std::string SetAside(LineLog& log, const std::wstring& windowsName, std::string_
 }
 }  // namespace
 
-std::string MendCutShortLog(const std::wstring& windowsName, std::string_view shownName, ChipFamily family,
-                            LogMend& mend)
+std::string MendCutShortLog(const wchar_t* windowsName, std::string_view shownName, ChipFamily family, LogMend& mend)
 {
     // Opening makes a missing log; there is nothing to mend in one.
-    if (GetFileAttributesW(windowsName.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(windowsName) == INVALID_FILE_ATTRIBUTES)
     {
         return Joined({"the log ", shownName, " does not exist (", WindowsErrorText(GetLastError()), ")"});
     }
     LineLog log;
-    std::string problem = log.Open(windowsName.c_str(), shownName, family, CutShortRow::Keep);
+    std::string problem = log.Open(windowsName, shownName, family, CutShortRow::Keep);
     if (!problem.empty() || log.CutShort().empty())
     {
         return problem;

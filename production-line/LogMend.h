@@ -23,5 +23,4 @@ struct LogMend
 // Mends the log of family by windowsName, shown as shownName: empty, or what
 // went wrong; nothing is changed when the log cannot be opened, is refused,
 // or its last row is whole.
-std::string MendCutShortLog(const std::wstring& windowsName, std::string_view shownName, ChipFamily family,
-                            LogMend& mend);
+std::string MendCutShortLog(const wchar_t* windowsName, std::string_view shownName, ChipFamily family, LogMend& mend);

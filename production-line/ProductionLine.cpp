@@ -99,8 +99,12 @@ std::string NewLogText(const std::string& next, ChipFamily family)
 
 ProductionLine::ProductionLine(const LineSetup& setup, LineObserver& observer)
     : m_setup(setup), m_observer(observer), m_deviceName(DeviceNameOf(setup.device)),
-      m_naming(setup.family, setup.series), m_ledger(m_naming, !setup.allowDuplicateSerials), m_progress(observer)
+      m_naming(setup.family, setup.series), m_ledger(setup.ledger), m_progress(observer)
 {
+    if (m_ledger == nullptr)
+    {
+        m_ledger = &m_log.emplace(setup, m_naming);
+    }
 }
 
 LineOutcome ProductionLine::Open()
@@ -117,23 +121,11 @@ LineOutcome ProductionLine::Open()
         return {LineEnd::NoLibrary, TransferEndText(probe, m_setup.family, TransferDirection::BufferToEeprom,
                                                     m_deviceName, m_setup.size, m_setup.program)};
     }
-    const std::string refused = m_log.Open(m_setup.logFile, m_setup.logName, m_setup.family);
-    if (!refused.empty())
-    {
-        return {LineEnd::LogRefused, refused};
-    }
-    const std::string unaccounted = m_ledger.Account(m_log.Rows());
-    if (!unaccounted.empty())
-    {
-        return {LineEnd::LogRefused,
-                Joined({"the log ", m_setup.logName, " is refused: ", unaccounted,
-                        ": nothing was written and the log was left as it is. Mend that row, or use another log."})};
-    }
     LineOutcome outcome = VoidUnresolved();
     if (outcome.end == LineEnd::None)
     {
         // Told, so a log gone missing never starts a series again unnoticed.
-        m_observer.Opened(m_log.Rows().empty(), NextUnit());
+        m_observer.Opened(m_ledger->HeldNothing(), NextUnit());
     }
     return outcome;
 }
@@ -141,40 +133,21 @@ LineOutcome ProductionLine::Open()
 std::string ProductionLine::NextUnit() const
 {
     const bool left = m_naming.Counts() && !StopAfterReached() && SeriesLeft().end == LineEnd::None;
-    return left ? m_naming.NameOf(m_ledger.NextNumber()) : std::string();
+    return left ? m_naming.NameOf(m_ledger->NextNumber()) : std::string();
 }
 
-std::string ProductionLine::AppendRow(const std::string& unit, std::string_view device, std::string_view result,
-                                      std::string_view firstDifference, std::string_view detail)
-{
-    std::string problem = m_log.Append({{unit, device, result, firstDifference, detail}});
-    if (problem.empty())
-    {
-        m_ledger.Note(unit, result);
-    }
-    return problem;
-}
-
-// A reservation without a result: its unit was perhaps written, perhaps
-// passed, when the line was killed or the power failed. No unit gets it again.
+// Reservations left without a result are made void by the ledger as it
+// opens; each is counted and told here.
 LineOutcome ProductionLine::VoidUnresolved()
 {
-    std::vector<LineRow> voided;
-    const std::string problem = m_ledger.VoidUnresolved(m_log, InterruptedReason, voided);
-    if (!problem.empty())
+    std::vector<UnitReport> voided;
+    const LineOutcome outcome = m_ledger->Open(voided);
+    for (const UnitReport& report : voided)
     {
-        return {LineEnd::LogNotWritten, problem};
+        m_tally.voided.push_back(report.unit);
+        m_observer.Voided(report);
     }
-    for (const LineRow& reserved : voided)
-    {
-        m_tally.voided.push_back(reserved.unit);
-        m_observer.Voided(
-            {reserved.unit, reserved.device, UnitFault::Interrupted, "",
-             Joined({reserved.unit, " was reserved in row ", std::to_string(reserved.row),
-                     " and has no result: it is void, and no unit gets it again (the unit it was meant for may "
-                     "hold it)."})});
-    }
-    return {};
+    return outcome;
 }
 
 LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
@@ -200,12 +173,12 @@ LineOutcome ProductionLine::Run(UnitDock& dock, SerialSource* serials)
 bool ProductionLine::SeriesEnded() const
 {
     return m_naming.Counts() && m_setup.seriesLength &&
-           m_ledger.NextNumber() >= m_naming.First() + *m_setup.seriesLength;
+           m_ledger->NextNumber() >= m_naming.First() + *m_setup.seriesLength;
 }
 
 LineOutcome ProductionLine::SeriesLeft() const
 {
-    const std::uint64_t next = m_ledger.NextNumber();
+    const std::uint64_t next = m_ledger->NextNumber();
     const bool ended = SeriesEnded();
     if (!m_naming.Counts() || (next < m_naming.Limit() && !ended))
     {
@@ -219,7 +192,8 @@ LineOutcome ProductionLine::SeriesLeft() const
 // One unit: its name, its arrival, its programming and its removal.
 LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
 {
-    if (StopAfterReached())
+    // Lines that share a ledger may find their series done by another.
+    if (StopAfterReached() || SeriesEnded())
     {
         return {LineEnd::Done, ""};
     }
@@ -235,7 +209,7 @@ LineOutcome ProductionLine::Turn(UnitDock& dock, SerialSource* serials)
     }
     if (m_naming.Counts())
     {
-        unit = m_naming.NameOf(m_ledger.NextNumber());
+        unit = m_naming.NameOf(m_ledger->NextNumber());
     }
     outcome = AwaitUnit(dock, m_naming.Counts() ? nullptr : serials, unit);
     if (outcome.end == LineEnd::None)
@@ -285,9 +259,16 @@ LineOutcome ProductionLine::CheckAttachedUnit(UnitDock& dock)
         return Remove(dock);
     }
     const std::string serial = SerialOnChip(chip.data());
-    if (!m_ledger.Passed(serial))
+    const LedgerAnswer passed = m_ledger->Passed(serial);
+    if (passed == LedgerAnswer::Unknown)
     {
-        m_retryPossible = m_ledger.FailedLeft(serial);
+        m_observer.NotChecked(
+            {serial, m_deviceName, UnitFault::None, "", Joined({"the ledger cannot say whether ", serial, " passed"})});
+        return Remove(dock);
+    }
+    if (passed == LedgerAnswer::No)
+    {
+        m_retryPossible = m_ledger->FailedLeft(serial);
         return {};  // the first unit, still held
     }
     m_observer.AlreadyProgrammed(serial);
@@ -336,7 +317,7 @@ bool ProductionLine::Acceptable(const std::string& serial)
         return false;
     }
     const char* const malformed = SerialProblem(serial);
-    const std::string_view why = *malformed != '\0' ? malformed : m_ledger.Refusal(serial);
+    const std::string why = *malformed != '\0' ? std::string(malformed) : m_ledger->Refusal(serial);
     if (why.empty())
     {
         return true;
@@ -348,7 +329,8 @@ bool ProductionLine::Acceptable(const std::string& serial)
 
 // Until the unit arrives. Every serial supplied before it arrives replaces
 // unit, so the serial given last is the one it gets, and none waits for a
-// later unit.
+// later unit. A refused one drops unit too: the unit in hand is not the one
+// unit was given for, so a serial is awaited again.
 LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std::string& unit)
 {
     m_observer.Waiting(unit);
@@ -359,6 +341,15 @@ LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std
             if (!TakeReplacement(*serials, unit))
             {
                 serials = nullptr;  // no more: the unit awaited still gets unit
+            }
+            else if (unit.empty())
+            {
+                LineOutcome outcome = TakeSupplied(*serials, unit);
+                if (outcome.end != LineEnd::None)
+                {
+                    return outcome;
+                }
+                m_observer.Waiting(unit);
             }
         }
         const Arrival arrival = serials != nullptr      ? dock.WaitForArrivalOrSerial(*serials)
@@ -375,7 +366,7 @@ LineOutcome ProductionLine::AwaitUnit(UnitDock& dock, SerialSource* serials, std
     }
 }
 
-// False once the serials ended.
+// False once the serials ended; unit is left empty when it was dropped.
 bool ProductionLine::TakeReplacement(SerialSource& serials, std::string& unit)
 {
     std::string serial;
@@ -383,12 +374,19 @@ bool ProductionLine::TakeReplacement(SerialSource& serials, std::string& unit)
     {
         return false;
     }
-    if (Acceptable(serial) && serial != unit)
+    if (IsBlank(serial) || serial == unit)
     {
-        m_observer.SerialReplaced(unit, serial);
-        unit = serial;
-        m_observer.Waiting(unit);
+        return true;
     }
+    if (!Acceptable(serial))
+    {
+        m_observer.SerialDropped(unit);
+        unit.clear();
+        return true;
+    }
+    m_observer.SerialReplaced(unit, serial);
+    unit = serial;
+    m_observer.Waiting(unit);
     return true;
 }
 
@@ -418,13 +416,14 @@ std::string ProductionLine::RetriedSerial()
     const TransferOutcome read =
         m_session->Transfer(m_setup.family, TransferDirection::EepromToBuffer, chip.data(), head);
     const std::string serial = read.status == TransferStatus::Done ? SerialOnChip(chip.data()) : "";
-    return m_ledger.FailedLeft(serial) ? serial : "";
+    return m_ledger->FailedLeft(serial) ? serial : "";
 }
 
 LineOutcome ProductionLine::ProgramUnit(const std::string& next)
 {
     const std::string retried = RetriedSerial();
-    const std::string& unit = retried.empty() ? next : retried;
+    // A shared ledger may give another name than the one expected.
+    std::string unit = retried.empty() ? next : retried;
     // Looked at last before the reservation: a stop until then touches nothing.
     if (IsSet(m_setup.stopBetweenUnits))
     {
@@ -434,17 +433,17 @@ LineOutcome ProductionLine::ProgramUnit(const std::string& next)
     {
         m_observer.Retrying(unit);
     }
+    // On record before the first write call: a unit written but never logged
+    // still keeps its serial from every other unit.
+    const LineOutcome reserved = m_ledger->Reserve(unit, m_deviceName, !retried.empty());
+    if (reserved.end != LineEnd::None)
+    {
+        return reserved;
+    }
     std::vector<BYTE> image = m_setup.image;
     if (Serialised())
     {
         Family0Image::ReplaceStringField(image.data(), Family0Image::SerialNumberField, unit);
-    }
-    // On disk before the first write call: a unit written but never logged
-    // still keeps its serial from every other unit.
-    const std::string problem = AppendRow(unit, m_deviceName, ReservedResult, "", "");
-    if (!problem.empty())
-    {
-        return {LineEnd::LogNotWritten, Joined({problem, ". The unit was not written."})};
     }
     m_observer.Programming(unit);
     TransferOutcome transfer = Transfer(TransferDirection::BufferToEeprom, image.data());
@@ -507,14 +506,10 @@ UnitReport ProductionLine::Report(const std::string& unit, const TransferOutcome
 LineOutcome ProductionLine::Record(const UnitReport& report)
 {
     const bool passed = report.fault == UnitFault::None;
-    const std::string problem =
-        AppendRow(report.unit, report.device, passed ? PassResult : FailResult, report.firstDifference, report.detail);
-    if (!problem.empty())
+    const LineOutcome recorded = m_ledger->Record(report, passed ? PassResult : FailResult);
+    if (recorded.end != LineEnd::None)
     {
-        return {LineEnd::LogNotWritten,
-                Joined({problem, ". Unit ", report.unit, passed ? " passed" : " failed",
-                        ", but only its reservation is in the log, which the next start makes void: put the unit "
-                        "aside, mend what the error says, then start again."})};
+        return recorded;
     }
     (passed ? m_tally.passed : m_tally.failed).push_back(report.unit);
     m_retryPossible = !passed;

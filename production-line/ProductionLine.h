@@ -27,6 +27,8 @@
 #include "ChipSession.h"
 #include "Comparison.h"
 #include "DriverLibrary.h"
+#include "CsvLedger.h"
+#include "Ledger.h"
 #include "LineLedger.h"
 #include "LineLog.h"
 
@@ -101,6 +103,9 @@ public:
     }
     // The unit attached holds unit, which failed in this log: it is tried again with it.
     virtual void Retrying(const std::string& unit) { (void)unit; }
+    // A serial supplied while a unit was awaited was refused, so the one
+    // awaited, dropped, is no longer given: it may be another unit's label.
+    virtual void SerialDropped(const std::string& dropped) { (void)dropped; }
 };
 
 // Serials supplied one per unit, e.g. scanned from each unit's label.
@@ -156,6 +161,9 @@ struct LineSetup
     DWORD device = 0;              // the units' DeviceKey
     const wchar_t* logFile = L"";  // the name to open the log by
     std::string_view logName;      // as the person gave it
+    // A ledger the program opened, e.g. a database shared with other lines;
+    // none: the log above.
+    Ledger* ledger = nullptr;
     // VT-A: the series the serials come from; none for serials supplied per unit.
     std::optional<SerialSeries::Form> series;
     std::optional<std::uint64_t> stopAfter;  // end once this many have passed in this run
@@ -176,15 +184,19 @@ struct LineSetup
 
 enum class LineEnd
 {
-    None,                 // the line goes on
-    Done,                 // stopAfter units passed, the series' last name was given, or the serials supplied ran out
-    StoppedBetweenUnits,  // stopBetweenUnits, while no unit was in hand
-    StoppedAfterUnit,     // stopBetweenUnits, once the unit in hand was finished
-    SeriesExhausted,      // the series holds no further name, at the start: its width or its length is used up
-    ImageRefused,         // a VT-A image without an identity, so without a serial field
-    LogRefused,           // the log cannot be opened, read or accounted for; it was left as it was
-    LogNotWritten,        // a row could not be added
-    NoLibrary,            // the family's driver library is missing or lacks an export
+    None,                  // the line goes on
+    Done,                  // stopAfter units passed, the series' last name was given, or the serials supplied ran out
+    StoppedBetweenUnits,   // stopBetweenUnits, while no unit was in hand
+    StoppedAfterUnit,      // stopBetweenUnits, once the unit in hand was finished
+    SeriesExhausted,       // the series holds no further name, at the start: its width or its length is used up
+    ImageRefused,          // a VT-A image without an identity, so without a serial field
+    LogRefused,            // the log cannot be opened, read or accounted for; it was left as it was
+    LogNotWritten,         // a row could not be added
+    NoLibrary,             // the family's driver library is missing or lacks an export
+    LedgerRefused,         // the shared ledger refuses this line: its series, its image, its station name
+    LedgerUnreachable,     // the shared ledger cannot be reached at the start
+    LedgerLostBeforeUnit,  // the shared ledger was lost when a unit arrived; the unit was not touched
+    ResultNotLogged,       // the shared ledger was lost after the write: the unit is not logged, put it aside
 };
 
 struct LineOutcome
@@ -227,8 +239,6 @@ private:
     bool StopAfterReached() const { return m_setup.stopAfter && m_tally.passed.size() >= *m_setup.stopAfter; }
     // The series' length is given and its last name was given.
     bool SeriesEnded() const;
-    std::string AppendRow(const std::string& unit, std::string_view device, std::string_view result,
-                          std::string_view firstDifference, std::string_view detail);
     LineOutcome VoidUnresolved();
     LineOutcome SeriesLeft() const;
     LineOutcome Turn(UnitDock& dock, SerialSource* serials);
@@ -268,8 +278,8 @@ private:
     LineObserver& m_observer;
     std::string m_deviceName;
     UnitNaming m_naming;
-    LineLog m_log;
-    LineLedger m_ledger;
+    std::optional<CsvLedger> m_log;
+    Ledger* m_ledger;
     ObservedProgress m_progress;
     // From Run on: the window the libraries are given is known only then.
     std::optional<ChipSession> m_session;

@@ -10,12 +10,6 @@
 
 namespace
 {
-template <class Function> bool Resolve(HMODULE library, LPCSTR name, Function& function)
-{
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-    return function != nullptr;
-}
-
 DWORD VendorIdOf(DWORD deviceKey)
 {
     return deviceKey >> 16;
@@ -43,8 +37,8 @@ public:
         {
             return;
         }
-        Resolve(library, "timeBeginPeriod", m_begin);
-        Resolve(library, "timeEndPeriod", m_end);
+        ResolveExport(library, "timeBeginPeriod", m_begin);
+        ResolveExport(library, "timeEndPeriod", m_end);
         m_granted = m_begin != nullptr && m_end != nullptr && m_begin(1) == TIMERR_NOERROR;
     }
     ~FineTimerResolution()
@@ -97,36 +91,36 @@ TransferOutcome Ended(TransferStatus status, UINT wordsDone = 0, LPCSTR missingE
 
 LPCSTR ResolveFamily0Exports(HMODULE library, TransferDirection direction, Family0Exports& exports)
 {
-    if (!Resolve(library, "StartDeviceDetection", exports.StartDeviceDetection))
+    if (!ResolveExport(library, "StartDeviceDetection", exports.StartDeviceDetection))
     {
         return "StartDeviceDetection";
     }
-    if (!Resolve(library, "CloseDevice", exports.CloseDevice))
+    if (!ResolveExport(library, "CloseDevice", exports.CloseDevice))
     {
         return "CloseDevice";
     }
     if (direction == TransferDirection::BufferToEeprom)
     {
-        return Resolve(library, "WriteEEPROM", exports.WriteEEPROM) ? nullptr : "WriteEEPROM";
+        return ResolveExport(library, "WriteEEPROM", exports.WriteEEPROM) ? nullptr : "WriteEEPROM";
     }
-    return Resolve(library, "ReadEEPROM", exports.ReadEEPROM) ? nullptr : "ReadEEPROM";
+    return ResolveExport(library, "ReadEEPROM", exports.ReadEEPROM) ? nullptr : "ReadEEPROM";
 }
 
 LPCSTR ResolveBurnExports(HMODULE library, bool setsSize, BurnExports& exports)
 {
-    if (!Resolve(library, "rmDeviceStart", exports.rmDeviceStart))
+    if (!ResolveExport(library, "rmDeviceStart", exports.rmDeviceStart))
     {
         return "rmDeviceStart";
     }
-    if (!Resolve(library, "rmDeviceClose", exports.rmDeviceClose))
+    if (!ResolveExport(library, "rmDeviceClose", exports.rmDeviceClose))
     {
         return "rmDeviceClose";
     }
-    if (!Resolve(library, "rmBurnEEPROM", exports.rmBurnEEPROM))
+    if (!ResolveExport(library, "rmBurnEEPROM", exports.rmBurnEEPROM))
     {
         return "rmBurnEEPROM";
     }
-    if (setsSize && !Resolve(library, "rmSetEEPROMSize", exports.rmSetEEPROMSize))
+    if (setsSize && !ResolveExport(library, "rmSetEEPROMSize", exports.rmSetEEPROMSize))
     {
         return "rmSetEEPROMSize";
     }

@@ -14,14 +14,14 @@ import sys
 import tempfile
 import zipfile
 
-WANTED = {"Kelvra.exe", "KelvraStation.exe", "kelvra-image.exe", "kelvra-cli.exe", "Kelvra.ini",
+WANTED = {"Kelvra.exe", "KelvraStation.exe", "kelvra-image.exe", "kelvra-cli.exe", "kelvra-ledger.exe", "Kelvra.ini",
           "README-Windows.txt",
           "emulated-drivers/VT_HIDA.dll", "emulated-drivers/VT_HIDB.dll", "emulated-drivers/VT_HIDC.dll",
           "emulated-drivers/README.txt", "emulated-drivers/try-kelvra.cmd",
           "emulated-drivers/stdcall/VT_HIDA.dll", "emulated-drivers/stdcall/VT_HIDB.dll",
           "emulated-drivers/stdcall/VT_HIDC.dll",
           "samples/vt-a.hex", "samples/vt-b.hex", "samples/vt-c.hex"}
-PROGRAMS = ["Kelvra.exe", "KelvraStation.exe", "kelvra-image.exe", "kelvra-cli.exe"]
+PROGRAMS = ["Kelvra.exe", "KelvraStation.exe", "kelvra-image.exe", "kelvra-cli.exe", "kelvra-ledger.exe"]
 MANIFEST_ENTRIES = {
     "asInvoker": r'requestedExecutionLevel\s+level="asInvoker"',
     "Windows 7": r"\{35138b9a-5d96-4fbd-8e2d-a2440225f93a\}",

@@ -13,6 +13,7 @@ packages=(
   gcc-multilib g++-multilib
   ccache
   msitools wixl osslsigncode openssl
+  postgresql unixodbc odbc-postgresql
 )
 
 sudo_prefix=()
@@ -26,6 +27,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_prefix[@]}" apt-get update -qq
 fi
 packages+=(wine32:i386)
+# The line's ledger: Wine's odbc32 hands its calls to the host's unixODBC, so
+# the 32-bit programs need the 32-bit driver manager and PostgreSQL driver.
+packages+=(libodbc2:i386 libodbcinst2:i386 odbc-postgresql:i386)
 
 missing=()
 for package in "${packages[@]}"; do

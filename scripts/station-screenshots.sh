@@ -10,6 +10,9 @@ build="$1"
 artefacts=build/artefacts
 shots="$(mktemp -d)"
 mkdir -p "$artefacts"
+# The station on a shared ledger needs the private PostgreSQL server its test reads.
+bash scripts/ledger-server.sh start "$build/ledger-server"
+trap 'bash scripts/ledger-server.sh stop "$build/ledger-server"' EXIT
 KELVRA_STATION_SCREENSHOTS="$(scripts/wine-run winepath -w "$shots" 2>/dev/null)"
 export KELVRA_STATION_SCREENSHOTS
 scripts/wine-run "$build/tests/end-to-end/kelvra_end_to_end_tests.exe" --gtest_filter='StationTest.*' \

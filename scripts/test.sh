@@ -94,6 +94,11 @@ fi
 
 begin_stage "Wine suites ($suites)"
 ctest --preset "$suites" --timeout 900 -j "$KELVRA_WINE_LANES"
+# The ledger's tests start a private PostgreSQL server; where it cannot start
+# they are skipped, and that is said here on one line.
+if [ -f "build/$suites/ledger-server.unavailable" ]; then
+  echo "PostgreSQL could not start ($(cat "build/$suites/ledger-server.unavailable")): the ledger's database tests were skipped."
+fi
 end_stage
 
 begin_stage "station screenshots"

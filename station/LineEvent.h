@@ -20,6 +20,7 @@ struct LineEvent
         AlreadyProgrammed,
         NotChecked,
         SerialRefused,
+        SerialDropped,
         RemoveUnit,
         // Not the line's: the unit it was done with is still attached at a
         // new Start, so it is not written again until removed.
@@ -30,7 +31,7 @@ struct LineEvent
     };
 
     Kind kind = Kind::Ended;
-    std::string unit;  // the serial or unit number, where there is one
+    std::string unit;  // the serial or unit number, where there is one; SerialDropped: the one dropped
     // Passed, Failed, Voided, NotChecked: what happened; SerialRefused: why;
     // Ended: the message, if any.
     std::string text;

@@ -107,10 +107,13 @@ BOOL CStationDlg::OnInitDialog()
     SetText(m_hWnd, IDC_NEXT_LABEL, serials ? "Next serial:" : "Next unit:");
     if (m_problem.empty())
     {
-        ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", FileNameOf(m_setup.log)})).data());
+        // Named for what it runs: its log, or its series on the shared ledger.
+        const std::string running = m_setup.ledgerSeries.empty() ? FileNameOf(m_setup.log) : m_setup.ledgerSeries;
+        ::SetWindowTextW(m_hWnd, WideFromUtf8(Joined({"Kelvra Station - ", running})).data());
         SetText(m_hWnd, IDC_SETUP, DescribeSetup(m_setup));
         // Shortened in its middle where it is long: the folder's start and the file's name show.
-        SetText(m_hWnd, IDC_SETUP_LOG, Joined({"Log: ", m_setup.log}));
+        // A series of the shared ledger has no log: the set-up above names its place.
+        SetText(m_hWnd, IDC_SETUP_LOG, m_setup.log.empty() ? std::string() : Joined({"Log: ", m_setup.log}));
         std::vector<BYTE> image;
         const std::string imageProblem = ReadImage(m_setup, image);
         if (!imageProblem.empty())
@@ -352,7 +355,8 @@ LRESULT CStationDlg::OnLineEvents(WPARAM, LPARAM)
     bool ended = false;
     for (const LineEvent& event : m_line.TakeEvents())
     {
-        if (event.kind == LineEvent::Kind::Opened)
+        // A series of the shared ledger has no log to hold.
+        if (event.kind == LineEvent::Kind::Opened && !m_setup.log.empty())
         {
             m_heldLog.Hold(m_setup.log);
         }

@@ -1,5 +1,6 @@
 #include "StationLine.h"
 
+#include "LedgerConnection.h"
 #include "WideText.h"
 
 namespace
@@ -178,16 +179,22 @@ void StationLine::RunLine()
     LineOutcome outcome;
     bool removed = false;
     {
+        std::optional<DatabaseLedger> shared;
+        outcome = m_setup.ledgerSeries.empty() ? LineOutcome() : OpenShared(shared);
         // Made and ended on this thread: the device lock belongs to the thread that took it.
         ProductionLine line(m_lineSetup, *this);
         m_running = &line;
-        outcome = line.Open();
+        if (outcome.end == LineEnd::None)
+        {
+            outcome = line.Open();
+        }
         ended.opened = outcome.end == LineEnd::None;
         if (ended.opened)
         {
             outcome = line.Run(*this, m_setup.scan ? this : nullptr);
         }
-        ended.next = line.NextUnit();
+        // A series the ledger did not open has nothing to say.
+        ended.next = ended.opened || m_setup.ledgerSeries.empty() ? line.NextUnit() : std::string();
         // Before the line lets the device go.
         removed = !KeepUnitInHand();
         m_running = nullptr;
@@ -256,6 +263,11 @@ bool StationLine::HoldUntilRemoved()
             m_holding = m_holding && !removed && !m_stopNow;
             holding = m_holding;
         }
+        if (!holding)
+        {
+            // Before the panel hears of the removal, so the unit is free once it says so.
+            ReleaseDevice();
+        }
         if (removed)
         {
             Push(EventOf(LineEvent::Kind::Removed));
@@ -266,6 +278,37 @@ bool StationLine::HoldUntilRemoved()
         }
         WaitForSingleObject(m_wake, LookAgainMilliseconds);
     }
+}
+
+LineOutcome StationLine::OpenShared(std::optional<DatabaseLedger>& shared)
+{
+    const DatabaseSetup database{m_setup.ledger.empty() ? LedgerFromEnvironment() : m_setup.ledger,
+                                 PasswordFromEnvironment(), m_setup.ledgerSeries,
+                                 m_setup.station.empty() ? ComputerName() : m_setup.station,
+                                 m_lineSetup.allowDuplicateSerials};
+    LineOutcome outcome = shared.emplace(database).Connect();
+    if (outcome.end != LineEnd::None)
+    {
+        return outcome;
+    }
+    const SeriesDefinition& series = shared->Series();
+    m_setup.family = series.family;
+    m_setup.size = series.size;
+    m_setup.series = series.family == ChipFamily::A ? std::optional<SerialSeries::Form>(series.form) : std::nullopt;
+    m_setup.count = series.count;
+    std::vector<BYTE> image;
+    const std::string unread = ReadImage(m_setup, image);
+    if (!unread.empty())
+    {
+        return {LineEnd::ImageRefused, unread};
+    }
+    m_lineSetup.family = series.family;
+    m_lineSetup.size = series.size;
+    m_lineSetup.image = image;
+    m_lineSetup.series = m_setup.series;
+    m_lineSetup.seriesLength = series.count;
+    m_lineSetup.ledger = &*shared;
+    return shared->CheckImage(image, m_setup.image);
 }
 
 void StationLine::Push(LineEvent event)
@@ -382,6 +425,11 @@ void StationLine::SerialRefused(const std::string& serial, std::string_view why)
     LineEvent event = EventOf(LineEvent::Kind::SerialRefused, serial);
     event.text = std::string(why);
     Push(std::move(event));
+}
+
+void StationLine::SerialDropped(const std::string& dropped)
+{
+    Push(EventOf(LineEvent::Kind::SerialDropped, dropped));
 }
 
 void StationLine::RemoveUnit()

@@ -11,9 +11,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "DatabaseLedger.h"
 #include "DeviceLock.h"
 #include "LineEvent.h"
 #include "ProductionLine.h"
@@ -69,6 +71,9 @@ private:
     void ReleaseDevice();
     // A unit attached since a line was done with it is removed first; false on Stop.
     bool UnitInHandRemoved();
+    // Connects to the shared ledger, and takes the series' family, size and
+    // serials with the image read again at that size.
+    LineOutcome OpenShared(std::optional<DatabaseLedger>& shared);
     void Push(LineEvent event);
     // Until ready() holds (true) or Stop (false).
     template <class Ready> bool WaitUntil(Ready ready);
@@ -84,6 +89,7 @@ private:
     void AlreadyProgrammed(const std::string& unit) override;
     void NotChecked(const UnitReport& report) override;
     void SerialRefused(const std::string& serial, std::string_view why) override;
+    void SerialDropped(const std::string& dropped) override;
     void RemoveUnit() override;
 
     bool UnitAttached() override;

@@ -223,9 +223,14 @@ PanelSound StationPanel::Apply(const LineEvent& event)
         return PanelSound::Warning;
     case Kind::SerialRefused:
         m_notice.clear();
+        m_refusal = Joined({"The serial \"", Shown(event.unit), "\" ", event.text, "."});
         Set(PanelState::SerialRefused, PanelTone::Warning, Joined({"Refused: ", Shown(event.unit)}),
-            Joined({"The serial \"", Shown(event.unit), "\" ", event.text, ". No unit was touched: scan another."}));
+            Joined({m_refusal, " No unit was touched: scan another."}));
         return PanelSound::Refused;
+    case Kind::SerialDropped:
+        m_next.clear();
+        m_detail = Joined({m_refusal, " ", event.unit, " is dropped too: scan this unit's label again."});
+        break;
     case Kind::RemoveUnit:
         m_awaitingRemoval = true;
         break;
@@ -302,6 +307,12 @@ PanelSound StationPanel::Ended(const LineEvent& event)
     case LineEnd::SeriesExhausted:
         Set(PanelState::Stopped, PanelTone::Warning, "Series used up", Sentence(event.text));
         return PanelSound::Warning;
+    case LineEnd::ResultNotLogged:
+        Set(PanelState::Halted, PanelTone::Bad, "Not logged: put the unit aside", Sentence(event.text));
+        return PanelSound::Fail;
+    case LineEnd::LedgerLostBeforeUnit:
+        Set(PanelState::Halted, PanelTone::Bad, "Ledger lost: the unit was not touched", Sentence(event.text));
+        return PanelSound::Fail;
     default:
         break;
     }

@@ -103,6 +103,7 @@ private:
     std::string m_note;
     std::string m_next;
     std::string m_lastFailed;
+    std::string m_refusal;  // why the last scan was refused
     unsigned m_passed = 0;
     unsigned m_failed = 0;
     unsigned m_void = 0;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "DatabaseLedger.h"
 #include "ImageFile.h"
+#include "LedgerConnection.h"
 #include "Joined.h"
 #include "OptionParser.h"
 #include "WideText.h"
@@ -18,6 +20,9 @@ enum Option
     StartOption,
     CountOption,
     ScanOption,
+    LedgerOption,
+    SeriesOption,
+    StationOption,
     HelpOption,
 };
 
@@ -30,11 +35,20 @@ const OptionParser::OptionRow Options[] = {
     {SizeOption, "--size", nullptr, "BYTES", "VT-C: 256 (default), 512, 1024 or 2048", Station, 0, "SIZE"},
     {DeviceOption, "--device", nullptr, "VID:PID", "the units' identifiers", Station, 0, "DEVICE"},
     {LogOption, "--log", nullptr, "FILE",
-     "the line's CSV log; the rest of the set-up may be in the file of the same name with .ini beside it", Station,
-     Station},
+     "the line's CSV log; the rest of the set-up may be in the file of the same name with .ini beside it (without "
+     "--log: KelvraStation.ini in the current folder)",
+     Station, 0},
     {StartOption, "--start", nullptr, "SERIAL", "VT-A: the first serial, e.g. KV-000100", Station, 0, "START"},
     {CountOption, "--count", nullptr, "N", "the series' length (VT-B, VT-C: units 1 to N)", Station, 0, "COUNT"},
     {ScanOption, "--scan", nullptr, nullptr, "VT-A: each unit's serial scanned", Station, 0, "SCAN"},
+    {LedgerOption, "--ledger", nullptr, "CONN",
+     "the shared ledger's ODBC connection string, e.g. DSN=kelvra-line (default: the variable KELVRA_LEDGER)", Station,
+     0, "LEDGER"},
+    {SeriesOption, "--series", nullptr, "NAME",
+     "a series on the shared ledger instead of --log: it gives the family, the size and the serials", Station, 0,
+     "SERIES"},
+    {StationOption, "--station", nullptr, "NAME", "this station's name on the ledger (default: the computer's)",
+     Station, 0, "STATION"},
     {HelpOption, "--help", "-h", nullptr, "this text", Station, 0},
 };
 
@@ -324,6 +338,23 @@ std::vector<std::string> SplitCommandLine(const wchar_t* commandLine)
     }
 }
 
+// A series of a shared ledger brings the family, the size and the serials.
+std::string ReadLedger(const Values& values, StationSetup& setup)
+{
+    for (Option option : {FamilyOption, SizeOption, StartOption, CountOption, ScanOption, LogOption})
+    {
+        if (values.Has(option))
+        {
+            return Joined({RowOf(option).name, " is for a line of its own: the series \"", values.Value(SeriesOption),
+                           "\" brings the family, the size and the serials from the ledger"});
+        }
+    }
+    setup.ledger = values.Value(LedgerOption);
+    setup.ledgerSeries = values.Value(SeriesOption);
+    setup.station = values.Value(StationOption);
+    return std::string();
+}
+
 std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& setup)
 {
     Values values;
@@ -333,10 +364,22 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
     {
         return problem;
     }
-    setup.log = FullPath(values.Value(LogOption));
-    setup.settingsFile = SettingsFileOf(setup.log);
+    // Without a log, the settings are KelvraStation.ini in the folder the station starts in.
+    const bool logGiven = values.Has(LogOption);
+    setup.settingsFile = logGiven ? SettingsFileOf(FullPath(values.Value(LogOption))) : FullPath("KelvraStation.ini");
     AddSettings(setup.settingsFile, values);
-    problem = ReadFamily(values, setup);
+    const bool shared = values.Has(SeriesOption);
+    if (!shared && !logGiven)
+    {
+        return "no log: give --log FILE, the line's CSV log; the rest of the set-up may be in the file of the same "
+               "name with .ini beside it. Or --series NAME on a shared ledger";
+    }
+    if (!shared && (values.Has(LedgerOption) || values.Has(StationOption)))
+    {
+        return "--ledger and --station go with --series NAME";
+    }
+    setup.log = shared ? std::string() : FullPath(values.Value(LogOption));
+    problem = shared ? ReadLedger(values, setup) : ReadFamily(values, setup);
     if (problem.empty())
     {
         problem = ReadDevice(values, setup);
@@ -346,7 +389,7 @@ std::string ReadSetup(const std::vector<std::string>& arguments, StationSetup& s
         return problem;
     }
     setup.image = Located(values, setup);
-    return ReadSerials(values, setup);
+    return shared ? std::string() : ReadSerials(values, setup);
 }
 
 std::string StationHelp()
@@ -363,8 +406,10 @@ std::string ReadImage(const StationSetup& setup, std::vector<BYTE>& image)
     {
         return Joined({"the image ", setup.image, WhyNotOpened(path.data(), GetLastError())});
     }
-    std::vector<BYTE> bytes(setup.size, 0);
-    const ImageRead read = ::ReadImage(file, bytes.data(), setup.size);
+    // Before a shared ledger gives the size, the file is only looked at.
+    const UINT size = std::max<UINT>(setup.size, 1);
+    std::vector<BYTE> bytes(size, 0);
+    const ImageRead read = ::ReadImage(file, bytes.data(), size);
     CloseHandle(file);
     switch (read)
     {
@@ -385,6 +430,13 @@ std::string DescribeSetup(const StationSetup& setup)
 {
     char device[18];
     FormatDeviceName(setup.device, device);
+    if (!setup.ledgerSeries.empty())
+    {
+        return Joined({"units ", device, ", ", setup.image.substr(NameStart(setup.image)), ", series ",
+                       setup.ledgerSeries, " on the ledger at ",
+                       LedgerPlace(setup.ledger.empty() ? LedgerFromEnvironment() : setup.ledger), " as station ",
+                       setup.station.empty() ? ComputerName() : setup.station});
+    }
     std::string serials;
     if (setup.scan)
     {

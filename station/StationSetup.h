@@ -28,6 +28,12 @@ struct StationSetup
     bool scan = false;
     std::string settingsFile;  // full path, whether or not it exists
     bool help = false;         // --help or /? was given: the rest was not read
+    // A series of a shared ledger instead of the log: its connection string
+    // (empty: KELVRA_LEDGER's), the series, which then gives the family, the
+    // size and the serials, and this station's name (empty: the computer's).
+    std::string ledger;
+    std::string ledgerSeries;
+    std::string station;
 };
 
 // The arguments after the program's name, split as the C runtime splits a

@@ -703,7 +703,7 @@ TEST(CliOptions, EachRefusalIsAUsageErrorThatSaysWhatIsWrong)
         {{"mend-log", "line.csv"}, "mend-log needs --family A|B|C"},
         {{"mend-log", "--family", "A"}, "mend-log needs LOG"},
         {{"mend-log", "line.csv", "--family", "A", "--device", "845e:0001"}, "mend-log does not take --device"},
-        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line or mend-log"},
+        {{"erase"}, "unknown command \"erase\": give list, read, show, write, verify, line, mend-log or ledger"},
         // --count is the series' length: input serials have none, and a start's digits bound it.
         {{"line", "w.hex", "--family", "A", "--serials-from-input", "--count", "3", "--log", "l.csv"},
          "--count is the series' length, and serials from input have none: give --stop-after N"},

@@ -15,6 +15,8 @@
 
 #include "ChildProcess.h"
 #include "EndToEndTest.h"
+#include "ImageHash.h"
+#include "LedgerBook.h"
 #include "KelvraProgramLocation.h"
 #include "StationAutomation.h"
 #include "StationResource.h"
@@ -147,7 +149,12 @@ protected:
     {
         std::vector<std::string> all = {"base.hex", "--family", "A", "--device", device, "--log", log};
         all.insert(all.end(), arguments.begin(), arguments.end());
-        m_process = std::make_unique<StationProcess>(m_station, all, WorkingFolder(), ChildEnvironment());
+        return StartWith(all);
+    }
+
+    const StationWindow& StartWith(const std::vector<std::string>& arguments)
+    {
+        m_process = std::make_unique<StationProcess>(m_station, arguments, WorkingFolder(), ChildEnvironment());
         return m_process->Window();
     }
 
@@ -311,6 +318,41 @@ TEST_F(StationTest, AOneUnitSeriesPassesAndItsRowsShow)
     station.Close();
     ASSERT_TRUE(m_process->Ended(30000));
     EXPECT_TRUE(MoveFileA(log.c_str(), moved.c_str())) << "let go once the window closed";
+}
+
+TEST_F(StationTest, AOneUnitSeriesOnTheSharedLedgerPasses)
+{
+    std::ifstream server(WindowsPathOf(LedgerServerHostPath + "/connection"));
+    const std::string place((std::istreambuf_iterator<char>(server)), std::istreambuf_iterator<char>());
+    if (place.empty())
+    {
+        GTEST_SKIP() << "no PostgreSQL server: the test command said why";
+    }
+    const std::string connection = "Driver={PostgreSQL Unicode};" + place;
+    const std::string series = "window-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    const std::string image = ReadBytes("base.hex");
+    LedgerBook book(connection, "");
+    std::string done;
+    bool same = false;
+    ASSERT_TRUE(book.Connect(false).Succeeded());
+    ASSERT_TRUE(book.Init(done).Succeeded());
+    ASSERT_TRUE(
+        book.DefineSeries(
+                {series, ChipFamily::A, 128, Sha256Hex(std::vector<BYTE>(image.begin(), image.end())), {"W-", 1, 3}, 1},
+                same)
+            .Succeeded());
+
+    const StationWindow& station = StartWith(
+        {"base.hex", "--device", "845e:0001", "--series", series, "--ledger", connection, "--station", "window"});
+    station.Click(IDC_START);
+    station.WaitUntilStopped();
+    EXPECT_EQ(station.Text(IDC_PANEL), "PASS W-001: remove the unit");
+    EXPECT_EQ(ChipSerial(), "W-001");
+    SeriesStatus status;
+    ASSERT_TRUE(book.Status(series, status).Succeeded());
+    EXPECT_EQ(status.all.passed, 1u);
+    EXPECT_EQ(status.left, 0u);
+    Snapshot(station, "ledger-pass");
 }
 
 TEST_F(StationTest, StopDuringAUnitFinishesAndLogsItFirst)

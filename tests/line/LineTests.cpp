@@ -754,6 +754,33 @@ TEST_F(LineTest, TheSerialGivenLastBeforeAUnitArrivesIsTheOneItGets)
                     "B-2,VID_845e&PID_0001,PASS,", "C-3,VID_845e&PID_0001,RESERVED,", "C-3,VID_845e&PID_0001,PASS,"}));
 }
 
+// The refused scan was the label of the unit in hand: A-1, scanned before,
+// is another unit's, so that unit must not get it.
+TEST_F(LineTest, ARefusedScanWhileAUnitIsAwaitedDropsTheSerialWaitingToo)
+{
+    ScriptedUnits units(1);
+    int ticks = 0;
+    // The unit comes once the scan was refused (bounded: 3 s); the input ends there.
+    units.mayArrive = [&](int)
+    {
+        if (ticks++ == 0)
+        {
+            console.Give("ABCDEFGHIJKLMN\n");
+            console.Close();
+        }
+        return console.err.find("refused") != std::string::npos || ticks > 300;
+    };
+    const int status = Line(units, {"--family", "A", "--serials-from-input"}, "A-1\n", true);
+    EXPECT_EQ(status, 2) << "a serial refused";
+    EXPECT_NE(console.err.find("kelvra-cli: A-1 is dropped too: scan this unit's label again.\n"
+                               "line: scan or type the next unit's serial"),
+              std::string::npos)
+        << console.err;
+    EXPECT_EQ(console.out.find("PASS"), std::string::npos) << console.out;
+    EXPECT_FALSE(Written());
+    EXPECT_EQ(LogRows(), Rows{"serial,device,result,first_difference"}) << "no reservation";
+}
+
 TEST_F(LineTest, InputWithAByteOrderMarkLinesOfSpacesOrControlBytesIsReadSafely)
 {
     struct Case

@@ -103,6 +103,17 @@ protected:
         return Follow([&] { return panel.State() == state; }) && panel.State() == state;
     }
 
+    // A scanning line that awaits a unit, to be given serial.
+    void AwaitUnitScanned(const char* serial)
+    {
+        setup.scan = true;
+        panel.Begin();
+        ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
+        ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
+        line.Scanned(serial);
+        ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    }
+
     // Plays the operator until the line ends: each awaited unit is attached,
     // after before(n), and removed once the line asks for it.
     void Operate(const std::function<void(int unit)>& before = nullptr)
@@ -307,12 +318,7 @@ TEST_F(StationLineTest, ScannedSerialsThatNoUnitMayHaveAreRefusedBeforeAnyUnitIs
 
 TEST_F(StationLineTest, AScanWhileAUnitIsAwaitedReplacesTheSerialItGets)
 {
-    setup.scan = true;
-    panel.Begin();
-    ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
-    ASSERT_TRUE(FollowUntil(PanelState::ScanSerial));
-    line.Scanned("A-1");
-    ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));
+    ASSERT_NO_FATAL_FAILURE(AwaitUnitScanned("A-1"));
     EXPECT_TRUE(panel.TakesScans());
     line.Scanned("B-2");
     ASSERT_TRUE(Follow([&] { return panel.NextUnit() == "B-2"; })) << panel.Detail();
@@ -324,6 +330,25 @@ TEST_F(StationLineTest, AScanWhileAUnitIsAwaitedReplacesTheSerialItGets)
     line.Stop();
     ASSERT_TRUE(Follow([] { return false; }));
     EXPECT_EQ(LogRows(), (Texts{"B-2 RESERVED", "B-2 PASS"}));
+}
+
+// The refused scan was the label of the unit in hand: A-1 is another unit's.
+TEST_F(StationLineTest, ARefusedScanWhileAUnitIsAwaitedDropsTheSerialWaitingToo)
+{
+    ASSERT_NO_FATAL_FAILURE(AwaitUnitScanned("A-1"));
+    line.Scanned("ABCDEFGHIJKLMN");
+    ASSERT_TRUE(FollowUntil(PanelState::SerialRefused));
+    ASSERT_TRUE(Follow([&] { return panel.NextUnit().empty(); }));
+    EXPECT_EQ(panel.Detail(), "The serial \"ABCDEFGHIJKLMN\" is longer than the 13 characters a serial number holds. "
+                              "A-1 is dropped too: scan this unit's label again.");
+    EXPECT_TRUE(panel.TakesScans());
+    line.Attached(1);
+    line.Scanned("C-3");
+    ASSERT_TRUE(FollowUntil(PanelState::Pass));
+    EXPECT_EQ(ChipSerial(), "C-3");
+    line.Stop();
+    ASSERT_TRUE(Follow([] { return false; }));
+    EXPECT_EQ(LogRows(), (Texts{"C-3 RESERVED", "C-3 PASS"}));
 }
 
 // The device lock: another program's write would succeed on a unit the panel
@@ -406,7 +431,8 @@ TEST_F(StationLineTest, AUnitStillAttachedSinceItsPassIsNotWrittenAgainAfterStop
 
 TEST_F(StationLineTest, AFailedWriteSaysOneThingToDo)
 {
-    Series("KV-000100", 1);
+    // Two serials, so the failure is the last thing the panel says.
+    Series("KV-000100", 2);
     SetEmulator("FailWriteWord", "3");
     ASSERT_TRUE(line.Start(setup, image, nullptr, 0));
     ASSERT_TRUE(FollowUntil(PanelState::AttachUnit));

@@ -177,3 +177,37 @@ TEST_F(StationSetupTest, ReadsTheImagePaddedAndRefusesOneThatCannotServe)
     }
 }
 }  // namespace
+
+namespace
+{
+TEST_F(StationSetupTest, ASeriesOnASharedLedgerTakesItsSettingsFromTheStartFolder)
+{
+    folder.WriteFile("KelvraStation.ini",
+                     "[STATION]\r\nIMAGE=widget.hex\r\nDEVICE=845e:0001\r\nLEDGER=DSN=kelvra-line\r\n"
+                     "SERIES=widget-2026\r\n");
+    ASSERT_EQ(Read({"--station", "bench-4"}), "");
+    EXPECT_EQ(setup.settingsFile, folder.PathOf("KelvraStation.ini"));
+    EXPECT_EQ(setup.image, folder.PathOf("widget.hex"));
+    EXPECT_EQ(setup.ledger, "DSN=kelvra-line");
+    EXPECT_EQ(setup.ledgerSeries, "widget-2026");
+    EXPECT_EQ(setup.station, "bench-4");
+    EXPECT_TRUE(setup.log.empty());
+
+    struct Case
+    {
+        Arguments arguments;
+        const char* problem;
+    };
+    const Case refusals[] = {
+        {{"--family", "A"}, "--family is for a line of its own: the series \"widget-2026\" brings the family"},
+        {{"--log", "line.csv", "--station", "x"}, "--ledger and --station go with --series NAME"},
+        {{"--series=b", "--start", "KV-1"}, "--start is for a line of its own: the series \"b\""},
+    };
+    folder.WriteFile("KelvraStation.ini",
+                     "[STATION]\r\nIMAGE=widget.hex\r\nDEVICE=845e:0001\r\nSERIES=widget-2026\r\n");
+    for (const Case& test : refusals)
+    {
+        EXPECT_EQ(Read(test.arguments).find(test.problem), 0u) << Read(test.arguments);
+    }
+}
+}  // namespace

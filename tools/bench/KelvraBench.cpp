@@ -9,13 +9,18 @@
 // units: a unit's arrival to the library's open, the whole VT-A cycle, a
 // start on a large log, and Ctrl+C to the end while a serial of the input is
 // awaited;
-// the same for the station's window in process, and KelvraStation.exe's start-up.
+// the same for the station's window in process, and KelvraStation.exe's start-up;
+// given a PostgreSQL server in KELVRA_BENCH_LEDGER, the shared ledger's cost
+// per unit, its reservations with eight stations at once, and a line's start
+// on a ledger of a million events.
 #include <windows.h>
 
 #include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -23,6 +28,9 @@
 
 #include "CallLog.h"
 #include "CliCommands.h"
+#include "DatabaseLedger.h"
+#include "ImageHash.h"
+#include "LedgerBook.h"
 #include "DialogHarness.h"
 #include "EmulatedDriverFolders.h"
 #include "FakeHidPlatform.h"
@@ -839,6 +847,137 @@ void BenchStationStartUp(const std::string& stationExe, const std::string& bareD
                   "base.hex --family A --device 845e:0001 --log line.csv --start KV-000100", ShowsStation},
                  bareDialogExe, folder);
 }
+
+// A unit's reservation and result through a ledger, as the line makes them;
+// milliseconds.
+double TimedUnit(Ledger& ledger, std::string unit)
+{
+    const double start = Now();
+    ledger.Reserve(unit, "VID_845e&PID_0001", false);
+    UnitReport report{unit, "VID_845e&PID_0001", UnitFault::None, "", "written, read back and compared"};
+    ledger.Record(report, PassResult);
+    return Now() - start;
+}
+
+SeriesDefinition BenchSeries(const std::string& connection, const std::string& name, std::uint64_t count)
+{
+    SeriesDefinition series{name, ChipFamily::A, 128, Sha256Hex(std::vector<BYTE>(128, 0)), {"B-", 0, 8}, count};
+    LedgerBook book(connection, "");
+    bool same = false;
+    std::string done;
+    book.Connect(false);
+    book.Init(done);
+    book.DefineSeries(series, same);
+    return series;
+}
+
+// The ledger's own cost: each unit's reservation and result, on the CSV log
+// and on the database, without any transfer.
+void BenchLedgerCost(const std::string& connection)
+{
+    const int units = 300;
+    const SeriesDefinition series = BenchSeries(connection, "cost", 1000000);
+    const WorkingFolder folder;
+    LineSetup setup;
+    setup.series = series.form;
+    const std::vector<wchar_t> log = WideFromUtf8(folder.PathOf("line.csv"));
+    setup.logFile = log.data();
+    const UnitNaming naming(ChipFamily::A, series.form);
+    CsvLedger csv(setup, naming);
+    DatabaseLedger database({connection, "", "cost", "bench", false, 20000});
+    std::vector<UnitReport> voided;
+    csv.Open(voided);
+    database.Connect();
+    database.Open(voided);
+    std::vector<double> onLog, onDatabase;
+    for (int unit = 0; unit < units; ++unit)
+    {
+        onLog.push_back(TimedUnit(csv, ""));
+        onDatabase.push_back(TimedUnit(database, ""));
+    }
+    const Spread onCsv = SpreadOf(onLog);
+    const Spread shared = SpreadOf(onDatabase);
+    Row("Ledger: a unit's reservation and result on the CSV log (" + std::to_string(units) + " units)",
+        SpreadText(onCsv), "");
+    Row("Ledger: a unit's reservation and result on PostgreSQL through ODBC (" + std::to_string(units) + " units)",
+        SpreadText(shared), "");
+    char difference[64];
+    std::snprintf(difference, sizeof difference, "%.3f ms", shared.median - onCsv.median);
+    Row("Ledger: the database's cost per unit over the CSV log's, medians", difference, "at most 5 ms");
+}
+
+// Eight stations reserving at once, each on its own connection.
+void BenchReservations(const std::string& connection)
+{
+    const int stations = 8;
+    const int units = 100;
+    BenchSeries(connection, "eight", 1000000);
+    std::vector<std::vector<double>> latencies(stations);
+    std::vector<std::thread> threads;
+    for (int station = 0; station < stations; ++station)
+    {
+        threads.emplace_back(
+            [&, station]
+            {
+                DatabaseLedger ledger({connection, "", "eight", "S" + std::to_string(station), false, 20000});
+                std::vector<UnitReport> voided;
+                ledger.Connect();
+                ledger.Open(voided);
+                for (int unit = 0; unit < units; ++unit)
+                {
+                    std::string serial;
+                    const double start = Now();
+                    ledger.Reserve(serial, "VID_845e&PID_0001", false);
+                    latencies[station].push_back(Now() - start);
+                    ledger.Record({serial, "VID_845e&PID_0001", UnitFault::None, "", ""}, PassResult);
+                }
+            });
+    }
+    std::vector<double> all;
+    for (int station = 0; station < stations; ++station)
+    {
+        threads[station].join();
+        all.insert(all.end(), latencies[station].begin(), latencies[station].end());
+    }
+    std::sort(all.begin(), all.end());
+    char p99[64];
+    std::snprintf(p99, sizeof p99, "%.3f ms (median %.3f, max %.3f)", all[all.size() * 99 / 100], all[all.size() / 2],
+                  all.back());
+    Row("Ledger: reservation latency with 8 stations at once, p99 (" + std::to_string(all.size()) + " reservations)",
+        p99, "at most 20 ms");
+}
+
+// A line's start, connect to open, on a ledger of a million generated events
+// (half a million serials, each reserved and passed, on eight stations).
+void BenchLargeLedgerStart(const std::string& connection)
+{
+    BenchSeries(connection, "large", 600000);
+    OdbcConnection database;
+    database.Connect(connection);
+    database.Run("INSERT INTO kelvra_claims (series, number, serial, station) SELECT 'large', n, 'B-' ||"
+                 " lpad(n::text, 8, '0'), 'S' || (n % 8) FROM generate_series(0, 499999) n",
+                 {});
+    database.Run("INSERT INTO kelvra_events (series, serial, station, device, result, first_difference, detail, time)"
+                 " SELECT series, serial, station, 'VID_845e&PID_0001', result, '', '', '2026-12-08T08:00:00+00:00'"
+                 " FROM kelvra_claims, (VALUES ('RESERVED'), ('PASS')) AS r (result) WHERE series = 'large'"
+                 " ORDER BY number, result DESC",
+                 {});
+    database.Commit();
+    database.Run("ANALYZE", {});
+    database.Commit();
+    const Spread spread = Measured(Runs,
+                                   [&]
+                                   {
+                                       const double start = Now();
+                                       DatabaseLedger ledger({connection, "", "large", "S3", false, 20000});
+                                       std::vector<UnitReport> voided;
+                                       ledger.Connect();
+                                       ledger.Open(voided);
+                                       return Now() - start;
+                                   });
+    Row("Ledger: a line's start, connect to open, on a ledger of 1,000,000 events", SpreadText(spread, "%.1f"),
+        "at most 1 s");
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -861,6 +1000,13 @@ int main(int argc, char** argv)
     if (argc >= 6)
     {
         BenchStationStartUp(argv[5], argv[2]);
+    }
+    const char* const ledger = std::getenv("KELVRA_BENCH_LEDGER");
+    if (ledger != nullptr && *ledger != '\0')
+    {
+        BenchLedgerCost(ledger);
+        BenchReservations(ledger);
+        BenchLargeLedgerStart(ledger);
     }
     return 0;
 }
