@@ -145,8 +145,8 @@ MSI_TABLES = {"_SummaryInformation", "_ForceCodepage", "AdminExecuteSequence", "
               "Directory", "Error", "Feature", "FeatureComponents", "File", "Icon", "InstallExecuteSequence",
               "InstallUISequence", "LaunchCondition", "Media", "MsiFileHash", "Property", "RegLocator",
               "Registry", "RemoveFile", "ServiceControl", "ServiceInstall", "Shortcut", "Signature", "Upgrade"}
-MSI_FILES = ["Kelvra.exe", "KelvraStation.exe", "kelvra-cli.exe", "kelvra-image.exe", "README-Windows.txt",
-             "Kelvra.ini"]
+MSI_FILES = ["Kelvra.exe", "KelvraStation.exe", "kelvra-cli.exe", "kelvra-ledger.exe", "kelvra-image.exe",
+             "README-Windows.txt", "Kelvra.ini"]
 # Fixed for good: a newer Kelvra finds the installed one by it.
 UPGRADE_CODE = "{61276362-D87C-458F-B55E-EE9A54A82B8F}"
 SHORTCUTS = {"Kelvra": "[INSTALLDIR]Kelvra.exe", "Kelvra Station": "[INSTALLDIR]KelvraStation.exe"}

@@ -17,7 +17,7 @@ cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt" 2>/dev/null; }
 version="$(cache_value CMAKE_PROJECT_VERSION)"
 [ -n "$version" ] || { echo "release: build the windows-x86 preset first (cmake --preset windows-x86)" >&2; exit 1; }
 export CCACHE_BASEDIR="$root"
-cmake --build --preset windows-x86 -j "$(nproc)" --target Kelvra KelvraStation kelvra-cli kelvra-image \
+cmake --build --preset windows-x86 -j "$(nproc)" --target Kelvra KelvraStation kelvra-cli kelvra-ledger kelvra-image \
   VT_HIDA VT_HIDB VT_HIDC VT_HIDA_stdcall VT_HIDB_stdcall VT_HIDC_stdcall >/dev/null
 
 name="Kelvra-$version-win32"
@@ -31,7 +31,7 @@ files="$stage/$name"
 rm -f "$zip" "$msi"
 trap 'status=$?; rm -rf "$stage"; [ "$status" -eq 0 ] || rm -f "$zip" "$msi"' EXIT
 cmake --install "$build" --prefix "$files" >/dev/null
-programs=(Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe)
+programs=(Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-ledger.exe kelvra-image.exe)
 
 sign() {
   local options=(sign -pkcs12 "$KELVRA_SIGN_PKCS12" -h sha256 -n Kelvra)

@@ -35,7 +35,7 @@ msibuild "$output" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VAL
 # version information says. Unversioned, one whose modified date is later than
 # its creation date (a time zone away from the build's can do it) would be kept,
 # as Windows Installer keeps a file a person edited.
-for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe; do
+for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-ledger.exe kelvra-image.exe; do
   msibuild "$output" -q "UPDATE File SET Version = '$version', Language = '1033' WHERE FileName = '$program'" \
     -q "DELETE FROM MsiFileHash WHERE File_ = '${program//-/_}'"
 done

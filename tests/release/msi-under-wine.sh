@@ -73,13 +73,13 @@ files="$(echo "$work"/release/Kelvra-*-win32)"
 cp -r "$files" "$work/newer/files"
 echo "A newer build for the upgrade test: $newer_version" >>"$work/newer/files/README-Windows.txt"
 printf '; the starting file of %s\n' "$newer_version" >>"$work/newer/files/Kelvra.ini"
-for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe; do
+for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-ledger.exe kelvra-image.exe; do
   printf '\0' >>"$work/newer/files/$program"
 done
 newer_msi="$work/Kelvra-$newer_version.msi"
 bash "$root/packaging/msi/build-msi.sh" "$work/newer/files" "$newer_version" Kelvra "$newer_msi"
 [ "$(product_code "$msi")" != "$(product_code "$newer_msi")" ] || fail "both versions have one ProductCode"
-installed_files=(Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe README-Windows.txt Kelvra.ini)
+installed_files=(Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-ledger.exe kelvra-image.exe README-Windows.txt Kelvra.ini)
 
 # Every file installed as packed (Kelvra.ini as given, when given), and nothing else.
 check_installed_files() {

@@ -57,7 +57,7 @@ verify() {
     sed -n -e 's/^[[:space:]]*Timestamp time: //p' -e 's/^The signature is timestamped: //p' <<<"$output" |
       head -n 1) verified, signature verification ok"
 }
-for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-image.exe; do
+for program in Kelvra.exe KelvraStation.exe kelvra-cli.exe kelvra-ledger.exe kelvra-image.exe; do
   verify zip/Kelvra-*-win32/"$program"
   verify "msi/Program Files/Kelvra/$program"
 done
