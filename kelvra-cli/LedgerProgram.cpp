@@ -2,34 +2,12 @@
 
 #include <windows.h>
 
+#include "CommandLineArgument.h"
 #include "ExitStatus.h"
 #include "Joined.h"
 
 namespace
 {
-// As the C runtime splits a command line: backslashes count only before a quote.
-std::string Quoted(const std::string& argument)
-{
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
-    {
-        return argument;
-    }
-    std::string quoted = "\"";
-    size_t backslashes = 0;
-    for (char character : argument)
-    {
-        if (character == '\\')
-        {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(character == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        quoted += character;
-        backslashes = 0;
-    }
-    return quoted.append(2 * backslashes, '\\') + "\"";
-}
-
 // name in this program's folder; a wide string would cost a sixth of the program.
 std::vector<wchar_t> Beside(const wchar_t* name)
 {
@@ -68,7 +46,7 @@ int RunLedgerProgram(const std::vector<std::string>& arguments, Console& console
     std::string line = "kelvra-ledger";
     for (size_t index = 1; index < arguments.size(); ++index)
     {
-        line += " " + Quoted(arguments[index]);
+        line += " " + CommandLineArgument(arguments[index]);
     }
     std::vector<wchar_t> commandLine = WideFromUtf8(line);
     STARTUPINFOW startup = {};

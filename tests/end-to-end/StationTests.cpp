@@ -39,10 +39,10 @@ public:
     StationProcess(const std::string& executable, const std::vector<std::string>& arguments, const std::string& folder,
                    std::string environment)
     {
-        std::string commandLine = QuotedArgument(executable);
+        std::string commandLine = CommandLineArgument(executable);
         for (const std::string& argument : arguments)
         {
-            commandLine += " " + QuotedArgument(argument);
+            commandLine += " " + CommandLineArgument(argument);
         }
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
@@ -272,7 +272,7 @@ TEST_F(StationTest, HelpShowsTheOptionsFromItsTableAndOpensNoStation)
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::string commandLine = QuotedArgument(m_station) + " --log line.csv /?";
+    std::string commandLine = CommandLineArgument(m_station) + " --log line.csv /?";
     ASSERT_TRUE(
         StartProcess(m_station, commandLine, FALSE, 0, &environment[0], WorkingFolder().c_str(), startup, process));
     HWND box = nullptr;

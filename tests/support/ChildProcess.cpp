@@ -6,25 +6,6 @@
 #include "TemporaryFolder.h"
 #include "WideText.h"
 
-std::string QuotedArgument(const std::string& argument)
-{
-    std::string quoted = "\"";
-    size_t backslashes = 0;
-    for (char character : argument)
-    {
-        if (character == '\\')
-        {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(character == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted += character;
-    }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + "\"";
-}
-
 namespace
 {
 class OutputFile
@@ -156,10 +137,10 @@ ProcessRun RunProcess(const std::string& executable, const std::vector<std::stri
     {
         OutputFile out(outputFolder.PathOf("out"));
         OutputFile err(outputFolder.PathOf("err"));
-        std::string commandLine = QuotedArgument(executable);
+        std::string commandLine = CommandLineArgument(executable);
         for (const std::string& argument : arguments)
         {
-            commandLine += " " + QuotedArgument(argument);
+            commandLine += " " + CommandLineArgument(argument);
         }
         std::string environmentBlock = environment;
         STARTUPINFOA startup = {};

@@ -9,15 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "CommandLineArgument.h"
+
 struct ProcessRun
 {
     DWORD exitCode = 0;
     std::string out;
     std::string err;
 };
-
-// Quoted as the C runtime splits a command line: backslashes count only before a quote.
-std::string QuotedArgument(const std::string& argument);
 
 // CreateProcess with its strings in UTF-8 (the environment block as Windows
 // takes an ANSI one), tried again up to twice when Wine loses the new process in
